@@ -1,0 +1,105 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+# The folder of the shared test corpus, when it is laid beside the project.
+get_filename_component(VEXO_CORPUS_DIR ${CMAKE_SOURCE_DIR}/../shared/corpus ABSOLUTE)
+
+# vexo_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [ENV K=V ...])
+# A GoogleTest program registered with CTest, one CTest entry per test case.
+function(vexo_add_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  if(NOT VEXO_TESTS)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  target_compile_definitions(${T_NAME} PRIVATE
+    VEXO_CORPUS_DIR="${VEXO_CORPUS_DIR}"
+    VEXO_BIN_DIR="${VEXO_BIN_DIR}"
+    VEXO_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set(env QT_QPA_PLATFORM=offscreen ${T_ENV})
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+endfunction()
+
+# vexo_add_bench(NAME name SOURCES a.cpp ... LIBS lib ...)
+# A benchmark program in build/bin that runs with no argument.
+function(vexo_add_bench)
+  cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT VEXO_BENCH)
+    return()
+  endif()
+  add_executable(${B_NAME} ${B_SOURCES})
+  target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} Threads::Threads)
+  target_compile_definitions(${B_NAME} PRIVATE
+    VEXO_CORPUS_DIR="${VEXO_CORPUS_DIR}"
+    VEXO_BIN_DIR="${VEXO_BIN_DIR}")
+endfunction()
+
+# vexo_add_fuzzer(NAME name SOURCES a.cpp ... LIBS lib ...)
+# A libFuzzer harness (clang only); it is also built as a plain program that
+# runs its corpus once, so gcc builds still compile it.
+function(vexo_add_fuzzer)
+  cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT VEXO_FUZZ)
+    return()
+  endif()
+  add_executable(${F_NAME} ${F_SOURCES})
+  set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS} Threads::Threads)
+endfunction()
+
+# vexo_folder_tests(PREFIX name LIBS lib ... [LABELS l ...])
+# Builds tests/*_test.cpp of the current folder into one GoogleTest program
+# <name>_tests, and every tests/helpers/*.cpp into a program of its own (child
+# processes and test libraries that the tests start or load) in build/tests.
+function(vexo_folder_tests)
+  cmake_parse_arguments(T "" "PREFIX;TIMEOUT" "LIBS;LABELS;ENV" ${ARGN})
+  if(NOT VEXO_TESTS)
+    return()
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*_test.cpp)
+  file(GLOB support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/support/*.cpp)
+  file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/helpers/*.cpp)
+  set(helper_targets)
+  foreach(h ${helpers})
+    get_filename_component(hname ${h} NAME_WE)
+    add_executable(${T_PREFIX}_${hname} ${h} ${support})
+    set_target_properties(${T_PREFIX}_${hname} PROPERTIES
+      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests OUTPUT_NAME ${hname})
+    target_link_libraries(${T_PREFIX}_${hname} PRIVATE ${T_LIBS} Threads::Threads)
+    target_compile_definitions(${T_PREFIX}_${hname} PRIVATE
+      VEXO_CORPUS_DIR="${VEXO_CORPUS_DIR}" VEXO_BIN_DIR="${VEXO_BIN_DIR}"
+      VEXO_TESTS_DIR="${CMAKE_BINARY_DIR}/tests")
+    list(APPEND helper_targets ${T_PREFIX}_${hname})
+  endforeach()
+  if(NOT sources)
+    return()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set(name ${T_PREFIX}_tests)
+  add_executable(${name} ${sources} ${support})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock
+                        Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+    VEXO_CORPUS_DIR="${VEXO_CORPUS_DIR}" VEXO_BIN_DIR="${VEXO_BIN_DIR}"
+    VEXO_TESTS_DIR="${CMAKE_BINARY_DIR}/tests"
+    VEXO_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests")
+  if(helper_targets)
+    add_dependencies(${name} ${helper_targets})
+  endif()
+  set(env QT_QPA_PLATFORM=offscreen ${T_ENV})
+  set(labels ${T_PREFIX} ${T_LABELS})
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}" LABELS "${labels}")
+endfunction()

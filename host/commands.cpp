@@ -1,0 +1,45 @@
+#include "host/commands.h"
+
+#include <cstdio>
+#include <string>
+
+namespace host {
+namespace {
+
+int Help(std::span<char*>);
+
+int Demo(std::span<char*>) {
+  std::printf("vexo3: the demo song needs the player core and the lyric display, which are\n"
+              "not built yet. What this host can do now:\n\n");
+  return Help({});
+}
+
+const Command kCommands[] = {
+    {"help", "help", "lists the commands", Help},
+    {"demo", "demo", "plays the bundled demo song with the lyric display", Demo},
+};
+
+int Help(std::span<char*>) {
+  std::printf("usage: vexo3 COMMAND [ARGS]\n\ncommands:\n");
+  for (const auto& c : kCommands)
+    std::printf("  %-28s %s\n", std::string(c.usage).c_str(), std::string(c.summary).c_str());
+  return 0;
+}
+
+} // namespace
+
+std::span<const Command> Commands() { return kCommands; }
+
+int RunCommandLine(int argc, char** argv) {
+  if (argc < 2)
+    return Help({});
+  std::string_view name = argv[1];
+  for (const auto& c : kCommands) {
+    if (c.name == name)
+      return c.run(std::span<char*>(argv + 2, argc - 2));
+  }
+  std::fprintf(stderr, "vexo3: unknown command '%s' (try 'vexo3 help')\n", argv[1]);
+  return 2;
+}
+
+} // namespace host
