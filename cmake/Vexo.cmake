@@ -41,8 +41,8 @@ function(vexo_add_bench)
 endfunction()
 
 # vexo_add_fuzzer(NAME name SOURCES a.cpp ... LIBS lib ...)
-# A libFuzzer harness (clang only); it is also built as a plain program that
-# runs its corpus once, so gcc builds still compile it.
+# A libFuzzer harness (clang only, -DVEXO_FUZZ=ON); scripts/fuzz runs each one
+# in build-fuzz/fuzz for a bounded time. Seeds: <folder>/tests/fuzz-seeds/<name>/.
 function(vexo_add_fuzzer)
   cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS" ${ARGN})
   if(NOT VEXO_FUZZ)
@@ -50,8 +50,7 @@ function(vexo_add_fuzzer)
   endif()
   add_executable(${F_NAME} ${F_SOURCES})
   set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
-  target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${F_NAME} PRIVATE ${F_LIBS} Threads::Threads)
 endfunction()
 
