@@ -25,7 +25,9 @@ std::optional<std::string> FromUtf8(std::string_view utf8, int codePage = kDefau
 // FromUtf8 with '?' for every character that has no form in codePage.
 std::string FromUtf8Lossy(std::string_view utf8, int codePage = kDefaultCodePage);
 // The length of the longest prefix of text of at most maxBytes bytes that
-// does not end in the middle of a double-byte character.
+// does not end in the middle of a double-byte character. The byte after a
+// lead byte always counts as its trail; a lead byte with nothing after it is
+// half a character and is cut off too.
 size_t CutLength(std::string_view text, size_t maxBytes, int codePage = kDefaultCodePage);
 // text cut to CutLength(text, maxBytes, codePage).
 std::string_view CutBytes(std::string_view text, size_t maxBytes, int codePage = kDefaultCodePage);
