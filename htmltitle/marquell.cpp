@@ -1,0 +1,35 @@
+#include "htmltitle/marquell.h"
+
+#include "htmltitle/tokenlist.h"
+
+#include <memory>
+#include <new>
+
+namespace htmltitle {
+namespace {
+
+// Empty when the library is loaded; freed with the library.
+std::unique_ptr<HtmlTokenList> currentResult;
+
+} // namespace
+
+HtmlTokenList* CurrentResult() {
+  return currentResult.get();
+}
+
+} // namespace htmltitle
+
+extern "C" int32_t HTMLParsing(char* text) {
+  using htmltitle::currentResult;
+  currentResult.reset();
+  try {
+    currentResult = htmltitle::HtmlTokenList::Parse(text);
+  } catch (const std::bad_alloc&) {
+    currentResult.reset();
+  }
+  return currentResult != nullptr ? 1 : 0;
+}
+
+extern "C" void QuillmarkToNULL() {
+  htmltitle::currentResult.reset();
+}

@@ -1,0 +1,31 @@
+// The exports of the HTML title parser Marquell. It keeps one parse result
+// for the whole process: each HTMLParsing replaces it, QuillmarkToNULL frees
+// it. Called from the display program's user-interface thread only.
+#pragma once
+
+#include "htmltitle/dbcs.h"
+#include "htmltitle/export.h"
+
+#include <cstdint>
+
+extern "C" {
+
+// Parses text into the process's parse result, freeing the one before. The
+// text is changed in place (tabs and line breaks become blanks) and must stay
+// alive while the result is used. 1 when a result was built; 0, and no
+// result, for a null text or one of 2 GiB or more.
+MARQUELL_EXPORT int32_t HTMLParsing(char* text);
+
+// Frees the parse result; there is none afterwards.
+MARQUELL_EXPORT void QuillmarkToNULL();
+
+} // extern "C"
+
+namespace htmltitle {
+
+class HtmlTokenList;
+
+// The process's parse result, or null.
+MARQUELL_EXPORT HtmlTokenList* CurrentResult();
+
+} // namespace htmltitle
