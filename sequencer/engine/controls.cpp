@@ -1,0 +1,232 @@
+// Queries and settings that the player core, the singing score and the host
+// call while a song plays: times, melody and lyric state, modifiers, mutes,
+// channel state, meters, the watchdog and the timer period.
+#include "platform/media/clock.h"
+#include "sequencer/engine/state.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace seq {
+namespace {
+
+bool ValidStep(int64_t step) {
+  return step > 0 && step <= std::numeric_limits<uint32_t>::max();
+}
+
+// Takes a tempo modifier when it leaves the song a positive clock step.
+void SetTempoModifierChecked(int value) {
+  EngineState& s = State();
+  value = std::clamp<int>(value, INT16_MIN, INT16_MAX);
+  const int64_t step = ClockStepFor(value, s.timerPeriod);
+  if (!ValidStep(step))
+    return;
+  s.tempoModifier = static_cast<int16_t>(value);
+  s.clockStep = static_cast<uint32_t>(step);
+}
+
+void SetKeyModifierValue(int value) {
+  State().keyModifier = static_cast<int16_t>(std::clamp<int>(value, INT16_MIN, INT16_MAX));
+}
+
+Channel* ChannelAt(uint16_t channel) {
+  return channel < kChannels ? &State().channels[channel] : nullptr;
+}
+
+} // namespace
+} // namespace seq
+
+using seq::State;
+
+extern "C" {
+
+int32_t _32_ProgValue(uint32_t tick) {
+  const uint32_t total = State().totalMs;
+  if (total <= 999)
+    return 1;
+  return seq::TickToMs(tick) / static_cast<int32_t>(std::min<uint32_t>(total / 1000, INT32_MAX));
+}
+
+int32_t _32_GetJmpTime(int32_t perMille) {
+  return static_cast<int32_t>(int64_t{perMille} * State().totalMs / 1000);
+}
+
+uint32_t _32_GetPlayTime(void) {
+  return State().playTime;
+}
+uint32_t _32_GetPlayTS(void) {
+  return State().playTick;
+}
+int32_t _32_GetCurTime(void) {
+  return State().currentTime;
+}
+uint32_t _32_GetCurTS(void) {
+  return State().currentTick;
+}
+uint8_t _32_GetcCurNote(void) {
+  return State().curNote;
+}
+uint8_t _32_GetcPrevNote(void) {
+  return State().prevNote;
+}
+uint8_t _32_ChkcNoNote(void) {
+  return State().noNote;
+}
+uint8_t _32_ChkcLyricOn(void) {
+  return State().lyricOn;
+}
+int32_t _32_GetlLyricCurTime(void) {
+  return State().lyricElapsed;
+}
+int32_t _32_GetlLyricTotTime(void) {
+  return State().lyricTotal;
+}
+int32_t _32_GetlLyricNextEvTime(void) {
+  return State().lyricNext;
+}
+
+void _32_Inc_TempoModifier(int16_t upperBound) {
+  seq::SetTempoModifierChecked(std::min<int>(State().tempoModifier + 1, upperBound));
+}
+
+void _32_Dec_TempoModifier(int16_t lowerBound) {
+  seq::SetTempoModifierChecked(std::max<int>(State().tempoModifier - 1, lowerBound));
+}
+
+void _32_SetTempoModifier(int16_t value) {
+  seq::SetTempoModifierChecked(value);
+}
+
+int16_t _32_GetTempoModifier(void) {
+  return State().tempoModifier;
+}
+
+void _32_Inc_KeyModifier(int16_t upperBound) {
+  seq::AllNoteOff();
+  seq::SetKeyModifierValue(std::min<int>(State().keyModifier + 1, upperBound));
+}
+
+void _32_Dec_KeyModifier(int16_t lowerBound) {
+  seq::AllNoteOff();
+  seq::SetKeyModifierValue(std::max<int>(State().keyModifier - 1, lowerBound));
+}
+
+void _32_SetKeyModifier(int16_t value) {
+  if (_32_CheckMidDevOpened())
+    seq::AllNoteOff();
+  seq::SetKeyModifierValue(value);
+}
+
+int16_t _32_GetKeyModifier(void) {
+  return State().keyModifier;
+}
+
+uint8_t _32_GetTrackMute(uint16_t track) {
+  return track < seq::kMuteSlots ? uint8_t{State().trackMute[track]} : uint8_t{0};
+}
+
+void _32_SetTrackMute(uint16_t track, uint8_t flag) {
+  if (track < seq::kMuteSlots)
+    State().trackMute[track] = flag;
+}
+
+uint8_t _32_GetChannelMute(uint16_t channel) {
+  seq::Channel* c = seq::ChannelAt(channel);
+  return c && !c->sounding ? 1 : 0;
+}
+
+void _32_SetChannelMute(uint16_t channel, uint8_t flag) {
+  seq::Channel* c = seq::ChannelAt(channel);
+  if (!c)
+    return;
+  if (flag)
+    _32_TurnOffChannel(channel);
+  c->sounding = flag ? 0 : 1;
+}
+
+uint8_t _32_GetChannelVol(uint16_t channel) {
+  seq::Channel* c = seq::ChannelAt(channel);
+  return c ? uint8_t{c->volume} : 0;
+}
+
+uint8_t _32_GetChannelPan(uint16_t channel) {
+  seq::Channel* c = seq::ChannelAt(channel);
+  return c ? uint8_t{c->pan} : 0;
+}
+
+uint8_t _32_GetChannelInst(uint16_t channel) {
+  seq::Channel* c = seq::ChannelAt(channel);
+  return c ? uint8_t{c->program} : 0;
+}
+
+int16_t _32_GetChannelWheel(uint16_t channel) {
+  seq::Channel* c = seq::ChannelAt(channel);
+  return c ? int16_t{c->wheel} : 0;
+}
+
+uint8_t _32_GetNoteOnStatus(uint16_t channel) {
+  seq::Channel* c = seq::ChannelAt(channel);
+  return c ? uint8_t{c->noteOn} : 0;
+}
+
+uint8_t _32_GetRepaintReq(uint16_t channel) {
+  seq::Channel* c = seq::ChannelAt(channel);
+  return c ? uint8_t{c->repaint} : 0;
+}
+
+void _32_ResetRepaintReq(uint16_t channel) {
+  if (seq::Channel* c = seq::ChannelAt(channel))
+    c->repaint = 0;
+}
+
+void _32_SetLevelMeter(uint16_t level) {
+  State().meterDecay = int32_t{level} * State().timerPeriod;
+}
+
+uint8_t _32_GetMeterVolume(uint16_t channel) {
+  seq::Channel* c = seq::ChannelAt(channel);
+  return c ? static_cast<uint8_t>(std::clamp<int32_t>(c->meterLevel / 1000, 0, 127)) : 0;
+}
+
+uint8_t _32_AutoMeterVolume(uint16_t channel) {
+  if (channel >= seq::kChannels)
+    return 0;
+  return static_cast<uint8_t>(std::clamp<int32_t>(seq::MeterStep(channel) / 1000, 0, 127));
+}
+
+void _32_EnableWatchDog(uint8_t flag) {
+  State().watchDogEnabled = flag;
+}
+uint8_t _32_CheckIfWatchDogEnabled(void) {
+  return State().watchDogEnabled;
+}
+void _32_SetWatchDogTime(int32_t ms) {
+  State().watchDogTime = ms;
+}
+int32_t _32_GetWatchDogTime(void) {
+  return State().watchDogTime;
+}
+
+void _32_SetTimerResolution(uint16_t ms) {
+  seq::EngineState& s = State();
+  const int64_t step = seq::ClockStepFor(s.tempoModifier, ms);
+  if (ms == 0 || !seq::ValidStep(step))
+    return;
+  // The clock step follows the period, so the song keeps its speed; a running
+  // timer is made again with the new period.
+  const bool running = s.timerId != 0;
+  seq::KillTimer();
+  std::lock_guard lock(s.lock);
+  const bool periodBegun = s.periodBegunMs != 0;
+  if (periodBegun)
+    seq::EndPeriodLocked();
+  s.timerPeriod = ms;
+  s.timerResolution = ms;
+  s.clockStep = static_cast<uint32_t>(step);
+  if (periodBegun)
+    seq::BeginPeriodLocked();
+  if (running && s.playFlag && !seq::CreateTimerLocked())
+    s.pauseFlag = 1;
+}
+
+} // extern "C"

@@ -1,0 +1,258 @@
+// The MIDI output device table and the messages that go straight to devices:
+// raw output, all-notes-off, panic and channel switch-off.
+#include "platform/media/clock.h"
+#include "platform/media/midiout.h"
+#include "sequencer/engine/notices.h"
+#include "sequencer/engine/state.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace seq {
+namespace {
+
+constexpr uint32_t Message(uint32_t status, uint32_t data1, uint32_t data2 = 0) {
+  return status | (data1 << 8) | (data2 << 16);
+}
+
+// Slot of a device: 0 the mapper, d + 1 device d; -1 when it has none.
+int SlotOf(int device) {
+  int slot = device + 1;
+  return slot >= 0 && slot < kPavikDeviceSlots ? slot : -1;
+}
+
+struct PanicRow {
+  uint8_t status, data1, data2;
+};
+constexpr PanicRow kPanicRows[] = {
+    {0xB0, 121, 0},   {0xB0, 0, 0},     {0xC0, 0, 0},   {0xB0, 1, 10},  {0xB0, 7, 110},
+    {0xB0, 10, 64},   {0xB0, 11, 127},  {0xB0, 91, 80}, {0xB0, 93, 10}, {0xB0, 101, 0},
+    {0xB0, 100, 0},   {0xB0, 6, 2},     {0xB0, 100, 1}, {0xB0, 64, 0},  {0xB0, 65, 0},
+    {0xB0, 101, 127}, {0xB0, 100, 127}, {0xE0, 0, 64},  {0xB0, 123, 0},
+};
+static_assert(std::size(kPanicRows) == 19);
+
+// The record kept for a device, or null when the table keeps none for it.
+const media::MidiOutCaps* RecordOf(int device) {
+  EngineState& s = State();
+  if (device == media::kMidiMapper)
+    return &s.caps[0];
+  int kept = std::min<int>(s.deviceCount, kPavikDeviceRecords);
+  if (device < 0 || device >= kept)
+    return nullptr;
+  return &s.caps[device + 1];
+}
+
+} // namespace
+
+bool SendToDevice(int device, uint32_t message) {
+  int slot = SlotOf(device);
+  if (slot < 0)
+    return false;
+  uint32_t handle = State().handles[slot];
+  return handle != 0 && media::MidiOut().ShortMessage(handle, message);
+}
+
+void UpdateChannelState(uint32_t message) {
+  const uint8_t status = message & 0xFF;
+  const uint8_t type = status >> 4;
+  Channel& c = State().channels[status & 0x0F];
+  const uint8_t d1 = (message >> 8) & 0x7F;
+  const uint8_t d2 = (message >> 16) & 0x7F;
+  switch (type) {
+  case 0x8:
+    c.noteOn = 0;
+    break;
+  case 0x9:
+    if (d2 > 0) {
+      c.noteOn = 1;
+      c.meterTrigger = 1;
+    } else {
+      c.noteOn = 0;
+    }
+    break;
+  case 0xB:
+    if (d1 == 7)
+      c.volume = d2;
+    else if (d1 == 10)
+      c.pan = d2;
+    break;
+  case 0xC:
+    c.program = d1;
+    break;
+  case 0xE:
+    c.wheel = static_cast<int16_t>((d2 - 64) * 128 + d1);
+    break;
+  default:
+    break;
+  }
+}
+
+bool OpenDeviceLocked(int device) {
+  int slot = SlotOf(device);
+  if (slot < 0)
+    return false;
+  EngineState& s = State();
+  if (uint32_t old = s.handles[slot].Exchange(0))
+    media::MidiOut().Close(old);
+  media::MidiOutHandle handle = media::MidiOut().Open(device);
+  if (handle == 0)
+    return false;
+  s.handles[slot] = handle;
+  return true;
+}
+
+bool CloseDeviceLocked(int device) {
+  int slot = SlotOf(device);
+  if (slot < 0)
+    return false;
+  uint32_t handle = State().handles[slot].Exchange(0);
+  return handle != 0 && media::MidiOut().Close(handle);
+}
+
+void AllNoteOff() {
+  EngineState& s = State();
+  for (int slot = 0; slot < kPavikDeviceSlots; ++slot) {
+    uint32_t handle = s.handles[slot];
+    if (handle == 0)
+      continue;
+    for (uint32_t ch = 0; ch < kChannels; ++ch) {
+      media::MidiOut().ShortMessage(handle, Message(0xB0 | ch, 64));
+      media::MidiOut().ShortMessage(handle, Message(0xB0 | ch, 66));
+      media::MidiOut().ShortMessage(handle, Message(0xB0 | ch, 123));
+    }
+  }
+}
+
+void DoPanicLocked() {
+  EngineState& s = State();
+  const int lastSlot = std::min<int>(s.deviceCount, kPavikDeviceSlots - 1);
+  for (int slot = 0; slot <= lastSlot; ++slot) {
+    uint32_t handle = s.handles[slot];
+    bool opened = false;
+    if (handle == 0) {
+      handle = media::MidiOut().Open(slot - 1);
+      if (handle == 0)
+        continue;
+      opened = true;
+    }
+    for (const PanicRow& row : kPanicRows) {
+      for (uint32_t ch = 0; ch < kChannels; ++ch)
+        media::MidiOut().ShortMessage(handle, Message(row.status | ch, row.data1, row.data2));
+      media::Time().Delay(1);
+    }
+    if (opened)
+      media::MidiOut().Close(handle);
+  }
+}
+
+int EnumerateLocked() {
+  EngineState& s = State();
+  media::MidiOut().Enumerate();
+  int count = std::clamp(media::MidiOut().Count(), 0, 0xFFFF);
+  s.deviceCount = static_cast<uint16_t>(count);
+  for (auto& c : s.caps)
+    c = media::MidiOutCaps{};
+  media::MidiOut().Caps(media::kMidiMapper, &s.caps[0]);
+  for (int d = 0; d < std::min(count, int{kPavikDeviceRecords}); ++d)
+    media::MidiOut().Caps(d, &s.caps[d + 1]);
+  return count;
+}
+
+void Enumerate() {
+  int count;
+  {
+    std::lock_guard lock(State().lock);
+    count = EnumerateLocked();
+  }
+  if (count == 0)
+    ShowErrorBox("There is no MIDI out device", "Error");
+}
+
+} // namespace seq
+
+using seq::State;
+
+extern "C" {
+
+void _32_SendMessage(uint32_t message) {
+  seq::SendToDevice(State().currentDevice, message);
+  seq::UpdateChannelState(message);
+}
+
+void _32_AllNoteOff(void) {
+  seq::AllNoteOff();
+}
+
+void _32_DoPanic(void) {
+  std::lock_guard lock(State().lock);
+  seq::DoPanicLocked();
+}
+
+void _32_TurnOffChannel(uint16_t channel) {
+  if (channel >= seq::kChannels)
+    return;
+  seq::SendToDevice(State().currentDevice, seq::Message(0xB0 | channel, 123));
+}
+
+uint8_t _32_CheckMidDevOpened(void) {
+  int slot = seq::SlotOf(State().currentDevice);
+  return slot >= 0 && State().handles[slot] != 0 ? 1 : 0;
+}
+
+uint8_t _32_OpenCloseMidDev(uint8_t open) {
+  std::lock_guard lock(State().lock);
+  const int device = State().currentDevice;
+  if (open == 0) {
+    seq::CloseDeviceLocked(device);
+    return 1;
+  }
+  if (_32_CheckMidDevOpened())
+    return 1;
+  return seq::OpenDeviceLocked(device) ? 1 : 0;
+}
+
+uint16_t _32_moGetNumMIDDevices(void) {
+  return State().deviceCount;
+}
+
+void _32_moSetCurDev(int16_t device) {
+  State().currentDevice = static_cast<uint16_t>(device) < State().deviceCount ? device : -1;
+}
+
+int16_t _32_moGetCurDev(void) {
+  return State().currentDevice;
+}
+
+void _32_moCheckMidiOutDev(void) {
+  seq::Enumerate();
+}
+
+uint8_t _32_moGetMIDDevName(char* destination, int16_t device) {
+  std::lock_guard lock(State().lock);
+  const media::MidiOutCaps* caps = seq::RecordOf(device);
+  if (destination && caps) {
+    std::memcpy(destination, caps->name.data(), kPavikDeviceNameSize);
+    destination[kPavikDeviceNameSize - 1] = '\0';
+  }
+  return 0;
+}
+
+void _32_moGetMIDDevCaps(uint8_t* destination, int16_t device) {
+  std::lock_guard lock(State().lock);
+  const media::MidiOutCaps* caps = seq::RecordOf(device);
+  if (destination && caps)
+    caps->Serialize(std::span<uint8_t, kPavikCapsSize>(destination, kPavikCapsSize));
+}
+
+uint8_t _32_moOpenMIDDev(int16_t device) {
+  std::lock_guard lock(State().lock);
+  return seq::OpenDeviceLocked(device) ? 1 : 0;
+}
+
+uint8_t _32_moCloseMIDDev(int16_t device) {
+  std::lock_guard lock(State().lock);
+  return seq::CloseDeviceLocked(device) ? 1 : 0;
+}
+
+} // extern "C"
