@@ -100,5 +100,15 @@ function(vexo_folder_tests)
   set(labels ${T_PREFIX} ${T_LABELS})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}" LABELS "${labels}")
+    PROPERTIES TIMEOUT ${T_TIMEOUT})
+  # The discovered tests' properties cannot carry lists (several labels or
+  # variables), so they are set by a script of their own once the tests are
+  # known.
+  set(props ${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake)
+  file(WRITE ${props}
+    "if(${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES\n"
+    "    LABELS [==[${labels}]==] ENVIRONMENT [==[${env}]==])\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props})
 endfunction()
