@@ -3,8 +3,10 @@
 // by default, or a virtual one that tests install and drive tick by tick.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <thread>
 
 namespace media {
 
@@ -30,6 +32,13 @@ public:
   virtual bool EndPeriod(uint32_t ms) { return ms > 0; }
   // Number of events alive now.
   virtual int LiveEvents() = 0;
+  // Returns once the clock has moved on by at least ms (device pacing). A
+  // virtual source moves its own clock on instead of waiting.
+  virtual void Delay(uint32_t ms) {
+    const uint32_t start = NowMs();
+    while (NowMs() - start < ms)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
 };
 
 // The process-wide time source.
@@ -41,5 +50,12 @@ void InstallTimeSource(TimeSource* source);
 TimeSource& RealTime();
 
 inline uint32_t NowMs() { return Time().NowMs(); }
+
+// The monotonic clock of the real time source, in nanoseconds.
+int64_t MonotonicNs();
+// Inside a callback of the real time source, on its thread: the monotonic
+// time (ns) at which that callback was due, for lateness measurements; 0
+// anywhere else.
+int64_t CallbackDueNs();
 
 } // namespace media

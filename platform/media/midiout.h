@@ -113,5 +113,8 @@ private:
 
 // The process-wide device list.
 MidiOutSystem& MidiOut();
+// Adds the backends of a normal run to a list (the process-wide one has
+// them from the start).
+void RegisterDefaultMidiBackends(MidiOutSystem& system);
 
 } // namespace media

@@ -1,0 +1,556 @@
+#include "platform/media/software_synth.h"
+
+#include "platform/media/clock.h"
+#include "platform/sys/bytes.h"
+#include "platform/sys/runtime.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dlfcn.h>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace media {
+namespace {
+
+constexpr const char* kSoundFonts[] = {"/usr/share/sounds/sf2/FluidR3_GM.sf2",
+                                       "/usr/share/sounds/sf2/default-GM.sf2"};
+constexpr int kPolyphony = 256;
+constexpr double kGain = 0.4;
+constexpr uint32_t kBytesPerFrame = 4; // 16-bit stereo
+constexpr uint32_t kWavHeaderSize = 44;
+// A RIFF file counts its size in 32 bits.
+constexpr uint64_t kMaxDataBytes =
+    (0xFFFFFFFFull - (kWavHeaderSize - 8)) / kBytesPerFrame * kBytesPerFrame;
+constexpr int64_t kNsPerSecond = 1'000'000'000;
+constexpr int64_t kRenderPeriodNs = 10'000'000;
+// The header is brought up to date this often, so that a file cut short by a
+// crash still plays what was written.
+constexpr int64_t kHeaderRefreshNs = kNsPerSecond;
+constexpr uint32_t kChunkFrames = 512;
+
+// Set while audio drivers are tried one after another, whose failures are
+// expected and not worth a message.
+std::atomic<bool> quietLog{false};
+
+void LogMessage(int, const char* message, void*) {
+  if (!quietLog.load())
+    std::fprintf(stderr, "vexo3: synthesizer: %s\n", message);
+}
+
+void SetUpLogging() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    fluid_set_log_function(FLUID_PANIC, LogMessage, nullptr);
+    fluid_set_log_function(FLUID_ERR, LogMessage, nullptr);
+    fluid_set_log_function(FLUID_WARN, LogMessage, nullptr);
+    fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+    fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+  });
+}
+
+// FluidSynth may load SoundFont samples on OpenMP worker threads, which then
+// spin on in the background and whose synchronisation ThreadSanitizer cannot
+// follow; loading on the calling thread alone is no slower from the page
+// cache. The OpenMP runtime comes with FluidSynth when it was built with it.
+void LoadOnThisThreadOnly() {
+  using SetThreads = void (*)(int);
+  if (auto set = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads")))
+    set(1);
+}
+
+void TellOnce(std::once_flag& flag, const std::string& text) {
+  std::call_once(flag, [&] { std::fprintf(stderr, "vexo3: %s\n", text.c_str()); });
+}
+
+// Plays one short message on the synthesizer.
+void ApplyShort(fluid_synth_t* synth, uint32_t message) {
+  const int status = message & 0xFF;
+  const int d1 = (message >> 8) & 0x7F;
+  const int d2 = (message >> 16) & 0x7F;
+  const int channel = status & 0x0F;
+  switch (status & 0xF0) {
+  case 0x80:
+    fluid_synth_noteoff(synth, channel, d1);
+    return;
+  case 0x90:
+    if (d2 == 0)
+      fluid_synth_noteoff(synth, channel, d1);
+    else
+      fluid_synth_noteon(synth, channel, d1, d2);
+    return;
+  case 0xA0:
+    fluid_synth_key_pressure(synth, channel, d1, d2);
+    return;
+  case 0xB0:
+    fluid_synth_cc(synth, channel, d1, d2);
+    return;
+  case 0xC0:
+    fluid_synth_program_change(synth, channel, d1);
+    return;
+  case 0xD0:
+    fluid_synth_channel_pressure(synth, channel, d1);
+    return;
+  case 0xE0:
+    fluid_synth_pitch_bend(synth, channel, d1 | (d2 << 7));
+    return;
+  default:
+    // System messages: only a reset means anything to a synthesizer.
+    if (status == 0xFF)
+      fluid_synth_system_reset(synth);
+    return;
+  }
+}
+
+// Plays a system-exclusive message given with its F0 and F7.
+void ApplySysex(fluid_synth_t* synth, std::span<const uint8_t> bytes) {
+  std::span<const uint8_t> body = bytes.subspan(1);
+  if (!body.empty() && body.back() == 0xF7)
+    body = body.first(body.size() - 1);
+  if (body.empty())
+    return;
+  fluid_synth_sysex(synth, reinterpret_cast<const char*>(body.data()),
+                    static_cast<int>(body.size()), nullptr, nullptr, nullptr, 0);
+}
+
+std::vector<uint8_t> WavHeader(uint64_t dataBytes) {
+  sys::ByteWriter w;
+  w.Bytes("RIFF", 4);
+  w.U32LE(static_cast<uint32_t>(kWavHeaderSize - 8 + dataBytes));
+  w.Bytes("WAVE", 4);
+  w.Bytes("fmt ", 4);
+  w.U32LE(16);
+  w.U16LE(1); // PCM
+  w.U16LE(2);
+  w.U32LE(kSynthSampleRate);
+  w.U32LE(kSynthSampleRate * kBytesPerFrame);
+  w.U16LE(kBytesPerFrame);
+  w.U16LE(16);
+  w.Bytes("data", 4);
+  w.U32LE(static_cast<uint32_t>(dataBytes));
+  return w.Take();
+}
+
+// Renders the synthesizer into a WAV file on a thread of its own. Messages
+// are stamped with the clock as they arrive and take effect at the frame of
+// their arrival, and the file grows with the clock, so that what it holds
+// lasts exactly as long as the session played, from its first message on.
+class WavRenderer {
+public:
+  static std::unique_ptr<WavRenderer> Create(fluid_synth_t* synth, const std::string& path,
+                                             std::string* error) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+      *error = "cannot write " + path + ": " + std::strerror(errno);
+      return nullptr;
+    }
+    auto renderer = std::unique_ptr<WavRenderer>(new WavRenderer(synth, file));
+    if (!renderer->WriteHeader()) {
+      *error = "cannot write " + path + ": " + std::strerror(errno);
+      return nullptr;
+    }
+    try {
+      renderer->thread_ = std::thread([r = renderer.get()] { r->Run(); });
+    } catch (const std::exception& e) {
+      *error = std::string("cannot start the rendering thread: ") + e.what();
+      return nullptr;
+    }
+    return renderer;
+  }
+
+  ~WavRenderer() {
+    Stop();
+    if (file_)
+      std::fclose(file_);
+  }
+
+  void Post(uint32_t shortMessage, std::span<const uint8_t> sysex) {
+    std::lock_guard lock(mutex_);
+    const int64_t now = MonotonicNs();
+    if (startNs_ < 0)
+      startNs_ = now;
+    pending_.push_back({now, shortMessage, {sysex.begin(), sysex.end()}});
+  }
+
+  // Renders up to now and completes the file.
+  void Stop() {
+    {
+      std::lock_guard lock(mutex_);
+      if (stop_)
+        return;
+      stop_ = true;
+      stopNs_ = MonotonicNs();
+    }
+    if (thread_.joinable())
+      thread_.join();
+    RenderUpTo(stopNs_);
+    WriteHeader();
+    if (std::fflush(file_) != 0)
+      Fail("cannot finish the WAV file");
+  }
+
+  uint64_t Frames() const { return frames_.load(); }
+
+private:
+  struct Message {
+    int64_t ns;
+    uint32_t shortMessage;
+    std::vector<uint8_t> sysex;
+  };
+
+  WavRenderer(fluid_synth_t* synth, FILE* file) : synth_(synth), file_(file) {
+    buffer_.resize(kChunkFrames * 2);
+  }
+
+  void Run() {
+    pthread_setname_np(pthread_self(), "vexo3-synth");
+    int64_t next = MonotonicNs();
+    for (;;) {
+      next += kRenderPeriodNs;
+      timespec ts{static_cast<time_t>(next / kNsPerSecond), static_cast<long>(next % kNsPerSecond)};
+      while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+      }
+      int64_t target;
+      {
+        std::lock_guard lock(mutex_);
+        if (stop_)
+          return;
+        target = MonotonicNs();
+      }
+      RenderUpTo(target);
+      if (target - lastHeaderNs_ >= kHeaderRefreshNs) {
+        WriteHeader();
+        lastHeaderNs_ = target;
+      }
+    }
+  }
+
+  uint64_t FrameAt(int64_t ns) const {
+    if (ns <= renderStartNs_)
+      return 0;
+    return static_cast<uint64_t>((ns - renderStartNs_) / 1000 * kSynthSampleRate / 1'000'000);
+  }
+
+  // Plays every message that arrived up to targetNs at its own frame and
+  // renders the frames up to targetNs. Runs on the rendering thread, or after
+  // it has ended.
+  void RenderUpTo(int64_t targetNs) {
+    {
+      std::lock_guard lock(mutex_);
+      renderStartNs_ = startNs_;
+      size_t n = 0;
+      while (n < pending_.size() && pending_[n].ns <= targetNs)
+        ++n;
+      for (size_t i = 0; i < n; ++i)
+        work_.push_back(std::move(pending_[i]));
+      pending_.erase(pending_.begin(), pending_.begin() + n);
+    }
+    if (renderStartNs_ < 0)
+      return;
+    for (const Message& m : work_) {
+      RenderTo(FrameAt(m.ns));
+      if (m.sysex.empty())
+        ApplyShort(synth_, m.shortMessage);
+      else
+        ApplySysex(synth_, m.sysex);
+    }
+    work_.clear();
+    RenderTo(FrameAt(targetNs));
+  }
+
+  void RenderTo(uint64_t frame) {
+    while (!full_ && framesDone_ < frame) {
+      uint64_t count = std::min<uint64_t>(frame - framesDone_, kChunkFrames);
+      const uint64_t room = (kMaxDataBytes - framesDone_ * kBytesPerFrame) / kBytesPerFrame;
+      if (count > room) {
+        count = room;
+        full_ = true;
+        static std::once_flag told;
+        TellOnce(told, "the synthesizer's WAV file is full; the rest is not written");
+      }
+      if (count == 0)
+        break;
+      fluid_synth_write_s16(synth_, static_cast<int>(count), buffer_.data(), 0, 2, buffer_.data(),
+                            1, 2);
+      if (std::fwrite(buffer_.data(), kBytesPerFrame, count, file_) != count) {
+        Fail("cannot write the WAV file");
+        break;
+      }
+      framesDone_ += count;
+      frames_.store(framesDone_);
+    }
+  }
+
+  bool WriteHeader() {
+    const std::vector<uint8_t> header = WavHeader(framesDone_ * kBytesPerFrame);
+    if (std::fflush(file_) != 0 || fseeko(file_, 0, SEEK_SET) != 0 ||
+        std::fwrite(header.data(), 1, header.size(), file_) != header.size() ||
+        fseeko(file_, 0, SEEK_END) != 0) {
+      Fail("cannot write the WAV header");
+      return false;
+    }
+    return true;
+  }
+
+  void Fail(const char* what) {
+    full_ = true;
+    static std::once_flag told;
+    TellOnce(told, std::string("synthesizer: ") + what + ": " + std::strerror(errno));
+  }
+
+  fluid_synth_t* synth_;
+  FILE* file_;
+  std::thread thread_;
+  std::atomic<uint64_t> frames_{0};
+
+  std::mutex mutex_;
+  std::vector<Message> pending_; // guarded by mutex_
+  int64_t startNs_ = -1;         // guarded by mutex_: arrival of the first message
+  bool stop_ = false;            // guarded by mutex_
+  int64_t stopNs_ = 0;           // guarded by mutex_
+
+  // The rendering side's own (the thread, then Stop once it has ended).
+  int64_t renderStartNs_ = -1;
+  std::vector<Message> work_;
+  std::vector<int16_t> buffer_;
+  uint64_t framesDone_ = 0;
+  int64_t lastHeaderNs_ = 0;
+  bool full_ = false;
+};
+
+class SynthEngine {
+public:
+  bool BeginSession() {
+    std::lock_guard lock(mutex_);
+    if (sessions_ > 0) {
+      ++sessions_;
+      return true;
+    }
+    if (!LoadLocked())
+      return false;
+    fluid_synth_system_reset(synth_);
+    if (!StartOutputLocked())
+      return false;
+    sessions_ = 1;
+    return true;
+  }
+
+  void EndSession() {
+    std::lock_guard lock(mutex_);
+    if (sessions_ == 0 || --sessions_ > 0)
+      return;
+    direct_.store(false);
+    renderView_.store(nullptr);
+    if (driver_) {
+      delete_fluid_audio_driver(driver_);
+      driver_ = nullptr;
+    }
+    if (renderer_) {
+      renderer_->Stop();
+      lastFrames_ = renderer_->Frames();
+      renderer_.reset();
+    }
+    fluid_synth_system_reset(synth_);
+  }
+
+  bool Short(uint32_t message) {
+    if ((message & 0x80) == 0)
+      return false;
+    if (WavRenderer* r = renderView_.load()) {
+      r->Post(message, {});
+      return true;
+    }
+    if (!direct_.load())
+      return false;
+    ApplyShort(synth_, message); // FluidSynth's own lock guards the synthesizer
+    return true;
+  }
+
+  bool Long(std::span<const uint8_t> bytes) {
+    if (bytes.size() < 2 || bytes[0] != 0xF0)
+      return false;
+    if (WavRenderer* r = renderView_.load()) {
+      r->Post(0, bytes);
+      return true;
+    }
+    if (!direct_.load())
+      return false;
+    ApplySysex(synth_, bytes);
+    return true;
+  }
+
+  SoftwareSynthStatus Status() {
+    std::lock_guard lock(mutex_);
+    SoftwareSynthStatus s;
+    s.sessionOpen = sessions_ > 0;
+    s.toFile = !wavPath_.empty();
+    s.wavPath = wavPath_;
+    s.framesWritten = renderer_ ? renderer_->Frames() : lastFrames_;
+    return s;
+  }
+
+private:
+  bool LoadLocked() {
+    if (synth_)
+      return true;
+    SetUpLogging();
+    std::string soundFont;
+    for (const char* path : kSoundFonts) {
+      if (access(path, R_OK) == 0) {
+        soundFont = path;
+        break;
+      }
+    }
+    if (soundFont.empty()) {
+      static std::once_flag told;
+      TellOnce(told, std::string("the General MIDI SoundFont is missing (") + kSoundFonts[0] +
+                         "); install fluid-soundfont-gm");
+      return false;
+    }
+    settings_ = new_fluid_settings();
+    if (!settings_)
+      return false;
+    fluid_settings_setnum(settings_, "synth.sample-rate", kSynthSampleRate);
+    fluid_settings_setint(settings_, "synth.polyphony", kPolyphony);
+    fluid_settings_setint(settings_, "synth.cpu-cores", 1);
+    fluid_settings_setnum(settings_, "synth.gain", kGain);
+    fluid_settings_setstr(settings_, "audio.sample-format", "16bits");
+    LoadOnThisThreadOnly();
+    synth_ = new_fluid_synth(settings_);
+    if (!synth_ || fluid_synth_sfload(synth_, soundFont.c_str(), 1) == FLUID_FAILED) {
+      static std::once_flag told;
+      TellOnce(told, "the synthesizer cannot load " + soundFont);
+      if (synth_)
+        delete_fluid_synth(synth_);
+      delete_fluid_settings(settings_);
+      synth_ = nullptr;
+      settings_ = nullptr;
+      return false;
+    }
+    return true;
+  }
+
+  bool StartOutputLocked() {
+    if (const char* wav = std::getenv("VEXO_SYNTH_WAV"); wav && *wav)
+      return StartFileLocked(wav);
+    if (StartDriverLocked())
+      return true;
+    const std::string dir = sys::RuntimeDir();
+    if (dir.empty()) {
+      static std::once_flag told;
+      TellOnce(told, "no sound output could be opened and there is no runtime folder for the "
+                     "synthesizer's WAV file");
+      return false;
+    }
+    const std::string path = dir + "/synth.wav";
+    static std::once_flag told;
+    TellOnce(told, "no sound output could be opened; the synthesizer writes its audio to " + path);
+    return StartFileLocked(path);
+  }
+
+  bool StartDriverLocked() {
+    wavPath_.clear();
+    quietLog.store(true);
+    for (const char* name : {"pulseaudio", "alsa"}) {
+      // Without sound cards ALSA's default device fails loudly, and there
+      // is nothing it could reach.
+      if (std::strcmp(name, "alsa") == 0 && access("/dev/snd", F_OK) != 0)
+        continue;
+      fluid_settings_setstr(settings_, "audio.driver", name);
+      driver_ = new_fluid_audio_driver(settings_, synth_);
+      if (driver_)
+        break;
+    }
+    quietLog.store(false);
+    if (!driver_)
+      return false;
+    direct_.store(true);
+    return true;
+  }
+
+  bool StartFileLocked(const std::string& path) {
+    std::string error;
+    renderer_ = WavRenderer::Create(synth_, path, &error);
+    if (!renderer_) {
+      std::fprintf(stderr, "vexo3: synthesizer: %s\n", error.c_str());
+      return false;
+    }
+    wavPath_ = path;
+    lastFrames_ = 0;
+    renderView_.store(renderer_.get());
+    return true;
+  }
+
+  std::mutex mutex_;
+  int sessions_ = 0;
+  fluid_settings_t* settings_ = nullptr;
+  fluid_synth_t* synth_ = nullptr;
+  fluid_audio_driver_t* driver_ = nullptr;
+  std::unique_ptr<WavRenderer> renderer_;
+  std::string wavPath_;
+  uint64_t lastFrames_ = 0;
+  // Read by the message path without the lock; set only while no port is
+  // open, so a port always sees the output of its own session.
+  std::atomic<WavRenderer*> renderView_{nullptr};
+  std::atomic<bool> direct_{false};
+};
+
+SynthEngine& Engine() {
+  // Never destroyed: a port may still be open at exit.
+  static SynthEngine* engine = new SynthEngine;
+  return *engine;
+}
+
+class SynthPort final : public MidiOutPort {
+public:
+  ~SynthPort() override { Engine().EndSession(); }
+  bool ShortMessage(uint32_t message) override { return Engine().Short(message); }
+  bool LongMessage(std::span<const uint8_t> bytes) override { return Engine().Long(bytes); }
+};
+
+class SoftwareSynth final : public MidiOutDevice {
+public:
+  MidiOutCaps Caps() const override {
+    MidiOutCaps c;
+    c.manufacturerId = kManufacturerVexo;
+    c.productId = kProductSoftwareSynth;
+    int major = 0, minor = 0, micro = 0;
+    fluid_version(&major, &minor, &micro);
+    c.driverVersion = static_cast<uint32_t>((major << 8) | minor);
+    c.SetName("Vexo3 GM Software Synth");
+    c.technology = kTechSoftwareSynth;
+    c.voices = kPolyphony;
+    c.notes = kPolyphony;
+    c.channelMask = 0xFFFF;
+    c.support = 0;
+    return c;
+  }
+
+  std::unique_ptr<MidiOutPort> Open() override {
+    if (!Engine().BeginSession())
+      return nullptr;
+    return std::make_unique<SynthPort>();
+  }
+};
+
+} // namespace
+
+std::shared_ptr<MidiOutDevice> SoftwareSynthDevice() {
+  static const std::shared_ptr<MidiOutDevice> device = std::make_shared<SoftwareSynth>();
+  return device;
+}
+
+SoftwareSynthStatus SoftwareSynthState() {
+  return Engine().Status();
+}
+
+} // namespace media

@@ -1,0 +1,36 @@
+// The built-in software synthesizer, the default MIDI output device: FluidSynth
+// with the General MIDI SoundFont, heard through the sound system (PulseAudio
+// or PipeWire, else ALSA). When $VEXO_SYNTH_WAV names a file, or when no sound
+// output can be opened, it writes its audio to a WAV file instead, at the pace
+// of the clock, so that the file lasts as long as the music played into it.
+//
+// All its ports share one synthesizer. A session runs from the first port
+// opened to the last one closed; a WAV file is written anew for each session,
+// starting with the session's first message.
+#pragma once
+
+#include "platform/media/midiout.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace media {
+
+constexpr uint16_t kManufacturerVexo = 0xFF;
+constexpr uint16_t kProductSoftwareSynth = 0x7E10;
+constexpr uint32_t kSynthSampleRate = 44100;
+
+// The process-wide synthesizer device.
+std::shared_ptr<MidiOutDevice> SoftwareSynthDevice();
+
+struct SoftwareSynthStatus {
+  bool sessionOpen = false;
+  bool toFile = false;
+  std::string wavPath; // the file of the current or last session
+  // Audio frames written to the file in the current or last session.
+  uint64_t framesWritten = 0;
+};
+SoftwareSynthStatus SoftwareSynthState();
+
+} // namespace media
