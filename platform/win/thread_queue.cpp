@@ -1,0 +1,520 @@
+// The per-thread queue and its delivery: on the thread's Qt event loop when
+// there is a Qt application, else by the waits of this layer's own loops.
+#include "platform/win/internal.h"
+#include "platform/win/timer.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace win::detail {
+namespace {
+
+// Posted messages delivered per turn of the Qt loop before it gets a chance
+// at its own events.
+constexpr size_t kBudget = 512;
+
+// Trivially destructible, so still readable after the holder is gone.
+thread_local bool tHolderGone = false;
+
+struct QueueHolder {
+  std::shared_ptr<ThreadQueue> queue;
+  ~QueueHolder() {
+    if (queue)
+      queue->Close();
+    queue.reset();
+    tHolderGone = true;
+  }
+};
+thread_local QueueHolder tQueue;
+
+void OnApplicationGone() {
+  if (!tHolderGone && tQueue.queue)
+    tQueue.queue->DropPump();
+}
+
+bool DeliverPosted(ThreadQueue& q, Msg& msg) {
+  for (size_t i = 0; i < q.filters.size(); ++i) {
+    std::shared_ptr<MessageFilter> filter = q.filters[i].second;
+    bool consumed = false;
+    try {
+      consumed = (*filter)(msg);
+    } catch (...) {
+      std::fprintf(stderr, "win: a message filter threw on message 0x%04x\n", msg.message);
+    }
+    if (consumed)
+      return false;
+  }
+  DispatchMessage(msg);
+  return true;
+}
+
+bool LoopDone(ThreadQueue& q) {
+  if (q.loops.empty())
+    return false;
+  LoopFrame* top = q.loops.back();
+  if (!top->quit && top->done && (*top->done)()) {
+    top->quit = true;
+    if (top->qt)
+      top->qt->exit(0);
+  }
+  return top->quit;
+}
+
+void QuitInnermost(ThreadQueue& q, int code) {
+  if (q.loops.empty()) {
+    q.pendingQuit = code;
+    return;
+  }
+  LoopFrame* top = q.loops.back();
+  top->quit = true;
+  top->code = code;
+  if (top->qt)
+    top->qt->exit(code);
+}
+
+} // namespace
+
+// Delivers the queue on the owner thread's Qt loop: the queue's event
+// descriptor wakes it for messages, a precise timer for the window timers.
+// Nothing crosses threads through Qt itself: what is handed over is under
+// the queue's own lock.
+class QueuePump : public QObject {
+public:
+  explicit QueuePump(ThreadQueue* queue, int eventFd)
+      : queue_(queue), notifier_(eventFd, QSocketNotifier::Read) {
+    QObject::connect(&notifier_, &QSocketNotifier::activated, this, [this] {
+      queue_->Drain();
+      queue_->Pump(kBudget);
+    });
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] {
+      queue_->PumpTimers();
+      queue_->ScheduleTimer();
+    });
+  }
+
+  QTimer timer_;
+
+private:
+  ThreadQueue* queue_;
+  QSocketNotifier notifier_;
+};
+
+ThreadQueue::ThreadQueue() : owner(std::this_thread::get_id()) {
+  eventFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (eventFd_ < 0)
+    std::perror("win: eventfd");
+}
+
+ThreadQueue::~ThreadQueue() {
+  if (eventFd_ >= 0)
+    ::close(eventFd_);
+}
+
+void ThreadQueue::SignalLocked() {
+  if (signalled_ || eventFd_ < 0)
+    return;
+  signalled_ = true;
+  uint64_t one = 1;
+  while (::write(eventFd_, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+}
+
+void ThreadQueue::WakeLocked(bool forPost) {
+  // A thread waiting for an answer takes no posted messages; LeaveSendWait
+  // wakes it for them afterwards.
+  if (forPost && sendWaiters_ > 0 && !loopWaiting_)
+    return;
+  SignalLocked();
+}
+
+void ThreadQueue::Drain() {
+  std::lock_guard lock(mu);
+  uint64_t count;
+  while (::read(eventFd_, &count, sizeof count) < 0 && errno == EINTR) {
+  }
+  signalled_ = false;
+}
+
+bool ThreadQueue::Post(const Msg& msg) {
+  std::lock_guard lock(mu);
+  if (closed_)
+    return false;
+  posted_.push_back(msg);
+  WakeLocked(true);
+  return true;
+}
+
+bool ThreadQueue::PushSend(IncomingSend&& send) {
+  std::lock_guard lock(mu);
+  if (closed_)
+    return false;
+  sends_.push_back(std::move(send));
+  WakeLocked(false);
+  return true;
+}
+
+void ThreadQueue::CompleteLocal(LocalReply& reply, bool delivered, LResult result) {
+  std::lock_guard lock(mu);
+  reply.done = true;
+  reply.delivered = delivered;
+  reply.result = result;
+  WakeLocked(false);
+}
+
+void ThreadQueue::WakeForTimers() {
+  std::lock_guard lock(mu);
+  if (!closed_)
+    WakeLocked(true);
+}
+
+size_t ThreadQueue::PostedCount() {
+  std::lock_guard lock(mu);
+  return posted_.size();
+}
+
+bool ThreadQueue::DeliverOneSend() {
+  IncomingSend send;
+  {
+    std::lock_guard lock(mu);
+    if (sends_.empty())
+      return false;
+    send = std::move(sends_.front());
+    sends_.pop_front();
+  }
+  auto rec = Reg().LookupOwn(send.hwnd);
+  if (!rec) {
+    Answer(send, false, 0);
+    return true;
+  }
+  LParam lParam = send.lParam;
+  CopyData copy;
+  if (send.hasCopyData) {
+    copy.kind = send.copyKind;
+    copy.size = static_cast<uint32_t>(send.bytes.size());
+    copy.data = send.bytes.data();
+    lParam = reinterpret_cast<LParam>(&copy);
+  }
+  LResult result = CallWindow(rec, send.message, send.wParam, lParam);
+  Answer(send, true, result);
+  return true;
+}
+
+int ThreadQueue::Pump(size_t budget) {
+  int delivered = 0;
+  size_t postedTaken = 0;
+  for (;;) {
+    if (DeliverOneSend()) {
+      ++delivered;
+      if (LoopDone(*this))
+        break;
+      continue;
+    }
+    if (postedTaken >= budget)
+      break;
+    Msg msg;
+    {
+      std::lock_guard lock(mu);
+      if (posted_.empty())
+        break;
+      msg = posted_.front();
+      posted_.pop_front();
+    }
+    ++postedTaken;
+    ++delivered;
+    if (msg.message == WM_QUIT && msg.hwnd == 0) {
+      QuitInnermost(*this, static_cast<int>(msg.wParam));
+      break;
+    }
+    DeliverPosted(*this, msg);
+    if (LoopDone(*this))
+      break;
+  }
+  if (!LoopDone(*this))
+    PumpTimers();
+  std::lock_guard lock(mu);
+  if (!posted_.empty() || !sends_.empty())
+    WakeLocked(true);
+  return delivered;
+}
+
+void ThreadQueue::PumpTimers() {
+  if (timers.empty())
+    return;
+  uint64_t now = TimerNowMs();
+  uint64_t round = ++timerRound;
+  for (;;) {
+    // Each due timer ticks once per round, earliest first; a handler may
+    // kill or set timers, so the choice is made afresh every time.
+    TimerEntry* best = nullptr;
+    for (auto& t : timers) {
+      if (t.round == round || t.dueMs > now)
+        continue;
+      if (!best || t.dueMs < best->dueMs || (t.dueMs == best->dueMs && t.seq < best->seq))
+        best = &t;
+    }
+    if (!best)
+      break;
+    best->round = round;
+    best->dueMs += best->periodMs;
+    if (best->dueMs <= now)
+      best->dueMs = now + best->periodMs;
+    Msg msg{best->hwnd, WM_TIMER, best->id, 0, static_cast<uint32_t>(now)};
+    DeliverPosted(*this, msg);
+  }
+}
+
+std::optional<uint64_t> ThreadQueue::NextTimerDue() const {
+  std::optional<uint64_t> next;
+  for (const auto& t : timers)
+    if (!next || t.dueMs < *next)
+      next = t.dueMs;
+  return next;
+}
+
+void ThreadQueue::ScheduleTimer() {
+  auto* p = static_cast<QueuePump*>(pump);
+  if (!p)
+    return;
+  auto next = NextTimerDue();
+  if (!next || ManualClockInstalled()) {
+    p->timer_.stop();
+    return;
+  }
+  uint64_t now = TimerNowMs();
+  uint64_t wait = *next > now ? *next - now : 0;
+  p->timer_.start(static_cast<int>(std::min<uint64_t>(wait, 1u << 30)));
+}
+
+short ThreadQueue::Wait(int timeoutMs, bool forLoop, int extraFd) {
+  {
+    std::lock_guard lock(mu);
+    if (!sends_.empty() || (forLoop && !posted_.empty()))
+      return 0;
+    if (forLoop)
+      loopWaiting_ = true;
+  }
+  pollfd fds[2] = {{eventFd_, POLLIN, 0}, {extraFd, POLLIN, 0}};
+  int n = ::poll(fds, extraFd >= 0 ? 2 : 1, timeoutMs);
+  std::lock_guard lock(mu);
+  if (forLoop)
+    loopWaiting_ = false;
+  if (n > 0 && (fds[0].revents & POLLIN)) {
+    uint64_t count;
+    while (::read(eventFd_, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+    signalled_ = false;
+  }
+  return n > 0 && extraFd >= 0 ? fds[1].revents : 0;
+}
+
+void ThreadQueue::EnterSendWait() {
+  std::lock_guard lock(mu);
+  ++sendWaiters_;
+}
+
+void ThreadQueue::LeaveSendWait() {
+  std::lock_guard lock(mu);
+  if (--sendWaiters_ == 0 && !posted_.empty())
+    WakeLocked(true);
+}
+
+void ThreadQueue::EnsurePump() {
+  if (pump || !QCoreApplication::instance())
+    return;
+  static std::once_flag routine;
+  if (QThread::currentThread() == QCoreApplication::instance()->thread())
+    std::call_once(routine, [] { qAddPostRoutine(OnApplicationGone); });
+  // A thread that Qt did not start gets its event dispatcher from its first
+  // event loop.
+  if (!QAbstractEventDispatcher::instance()) {
+    QEventLoop make;
+  }
+  auto* p = new QueuePump(this, eventFd_);
+  std::lock_guard lock(mu);
+  pump = p;
+  if (!posted_.empty() || !sends_.empty())
+    WakeLocked(true);
+}
+
+void ThreadQueue::DropPump() {
+  QObject* p;
+  {
+    std::lock_guard lock(mu);
+    p = pump;
+    pump = nullptr;
+  }
+  delete p;
+}
+
+void ThreadQueue::Close() {
+  std::deque<IncomingSend> pending;
+  QObject* p;
+  {
+    std::lock_guard lock(mu);
+    closed_ = true;
+    pending.swap(sends_);
+    posted_.clear();
+    p = pump;
+    pump = nullptr;
+  }
+  for (auto& send : pending)
+    Answer(send, false, 0);
+  delete p;
+  timers.clear();
+  filters.clear();
+  DropThreadWindows(owner);
+}
+
+std::shared_ptr<ThreadQueue> CurrentQueue() {
+  if (tHolderGone) // the thread is ending: a queue that nothing will keep
+    return std::make_shared<ThreadQueue>();
+  if (!tQueue.queue) {
+    tQueue.queue = std::make_shared<ThreadQueue>();
+    auto& reg = Reg();
+    std::lock_guard lock(reg.mu);
+    std::erase_if(reg.queues, [](const auto& w) { return w.expired(); });
+    reg.queues.push_back(tQueue.queue);
+  }
+  return tQueue.queue;
+}
+
+void Answer(IncomingSend& send, bool delivered, LResult result) {
+  if (send.local) {
+    send.local->sender->CompleteLocal(*send.local, delivered, result);
+    send.local.reset();
+  } else if (send.remote) {
+    ReplyRemote(*send.remote, send.requestId, delivered, result);
+    send.remote.reset();
+  }
+}
+
+} // namespace win::detail
+
+namespace win {
+
+using namespace detail;
+
+int RunMessageLoop() {
+  auto q = CurrentQueue();
+  q->EnsurePump();
+  if (q->pendingQuit) {
+    int code = *q->pendingQuit;
+    q->pendingQuit.reset();
+    return code;
+  }
+  LoopFrame frame;
+  q->loops.push_back(&frame);
+  if (q->pump) {
+    QEventLoop loop;
+    frame.qt = &loop;
+    q->ScheduleTimer();
+    q->Pump(kBudget);
+    if (!frame.quit)
+      loop.exec();
+  } else {
+    while (!frame.quit) {
+      q->Pump(kBudget);
+      if (frame.quit)
+        break;
+      int timeout = -1;
+      if (auto next = q->NextTimerDue(); next && !ManualClockInstalled()) {
+        uint64_t now = TimerNowMs();
+        timeout = static_cast<int>(std::min<uint64_t>(*next > now ? *next - now : 0, 1u << 30));
+      }
+      q->Wait(timeout, true, -1);
+    }
+  }
+  q->loops.pop_back();
+  return frame.code;
+}
+
+void PostQuitMessage(int code) {
+  CurrentQueue()->Post(Msg{0, WM_QUIT, static_cast<WParam>(code), 0, 0});
+}
+
+bool RunMessageLoopUntil(const std::function<bool()>& done, uint32_t timeoutMs) {
+  auto q = CurrentQueue();
+  q->EnsurePump();
+  if (done())
+    return true;
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  LoopFrame frame;
+  frame.done = &done;
+  q->loops.push_back(&frame);
+  if (q->pump) {
+    QEventLoop loop;
+    frame.qt = &loop;
+    QTimer check;
+    check.setInterval(5);
+    QObject::connect(&check, &QTimer::timeout, [&] {
+      if (frame.quit)
+        return;
+      if (done() || Clock::now() >= deadline) {
+        frame.quit = true;
+        loop.exit(0);
+      }
+    });
+    q->ScheduleTimer();
+    q->Pump(kBudget);
+    if (!frame.quit && !done()) {
+      check.start();
+      loop.exec();
+    }
+  } else {
+    while (!frame.quit && Clock::now() < deadline) {
+      q->Pump(kBudget);
+      if (frame.quit || done())
+        break;
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      int timeout = static_cast<int>(std::clamp<int64_t>(left.count(), 0, 5));
+      q->Wait(timeout, true, -1);
+    }
+  }
+  q->loops.pop_back();
+  return done();
+}
+
+int ProcessPendingMessages() {
+  auto q = CurrentQueue();
+  return q->Pump(q->PostedCount());
+}
+
+int AddMessageFilter(MessageFilter filter) {
+  auto q = CurrentQueue();
+  int id = q->nextFilterId++;
+  q->filters.emplace_back(id, std::make_shared<MessageFilter>(std::move(filter)));
+  return id;
+}
+
+bool RemoveMessageFilter(int id) {
+  auto q = CurrentQueue();
+  auto it = std::find_if(q->filters.begin(), q->filters.end(),
+                         [id](const auto& f) { return f.first == id; });
+  if (it == q->filters.end())
+    return false;
+  q->filters.erase(it);
+  return true;
+}
+
+LResult DispatchMessage(const Msg& msg) {
+  auto rec = Reg().LookupOwn(msg.hwnd);
+  if (!rec)
+    return 0;
+  return CallWindow(rec, msg.message, msg.wParam, msg.lParam);
+}
+
+} // namespace win
