@@ -1,7 +1,9 @@
 #include "htmltitle/marquell.h"
 
+#include "htmltitle/htmlpainter.h"
 #include "htmltitle/tokenlist.h"
 
+#include <exception>
 #include <memory>
 #include <new>
 
@@ -32,4 +34,16 @@ extern "C" int32_t HTMLParsing(char* text) {
 
 extern "C" void QuillmarkToNULL() {
   htmltitle::currentResult.reset();
+}
+
+extern "C" void DrawHTML(gdi::Dc* dc, int32_t width, int32_t height) {
+  htmltitle::HtmlTokenList* result = htmltitle::currentResult.get();
+  if (dc == nullptr || result == nullptr) {
+    return;
+  }
+  try {
+    htmltitle::PaintTokens(*dc, result->First(), width, height);
+  } catch (const std::exception&) {
+    // Out of memory while drawing: the page is left as far as it got.
+  }
 }

@@ -8,6 +8,10 @@
 
 #include <cstdint>
 
+namespace gdi {
+class Dc;
+} // namespace gdi
+
 extern "C" {
 
 // Parses text into the process's parse result, freeing the one before. The
@@ -18,6 +22,12 @@ MARQUELL_EXPORT int32_t HTMLParsing(char* text);
 
 // Frees the parse result; there is none afterwards.
 MARQUELL_EXPORT void QuillmarkToNULL();
+
+// Paints the parse result on the caller's device context (its address: the
+// caller keeps the gdi::Dc) inside (0, 0) to (width, height), starting in the
+// context's text colour. The context's state is as before when it returns.
+// Nothing happens without a parse result or without a context.
+MARQUELL_EXPORT void DrawHTML(gdi::Dc* dc, int32_t width, int32_t height);
 
 } // extern "C"
 
