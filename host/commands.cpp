@@ -1,5 +1,7 @@
 #include "host/commands.h"
 
+#include "core/songinfo.h"
+
 #include <cstdio>
 #include <string>
 
@@ -17,6 +19,8 @@ int Demo(std::span<char*>) {
 const Command kCommands[] = {
     {"help", "help", "lists the commands", Help},
     {"demo", "demo", "plays the bundled demo song with the lyric display", Demo},
+    {"info", "info [--codepage N] FILE", "prints a song file's timing, title and lyrics as JSON",
+     core::InfoCommand},
 };
 
 int Help(std::span<char*>) {

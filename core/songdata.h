@@ -1,0 +1,234 @@
+// The one song in memory: its tracks of events, the tempo map and signature
+// lists, the text pools and lyric lines, and the conversions between ticks,
+// milliseconds and measures. Every reader and writer of song files fills or
+// walks this object; the song editor changes it through its operations.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/songevent.h"
+
+namespace core {
+
+constexpr int kMaxTracks = 259;           // a song never holds more tracks
+constexpr int kMaxInsertableTracks = 256; // InsertTrack refuses from this count on
+constexpr int kLineTableSize = 512;       // so a track holds at most 511 line breaks
+constexpr size_t kMaxSignatures = 30;     // time and key signatures kept for measures
+constexpr size_t kTitleSize = 48;         // title bytes, without the terminating zero
+constexpr size_t kInfoTextSize = 32;      // lyricist, singer, ... bytes
+constexpr size_t kTrackNameSize = 31;     // summary track name bytes
+constexpr size_t kTextPoolLimit = 0xFFFF; // syllable offsets and lengths are 16-bit
+constexpr size_t kPoolItemLimit = 0xFFFF; // an event's pool bytes are counted in 16 bits
+constexpr int kWaveSlots = 256;
+constexpr int kBankSlots = 128;           // slots 1-127 are used
+constexpr int32_t kDefaultTempo = 600000; // microseconds per quarter of a new song
+constexpr uint32_t kDefaultWaveFormat = 0x11000000u | 11025; // 11025 Hz, 8 bits, mono
+constexpr uint16_t kDefaultInfoValue = 5000;
+
+// File kinds of LoadByKind and save kinds of SaveByKind.
+constexpr int kFileVx3 = 1000;
+constexpr int kFileSb3 = 1001;
+constexpr int kFileSw3 = 1002;
+constexpr int kFileMidi = 1005;
+constexpr int kFileKaraoke = 1006;
+constexpr int kFileByExtension = 2000;
+constexpr int kSaveMidi = 1005;
+constexpr int kSaveKaraoke = 1006;
+constexpr int kSaveV300First = 1010, kSaveV300Last = 1011;
+constexpr int kSaveV350First = 1020, kSaveV350Last = 1022;
+constexpr int kSaveV350PackedFirst = 1030, kSaveV350PackedLast = 1032;
+
+struct TempoEntry {
+  int32_t tick = 0;
+  int32_t usPerQuarter = kDefaultTempo;
+  int32_t ms = 0; // the entry's time, truncated
+  // The entry's exact time in microseconds times ticks per quarter, so that
+  // conversions truncate once instead of once per tempo segment.
+  int64_t scaledUs = 0;
+};
+
+struct SignatureEntry {
+  int32_t tick = 0;
+  uint32_t data = 0; // the four data bytes of the kind-1 or kind-3 event
+};
+
+struct TrackSummary {
+  std::string name; // at most kTrackNameSize bytes
+  uint8_t channel = 0;
+  uint8_t program = 255; // 255: none before the first note-on
+  uint8_t volume = 255;
+  int8_t velocityOffset = 0; // requests to the editor's summary change; 0 at rest
+  int8_t keyOffset = 0;
+  uint8_t pan = 255;
+};
+
+struct Track {
+  std::vector<SongEvent> events; // kept in the order of SortsBefore
+  int32_t eventCapacity = 128;   // capacity AllocateEventMemory reserves
+  int32_t engineEventCount = 0;  // events plus one per sounding note-on
+  std::string text;              // the track's text pool (syllables back to back)
+  std::array<uint32_t, kLineTableSize> lineTable{}; // offset | length << 16 per line
+  int16_t lineCount = 0;                            // number of line breaks
+  uint16_t port = 0;
+  int32_t endTick = 0;
+  int32_t endMs = 0;
+  // Where the track's end-of-track event stood when it was read; the track
+  // lasts at least that long even when its last event ends earlier.
+  int32_t endOfTrackTick = 0;
+  TrackSummary summary;
+
+  int32_t EventCount() const { return static_cast<int32_t>(events.size()); }
+};
+
+struct WaveSlot {
+  std::vector<uint8_t> pcm;
+  std::string name; // at most 32 bytes
+  uint32_t format = kDefaultWaveFormat;
+};
+
+struct BankSlot {
+  std::string path; // at most 260 bytes
+  uint8_t flags = 0;
+};
+
+// The texts of one row of the editor's event list.
+struct EventDescription {
+  int typeIndex = 0; // 0-15, see EventTypeIndex
+  std::string channel;
+  std::string kind;
+  std::string value1, value2, value3;
+  uint16_t alignment = 0; // a nibble per value column: 1 left, 2 right
+};
+
+// The order of events within a track: by tick, and at equal ticks line breaks
+// (17) before next-line events (18) before every other kind; events that
+// compare equal keep their order.
+bool SortsBefore(const SongEvent& a, const SongEvent& b);
+
+// The event list's type index 0-15 of an event (labels in EventTypeLabel).
+int EventTypeIndex(const SongEvent& e);
+std::string_view EventTypeLabel(int typeIndex);
+// octave * 12 + note for "C5", "Db4", "F#2", ...; 255 when the text is no note name.
+uint8_t ParseNoteName(std::string_view text);
+// "C5" for 60.
+std::string NoteName(uint8_t note);
+
+// The file kind of a path by its extension; kFileByExtension when unknown.
+int GetSongFileKind(std::string_view path);
+
+class CSongData {
+public:
+  CSongData();
+  CSongData(const CSongData&) = delete;
+  CSongData& operator=(const CSongData&) = delete;
+
+  // Song header.
+  std::string path;
+  int16_t saveKind = 0;
+  int32_t loaded = 0;
+  int32_t preparedForPlay = 0;
+  int32_t unchanged = 1;
+  int32_t lyricsPresent = 0;
+  std::string title; // at most kTitleSize bytes, code-page text
+  std::string lyricist, duzuvevi, singer, arranger, lyricSync, description;
+  std::optional<std::string> keyword;
+  uint16_t infoWord = 0;
+  std::array<uint8_t, 16> imageNumbers{};
+  uint16_t infoValue = kDefaultInfoValue;
+  uint8_t packed = 0;
+  uint16_t midiFormat = 1; // the format of the last Standard MIDI File read
+
+  // Timing.
+  uint16_t ticksPerQuarter = 120;
+  uint16_t melodyTrack = 0;
+  int16_t lyricTrack = 0;
+  std::vector<TempoEntry> tempoMap;
+  std::vector<SignatureEntry> timeSignatures;
+  std::vector<SignatureEntry> keySignatures;
+  int32_t endTick = 0;
+  int32_t endMs = 0;
+  std::array<uint8_t, 16> initialBank{};
+  int16_t lyricShiftDenominator = 6;
+  int16_t lyricShiftTicks = 0;
+
+  std::vector<Track> tracks;
+  std::vector<uint8_t> dataPool;
+  std::vector<WaveSlot> waves;
+  std::array<BankSlot, kBankSlots> bankSlots{};
+  uint8_t bankSlotCount = 0;
+  uint8_t bankNumber = 0;
+
+  int16_t TrackCount() const { return static_cast<int16_t>(tracks.size()); }
+  bool HasTrack(int track) const { return track >= 0 && track < TrackCount(); }
+  const SongEvent* Event(int track, int32_t index) const;
+
+  void Reset();
+  void FreeAll();
+  int LoadByKind(const std::string& file, int kind);
+  int LoadByExtension(const std::string& file);
+  int SaveByKind(const std::string& file, int kind);
+  int AllocateEventMemory(int32_t poolSize);
+
+  // Timing lists from the kind 2, 1 and 3 events of track 0, or of every track.
+  void BuildTempoMaps(bool allTracks);
+  int32_t TickToMs(int32_t tick) const;
+  int32_t MsToTick(int32_t ms) const;
+  int32_t MeasureToTick(int32_t measure) const;
+  int32_t TickToMeasure(int32_t tick) const;
+  int32_t MeasureLenAt(int32_t tick) const;
+  bool TickToMeasureBeat(int32_t tick, uint16_t& measure, uint16_t& beat,
+                         uint16_t& tickInBeat) const;
+  int32_t MeasureBeatToTick(int16_t measure, int16_t beat, int16_t tick) const;
+  bool GetEventMeasureBeat(int16_t track, int32_t index, uint16_t& measure, uint16_t& beat,
+                           uint16_t& tickInBeat) const;
+  bool GetEventHmsMs(int16_t track, int32_t index, uint16_t& hours, uint16_t& minutes,
+                     uint16_t& seconds, uint16_t& ms) const;
+  std::optional<EventDescription> FormatEventText(int16_t track, int32_t index) const;
+  // A syllable's text (kind 16) into out; its length, 0 for other kinds.
+  int32_t GetEventText(int16_t track, int32_t index, std::string& out) const;
+  int32_t CopyEventText(const SongEvent& e, std::string& out) const;
+  void SetLyricShift(int16_t denominator);
+
+  // End times and the engine event count of a track, then the song's end times.
+  int UpdateTrack(int16_t track);
+  int32_t FindInsertIndex(int16_t track, int32_t tick, uint8_t kind) const;
+  // Appends text to a track's text pool and gives its offset; nullopt when the
+  // track does not exist or the pool would pass its 16-bit offsets.
+  std::optional<uint32_t> AddTrackText(int16_t track, std::string_view text);
+  // Appends bytes to the data pool and gives their offset; nullopt when the
+  // pool cannot grow.
+  std::optional<uint32_t> AddPoolBytes(const void* bytes, size_t count);
+  int SortTrack(int16_t track);
+  int RebuildLyricLines(int16_t track);
+  int InsertTrack(int16_t position);
+  int DeleteTrack(int16_t track);
+  int InsertEventAt(int16_t track, int32_t index, int32_t tick, int32_t duration, uint16_t length,
+                    uint32_t data, uint8_t kind, uint8_t imageAction = 0);
+  int AddEvent(int16_t track, int32_t tick, int32_t duration, uint16_t length, uint32_t data,
+               uint8_t kind, uint8_t imageAction = 0);
+  int DeleteEvent(int16_t track, int32_t index);
+
+  // The pool bytes of a pool-kind event, empty when they lie outside the pool.
+  std::string_view PoolBytes(const SongEvent& e) const;
+  // The text of a text-kind event without its terminating zero.
+  std::string_view PoolText(const SongEvent& e) const;
+  // A syllable's bytes in a track's text pool, bounded by the pool.
+  std::string_view SyllableText(int16_t track, const SongEvent& e) const;
+  int32_t CountEngineEvents(int16_t track) const;
+  // The ms and duration ms of every event of a track, from the tempo map.
+  void ComputeEventTimes(int16_t track);
+  void ComputeSummary(int16_t track);
+  void UpdateSongEnd();
+
+private:
+  void ResetTimingLists();
+  int32_t SignatureLength(const SignatureEntry& e) const;
+  int32_t PlainMeasureLength() const;
+};
+
+} // namespace core

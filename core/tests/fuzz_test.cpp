@@ -1,0 +1,98 @@
+// The fuzzing step run over a few thousand random mutations of the corpus
+// files and of hand-built files, so that every build exercises it under the
+// sanitizers (the libFuzzer harness runs the same step with clang).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "core/tests/support/midi_bytes.h"
+#include "core/tests/support/midi_fuzz_entry.h"
+
+namespace core {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Bytes;
+
+std::vector<Bytes> Seeds() {
+  std::vector<Bytes> seeds;
+  std::error_code ec;
+  fs::path dir = fs::path(VEXO_CORPUS_DIR) / "midi";
+  for (const auto& e : fs::directory_iterator(dir, ec)) {
+    auto ext = e.path().extension();
+    // Small files mutate fast; the large ones are read whole by the corpus tests.
+    if (e.is_regular_file() && (ext == ".mid" || ext == ".kar") && e.file_size() < 9000)
+      seeds.push_back(testing::ReadFileBytes(e.path().string()));
+  }
+  seeds.push_back(testing::Smf(
+      1, 96,
+      {{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x2F, 0x00},
+       testing::Cat({testing::TextEvent(3, "Soft karaoke"),
+                     {0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x00, 0x00, 0xFF, 0x2F, 0x00}}),
+       testing::Cat({testing::TextEvent(1, "@THi"),
+                     testing::TextEvent(1, "\\la"),
+                     testing::TextEvent(1, "/li", 10),
+                     {0x00, 0xFF, 0x2F, 0x00}})}));
+  return seeds;
+}
+
+Bytes Mutate(const Bytes& seed, std::mt19937& rng) {
+  Bytes b = seed;
+  int edits = 1 + static_cast<int>(rng() % 8);
+  for (int i = 0; i < edits; ++i) {
+    size_t at = b.empty() ? 0 : rng() % b.size();
+    switch (rng() % 6) {
+    case 0: // flip a bit
+      if (!b.empty())
+        b[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
+      break;
+    case 1: // an interesting byte
+      if (!b.empty()) {
+        static const uint8_t kBytes[] = {0x00, 0x7F, 0x80, 0xF0, 0xF7, 0xFF, 0x2F, 0x90, 0x51};
+        b[at] = kBytes[rng() % std::size(kBytes)];
+      }
+      break;
+    case 2: // cut the file
+      b.resize(at);
+      break;
+    case 3: // remove a run
+      b.erase(b.begin() + static_cast<long>(at),
+              b.begin() + static_cast<long>(std::min(b.size(), at + 1 + rng() % 16)));
+      break;
+    case 4: // duplicate a run
+      if (!b.empty()) {
+        size_t len = std::min(b.size() - at, size_t{1} + rng() % 32);
+        Bytes run(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + len));
+        b.insert(b.begin() + static_cast<long>(rng() % (b.size() + 1)), run.begin(), run.end());
+      }
+      break;
+    default: // a random byte
+      if (!b.empty())
+        b[at] = static_cast<uint8_t>(rng());
+      break;
+    }
+  }
+  return b;
+}
+
+TEST(MidiFuzz, MutationsNeverBreakTheReaders) {
+  std::vector<Bytes> seeds = Seeds();
+  std::mt19937 rng(20240611);
+  constexpr int kRounds = 2500;
+  for (int i = 0; i < kRounds; ++i) {
+    const Bytes& seed = seeds[i % seeds.size()];
+    Bytes input = Mutate(seed, rng);
+    std::string fault = testing::CheckMidiInput(input.data(), input.size());
+    if (!fault.empty()) {
+      std::string kept = std::string(VEXO_TESTS_DIR) + "/midi-fuzz-failure.mid";
+      testing::WriteFileBytes(kept, input);
+      FAIL() << "round " << i << ": " << fault << " (input kept in " << kept << ")";
+    }
+  }
+  for (const auto& seed : seeds)
+    EXPECT_EQ(testing::CheckMidiInput(seed.data(), seed.size()), "");
+}
+
+} // namespace
+} // namespace core

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "core/midifile.h"
+#include "core/songdata.h"
+#include "core/songinfo.h"
+#include "core/tests/support/midi_bytes.h"
+
+namespace core {
+namespace {
+
+using testing::Bytes;
+
+QJsonValue J(const QJsonValue& v, const char* key) {
+  return v.toObject().value(QLatin1String(key));
+}
+QJsonValue J(const QJsonObject& o, const char* key) {
+  return o.value(QLatin1String(key));
+}
+
+using testing::Cat;
+using testing::TextEvent;
+
+// A karaoke file: tempo 500000 then 250000 at tick 192, a note, two lines.
+Bytes KaraokeFixture() {
+  return testing::Smf(
+      1, 96,
+      {{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x81, 0x40, 0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90,
+        0x00, 0xFF, 0x2F, 0x00},
+       {0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x00, 0x00, 0x90, 0x3E, 0x00, 0x00, 0xFF, 0x2F,
+        0x00},
+       Cat({TextEvent(1, "@TSong \"one\""), TextEvent(1, "\\Hel"), TextEvent(1, "lo", 96),
+            TextEvent(1, "/\xB0\xA1", 96), Bytes{0x00, 0xFF, 0x2F, 0x00}})});
+}
+
+QJsonObject Parse(const std::string& json) {
+  QJsonParseError error{};
+  auto doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
+  EXPECT_EQ(error.error, QJsonParseError::NoError) << json;
+  return doc.object();
+}
+
+TEST(SongInfo, JsonOfAKaraokeSong) {
+  CSongData song;
+  ASSERT_EQ(ReadKaraokeBytes(song, KaraokeFixture()), 1);
+  QJsonObject info = Parse(SongInfoJson(song, 949));
+  EXPECT_EQ(J(info, "ticksPerQuarter").toInt(), 96);
+  EXPECT_EQ(J(info, "trackCount").toInt(), 3);
+  EXPECT_EQ(J(info, "noteCount").toInt(), 1); // the velocity-0 note-on is no note
+  QJsonArray tempo = J(info, "tempoMap").toArray();
+  ASSERT_EQ(tempo.size(), 2);
+  EXPECT_EQ(J(tempo[1], "tick").toInt(), 192);
+  EXPECT_EQ(J(tempo[1], "usPerQuarter").toInt(), 250000);
+  EXPECT_EQ(J(tempo[1], "ms").toInt(), 1000);
+  EXPECT_EQ(J(info, "endMs").toInt(), 1000 + 20 * 250 / 96);
+  EXPECT_EQ(J(info, "title").toString(), "Song \"one\"");
+  QJsonArray syllables = J(info, "syllables").toArray();
+  ASSERT_EQ(syllables.size(), 3);
+  EXPECT_EQ(J(syllables[1], "tick").toInt(), 96);
+  EXPECT_EQ(J(syllables[1], "ms").toInt(), 500);
+  EXPECT_EQ(J(syllables[1], "text").toString(), "lo");
+  EXPECT_EQ(J(syllables[2], "text").toString(), QString::fromUtf8("\xEA\xB0\x80")); // 0xB0A1 in 949
+  EXPECT_EQ(J(info, "lines").toInt(), 2);
+}
+
+struct HostRun {
+  int status;
+  std::string out, err;
+};
+
+HostRun RunInfo(const std::string& args, const testing::TempFolder& dir) {
+  std::string errFile = dir.Path("stderr.txt");
+  std::string cmd = std::string(VEXO_BIN_DIR) + "/vexo3 info " + args + " 2>" + errFile;
+  HostRun r{-1, {}, {}};
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p)
+    return r;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+    r.out.append(buf, n);
+  int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  auto err = testing::ReadFileBytes(errFile);
+  r.err.assign(err.begin(), err.end());
+  return r;
+}
+
+TEST(SongInfo, CommandLine) {
+  testing::TempFolder dir;
+  ASSERT_TRUE(testing::WriteFileBytes(dir.Path("song.kar"), KaraokeFixture()));
+  ASSERT_TRUE(testing::WriteFileBytes(dir.Path("bad.mid"), {'R', 'I', 'F', 'F', 0, 0}));
+  ASSERT_TRUE(testing::WriteFileBytes(dir.Path("song.txt"), {'x'}));
+
+  HostRun ok = RunInfo(dir.Path("song.kar"), dir);
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_TRUE(ok.err.empty());
+  QJsonObject info = Parse(ok.out);
+  EXPECT_EQ(J(info, "lines").toInt(), 2);
+  EXPECT_EQ(J(info, "syllables").toArray().size(), 3);
+
+  HostRun sjis = RunInfo("--codepage 932 " + dir.Path("song.kar"), dir);
+  EXPECT_EQ(sjis.status, 0);
+  EXPECT_NE(J(J(Parse(sjis.out), "syllables").toArray()[2], "text").toString(),
+            QString::fromUtf8("\xEA\xB0\x80"));
+
+  struct Row {
+    std::string args;
+    const char* says;
+  };
+  const Row failures[] = {{dir.Path("missing.mid"), "No such file"},
+                          {dir.Path("bad.mid"), "not a Standard MIDI File"},
+                          {dir.Path("song.txt"), "not a .mid or .kar file"}};
+  for (const auto& row : failures) {
+    HostRun r = RunInfo(row.args, dir);
+    EXPECT_EQ(r.status, 1) << row.args;
+    EXPECT_TRUE(r.out.empty()) << row.args;
+    EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+  EXPECT_EQ(RunInfo("", dir).status, 2);
+}
+
+} // namespace
+} // namespace core
