@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <iconv.h>
+#include <mutex>
 
 namespace sys {
 namespace {
@@ -57,6 +58,22 @@ bool IsTrailByte(uint8_t b, int codePage) {
 // carry conversion state and must not be shared between threads.
 class Converters {
 public:
+  static iconv_t Open(size_t slot, bool toUtf8) {
+    const char* cp = kCodePages[slot].iconvName;
+    return toUtf8 ? iconv_open("UTF-8", cp) : iconv_open(cp, "UTF-8");
+  }
+
+  // The first descriptor of each kind is opened once for the process and
+  // never closed, so the conversion module it loads stays loaded: a thread's
+  // descriptors closing at its exit then never unload a module while another
+  // thread is loading it.
+  static void KeepModuleLoaded(size_t slot, bool toUtf8) {
+    static std::once_flag once[kCodePages.size()][2];
+    static iconv_t kept[kCodePages.size()][2];
+    int dir = toUtf8 ? 0 : 1;
+    std::call_once(once[slot][dir], [&] { kept[slot][dir] = Open(slot, toUtf8); });
+  }
+
   ~Converters() {
     for (auto& row : cds_) {
       for (iconv_t& cd : row) {
@@ -71,8 +88,8 @@ public:
   iconv_t Get(size_t slot, bool toUtf8) {
     iconv_t& cd = cds_[slot][toUtf8 ? 0 : 1];
     if (cd == Invalid()) {
-      const char* cp = kCodePages[slot].iconvName;
-      cd = toUtf8 ? iconv_open("UTF-8", cp) : iconv_open(cp, "UTF-8");
+      KeepModuleLoaded(slot, toUtf8);
+      cd = Open(slot, toUtf8);
     }
     if (cd != Invalid())
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
