@@ -47,6 +47,11 @@ std::string_view MessageText(int stringId) {
     return "The MIDI file has a damaged track.";
   case kMsgOverwriteFile:
     return "The file already exists. Replace it?";
+  case kMsgNotSongFile:
+    return "This is not a song file.";
+  case kMsgOlderVersion:
+    return "The older song file version keeps no embedded waves, track ports or image requests. "
+           "Continue?";
   case kMsgMidiDropsLyrics:
     return "The lyrics are saved as plain text events. Continue?";
   case kMsgKaraokeKeepsLyrics:

@@ -15,8 +15,10 @@ constexpr int kMsgNotMidiFile = 11914;        // no "MThd" header, or a header t
 constexpr int kMsgTooManyTracks = 11916;      // more tracks than a song holds
 constexpr int kMsgBadTrackChunk = 11917;      // a track chunk that cannot be read
 constexpr int kMsgOverwriteFile = 11923;      // question: replace the existing file?
+constexpr int kMsgNotSongFile = 11934;        // no song file magic of either version
 constexpr int kMsgMidiDropsLyrics = 11936;    // question: lyrics become plain text events
 constexpr int kMsgKaraokeKeepsLyrics = 11937; // question: save lyrics as a karaoke file?
+constexpr int kMsgOlderVersion = 11938;       // question: save in the older song file version?
 // Not a resource string: the fixed text of the allocation failure.
 constexpr int kMsgAllocationFailed = -1;
 

@@ -678,13 +678,35 @@ struct ChunkPlan {
   int16_t track = -1;
 };
 
-std::optional<std::vector<uint8_t>> Encode(const CSongData& song,
-                                           const std::vector<ChunkPlan>& plan) {
+bool HasTempoAtStart(const CSongData& song) {
+  for (const auto& t : song.tracks)
+    for (const auto& e : t.events) {
+      if (e.tick > 0)
+        break;
+      if (e.kind == kKindTempo && (e.data & 0xFFFFFF) != 0)
+        return true;
+    }
+  return false;
+}
+
+// stateTempo: a file without a tempo at its start plays at 120 beats per
+// minute until its first tempo, the song at its first tempo from the start;
+// the file then begins with that tempo.
+std::optional<std::vector<uint8_t>>
+Encode(const CSongData& song, const std::vector<ChunkPlan>& plan, bool stateTempo = false) {
   uint16_t format = plan.size() > 1 ? 1 : (song.midiFormat <= 2 ? song.midiFormat : 1);
   ChunkWriter w(song);
   w.Header(format, static_cast<uint16_t>(plan.size()));
+  stateTempo = stateTempo && !HasTempoAtStart(song);
   for (const auto& chunk : plan) {
     w.Begin();
+    if (stateTempo && &chunk == &plan.front()) {
+      uint32_t us = static_cast<uint32_t>(
+          song.tempoMap.empty() ? kDefaultTempo : song.tempoMap.front().usPerQuarter);
+      const char tempo[3] = {static_cast<char>(us >> 16), static_cast<char>(us >> 8),
+                             static_cast<char>(us)};
+      w.TextAt(0, 0x51, std::string_view(tempo, 3));
+    }
     for (const auto& [type, text] : chunk.texts)
       w.TextAt(0, type, text);
     int64_t end = 0;
@@ -749,6 +771,17 @@ std::optional<std::vector<uint8_t>> EncodeMidiFile(const CSongData& song) {
   for (int16_t t = 0; t < song.TrackCount(); ++t)
     plan[t].track = t;
   return Encode(song, plan);
+}
+
+std::optional<std::vector<uint8_t>> EncodeMidiTracksExcept(const CSongData& song, int16_t leftOut) {
+  if (!song.loaded)
+    return std::nullopt;
+  std::vector<ChunkPlan> plan;
+  for (int16_t t = 0; t < song.TrackCount(); ++t)
+    if (t != leftOut)
+      plan.push_back(ChunkPlan{{}, t});
+  // Read back, the part must time the song as the song times itself.
+  return Encode(song, plan, true);
 }
 
 std::optional<std::vector<uint8_t>> EncodeKaraokeMidiFile(const CSongData& song) {

@@ -35,5 +35,9 @@ int32_t WriteKaraokeMidiFile(const CSongData& song, const std::string& path);
 // The file's bytes; nullopt where the writers above give 0 for the song.
 std::optional<std::vector<uint8_t>> EncodeMidiFile(const CSongData& song);
 std::optional<std::vector<uint8_t>> EncodeKaraokeMidiFile(const CSongData& song);
+// A Standard MIDI File of every track but leftOut (-1: every track), as the
+// older song file version embeds it; a packed song is written too, as the
+// bytes stay inside a packed song file. nullopt when no song is loaded.
+std::optional<std::vector<uint8_t>> EncodeMidiTracksExcept(const CSongData& song, int16_t leftOut);
 
 } // namespace core

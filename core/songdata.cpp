@@ -8,6 +8,7 @@
 
 #include "core/messages.h"
 #include "core/midifile.h"
+#include "core/songfile.h"
 
 namespace core {
 namespace {
@@ -126,10 +127,13 @@ int CSongData::LoadByKind(const std::string& file, int kind) {
     break;
   case kFileByExtension:
     return LoadByExtension(file);
-  default:
-    // The song file kinds 1000-1002 join here with their reader.
-    result = 0;
+  case kFileVx3:
+  case kFileSb3:
+  case kFileSw3:
+    result = TestVexoDataHeader(*this, file);
     break;
+  default:
+    return 0;
   }
   SetLyricShift(lyricShiftDenominator);
   return result;
@@ -143,20 +147,42 @@ int CSongData::LoadByExtension(const std::string& file) {
 }
 
 int CSongData::SaveByKind(const std::string& file, int kind) {
+  const bool v300 = kind >= kSaveV300First && kind <= kSaveV300Last;
+  const bool v350 = kind >= kSaveV350First && kind <= kSaveV350Last;
+  const bool v350Packed = kind >= kSaveV350PackedFirst && kind <= kSaveV350PackedLast;
+  if (kind != kSaveMidi && kind != kSaveKaraoke && !v300 && !v350 && !v350Packed)
+    return 0;
   if (file != path && FileExists(file) && !AskYesNo(kMsgOverwriteFile))
     return 0;
   if (kind == kSaveMidi && lyricsPresent && !AskYesNo(kMsgMidiDropsLyrics))
     return 0;
   if (kind == kSaveKaraoke && lyricsPresent && !AskYesNo(kMsgKaraokeKeepsLyrics))
     return 0;
+  if (kind == kSaveV300First && !AskYesNo(kMsgOlderVersion))
+    return 0;
+  if (v350 && packed) {
+    ShowMessage(kMsgPackedSong); // a packed song is never written unpacked
+    return 0;
+  }
+  const uint8_t wasPacked = packed;
+  if (v350Packed)
+    packed = 1;
   int32_t result = 0;
   if (kind == kSaveMidi)
     result = WriteMidiFile(*this, file);
   else if (kind == kSaveKaraoke)
     result = WriteKaraokeMidiFile(*this, file);
-  // The song file save kinds (1010-1032) join here with their writers.
-  if (result > 0)
-    path = file;
+  else if (v300)
+    result = WriteVexoDataV300File(*this, file);
+  else
+    result = WriteVexoDataFile(*this, file);
+  // Only a save that wrote the file counts: otherwise the song keeps what it
+  // was, and the editor still asks to save it.
+  if (result <= 0) {
+    packed = wasPacked;
+    return 0;
+  }
+  path = file;
   saveKind = static_cast<int16_t>(kind);
   unchanged = 1;
   return result;

@@ -91,9 +91,17 @@ struct WaveSlot {
   uint32_t format = kDefaultWaveFormat;
 };
 
+// Flags of a user-bank slot.
+constexpr uint8_t kBankSlotUsed = 0x01;
+constexpr uint8_t kBankSlotOwnFile = 0x02;  // the data comes from the file at path
+constexpr uint8_t kBankSlotTempFile = 0x04; // path names a temporary file made from the song
+constexpr uint8_t kBankSlotNameOnly = 0x08; // the song file stores only the file's name
+
 struct BankSlot {
   std::string path; // at most 260 bytes
   uint8_t flags = 0;
+  // The bank file's content when the song file holds it (no file of its own).
+  std::vector<uint8_t> data;
 };
 
 // The texts of one row of the editor's event list.
@@ -161,7 +169,7 @@ public:
   std::vector<WaveSlot> waves;
   std::array<BankSlot, kBankSlots> bankSlots{};
   uint8_t bankSlotCount = 0;
-  uint8_t bankNumber = 0;
+  uint8_t bankNumber = 0; // as the song file stores it: 0 none, 255 bank 0, else the bank
 
   int16_t TrackCount() const { return static_cast<int16_t>(tracks.size()); }
   bool HasTrack(int track) const { return track >= 0 && track < TrackCount(); }

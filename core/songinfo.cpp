@@ -115,8 +115,9 @@ int InfoCommand(std::span<char*> args) {
   }
   std::fclose(f);
   int kind = GetSongFileKind(file);
-  if (kind != kFileMidi && kind != kFileKaraoke) {
-    std::fprintf(stderr, "vexo3: cannot read %s: not a .mid or .kar file\n", file);
+  if (kind == kFileByExtension) {
+    std::fprintf(stderr, "vexo3: cannot read %s: not a song file (.vx3, .sb3, .sw3, .mid, .kar)\n",
+                 file);
     return 1;
   }
   CSongData song;

@@ -1,5 +1,6 @@
 #include "host/commands.h"
 
+#include "core/songconvert.h"
 #include "core/songinfo.h"
 
 #include <cstdio>
@@ -21,6 +22,8 @@ const Command kCommands[] = {
     {"demo", "demo", "plays the bundled demo song with the lyric display", Demo},
     {"info", "info [--codepage N] FILE", "prints a song file's timing, title and lyrics as JSON",
      core::InfoCommand},
+    {"convert", "convert IN OUT --kind K", "saves a song file in another format (save kind K)",
+     core::ConvertCommand},
 };
 
 int Help(std::span<char*>) {
@@ -32,7 +35,9 @@ int Help(std::span<char*>) {
 
 } // namespace
 
-std::span<const Command> Commands() { return kCommands; }
+std::span<const Command> Commands() {
+  return kCommands;
+}
 
 int RunCommandLine(int argc, char** argv) {
   if (argc < 2)

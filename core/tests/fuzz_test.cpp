@@ -8,6 +8,7 @@
 
 #include "core/tests/support/midi_bytes.h"
 #include "core/tests/support/midi_fuzz_entry.h"
+#include "core/tests/support/mutate.h"
 
 namespace core {
 namespace {
@@ -37,44 +38,7 @@ std::vector<Bytes> Seeds() {
   return seeds;
 }
 
-Bytes Mutate(const Bytes& seed, std::mt19937& rng) {
-  Bytes b = seed;
-  int edits = 1 + static_cast<int>(rng() % 8);
-  for (int i = 0; i < edits; ++i) {
-    size_t at = b.empty() ? 0 : rng() % b.size();
-    switch (rng() % 6) {
-    case 0: // flip a bit
-      if (!b.empty())
-        b[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
-      break;
-    case 1: // an interesting byte
-      if (!b.empty()) {
-        static const uint8_t kBytes[] = {0x00, 0x7F, 0x80, 0xF0, 0xF7, 0xFF, 0x2F, 0x90, 0x51};
-        b[at] = kBytes[rng() % std::size(kBytes)];
-      }
-      break;
-    case 2: // cut the file
-      b.resize(at);
-      break;
-    case 3: // remove a run
-      b.erase(b.begin() + static_cast<long>(at),
-              b.begin() + static_cast<long>(std::min(b.size(), at + 1 + rng() % 16)));
-      break;
-    case 4: // duplicate a run
-      if (!b.empty()) {
-        size_t len = std::min(b.size() - at, size_t{1} + rng() % 32);
-        Bytes run(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + len));
-        b.insert(b.begin() + static_cast<long>(rng() % (b.size() + 1)), run.begin(), run.end());
-      }
-      break;
-    default: // a random byte
-      if (!b.empty())
-        b[at] = static_cast<uint8_t>(rng());
-      break;
-    }
-  }
-  return b;
-}
+const uint8_t kInteresting[] = {0x00, 0x7F, 0x80, 0xF0, 0xF7, 0xFF, 0x2F, 0x90, 0x51};
 
 TEST(MidiFuzz, MutationsNeverBreakTheReaders) {
   std::vector<Bytes> seeds = Seeds();
@@ -82,7 +46,7 @@ TEST(MidiFuzz, MutationsNeverBreakTheReaders) {
   constexpr int kRounds = 2500;
   for (int i = 0; i < kRounds; ++i) {
     const Bytes& seed = seeds[i % seeds.size()];
-    Bytes input = Mutate(seed, rng);
+    Bytes input = testing::Mutate(seed, rng, kInteresting);
     std::string fault = testing::CheckMidiInput(input.data(), input.size());
     if (!fault.empty()) {
       std::string kept = std::string(VEXO_TESTS_DIR) + "/midi-fuzz-failure.mid";

@@ -113,7 +113,7 @@ TEST(SongInfo, CommandLine) {
   };
   const Row failures[] = {{dir.Path("missing.mid"), "No such file"},
                           {dir.Path("bad.mid"), "not a Standard MIDI File"},
-                          {dir.Path("song.txt"), "not a .mid or .kar file"}};
+                          {dir.Path("song.txt"), "not a song file"}};
   for (const auto& row : failures) {
     HostRun r = RunInfo(row.args, dir);
     EXPECT_EQ(r.status, 1) << row.args;

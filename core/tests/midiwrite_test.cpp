@@ -252,8 +252,11 @@ TEST(SongSave, AsksAndRecordsTheSaveKind) {
   ASSERT_TRUE(testing::WriteFileBytes(dir.Path("b.mid"), {1}));
   EXPECT_GT(song.SaveByKind(dir.Path("b.mid"), kSaveMidi), 0);
   EXPECT_EQ(asked, std::vector<int>{kMsgOverwriteFile});
+  // A kind that saves nothing changes nothing.
+  song.unchanged = 0;
   EXPECT_EQ(song.SaveByKind(dir.Path("c.xyz"), 4242), 0);
-  EXPECT_EQ(song.saveKind, 4242);
+  EXPECT_EQ(song.saveKind, kSaveMidi);
+  EXPECT_EQ(song.unchanged, 0);
   SetMessageHandlers(nullptr, nullptr);
 }
 
