@@ -39,7 +39,13 @@ struct QueueHolder {
 };
 thread_local QueueHolder tQueue;
 
+// Qt runs and forgets its post routines when an application object ends, so
+// the routine is added again for every application the main thread makes.
+// Only the main thread touches this.
+bool postRoutineAdded = false;
+
 void OnApplicationGone() {
+  postRoutineAdded = false;
   if (!tHolderGone && tQueue.queue)
     tQueue.queue->DropPump();
 }
@@ -335,9 +341,10 @@ void ThreadQueue::LeaveSendWait() {
 void ThreadQueue::EnsurePump() {
   if (pump || !QCoreApplication::instance())
     return;
-  static std::once_flag routine;
-  if (QThread::currentThread() == QCoreApplication::instance()->thread())
-    std::call_once(routine, [] { qAddPostRoutine(OnApplicationGone); });
+  if (QThread::currentThread() == QCoreApplication::instance()->thread() && !postRoutineAdded) {
+    qAddPostRoutine(OnApplicationGone);
+    postRoutineAdded = true;
+  }
   // A thread that Qt did not start gets its event dispatcher from its first
   // event loop.
   if (!QAbstractEventDispatcher::instance()) {

@@ -222,6 +222,11 @@ TEST_F(QtMessageBoxTest, ShowsTextCaptionButtonsAndReturnsTheClickedOne) {
 }
 
 TEST_F(QtMessageBoxTest, ABoxFromAnotherThreadIsShownOnTheGuiThread) {
+#if defined(__SANITIZE_THREAD__)
+  // The box crosses to the Qt thread through Qt's own queued call, whose
+  // locking ThreadSanitizer cannot see (Qt is not instrumented).
+  GTEST_SKIP() << "Qt's queued calls are invisible to ThreadSanitizer";
+#endif
   SeenBox seen;
   ClickWhenShown("OK", &seen);
   std::atomic<int> answer{0};
