@@ -1,0 +1,377 @@
+// The program Kivo32 as a real process on a private runtime folder, with a
+// stand-in host process: the link-up whichever starts first, the unlink at
+// exit, one instance per desktop, the settings after a first run and a
+// restart, a missing resource module, and a picture of the frame.
+#include "display/frame.h"
+#include "display/records.h"
+#include "display/settings.h"
+#include "display/tests/support/session.h"
+#include "display/tests/support/temp_folder.h"
+#include "display/utils.h"
+
+#include "platform/gdi/dib.h"
+#include "platform/sys/bytes.h"
+#include "platform/sys/ini.h"
+#include "platform/win/dispatch.h"
+#include "platform/win/tests/support/child_process.h"
+#include "platform/win/window.h"
+
+#include <QImage>
+
+#include <csignal>
+#include <filesystem>
+#include <sstream>
+#include <sys/wait.h>
+
+using namespace display;
+using namespace displaytest;
+using wintest::ChildProcess;
+
+namespace {
+
+constexpr int kStartMs = 15000; // bound on a program's start-up under the sanitizers
+
+struct Line {
+  std::string window, what;
+  uint64_t code = 0;
+  uint32_t value = 0;
+  int64_t ms = 0;
+};
+
+// "<window> user <code> <lParam hex> <ms>" from the stand-in host.
+Line Parse(const std::string& text) {
+  std::istringstream in(text);
+  Line l;
+  std::string value;
+  in >> l.window >> l.what >> l.code >> value >> l.ms;
+  l.value = static_cast<uint32_t>(std::stoul(value, nullptr, 16));
+  return l;
+}
+
+bool Exited0(const std::optional<int>& status) {
+  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+}
+
+class ProcessTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    StartSession();
+    setenv("VEXO_CONFIG_DIR", config.Path().c_str(), 1);
+  }
+  void TearDown() override {
+    for (const char* v :
+         {"VEXO_CONFIG_DIR", "VEXO_SNAPSHOT", "VEXO_MESSAGEBOX_LOG", "LD_LIBRARY_PATH"})
+      unsetenv(v);
+  }
+
+  // Starts Kivo32 and waits for its frame.
+  std::unique_ptr<ChildProcess> StartDisplay(win::Hwnd& frame,
+                                             const std::string& program = Kivo32()) {
+    auto child = ChildProcess::Start(program, {});
+    if (!child)
+      return nullptr;
+    frame = 0;
+    WaitFor([&] { return (frame = win::FindWindow(kFrameClass, std::nullopt)) != 0; }, kStartMs);
+    return child;
+  }
+  // Starts the stand-in host; its input stays open until it is to end.
+  std::unique_ptr<ChildProcess> StartHost() {
+    auto child = ChildProcess::Start(wintest::HelperPath("display_host"), {}, true);
+    if (child && !child->ReadLineStartingWith("ready", kStartMs))
+      return nullptr;
+    return child;
+  }
+  // The next WM_USER line with code on window.
+  static std::optional<Line> Next(ChildProcess& host, const std::string& window, uint64_t code,
+                                  std::vector<Line>* skipped = nullptr) {
+    while (auto text = host.ReadLineStartingWith(window + " user", kStartMs)) {
+      Line l = Parse(*text);
+      if (l.code == code)
+        return l;
+      if (skipped)
+        skipped->push_back(l);
+    }
+    return std::nullopt;
+  }
+  static void Close(ChildProcess& display, win::Hwnd frame) {
+    win::PostMessage(frame, kCloseMessage, 0, 0);
+    EXPECT_TRUE(Exited0(display.Wait(kStartMs)));
+  }
+  static std::string Kivo32() { return std::string(VEXO_BIN_DIR) + "/Kivo32"; }
+
+  TempFolder config;
+};
+
+TEST_F(ProcessTest, StartedBeforeTheHostItLinksWithinHalfASecondOfTheHostAppearing) {
+  win::Hwnd frame = 0;
+  auto display = StartDisplay(frame);
+  ASSERT_TRUE(display && frame);
+  auto host = StartHost();
+  ASSERT_TRUE(host);
+  std::vector<Line> before;
+  auto link = Next(*host, "tamblo", kLinkDisplay);
+  ASSERT_TRUE(link);
+  EXPECT_EQ(link->value, frame);
+  // One timer period, plus what a loaded machine adds to a message's way.
+  EXPECT_LE(link->ms, 1000);
+  RecordProperty("link_after_host_ms", std::to_string(link->ms));
+  // It keeps linking every half second; the start-up notice is not repeated.
+  auto again = Next(*host, "tamblo", kLinkDisplay);
+  ASSERT_TRUE(again);
+  EXPECT_GE(again->ms - link->ms, 250);
+  host->CloseStdin();
+  EXPECT_TRUE(Exited0(host->Wait(kStartMs)));
+  Close(*display, frame);
+}
+
+TEST_F(ProcessTest, StartedAfterTheHostItLinksAtOnce) {
+  auto host = StartHost();
+  ASSERT_TRUE(host);
+  win::Hwnd frame = 0;
+  auto display = StartDisplay(frame);
+  ASSERT_TRUE(display && frame);
+  auto link = Next(*host, "tamblo", kLinkDisplay);
+  ASSERT_TRUE(link);
+  EXPECT_EQ(link->value, frame);
+  // The notice that only the start-up link-up posts.
+  auto started = Next(*host, "remote", kDisplayStarted);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(started->value, frame);
+  EXPECT_GE(started->ms, link->ms);
+  Close(*display, frame);
+}
+
+TEST_F(ProcessTest, AtExitThePlayerCoreReceivesLinkDisplayWithZero) {
+  enum class How { CloseMessage, HostRequest, Signal };
+  for (How how : {How::CloseMessage, How::HostRequest, How::Signal}) {
+    auto host = StartHost();
+    ASSERT_TRUE(host);
+    win::Hwnd frame = 0;
+    auto display = StartDisplay(frame);
+    ASSERT_TRUE(display && frame);
+    ASSERT_TRUE(Next(*host, "remote", kDisplayStarted));
+    switch (how) {
+    case How::CloseMessage:
+      win::PostMessage(frame, kCloseMessage, 0, 0);
+      break;
+    case How::HostRequest:
+      win::PostMessage(frame, win::WM_USER, kDisplayCloseRequest, 0);
+      break;
+    case How::Signal:
+      kill(display->Pid(), SIGTERM);
+      break;
+    }
+    std::optional<Line> unlink;
+    while ((unlink = Next(*host, "tamblo", kLinkDisplay)) && unlink->value != 0) {
+    }
+    ASSERT_TRUE(unlink) << static_cast<int>(how);
+    EXPECT_EQ(unlink->value, 0u);
+    EXPECT_TRUE(Exited0(display->Wait(kStartMs))) << static_cast<int>(how);
+    EXPECT_FALSE(win::IsWindow(frame));
+    host->CloseStdin();
+    host->Wait(kStartMs);
+  }
+}
+
+TEST_F(ProcessTest, ASecondStartBringsTheFirstForwardAndExitsWithZero) {
+  win::Hwnd frame = 0;
+  auto first = StartDisplay(frame);
+  ASSERT_TRUE(first && frame);
+  auto second = ChildProcess::Start(Kivo32(), {});
+  ASSERT_TRUE(second);
+  EXPECT_TRUE(Exited0(second->Wait(kStartMs)));
+  // The first one still runs with the one frame of the desktop.
+  EXPECT_TRUE(win::IsWindow(frame));
+  EXPECT_EQ(win::FindWindow(kFrameClass, std::nullopt), frame);
+  EXPECT_FALSE(first->Wait(0));
+  Close(*first, frame);
+}
+
+TEST_F(ProcessTest, AFirstRunWritesTheDefaultsAndAMovedFrameKeepsItsPlaceAfterARestart) {
+  const std::string ini = config / "config.ini";
+  win::Hwnd frame = 0;
+  {
+    auto display = StartDisplay(frame);
+    ASSERT_TRUE(display && frame);
+    Close(*display, frame);
+  }
+  // The frame's keys hold the defaults; every other key of the view and
+  // device settings reads as its default.
+  EXPECT_EQ(sys::IniKeyNames(ini, "Words"),
+            (std::vector<std::string>{"x", "y", "cx", "cy", "Display"}));
+  EXPECT_EQ(ReadFrameRect(ini), kDefaultFrameRect);
+  FrameSettings frameSettings = ReadFrameSettings(ini);
+  EXPECT_EQ(frameSettings.display, 0);
+  EXPECT_EQ(frameSettings.fixedFrame, 0);
+  WordsSettings words = ReadWordsSettings(ini);
+  EXPECT_EQ(words.progressDuration, 20);
+  EXPECT_EQ(words.byChar, 0);
+  EXPECT_EQ(words.smallFont, 0);
+  LyricFactors f = ReadLyricFactors(ini);
+  EXPECT_FLOAT_EQ(f.s1, 1.0f);
+  EXPECT_FLOAT_EQ(f.l1, 1.2f);
+  EXPECT_FLOAT_EQ(f.s2, 0.14f);
+  EXPECT_FLOAT_EQ(f.l2, 0.18f);
+  const gdi::Rect current{7, 8, 9, 10};
+  EXPECT_EQ(ReadViewRect(ini, "Lyric", current), current);
+  EXPECT_EQ(ReadViewRect(ini, "ResvNum", current), current);
+  EXPECT_EQ(ReadOverlayChecks(ini).overlay, 0);
+  EXPECT_EQ(ReadOverlayChecks(ini).mpeg, 0);
+  EXPECT_FALSE(sys::IniLoad(ini)->HasSection("Overlay"));
+  EXPECT_FALSE(sys::IniLoad(ini)->HasSection("Score"));
+
+  // The host moves the frame; the display closes and starts again there.
+  {
+    auto display = StartDisplay(frame);
+    ASSERT_TRUE(display && frame);
+    sys::ByteWriter w;
+    for (int32_t v : {100, 80, 600, 450})
+      w.I32LE(v);
+    EXPECT_TRUE(
+        win::SendCopyDataTimeout(frame, 0, kFramePlacementCopy, w.Data().data(), 16, kStartMs));
+    Close(*display, frame);
+  }
+  EXPECT_EQ(ReadFrameRect(ini), (gdi::Rect{100, 80, 600, 450}));
+  const std::string picture = config / "restarted.png";
+  setenv("VEXO_SNAPSHOT", picture.c_str(), 1);
+  {
+    auto display = StartDisplay(frame);
+    ASSERT_TRUE(display && frame);
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(picture); }, kStartMs));
+    Close(*display, frame);
+  }
+  EXPECT_EQ(ReadFrameRect(ini), (gdi::Rect{100, 80, 600, 450}));
+  QImage image(QString::fromStdString(picture));
+  EXPECT_EQ(image.width(), 500);
+  EXPECT_EQ(image.height(), 370);
+}
+
+TEST_F(ProcessTest, AMissingResourceModuleShowsTheMessageBoxAndFails) {
+  // A copy of the program in a folder without rKivo32.rcc, its libraries
+  // still found where they were built.
+  TempFolder folder;
+  const std::string program = folder / "Kivo32";
+  std::filesystem::copy_file(Kivo32(), program);
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  setenv("LD_LIBRARY_PATH", VEXO_BIN_DIR, 1);
+  const std::string log = folder / "boxes.txt";
+  setenv("VEXO_MESSAGEBOX_LOG", log.c_str(), 1);
+  auto display = ChildProcess::Start(program, {});
+  ASSERT_TRUE(display);
+  auto status = display->Wait(kStartMs);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) != 0);
+  EXPECT_EQ(ReadFile(log), "Error\t48\trKivo32.dll is not found!\n"); // MB_ICONEXCLAMATION
+  EXPECT_EQ(win::FindWindow(kFrameClass, std::nullopt), 0u);
+  EXPECT_FALSE(std::filesystem::exists(folder / "config.ini"));
+}
+
+TEST_F(ProcessTest, APictureOfTheFrameAfterStart) {
+  const std::string folder = std::string(VEXO_TESTS_DIR) + "/artefacts";
+  std::filesystem::create_directories(folder);
+  const std::string picture = folder + "/kivo32-frame.png";
+  std::filesystem::remove(picture);
+  setenv("VEXO_SNAPSHOT", picture.c_str(), 1);
+  win::Hwnd frame = 0;
+  auto display = StartDisplay(frame);
+  ASSERT_TRUE(display && frame);
+  ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(picture); }, kStartMs));
+  Close(*display, frame);
+  QImage image(QString::fromStdString(picture));
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(image.width(), kDefaultFrameRect.Width());
+  EXPECT_EQ(image.height(), kDefaultFrameRect.Height());
+  // Without "bkimage.bmp" the resource module's bitmap 169 is the
+  // background, in tiles from the frame's corner; the views over it show the
+  // same tiles, lined up.
+  auto bytes = LoadResourceFile("bitmaps/169.bmp");
+  ASSERT_TRUE(bytes);
+  auto tile = gdi::Dib::FromBmpFile(*bytes);
+  ASSERT_TRUE(tile);
+  int wrong = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const gdi::Colour c = tile->PixelColour(x % tile->Width(), y % tile->Height());
+      const QColor q = image.pixelColor(x, y);
+      if (q != QColor(gdi::RedOf(c), gdi::GreenOf(c), gdi::BlueOf(c)))
+        ++wrong;
+    }
+  EXPECT_EQ(wrong, 0);
+  RecordProperty("picture", picture);
+}
+
+} // namespace
+
+namespace {
+
+struct HostRun {
+  int status = -1;
+  std::string out;
+};
+
+HostRun RunHost(const std::string& args) {
+  HostRun r;
+  // Bounded, so that a display holding the pipe open cannot hang the test.
+  const std::string command =
+      "timeout 60 " + std::string(VEXO_BIN_DIR) + "/vexo3 " + args + " 2>&1";
+  FILE* p = popen(command.c_str(), "r");
+  if (!p)
+    return r;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+    r.out.append(buf, n);
+  const int status = pclose(p);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+TEST_F(ProcessTest, TheHostStartsTheDisplayWhenItIsNotRunning) {
+  HostRun first = RunHost("display");
+  EXPECT_EQ(first.status, 0) << first.out;
+  EXPECT_NE(first.out.find("is running"), std::string::npos) << first.out;
+  const win::Hwnd frame = win::FindWindow(kFrameClass, std::nullopt);
+  ASSERT_NE(frame, 0u);
+  HostRun second = RunHost("display");
+  EXPECT_EQ(second.status, 0) << second.out;
+  EXPECT_NE(second.out.find("already running"), std::string::npos) << second.out;
+  EXPECT_EQ(win::FindWindow(kFrameClass, std::nullopt), frame);
+  EXPECT_EQ(RunHost("display extra").status, 2);
+  // The display belongs to no one here: it is closed by its close message.
+  win::PostMessage(frame, kCloseMessage, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !win::IsWindow(frame); }, kStartMs));
+  EXPECT_EQ(sys::IniGetString(config / "config.ini", "Words", "Display", ""), "0");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ProcessTest, AHostWindowOfAnotherProgramTakesTheFrameAsItsChild) {
+  if (!win::IsClassRegistered("OtherProgramHost"))
+    win::RegisterClass({"OtherProgramHost", 0, [] { return std::make_unique<win::Window>(); }});
+  win::CreateParams p;
+  p.className = "OtherProgramHost";
+  p.style = win::WS_POPUP;
+  const win::Hwnd host = win::CreateWindow(p);
+  ASSERT_NE(host, 0u);
+  win::Hwnd frame = 0;
+  auto display = StartDisplay(frame);
+  ASSERT_TRUE(display && frame);
+  DisplayModeRecord record;
+  record.hostWindow = host;
+  record.x = 40, record.y = 30, record.width = 320, record.height = 240;
+  const auto bytes = WriteDisplayModeRecord(record);
+  ASSERT_TRUE(win::SendCopyDataTimeout(frame, host, kDisplayModeCopy, bytes.data(),
+                                       static_cast<uint32_t>(bytes.size()), kStartMs));
+  EXPECT_EQ(win::GetParent(frame), host);
+  // No longer a top-level window: a search of the desktop does not find it.
+  EXPECT_EQ(win::FindWindow(kFrameClass, std::nullopt), 0u);
+  EXPECT_TRUE(win::SendMessageTimeout(frame, win::WM_USER, kDisplayModeReset, 0, kStartMs));
+  EXPECT_EQ(win::GetParent(frame), 0u);
+  EXPECT_EQ(win::FindWindow(kFrameClass, std::nullopt), frame);
+  Close(*display, frame);
+  win::DestroyWindow(host);
+}
+
+} // namespace

@@ -1,0 +1,275 @@
+// The frame's child views as far as the frame itself relies on them: their
+// windows, placement, the clicks and keys they pass on, and the pages and
+// videos of the info view.
+#include "display/frame.h"
+#include "display/info.h"
+#include "display/num.h"
+#include "display/receiver.h"
+#include "display/title.h"
+#include "display/view.h"
+#include "display/word.h"
+
+#include "htmltitle/marquell.h"
+#include "platform/sys/codepage.h"
+#include "platform/ui/input.h"
+#include "platform/ui/paint.h"
+#include "platform/win/dispatch.h"
+#include "platform/win/timer.h"
+#include "platform/win/window.h"
+
+#include <cmath>
+
+namespace display {
+
+// ---- Kivo32View ----
+
+bool Kivo32View::Create(std::string_view className, std::string_view text, uint32_t style,
+                        uint32_t id, win::Hwnd parent) {
+  win::CreateParams p;
+  p.className = std::string(className);
+  p.title = std::string(text);
+  p.style = style;
+  p.parent = parent;
+  p.id = id;
+  p.object = this;
+  return win::CreateWindow(p) != 0;
+}
+
+void Kivo32View::Place(const gdi::Rect& rect) {
+  if (GetHwnd())
+    ui::MoveWindow(GetHwnd(), rect.left, rect.top, std::max(rect.Width(), 0),
+                   std::max(rect.Height(), 0), true);
+}
+
+gdi::Rect Kivo32View::ClientRect() const {
+  return ui::GetClientRect(GetHwnd()).value_or(gdi::Rect{});
+}
+
+gdi::Rect Kivo32View::RectInFrame() const {
+  auto screen = ui::GetWindowRect(GetHwnd());
+  if (!screen)
+    return {};
+  const gdi::Point origin = ui::ClientToScreen(frame_.Hwnd(), {0, 0});
+  return gdi::Offset(*screen, -origin.x, -origin.y);
+}
+
+void Kivo32View::PaintBehind() {
+  ui::Paint p(GetHwnd());
+  if (p.IsValid())
+    frame_.PaintBehind(GetHwnd(), p.Dc(), p.Area());
+}
+
+LResult Kivo32View::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
+  const win::Hwnd self = GetHwnd();
+  switch (message) {
+  case win::WM_PAINT:
+    PaintBehind();
+    return 0;
+  case win::WM_ERASEBKGND:
+    return 1; // the paint covers everything
+  case win::WM_LBUTTONDOWN: {
+    // A docked view passes the click to the frame, in the frame's coordinates.
+    const gdi::Point screen = ui::ClientToScreen(self, ui::PointOfLParam(lParam));
+    const gdi::Point at = ui::ScreenToClient(frame_.Hwnd(), screen);
+    win::PostMessage(frame_.Hwnd(), win::WM_LBUTTONDOWN, wParam, ui::MakeLParam(at.x, at.y));
+    return 0;
+  }
+  case win::WM_RBUTTONDOWN:
+    if (frame_.SysMenu())
+      frame_.SysMenu()->OpenMenu(ui::ClientToScreen(self, ui::PointOfLParam(lParam)));
+    return 0;
+  case win::WM_RBUTTONDBLCLK:
+    frame_.ToggleMaximise();
+    return 0;
+  case win::WM_KEYDOWN:
+    win::PostMessage(frame_.Hwnd(), win::WM_KEYDOWN, wParam, lParam);
+    return 0;
+  default:
+    return Default(message, wParam, lParam);
+  }
+}
+
+// ---- CKivo32Word ----
+
+CKivo32Word::CKivo32Word(CKivo32Frame& frame, const LyricFactors& factors)
+    : Kivo32View(frame), factors_(factors) {}
+
+LResult CKivo32Word::OnCopyData(WParam from, const win::CopyData& data) {
+  return receiver_ ? receiver_->OnCopyData(from, data) : 0;
+}
+
+LResult CKivo32Word::OnUserMessage(WParam code, LParam argument) {
+  return receiver_ ? receiver_->OnUser(code, argument) : 0;
+}
+
+void CKivo32Word::PlaceDocked(const gdi::Rect& frameClient, bool embedded) {
+  const int32_t screenHeight = std::max(ui::ScreenRect().Height(), 1);
+  const double r = static_cast<double>(frameClient.bottom) / screenHeight;
+  const double base = r * 0.1425 + 0.0669;
+  const double f1 = smallFont_ ? factors_.s1 : factors_.l1;
+  const double f2 = embedded ? factors_.s2 : factors_.l2;
+  const auto height = static_cast<int32_t>(screenHeight * base * f1);
+  const auto gap = static_cast<int32_t>(f2 * screenHeight * base);
+  Place(gdi::MakeRect(2, frameClient.bottom - height - gap, frameClient.right - 2, height));
+}
+
+LResult CKivo32Word::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
+  switch (message) {
+  case win::WM_PAINT:
+    if (paintingHeld_) {
+      ui::ValidateRect(GetHwnd(), nullptr);
+      return 0;
+    }
+    break;
+  case win::WM_LBUTTONDBLCLK:
+    frame_.ToggleMaximise();
+    return 0;
+  case win::WM_GETMINMAXINFO:
+    if (auto* info = ui::AsMinMaxInfo(lParam))
+      info->minTrackSize = gdi::Point{ui::ScreenRect().Width() / 8, 224};
+    return 0;
+  default:
+    break;
+  }
+  return Kivo32View::OnMessage(message, wParam, lParam);
+}
+
+// ---- CKivo32Title ----
+
+void CKivo32Title::SetTitle(std::string_view title) {
+  title_ = std::string(sys::CutBytes(title.substr(0, title.find('\0')), 48));
+}
+
+void CKivo32Title::SetAnnounced(int32_t number, std::string_view title) {
+  announcedNumber_ = number;
+  announced_ = std::string(sys::CutBytes(title.substr(0, title.find('\0')), 99));
+}
+
+void CKivo32Title::ClearTitles() {
+  title_.clear();
+  announced_.clear();
+}
+
+void CKivo32Title::Clear() {
+  ClearTitles();
+  announcedNumber_ = 0;
+}
+
+void CKivo32Title::Refresh() {
+  if (!GetHwnd())
+    return;
+  const gdi::Rect area = RectInFrame();
+  ui::InvalidateRect(frame_.Hwnd(), &area, true);
+  ui::InvalidateRect(GetHwnd(), nullptr, true);
+}
+
+void CKivo32Title::PlaceChild(const gdi::Rect& frameClient, int32_t wordHeight) {
+  const int32_t w = frameClient.Width();
+  Place(gdi::MakeRect(kFrameBorder + w / 2 + 2, kFrameBorder + 2, w / 2 - 2 * kFrameBorder - 2,
+                      wordHeight / 4));
+}
+
+// ---- CKivo32Num ----
+
+void CKivo32Num::PlaceChild(const gdi::Rect& frameClient, int32_t wordHeight) {
+  const int32_t w = frameClient.Width();
+  Place(gdi::MakeRect(kFrameBorder + 2, kFrameBorder + 2, w / 2 - 2 * kFrameBorder - 2,
+                      wordHeight / 4));
+}
+
+// ---- CKivo32Info ----
+
+bool CKivo32Info::ShowTitlePage() {
+  if (frame_.Timing() && frame_.Timing()->Running())
+    return false;
+  EndPage();
+  content_ = kTitlePage;
+  PlaceFor(frame_.Client());
+  win::SetTimer(frame_.Hwnd(), kPageTimer, kPagePeriodMs);
+  ShowView();
+  return true;
+}
+
+void CKivo32Info::EndPage() {
+  win::KillTimer(frame_.Hwnd(), kPageTimer);
+  if (ShowsVideo())
+    return;
+  QuillmarkToNULL();
+  content_ = 0;
+  if (GetHwnd())
+    ui::ShowWindow(GetHwnd(), ui::SW_HIDE);
+}
+
+void CKivo32Info::ClearLyricPage() {
+  content_ &= ~kLyricPage;
+  if (!content_)
+    EndPage();
+}
+
+void CKivo32Info::PlaceFor(const gdi::Rect& frameClient) {
+  const int32_t b = kFrameBorder;
+  const int32_t w = frameClient.Width(), h = frameClient.Height();
+  if (frame_.PlacedByMode2() && frame_.BackgroundMode() == kModeInfo && !ShowsVideo())
+    return;
+  gdi::Rect rect = frameClient;
+  if (!frame_.LayoutEdit() && !frame_.PlacedByMode2() && frame_.Title()) {
+    const gdi::Rect t = frame_.Title()->RectInFrame();
+    const int32_t y = t.bottom + 2;
+    rect = gdi::MakeRect(b + 2, y, w - 2 * (b + 1), h - 2 * (b + 1) - y);
+  }
+  Place(rect);
+}
+
+void CKivo32Info::ShowView() {
+  if (!GetHwnd())
+    return;
+  ui::SetWindowPos(GetHwnd(), ui::HWND_TOP, 0, 0, 0, 0,
+                   ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOACTIVATE);
+  ui::ShowWindow(GetHwnd(), ui::SW_SHOWNA);
+  ui::InvalidateRect(GetHwnd(), nullptr, true);
+}
+
+bool CKivo32Info::OpenVideo(const std::string& path) {
+  CloseVideo();
+  videoPath_ = path;
+  // Digital video plays through the platform's video devices, which this
+  // build has none of: the view stays empty.
+  videoOpen_ = false;
+  return false;
+}
+
+void CKivo32Info::PlayOrStop(bool allow) {
+  videoPlaying_ = allow && videoOpen_ && !videoPlaying_;
+}
+
+void CKivo32Info::CloseVideo() {
+  videoOpen_ = false;
+  videoPlaying_ = false;
+  if (content_ & kVideo) {
+    content_ &= ~kVideo;
+    EndPage();
+  }
+}
+
+void CKivo32Info::ShowVideoArea() {
+  EndPage();
+  content_ |= kVideo;
+  PlaceFor(frame_.Client());
+  ShowView();
+}
+
+LResult CKivo32Info::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
+  if (message == win::WM_PAINT && (content_ & (kTitlePage | kLyricPage))) {
+    ui::Paint p(GetHwnd());
+    if (!p.IsValid())
+      return 0;
+    frame_.PaintBehind(GetHwnd(), p.Dc(), p.Area());
+    const gdi::Rect client = ClientRect();
+    p.Dc().SetTextColor(gdi::Rgb(255, 255, 255));
+    DrawHTML(&p.Dc(), client.Width(), client.Height());
+    return 0;
+  }
+  return Kivo32View::OnMessage(message, wParam, lParam);
+}
+
+} // namespace display

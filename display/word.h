@@ -1,0 +1,83 @@
+// The lyric view: the two lines of the song being sung. It receives the
+// display protocol's records and codes from the frame and hands them to the
+// lyric receiver.
+#pragma once
+
+#include "display/settings.h"
+#include "display/view.h"
+#include "platform/win/messages.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace display {
+
+class LyricReceiver;
+
+// The word view's timing object: the colour wipe's period, whether the wipe
+// runs, and the holds that keep it from drawing while the frame paints,
+// sizes or drags.
+class WipeTiming {
+public:
+  explicit WipeTiming(int32_t periodMs) : periodMs_(periodMs) {}
+  int32_t PeriodMs() const { return periodMs_; }
+  bool Running() const { return running_; }
+  void Start() { running_ = true; }
+  void Stop() { running_ = false; }
+  void Hold() { ++holds_; }
+  void Release() {
+    if (holds_ > 0)
+      --holds_;
+  }
+  bool Held() const { return holds_ > 0; }
+
+private:
+  int32_t periodMs_;
+  bool running_ = false;
+  std::atomic<int> holds_{0};
+};
+
+class CKivo32Word : public Kivo32View {
+public:
+  CKivo32Word(CKivo32Frame& frame, const LyricFactors& factors);
+
+  void SetReceiver(LyricReceiver* receiver) { receiver_ = receiver; }
+  void SetTiming(WipeTiming* timing) { timing_ = timing; }
+  WipeTiming* Timing() const { return timing_; }
+  void SetByChar(int32_t byChar) { byChar_ = byChar; }
+  void SetSmallFont(int32_t smallFont) { smallFont_ = smallFont; }
+  int32_t ByChar() const { return byChar_; }
+  int32_t SmallFont() const { return smallFont_; }
+  const LyricFactors& Factors() const { return factors_; }
+
+  // The frame's WM_COPYDATA and WM_USER, unchanged.
+  LResult OnCopyData(WParam from, const win::CopyData& data);
+  LResult OnUserMessage(WParam code, LParam argument);
+
+  // The docked placement for the frame's client rectangle: the view spans
+  // the frame above a gap at its bottom, its height from the screen's.
+  void PlaceDocked(const gdi::Rect& frameClient, bool embedded);
+  // Lays the current line out again and sets the view's vertical position.
+  void LayoutCurrentLine() {}
+  // Painting held until the frame's next size change.
+  void HoldPaintingUntilResize() { paintingHeld_ = true; }
+  void ReleasePainting() { paintingHeld_ = false; }
+  bool PaintingHeld() const { return paintingHeld_; }
+  // Floating in layout-edit mode, or docked in the frame.
+  void SetFloating(bool floating) { floating_ = floating; }
+  bool Floating() const { return floating_; }
+
+protected:
+  LResult OnMessage(uint32_t message, WParam wParam, LParam lParam) override;
+
+private:
+  LyricReceiver* receiver_ = nullptr;
+  WipeTiming* timing_ = nullptr;
+  LyricFactors factors_;
+  int32_t byChar_ = 0;
+  int32_t smallFont_ = 0;
+  bool paintingHeld_ = false;
+  bool floating_ = false;
+};
+
+} // namespace display

@@ -1,0 +1,100 @@
+#include "host/display_command.h"
+
+#include "platform/sys/library.h"
+#include "platform/sys/runtime.h"
+#include "platform/win/window.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace host {
+namespace {
+
+constexpr const char* kFrameClass = "VEXO3LYRIC";
+// How long the display may take to show its frame.
+constexpr auto kStartTimeout = std::chrono::seconds(20);
+
+win::Hwnd FindFrame() {
+  return win::FindWindow(kFrameClass, std::nullopt);
+}
+
+void Fail(std::string* error, std::string text) {
+  if (error)
+    *error = std::move(text);
+}
+
+} // namespace
+
+bool StartDisplayIfNotRunning(std::string* error) {
+  if (sys::RuntimeDir().empty()) {
+    Fail(error, "no private runtime folder for this session");
+    return false;
+  }
+  if (FindFrame())
+    return true;
+  const std::string program = sys::ProgramFolder() + "/Kivo32";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  // The display outlives this command: it must not hold on to the command's
+  // input or output (a pipe would never see its end). Its messages still
+  // reach a terminal.
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  if (!isatty(2))
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (rc != 0) {
+    Fail(error, program + ": " + std::strerror(rc));
+    return false;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
+  while (!FindFrame()) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      // A second instance that found the first one's frame also ends at once.
+      if (FindFrame())
+        return true;
+      Fail(error, "Kivo32 ended before showing its window (status " + std::to_string(status) + ")");
+      return false;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      Fail(error, "Kivo32 did not show its window in time");
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+int DisplayCommand(std::span<char*> args) {
+  if (!args.empty()) {
+    std::fprintf(stderr, "usage: vexo3 display\n");
+    return 2;
+  }
+  const bool running = FindFrame() != 0;
+  std::string error;
+  if (!StartDisplayIfNotRunning(&error)) {
+    std::fprintf(stderr, "vexo3: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf(running ? "vexo3: the lyric display is already running\n"
+                      : "vexo3: the lyric display is running\n");
+  return 0;
+}
+
+} // namespace host
