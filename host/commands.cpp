@@ -1,7 +1,9 @@
 #include "host/commands.h"
+#include "host/display_command.h"
 
 #include "core/songconvert.h"
 #include "core/songinfo.h"
+#include "host/play.h"
 
 #include <cstdio>
 #include <string>
@@ -11,19 +13,18 @@ namespace {
 
 int Help(std::span<char*>);
 
-int Demo(std::span<char*>) {
-  std::printf("vexo3: the demo song needs the player core and the lyric display, which are\n"
-              "not built yet. What this host can do now:\n\n");
-  return Help({});
-}
-
 const Command kCommands[] = {
     {"help", "help", "lists the commands", Help},
-    {"demo", "demo", "plays the bundled demo song with the lyric display", Demo},
+    {"demo", "demo [--wav OUT.wav]", "plays the bundled demo song (into a WAV file without sound)",
+     DemoCommand},
+    {"play", "play FILE [--device N] [--wav OUT.wav] [--tempo +-P] [--key +-K]",
+     "plays a song file to its end, or renders it into a WAV file", PlayCommand},
+    {"devices", "devices", "lists the MIDI output devices", DevicesCommand},
     {"info", "info [--codepage N] FILE", "prints a song file's timing, title and lyrics as JSON",
      core::InfoCommand},
     {"convert", "convert IN OUT --kind K", "saves a song file in another format (save kind K)",
      core::ConvertCommand},
+    {"display", "display", "starts the lyric display when it is not running", DisplayCommand},
 };
 
 int Help(std::span<char*>) {

@@ -3,6 +3,7 @@
 #include "core/player/tamblo.h"
 
 #include "core/player/tambloapp.h"
+#include "core/player/transport.h"
 #include "sequencer/link/mplay.h"
 
 #include <algorithm>
@@ -32,6 +33,9 @@ int32_t Tamblo_AttachError(char* text, int32_t size) {
 
 int32_t Tamblo_Detach(void) {
   try {
+    // A song that plays stops, and the notification window goes, before the
+    // link library is let go.
+    core::transport::EndPlayer();
     TheApp().ExitInstance();
   } catch (...) {
   }

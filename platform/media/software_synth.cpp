@@ -7,8 +7,10 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +39,8 @@ constexpr int64_t kRenderPeriodNs = 10'000'000;
 // crash still plays what was written.
 constexpr int64_t kHeaderRefreshNs = kNsPerSecond;
 constexpr uint32_t kChunkFrames = 512;
+// FluidSynth renders (and takes messages in) blocks of this many frames.
+constexpr int kSynthBlock = 64;
 
 // Set while audio drivers are tried one after another, whose failures are
 // expected and not worth a message.
@@ -327,6 +331,135 @@ private:
   bool full_ = false;
 };
 
+// Renders the synthesizer into a WAV file only when the caller asks, with no
+// thread and no clock: messages take effect at the frame reached so far. The
+// samples are converted without dither, so that the file depends on nothing
+// but the messages and the render calls.
+class CallerRenderer {
+public:
+  static std::unique_ptr<CallerRenderer> Create(fluid_synth_t* synth, const std::string& path,
+                                                std::string* error) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+      *error = "cannot write " + path + ": " + std::strerror(errno);
+      return nullptr;
+    }
+    auto renderer = std::unique_ptr<CallerRenderer>(new CallerRenderer(synth, file));
+    if (!renderer->WriteHeader()) {
+      *error = "cannot write " + path + ": " + std::strerror(errno);
+      return nullptr;
+    }
+    return renderer;
+  }
+
+  ~CallerRenderer() {
+    if (file_) {
+      WriteHeader();
+      std::fclose(file_);
+    }
+  }
+
+  void Short(uint32_t message) {
+    std::lock_guard lock(mutex_);
+    ApplyShort(synth_, message);
+  }
+
+  void Sysex(std::span<const uint8_t> bytes) {
+    std::lock_guard lock(mutex_);
+    ApplySysex(synth_, bytes);
+  }
+
+  void Render(uint32_t ms) {
+    std::lock_guard lock(mutex_);
+    renderedMs_ += ms;
+    const uint64_t target = renderedMs_ * kSynthSampleRate / 1000;
+    while (!full_ && framesDone_ < target) {
+      uint64_t count = std::min<uint64_t>(target - framesDone_, kChunkFrames);
+      const uint64_t room = (kMaxDataBytes - framesDone_ * kBytesPerFrame) / kBytesPerFrame;
+      if (count > room) {
+        count = room;
+        full_ = true;
+        static std::once_flag told;
+        TellOnce(told, "the synthesizer's WAV file is full; the rest is not written");
+      }
+      if (count == 0)
+        break;
+      for (uint64_t i = 0; i < count; ++i) {
+        if (blockUsed_ == kSynthBlock)
+          RenderBlock();
+        samples_[2 * i] = block_[2 * blockUsed_];
+        samples_[2 * i + 1] = block_[2 * blockUsed_ + 1];
+        ++blockUsed_;
+      }
+      if (std::fwrite(samples_.data(), kBytesPerFrame, count, file_) != count) {
+        full_ = true;
+        static std::once_flag told;
+        TellOnce(told,
+                 std::string("synthesizer: cannot write the WAV file: ") + std::strerror(errno));
+        break;
+      }
+      framesDone_ += count;
+    }
+    // A file cut short still plays what was written.
+    if (framesDone_ - framesInHeader_ >= kSynthSampleRate)
+      WriteHeader();
+  }
+
+  uint64_t Frames() {
+    std::lock_guard lock(mutex_);
+    return framesDone_;
+  }
+
+private:
+  CallerRenderer(fluid_synth_t* synth, FILE* file) : synth_(synth), file_(file) {
+    samples_.resize(kChunkFrames * 2);
+  }
+
+  // The synthesizer works in blocks and a message takes effect at the start
+  // of the next one. Asking it for whole blocks only keeps every session on
+  // the same block boundaries, whatever sessions came before.
+  void RenderBlock() {
+    float left[kSynthBlock], right[kSynthBlock];
+    fluid_synth_write_float(synth_, kSynthBlock, left, 0, 1, right, 0, 1);
+    for (int i = 0; i < kSynthBlock; ++i) {
+      block_[2 * i] = ToSample(left[i]);
+      block_[2 * i + 1] = ToSample(right[i]);
+    }
+    blockUsed_ = 0;
+  }
+
+  static int16_t ToSample(float v) {
+    const float clamped = std::clamp(v, -1.0f, 1.0f);
+    return static_cast<int16_t>(std::lrint(clamped * 32767.0f));
+  }
+
+  bool WriteHeader() {
+    const std::vector<uint8_t> header = WavHeader(framesDone_ * kBytesPerFrame);
+    if (std::fflush(file_) != 0 || fseeko(file_, 0, SEEK_SET) != 0 ||
+        std::fwrite(header.data(), 1, header.size(), file_) != header.size() ||
+        fseeko(file_, 0, SEEK_END) != 0 || std::fflush(file_) != 0) {
+      full_ = true;
+      static std::once_flag told;
+      TellOnce(told,
+               std::string("synthesizer: cannot write the WAV header: ") + std::strerror(errno));
+      return false;
+    }
+    framesInHeader_ = framesDone_;
+    return true;
+  }
+
+  std::mutex mutex_;
+  fluid_synth_t* synth_;
+  FILE* file_;
+  uint64_t renderedMs_ = 0;
+  uint64_t framesDone_ = 0;
+  uint64_t framesInHeader_ = 0;
+  bool full_ = false;
+  std::vector<int16_t> samples_;
+  std::array<int16_t, 2 * kSynthBlock> block_{};
+  int blockUsed_ = kSynthBlock; // frames of block_ written out
+};
+
 class SynthEngine {
 public:
   bool BeginSession() {
@@ -350,6 +483,11 @@ public:
       return;
     direct_.store(false);
     renderView_.store(nullptr);
+    callerView_.store(nullptr);
+    if (caller_) {
+      lastFrames_ = caller_->Frames();
+      caller_.reset();
+    }
     if (driver_) {
       delete_fluid_audio_driver(driver_);
       driver_ = nullptr;
@@ -365,6 +503,10 @@ public:
   bool Short(uint32_t message) {
     if ((message & 0x80) == 0)
       return false;
+    if (CallerRenderer* c = callerView_.load()) {
+      c->Short(message);
+      return true;
+    }
     if (WavRenderer* r = renderView_.load()) {
       r->Post(message, {});
       return true;
@@ -378,6 +520,10 @@ public:
   bool Long(std::span<const uint8_t> bytes) {
     if (bytes.size() < 2 || bytes[0] != 0xF0)
       return false;
+    if (CallerRenderer* c = callerView_.load()) {
+      c->Sysex(bytes);
+      return true;
+    }
     if (WavRenderer* r = renderView_.load()) {
       r->Post(0, bytes);
       return true;
@@ -394,8 +540,42 @@ public:
     s.sessionOpen = sessions_ > 0;
     s.toFile = !wavPath_.empty();
     s.wavPath = wavPath_;
-    s.framesWritten = renderer_ ? renderer_->Frames() : lastFrames_;
+    s.framesWritten = renderer_ ? renderer_->Frames() : caller_ ? caller_->Frames() : lastFrames_;
     return s;
+  }
+
+  bool CanPlayAloud() {
+    std::lock_guard lock(mutex_);
+    if (sessions_ > 0 || !LoadLocked())
+      return false;
+    if (!StartDriverLocked())
+      return false;
+    direct_.store(false);
+    delete_fluid_audio_driver(driver_);
+    driver_ = nullptr;
+    return true;
+  }
+
+  bool BeginCallerRender(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    if (sessions_ > 0 || path.empty())
+      return false;
+    callerPath_ = path;
+    return true;
+  }
+
+  void EndCallerRender() {
+    std::lock_guard lock(mutex_);
+    callerPath_.clear();
+  }
+
+  bool Render(uint32_t ms) {
+    // The session (and with it the renderer) ends under this lock only.
+    std::lock_guard lock(mutex_);
+    if (!caller_)
+      return false;
+    caller_->Render(ms);
+    return true;
   }
 
 private:
@@ -425,6 +605,7 @@ private:
     fluid_settings_setnum(settings_, "synth.gain", kGain);
     fluid_settings_setstr(settings_, "audio.sample-format", "16bits");
     LoadOnThisThreadOnly();
+    soundFont_ = soundFont;
     synth_ = new_fluid_synth(settings_);
     if (!synth_ || fluid_synth_sfload(synth_, soundFont.c_str(), 1) == FLUID_FAILED) {
       static std::once_flag told;
@@ -440,6 +621,8 @@ private:
   }
 
   bool StartOutputLocked() {
+    if (!callerPath_.empty())
+      return StartCallerLocked(callerPath_);
     if (const char* wav = std::getenv("VEXO_SYNTH_WAV"); wav && *wav)
       return StartFileLocked(wav);
     if (StartDriverLocked())
@@ -490,17 +673,49 @@ private:
     return true;
   }
 
+  // A synthesizer fresh as in a new process, so that nothing of an earlier
+  // session (the reverb's tail, the position in its block) reaches this one.
+  // The old one still holds the SoundFont's samples, so loading is quick.
+  void RenewSynthLocked() {
+    fluid_synth_t* fresh = new_fluid_synth(settings_);
+    if (!fresh || fluid_synth_sfload(fresh, soundFont_.c_str(), 1) == FLUID_FAILED) {
+      if (fresh)
+        delete_fluid_synth(fresh);
+      return;
+    }
+    delete_fluid_synth(synth_);
+    synth_ = fresh;
+  }
+
+  bool StartCallerLocked(const std::string& path) {
+    RenewSynthLocked();
+    std::string error;
+    caller_ = CallerRenderer::Create(synth_, path, &error);
+    if (!caller_) {
+      std::fprintf(stderr, "vexo3: synthesizer: %s\n", error.c_str());
+      return false;
+    }
+    wavPath_ = path;
+    lastFrames_ = 0;
+    callerView_.store(caller_.get());
+    return true;
+  }
+
   std::mutex mutex_;
   int sessions_ = 0;
   fluid_settings_t* settings_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
+  std::string soundFont_;
   fluid_audio_driver_t* driver_ = nullptr;
   std::unique_ptr<WavRenderer> renderer_;
+  std::unique_ptr<CallerRenderer> caller_;
+  std::string callerPath_; // sessions render for the caller into this file
   std::string wavPath_;
   uint64_t lastFrames_ = 0;
   // Read by the message path without the lock; set only while no port is
   // open, so a port always sees the output of its own session.
   std::atomic<WavRenderer*> renderView_{nullptr};
+  std::atomic<CallerRenderer*> callerView_{nullptr};
   std::atomic<bool> direct_{false};
 };
 
@@ -551,6 +766,22 @@ std::shared_ptr<MidiOutDevice> SoftwareSynthDevice() {
 
 SoftwareSynthStatus SoftwareSynthState() {
   return Engine().Status();
+}
+
+bool SoftwareSynthCanPlayAloud() {
+  return Engine().CanPlayAloud();
+}
+
+bool BeginSoftwareSynthRender(const std::string& path) {
+  return Engine().BeginCallerRender(path);
+}
+
+bool RenderSoftwareSynth(uint32_t ms) {
+  return Engine().Render(ms);
+}
+
+void EndSoftwareSynthRender() {
+  Engine().EndCallerRender();
 }
 
 } // namespace media

@@ -33,4 +33,21 @@ struct SoftwareSynthStatus {
 };
 SoftwareSynthStatus SoftwareSynthState();
 
+// True when the synthesizer can be heard here: a sound output (PulseAudio or
+// PipeWire, else ALSA) opens. Call it while no port is open; false then.
+bool SoftwareSynthCanPlayAloud();
+
+// Rendering driven by the caller, for files made faster than real time.
+// From BeginSoftwareSynthRender on, every session writes its audio to path
+// (anew for each session) and no rendering thread runs: a message takes
+// effect at once, at the frame reached so far, and audio is made only by
+// RenderSoftwareSynth. The same messages and calls give the same bytes every
+// time. Call it while no port is open; false then.
+bool BeginSoftwareSynthRender(const std::string& path);
+// Renders the next ms milliseconds of the open session (the frame count is
+// kept exact over many calls); false when no session renders for the caller.
+bool RenderSoftwareSynth(uint32_t ms);
+// Back to sound output or $VEXO_SYNTH_WAV for sessions opened from now on.
+void EndSoftwareSynthRender();
+
 } // namespace media

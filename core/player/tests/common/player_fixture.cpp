@@ -74,23 +74,27 @@ sys::ModuleHandle LoadKept(const char* name) {
 
 struct Engines {
   wendra::EngineTable pavik32, pavik16;
+  void (*setPoster32)(PavikNoticePoster) = nullptr;
+  void (*setPoster16)(PavikNoticePoster) = nullptr;
 };
 
-void BindEngineOf(const char* name, wendra::EngineTable& table, PavikNoticePoster poster) {
+using SetPoster = void (*)(PavikNoticePoster);
+
+SetPoster BindEngineOf(const char* name, wendra::EngineTable& table, PavikNoticePoster poster) {
   sys::ModuleHandle module = LoadKept(name);
   std::string missing;
   EXPECT_TRUE(wendra::BindEngine(module, table, &missing)) << name << ": " << missing;
-  auto setPoster = reinterpret_cast<void (*)(PavikNoticePoster)>(
-      sys::FindName(module, "Pavik32_SetNoticePoster"));
+  auto setPoster = reinterpret_cast<SetPoster>(sys::FindName(module, "Pavik32_SetNoticePoster"));
   if (setPoster)
     setPoster(poster);
+  return setPoster;
 }
 
 const Engines& BoundEngines() {
   static const Engines engines = [] {
     Engines e;
-    BindEngineOf("Pavik32", e.pavik32, &PostFrom32);
-    BindEngineOf("Pavik16", e.pavik16, &PostFrom16);
+    e.setPoster32 = BindEngineOf("Pavik32", e.pavik32, &PostFrom32);
+    e.setPoster16 = BindEngineOf("Pavik16", e.pavik16, &PostFrom16);
     enginesBound = true;
     return e;
   }();
@@ -110,6 +114,7 @@ const Tamblo& InProcess() {
         reinterpret_cast<int32_t (*)(char*, int32_t)>(sys::FindName(module, "Tamblo_AttachError"));
     std::string missing;
     EXPECT_TRUE(wendra::BindMplay(module, t.mplay, &missing)) << missing;
+    t.module = module;
     return t;
   }();
   return tamblo;
@@ -150,6 +155,14 @@ void UseTestDevices() {
 std::vector<Notice> Notices() {
   std::lock_guard lock(logMutex);
   return notices;
+}
+
+void LogEngineNotices() {
+  const Engines& e = BoundEngines();
+  if (e.setPoster32)
+    e.setPoster32(&PostFrom32);
+  if (e.setPoster16)
+    e.setPoster16(&PostFrom16);
 }
 
 void ClearLogs() {

@@ -10,6 +10,7 @@
 
 #include "platform/media/recording_midi.h"
 #include "platform/media/virtual_time.h"
+#include "platform/sys/library.h"
 #include "platform/sys/tests/support/spawned_child.h"
 #include "sequencer/link/engine_table.h"
 #include "sequencer/link/mplay_table.h"
@@ -34,8 +35,13 @@ struct Tamblo {
   int32_t (*Detach)() = nullptr;
   int32_t (*AttachError)(char*, int32_t) = nullptr;
   wendra::MplayTable mplay; // its own 66 exports
+  sys::ModuleHandle module = nullptr;
 };
 const Tamblo& InProcess();
+// Any other export of the in-process player core, null when it has none.
+template <typename F> F Export(const char* name) {
+  return reinterpret_cast<F>(sys::FindName(InProcess().module, name));
+}
 std::string AttachError();
 
 // Pavik32 and Pavik16 of build/bin, the same engines the link libraries use.
@@ -56,6 +62,9 @@ struct Notice {
   int64_t lParam = 0;
 };
 std::vector<Notice> Notices();
+// The engines' notices go to the log of Notices() again (a started player
+// core routes them to its notification window, an ended one drops them).
+void LogEngineNotices();
 void ClearLogs(); // the notices and both devices' logs
 
 void Tick(int n = 1); // timer periods of 10 ms

@@ -1,0 +1,395 @@
+#include "host/play.h"
+
+#include "host/remote_window.h"
+#include "host/tamblo_client.h"
+#include "platform/media/clock.h"
+#include "platform/media/software_synth.h"
+#include "platform/media/virtual_time.h"
+#include "platform/sys/codepage.h"
+#include "platform/sys/library.h"
+#include "platform/sys/runtime.h"
+#include "platform/win/loop.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+#include <unistd.h>
+
+namespace host {
+namespace {
+
+constexpr const char* kDemoSong = "twinkle.kar";
+constexpr const char* kDemoWav = "twinkle.wav";
+constexpr uint32_t kLoopSliceMs = 250;
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void OnInterrupt(int) {
+  interrupted.store(true);
+}
+
+// Ctrl+C (and a polite kill) end the play cleanly instead of the process.
+class InterruptGuard {
+public:
+  InterruptGuard() {
+    interrupted.store(false);
+    struct sigaction action {};
+    action.sa_handler = &OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &oldInt_);
+    sigaction(SIGTERM, &action, &oldTerm_);
+  }
+  ~InterruptGuard() {
+    sigaction(SIGINT, &oldInt_, nullptr);
+    sigaction(SIGTERM, &oldTerm_, nullptr);
+  }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+  struct sigaction oldInt_ {};
+  struct sigaction oldTerm_ {};
+};
+
+int Fail(const std::string& text) {
+  std::fprintf(stderr, "vexo3: %s\n", text.c_str());
+  return kExitFailed;
+}
+
+bool ParseNumber(std::string_view text, int low, int high, int* out) {
+  const std::string s(text);
+  if (s.empty())
+    return false;
+  errno = 0;
+  char* end = nullptr;
+  const long v = std::strtol(s.c_str(), &end, 10);
+  if (errno != 0 || end != s.c_str() + s.size() || v < low || v > high)
+    return false;
+  *out = static_cast<int>(v);
+  return true;
+}
+
+std::string MinutesSeconds(uint32_t ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%u:%02u", ms / 60000, ms / 1000 % 60);
+  return text;
+}
+
+// One status line: rewritten in place on a terminal; elsewhere a line per
+// second of the song.
+class StatusLine {
+public:
+  StatusLine() : terminal_(isatty(STDOUT_FILENO) == 1) {}
+
+  void Show(uint32_t ms, int32_t perMille) {
+    const uint32_t second = ms / 1000;
+    if (terminal_ ? second == second_ && perMille == perMille_ : second == second_)
+      return;
+    second_ = second;
+    perMille_ = perMille;
+    std::string line = "  " + MinutesSeconds(ms);
+    if (perMille >= 0)
+      line += "  " + std::to_string(std::min(perMille, 1000)) + "\u2030";
+    if (terminal_)
+      std::printf("\r%-24s", line.c_str());
+    else
+      std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+    shown_ = true;
+  }
+
+  void End() {
+    if (terminal_ && shown_)
+      std::printf("\n");
+    std::fflush(stdout);
+  }
+
+private:
+  bool terminal_;
+  bool shown_ = false;
+  uint32_t second_ = UINT32_MAX;
+  int32_t perMille_ = -2;
+};
+
+// The virtual clock and the synthesizer's rendering for the caller, for the
+// time of one rendering; both are given back at the end.
+class RenderSetup {
+public:
+  bool Begin(const std::string& wav, std::string* error) {
+    media::InstallTimeSource(&clock_);
+    installed_ = true;
+    if (!media::BeginSoftwareSynthRender(wav)) {
+      *error = "the built-in synthesizer is busy";
+      return false;
+    }
+    rendering_ = true;
+    return true;
+  }
+  ~RenderSetup() {
+    if (rendering_)
+      media::EndSoftwareSynthRender();
+    if (installed_)
+      media::InstallTimeSource(nullptr);
+  }
+  media::VirtualTime& Clock() { return clock_; }
+
+private:
+  media::VirtualTime clock_{0};
+  bool installed_ = false;
+  bool rendering_ = false;
+};
+
+int FindSynth(const TambloExports& t) {
+  for (int d = 0; d < t.moGetNumMIDDevices(); ++d) {
+    auto info = DescribeDevice(t, d);
+    if (info && info->productId == media::kProductSoftwareSynth)
+      return d;
+  }
+  return -1;
+}
+
+std::string CurrentDeviceName(const TambloExports& t) {
+  const int device = t.moGetCurDev();
+  // The mapper plays on the default device, device 0.
+  auto info = DescribeDevice(t, device < 0 ? 0 : device);
+  return info ? info->name : "the MIDI mapper";
+}
+
+bool Writable(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f)
+    return false;
+  std::fclose(f);
+  return true;
+}
+
+} // namespace
+
+std::optional<PlayOptions> ParsePlayArguments(std::span<char*> args, std::string* error) {
+  PlayOptions o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string_view a = args[i];
+    auto value = [&]() -> const char* { return i + 1 < args.size() ? args[++i] : nullptr; };
+    if (a == "--device" || a == "--wav" || a == "--tempo" || a == "--key") {
+      const char* v = value();
+      if (!v) {
+        *error = std::string(a) + " needs a value";
+        return std::nullopt;
+      }
+      if (a == "--wav") {
+        o.wav = v;
+        if (o.wav.empty()) {
+          *error = "--wav needs a file name";
+          return std::nullopt;
+        }
+      } else if (a == "--device" && !ParseNumber(v, 0, INT16_MAX, &o.device)) {
+        *error =
+            std::string("--device takes a device number (see 'vexo3 devices'), not '") + v + "'";
+        return std::nullopt;
+      } else if (a == "--tempo" && !ParseNumber(v, kMinTempo, kMaxTempo, &o.tempo)) {
+        *error = "--tempo takes a percentage from " + std::to_string(kMinTempo) + " to +" +
+                 std::to_string(kMaxTempo);
+        return std::nullopt;
+      } else if (a == "--key" && !ParseNumber(v, kMinKey, kMaxKey, &o.key)) {
+        *error = "--key takes semitones from " + std::to_string(kMinKey) + " to +" +
+                 std::to_string(kMaxKey);
+        return std::nullopt;
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      *error = "unknown option '" + std::string(a) + "'";
+      return std::nullopt;
+    } else if (o.file.empty()) {
+      o.file = a;
+    } else {
+      *error = "one song file at a time";
+      return std::nullopt;
+    }
+  }
+  if (o.file.empty()) {
+    *error = "which song file?";
+    return std::nullopt;
+  }
+  return o;
+}
+
+int PlaySong(const PlayOptions& o) {
+  const bool render = !o.wav.empty();
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(o.file, ec))
+    return Fail(o.file + ": no such file");
+  if (render && !Writable(o.wav))
+    return Fail("cannot write " + o.wav + ": " + std::strerror(errno));
+
+  std::string error;
+  // Made first, so that it is given back after the player core has ended.
+  RenderSetup setup;
+  if (render && !setup.Begin(o.wav, &error))
+    return Fail(error);
+
+  RemoteWindows windows;
+  if (!windows.Ok())
+    return Fail("the host's windows cannot be made");
+  auto client = TambloClient::Start(o.folder.empty() ? sys::ProgramFolder() : o.folder, &error);
+  if (!client || !client->Init(windows.Frame(), windows.Remote(), &error))
+    return Fail(error);
+  const TambloExports& t = client->Exports();
+
+  int device = o.device;
+  if (render) {
+    const int synth = FindSynth(t);
+    if (synth < 0)
+      return Fail("the built-in synthesizer is not available");
+    if (device >= 0 && device != synth)
+      return Fail("--wav renders on the built-in synthesizer (device " + std::to_string(synth) +
+                  ")");
+    device = synth;
+  }
+  if (device >= 0) {
+    auto info = DescribeDevice(t, device);
+    if (!info)
+      return Fail("there is no MIDI output device " + std::to_string(device) +
+                  " (see 'vexo3 devices')");
+    t.SetDefaultMidiOutDevice(info->name.c_str(), info->productId);
+  }
+
+  if (!t.LoadFile(o.file.c_str(), kKindByExtension))
+    return Fail(o.file + ": the player core cannot read this song");
+  RemoteWindow& state = windows.State();
+  t.TitleTransmit(windows.Remote());
+  t.SetTempoModifier(static_cast<int16_t>(o.tempo));
+  t.SetKeyModifier(static_cast<int16_t>(o.key));
+  t.RegisterProgMsg(windows.Remote());
+  t.RegisterStopMsg(windows.Remote());
+
+  const std::string title = state.title.empty() ? o.file : sys::ToUtf8(state.title);
+  if (render)
+    std::printf("rendering \"%s\" into %s\n", title.c_str(), o.wav.c_str());
+  else
+    std::printf("playing \"%s\" on %s (Ctrl+C stops)\n", title.c_str(),
+                CurrentDeviceName(t).c_str());
+  std::fflush(stdout);
+
+  InterruptGuard interrupt;
+  const auto began = std::chrono::steady_clock::now();
+  state.ended = state.stopped = false;
+  if (!t.Play())
+    return Fail(o.file + ": the song cannot be played");
+
+  StatusLine status;
+  if (render) {
+    // The engine's timer is the only event of the virtual clock: each run
+    // plays one tick, then exactly that much audio is rendered.
+    media::VirtualTime& clock = setup.Clock();
+    while (!interrupted.load() && t.GetcMidiPlayFlag()) {
+      const uint32_t before = clock.NowMs();
+      if (!clock.RunNextEvent())
+        break;
+      media::RenderSoftwareSynth(clock.NowMs() - before);
+      win::ProcessPendingMessages();
+      if (t.GetcMidiPlayFlag())
+        status.Show(t.GetPlayTime(), state.perMille);
+    }
+  } else {
+    while (!interrupted.load()) {
+      win::RunMessageLoopUntil([&] { return interrupted.load() || state.stopped || state.ended; },
+                               kLoopSliceMs);
+      if (state.stopped || state.ended || !t.GetcMidiPlayFlag())
+        break;
+      status.Show(t.GetPlayTime(), state.perMille);
+    }
+  }
+  status.End();
+  const bool stoppedByUser = interrupted.load();
+  // All notes off and the devices closed, then the song goes.
+  t.Stop();
+  win::ProcessPendingMessages();
+  t.UnregisterProgMsg(windows.Remote());
+  t.UnregisterStopMsg(windows.Remote());
+  t.CloseFile();
+  client.reset();
+
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  if (stoppedByUser)
+    std::printf("stopped\n");
+  if (render) {
+    const media::SoftwareSynthStatus synth = media::SoftwareSynthState();
+    const double audio = double(synth.framesWritten) / media::kSynthSampleRate;
+    std::printf("wrote %s: %.2f s of audio in %.2f s\n", o.wav.c_str(), audio, seconds);
+  }
+  std::fflush(stdout);
+  return stoppedByUser ? kExitInterrupted : kExitPlayed;
+}
+
+int PlayCommand(std::span<char*> args) {
+  std::string error;
+  auto options = ParsePlayArguments(args, &error);
+  if (!options) {
+    std::fprintf(stderr,
+                 "vexo3: %s\nusage: vexo3 play FILE [--device N] [--wav OUT.wav] [--tempo "
+                 "+-P] [--key +-K]\n",
+                 error.c_str());
+    return kExitUsage;
+  }
+  return PlaySong(*options);
+}
+
+int DevicesCommand(std::span<char*> args) {
+  if (!args.empty()) {
+    std::fprintf(stderr, "vexo3: devices takes no arguments\n");
+    return kExitUsage;
+  }
+  std::string error;
+  auto client = TambloClient::Start(sys::ProgramFolder(), &error);
+  if (!client)
+    return Fail(error);
+  const TambloExports& t = client->Exports();
+  const int count = t.moGetNumMIDDevices();
+  const int current = t.moGetCurDev() < 0 ? 0 : t.moGetCurDev();
+  std::printf("MIDI output devices:\n");
+  for (int d = 0; d < count; ++d) {
+    auto info = DescribeDevice(t, d);
+    std::printf("  %2d  %s%s\n", d, info ? info->name.c_str() : "?",
+                d == current ? "  (default)" : "");
+  }
+  if (count == 0)
+    std::printf("  none\n");
+  return kExitPlayed;
+}
+
+int DemoCommand(std::span<char*> args) {
+  PlayOptions o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (std::string_view(args[i]) == "--wav" && i + 1 < args.size() && *args[i + 1]) {
+      o.wav = args[++i];
+    } else {
+      std::fprintf(stderr, "vexo3: usage: vexo3 demo [--wav OUT.wav]\n");
+      return kExitUsage;
+    }
+  }
+  const std::string folder = sys::ProgramFolder();
+  o.file = folder + "/" + kDemoSong;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(o.file, ec))
+    return Fail("the demo song " + o.file + " is missing; build the project (scripts/build)");
+  const char* synthWav = std::getenv("VEXO_SYNTH_WAV");
+  if (o.wav.empty() && !(synthWav && *synthWav) && !media::SoftwareSynthCanPlayAloud()) {
+    o.wav = folder + "/" + kDemoWav;
+    if (!Writable(o.wav))
+      o.wav = sys::RuntimeDir() + "/" + kDemoWav;
+    std::printf("vexo3: this machine has no sound output; the demo song is rendered into a WAV "
+                "file instead\n");
+  }
+  return PlaySong(o);
+}
+
+} // namespace host

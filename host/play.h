@@ -1,0 +1,44 @@
+// Playing a song as a host does: the host's windows, the player core loaded
+// by name and initialised, the song loaded and played to its end on a MIDI
+// output device, or rendered by the built-in synthesizer into a WAV file
+// faster than real time.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace host {
+
+struct PlayOptions {
+  std::string file;
+  int device = -1;    // a device number of `vexo3 devices`; -1 the current default
+  std::string wav;    // render into this file instead of playing in real time
+  int tempo = 0;      // percent faster (negative: slower)
+  int key = 0;        // semitones
+  std::string folder; // where the player core lies; the program's folder when empty
+};
+
+// Bounds of the tempo and key options.
+constexpr int kMinTempo = -50, kMaxTempo = 100;
+constexpr int kMinKey = -12, kMaxKey = 12;
+
+// Exit codes.
+constexpr int kExitPlayed = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+
+// Parses the arguments of `play`; nullopt (with a message in *error) for
+// arguments it cannot use.
+std::optional<PlayOptions> ParsePlayArguments(std::span<char*> args, std::string* error);
+
+// Plays (or renders) as the options say; an exit code.
+int PlaySong(const PlayOptions& options);
+
+int PlayCommand(std::span<char*> args);
+int DevicesCommand(std::span<char*> args);
+int DemoCommand(std::span<char*> args);
+
+} // namespace host

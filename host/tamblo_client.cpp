@@ -1,0 +1,119 @@
+#include "host/tamblo_client.h"
+
+#include "platform/sys/bytes.h"
+#include "platform/win/loop.h"
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace host {
+namespace {
+
+constexpr int kCapsSize = 52;
+constexpr int kNameSize = 32;
+
+struct Binding {
+  const char* name;
+  void** entry;
+};
+
+template <typename F> void** Slot(F*& f) {
+  return reinterpret_cast<void**>(&f);
+}
+
+std::vector<Binding> Bindings(TambloExports& t) {
+  return {
+      {"Tamblo_Attach", Slot(t.Attach)},
+      {"Tamblo_AttachError", Slot(t.AttachError)},
+      {"Tamblo_Detach", Slot(t.Detach)},
+      {"tamblo_InitDLL", Slot(t.InitDLL)},
+      {"tamblo_LoadFile", Slot(t.LoadFile)},
+      {"tamblo_CloseFile", Slot(t.CloseFile)},
+      {"tamblo_Play", Slot(t.Play)},
+      {"tamblo_Stop", Slot(t.Stop)},
+      {"tamblo_SetDefaultMidiOutDevice", Slot(t.SetDefaultMidiOutDevice)},
+      {"tamblo_RegisterStopMsg", Slot(t.RegisterStopMsg)},
+      {"tamblo_RegisterProgMsg", Slot(t.RegisterProgMsg)},
+      {"tamblo_UnregisterStopMsg", Slot(t.UnregisterStopMsg)},
+      {"tamblo_UnregisterProgMsg", Slot(t.UnregisterProgMsg)},
+      {"tamblo_TitleTransmit", Slot(t.TitleTransmit)},
+      {"tamblo_ProcessMessageFilter", Slot(t.ProcessMessageFilter)},
+      {"Tamblo_PreTranslateMessage", Slot(t.PreTranslateMessage)},
+      {"mplay_SetTempoModifier", Slot(t.SetTempoModifier)},
+      {"mplay_SetKeyModifier", Slot(t.SetKeyModifier)},
+      {"mplay_GetPlayTime", Slot(t.GetPlayTime)},
+      {"mplay_GetcMidiPlayFlag", Slot(t.GetcMidiPlayFlag)},
+      {"mplay_moGetNumMIDDevices", Slot(t.moGetNumMIDDevices)},
+      {"mplay_moGetCurDev", Slot(t.moGetCurDev)},
+      {"mplay_moGetMIDDevName", Slot(t.moGetMIDDevName)},
+      {"mplay_moGetMIDDevCaps", Slot(t.moGetMIDDevCaps)},
+  };
+}
+
+} // namespace
+
+std::unique_ptr<TambloClient> TambloClient::Start(const std::string& folder, std::string* error) {
+  std::string why;
+  auto library = sys::Library::Load(folder, "Tamblo", &why);
+  if (!library) {
+    *error = "the player core cannot be loaded: " + why;
+    return nullptr;
+  }
+  std::unique_ptr<TambloClient> client(new TambloClient(std::move(*library)));
+  for (const Binding& b : Bindings(client->exports_)) {
+    *b.entry = client->library_.Find(b.name);
+    if (!*b.entry) {
+      *error = std::string("the player core lacks ") + b.name;
+      return nullptr;
+    }
+  }
+  if (!client->exports_.Attach()) {
+    std::array<char, 512> reason{};
+    client->exports_.AttachError(reason.data(), static_cast<int32_t>(reason.size()));
+    *error = std::string("the player core refused to start: ") + reason.data();
+    return nullptr;
+  }
+  client->attached_ = true;
+  return client;
+}
+
+bool TambloClient::Init(win::Hwnd parent, win::Hwnd hostNotify, std::string* error) {
+  if (!exports_.InitDLL(library_.Handle(), nullptr, parent, hostNotify, "vexo3")) {
+    *error = "the player core could not be initialised";
+    return false;
+  }
+  // As a host must: every message goes past the player core's filters.
+  const TambloExports& t = exports_;
+  filter_ = win::AddMessageFilter([&t](win::Msg& msg) {
+    return t.ProcessMessageFilter(0, &msg) != 0 || t.PreTranslateMessage(&msg) != 0;
+  });
+  return true;
+}
+
+TambloClient::~TambloClient() {
+  if (filter_)
+    win::RemoveMessageFilter(filter_);
+  if (attached_)
+    exports_.Detach();
+  // Kept loaded until the process ends, as the link library and the engine
+  // it loaded are: what the library made for the process stays reachable.
+  library_.Release();
+}
+
+std::optional<DeviceInfo> DescribeDevice(const TambloExports& t, int device) {
+  if (device < 0 || device >= t.moGetNumMIDDevices())
+    return std::nullopt;
+  std::array<uint8_t, kCapsSize> caps{};
+  t.moGetMIDDevCaps(caps.data(), static_cast<int16_t>(device));
+  sys::ByteReader r(caps.data(), caps.size());
+  r.Skip(2);
+  DeviceInfo info;
+  info.productId = r.U16LE().value_or(0);
+  std::array<char, kNameSize> name{};
+  t.moGetMIDDevName(name.data(), static_cast<int16_t>(device));
+  info.name.assign(name.data(), strnlen(name.data(), name.size()));
+  return info;
+}
+
+} // namespace host
