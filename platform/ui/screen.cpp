@@ -342,6 +342,9 @@ void CreateWidget(Screen& s) {
     w->windowHandle()->setParent(nativeParent);
   }
   w->setGeometry(WidgetRect(s));
+  // A child made without WS_VISIBLE stays hidden when its parent is shown.
+  if (!(s.style & win::WS_VISIBLE))
+    w->hide();
   w->setAcceptDrops(s.acceptFiles);
   if (w->isWindow())
     w->setWindowTitle(QString::fromStdString(win::GetWindowText(s.hwnd).value_or("")));

@@ -109,6 +109,19 @@ TEST_F(ScreenWindowTest, ChildrenLiveInTheParentsClientCoordinates) {
   ShowWindow(p, SW_SHOW);
   EXPECT_TRUE(IsWindowVisible(c));
 
+  // A child made without WS_VISIBLE under a hidden parent stays hidden when
+  // the parent is shown.
+  LogWindow laterParent, hiddenChild;
+  Hwnd lp = Create(laterParent, kPlainClass, win::WS_POPUP, {0, 0, 50, 50});
+  Hwnd h = Create(hiddenChild, kPlainClass, win::WS_CHILD, {0, 0, 20, 20}, lp);
+  ASSERT_NE(h, 0u);
+  ShowWindow(lp, SW_SHOW);
+  EXPECT_FALSE(IsWindowVisible(h));
+  EXPECT_FALSE(GetWidget(h)->isVisible());
+  ShowWindow(h, SW_SHOW);
+  EXPECT_TRUE(GetWidget(h)->isVisible());
+  win::DestroyWindow(lp);
+
   // A maximised child fills its parent's client area.
   child.log.clear();
   ShowWindow(c, SW_MAXIMIZE);
