@@ -29,6 +29,11 @@ MARQUELL_EXPORT void QuillmarkToNULL();
 // Nothing happens without a parse result or without a context.
 MARQUELL_EXPORT void DrawHTML(gdi::Dc* dc, int32_t width, int32_t height);
 
+// Opens the token-list test dialog (see tokendialog.h), modal and owned by
+// the window parent, on the parse result's first token; nothing happens
+// without a result.
+MARQUELL_EXPORT void RunHTMLTokenTestDlg(uint32_t parent);
+
 } // extern "C"
 
 namespace htmltitle {
