@@ -250,6 +250,8 @@ LResult CKivo32Frame::OnCreate() {
   const WordsSettings words = ReadWordsSettings(configPath_);
   timing_ = std::make_unique<WipeTiming>(words.progressDuration);
   word_->SetTiming(timing_.get());
+  word_->AttachLyric(*styleTable_, static_cast<uint32_t>(std::max(words.progressDuration, 1)),
+                     words.byChar != 0);
 
   imageList_ = std::make_unique<MediaList>(MediaKind::Image);
   videoList_ = std::make_unique<MediaList>(MediaKind::AviFlc);

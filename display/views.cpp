@@ -94,6 +94,22 @@ LResult Kivo32View::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
 CKivo32Word::CKivo32Word(CKivo32Frame& frame, const LyricFactors& factors)
     : Kivo32View(frame), factors_(factors) {}
 
+bool CKivo32Word::AttachLyric(const LyricStyleTable& styles, uint32_t periodMs, bool byChar) {
+  auto dc = ui::GetDc(GetHwnd());
+  if (!dc)
+    return false;
+  wipe_.reset();
+  lines_ = std::make_unique<LyricLines>(styles, state_);
+  const win::Hwnd self = GetHwnd();
+  lines_->SetInvalidate([self](const gdi::Rect& area) { ui::InvalidateRect(self, &area, false); });
+  lines_->SetSurface(dc->Target());
+  wipe_ = std::make_unique<ColourWipe>(*lines_, state_, periodMs, byChar);
+  state_.lyricsShown.store(true);
+  const gdi::Rect r = ClientRect();
+  lines_->Resize(r.Width(), r.Height());
+  return true;
+}
+
 LResult CKivo32Word::OnCopyData(WParam from, const win::CopyData& data) {
   return receiver_ ? receiver_->OnCopyData(from, data) : 0;
 }
@@ -115,11 +131,28 @@ void CKivo32Word::PlaceDocked(const gdi::Rect& frameClient, bool embedded) {
 
 LResult CKivo32Word::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
   switch (message) {
-  case win::WM_PAINT:
+  case win::WM_PAINT: {
     if (paintingHeld_) {
       ui::ValidateRect(GetHwnd(), nullptr);
       return 0;
     }
+    if (!lines_)
+      break;
+    // What lies behind the view, then both lines with what has been sung.
+    ui::Paint p(GetHwnd());
+    if (!p.IsValid())
+      return 0;
+    frame_.PaintBehind(GetHwnd(), p.Dc(), p.Area());
+    lines_->OnPaint(p.Dc());
+    return 0;
+  }
+  case win::WM_SIZE:
+    if (lines_)
+      lines_->Resize(static_cast<int32_t>(lParam & 0xFFFF),
+                     static_cast<int32_t>((lParam >> 16) & 0xFFFF));
+    break;
+  case win::WM_DESTROY:
+    wipe_.reset();
     break;
   case win::WM_LBUTTONDBLCLK:
     frame_.ToggleMaximise();

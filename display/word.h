@@ -3,12 +3,15 @@
 // lyric receiver.
 #pragma once
 
+#include "display/lyric/colour_wipe.h"
+#include "display/lyric/lyric_lines.h"
 #include "display/settings.h"
 #include "display/view.h"
 #include "platform/win/messages.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace display {
 
@@ -50,6 +53,18 @@ public:
   int32_t SmallFont() const { return smallFont_; }
   const LyricFactors& Factors() const { return factors_; }
 
+  // The lines and the colour wipe, drawn on the view's own surface; made
+  // once the window exists. False when they could not be made.
+  bool AttachLyric(const LyricStyleTable& styles, uint32_t periodMs, bool byChar);
+  LyricLines* Lines() const { return lines_.get(); }
+  ColourWipe* Wipe() const { return wipe_.get(); }
+  LyricFrameState& State() { return state_; }
+  // The text of the current syllable, and when it arrived (the wipe's clock).
+  void SetSyllable(std::string_view text) {
+    if (lines_)
+      lines_->SetCurrentSyllable(text);
+  }
+
   // The frame's WM_COPYDATA and WM_USER, unchanged.
   LResult OnCopyData(WParam from, const win::CopyData& data);
   LResult OnUserMessage(WParam code, LParam argument);
@@ -78,6 +93,9 @@ private:
   int32_t smallFont_ = 0;
   bool paintingHeld_ = false;
   bool floating_ = false;
+  LyricFrameState state_;
+  std::unique_ptr<LyricLines> lines_;
+  std::unique_ptr<ColourWipe> wipe_;
 };
 
 } // namespace display
