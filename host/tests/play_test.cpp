@@ -40,8 +40,8 @@ protected:
     ASSERT_EQ(mkdir((dir_.Path() + "/run").c_str(), 0700), 0);
   }
 
-  HostRun Host(const std::string& args) const {
-    const std::string cmd = "VEXO_RUNTIME_DIR=" + dir_.Path() +
+  HostRun Host(const std::string& args, const std::string& env = "") const {
+    const std::string cmd = env + " VEXO_RUNTIME_DIR=" + dir_.Path() +
                             "/run VEXO_SETTINGS_FILE=" + dir_.Path() + "/settings.ini " + kBin +
                             "/vexo3 " + args + " 2>&1";
     HostRun r;
@@ -83,6 +83,10 @@ TEST_F(PlayCommand, RendersTheDemoSongAsLongAsItIsWithMusicTheSameBytesEveryTime
   ASSERT_EQ(second.status, 0) << second.out;
   const std::vector<char> a = FileBytes(Path("a.wav"));
   EXPECT_TRUE(a == FileBytes(Path("b.wav"))) << "two renderings differ";
+  // The 16-bit engine behind the 9x link library plays the song alike.
+  const HostRun nine = Host("play " + kDemo + " --wav " + Path("c.wav"), "VEXO_PLATFORM=9x");
+  ASSERT_EQ(nine.status, 0) << nine.out;
+  EXPECT_TRUE(a == FileBytes(Path("c.wav"))) << "the 16-bit engine rendered otherwise";
 
   core::CSongData song;
   ASSERT_EQ(song.LoadByExtension(kDemo), 1);

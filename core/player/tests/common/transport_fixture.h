@@ -160,6 +160,14 @@ protected:
   void SetUp() override {
     ASSERT_EQ(InProcess().Attach(), 1) << AttachError();
     UseTestDevices();
+    // The engine as a process starts it, whatever tests before left behind.
+    for (const wendra::EngineTable* e : {&Pavik32(), &Pavik16()}) {
+      e->moSetCurDev(-1);
+      e->SetTimerResolution(10);
+      e->EnableWatchDog(0);
+      e->SetTempoModifier(0);
+      e->SetKeyModifier(0);
+    }
     ASSERT_EQ(X().InitDLL(InProcess().module, nullptr, frame.Hwnd(), host.Hwnd(), "tests"), 1);
     X().RegisterStopMsg(host.Hwnd());
     X().RegisterProgMsg(host.Hwnd());
