@@ -1,5 +1,7 @@
 #include "host/play.h"
 
+#include "host/display_command.h"
+#include "host/display_log.h"
 #include "host/remote_window.h"
 #include "host/tamblo_client.h"
 #include "platform/media/clock.h"
@@ -172,6 +174,8 @@ bool Writable(const std::string& path) {
   return true;
 }
 
+constexpr uint32_t kDisplayLinkWaitMs = 3000;
+
 } // namespace
 
 std::optional<PlayOptions> ParsePlayArguments(std::span<char*> args, std::string* error) {
@@ -204,6 +208,15 @@ std::optional<PlayOptions> ParsePlayArguments(std::span<char*> args, std::string
                  std::to_string(kMaxKey);
         return std::nullopt;
       }
+    } else if (a == "--no-display") {
+      o.display = false;
+    } else if (a == "--display-log") {
+      const char* v = value();
+      if (!v || !*v) {
+        *error = "--display-log needs a file name";
+        return std::nullopt;
+      }
+      o.displayLog = v;
     } else if (a.size() > 1 && a[0] == '-') {
       *error = "unknown option '" + std::string(a) + "'";
       return std::nullopt;
@@ -278,6 +291,25 @@ int PlaySong(const PlayOptions& o) {
                 CurrentDeviceName(t).c_str());
   std::fflush(stdout);
 
+  // A display links itself to the player core; play waits for it (within a
+  // bound), so that it sees the song from its first syllable.
+  std::unique_ptr<DisplayLogger> logger;
+  bool waitForDisplay = false;
+  if (!o.displayLog.empty()) {
+    logger = DisplayLogger::Start(o.displayLog, &error);
+    if (!logger)
+      return Fail(error);
+    waitForDisplay = true;
+  } else if (o.display && !render) {
+    if (StartDisplayIfNotRunning(&error))
+      waitForDisplay = true;
+    else
+      std::fprintf(stderr, "vexo3: playing without the lyric display: %s\n", error.c_str());
+  }
+  if (waitForDisplay && t.GetLyricWnd &&
+      !win::RunMessageLoopUntil([&] { return t.GetLyricWnd() != 0; }, kDisplayLinkWaitMs))
+    std::fprintf(stderr, "vexo3: the lyric display did not link itself; playing without it\n");
+
   InterruptGuard interrupt;
   const auto began = std::chrono::steady_clock::now();
   state.ended = state.stopped = false;
@@ -312,6 +344,8 @@ int PlaySong(const PlayOptions& o) {
   // All notes off and the devices closed, then the song goes.
   t.Stop();
   win::ProcessPendingMessages();
+  if (logger)
+    logger->Finish([] { win::RunMessageLoopUntil([] { return false; }, 5); });
   t.UnregisterProgMsg(windows.Remote());
   t.UnregisterStopMsg(windows.Remote());
   t.CloseFile();
@@ -336,7 +370,7 @@ int PlayCommand(std::span<char*> args) {
   if (!options) {
     std::fprintf(stderr,
                  "vexo3: %s\nusage: vexo3 play FILE [--device N] [--wav OUT.wav] [--tempo "
-                 "+-P] [--key +-K]\n",
+                 "+-P] [--key +-K] [--no-display] [--display-log FILE]\n",
                  error.c_str());
     return kExitUsage;
   }
@@ -383,11 +417,23 @@ int DemoCommand(std::span<char*> args) {
     return Fail("the demo song " + o.file + " is missing; build the project (scripts/build)");
   const char* synthWav = std::getenv("VEXO_SYNTH_WAV");
   if (o.wav.empty() && !(synthWav && *synthWav) && !media::SoftwareSynthCanPlayAloud()) {
-    o.wav = folder + "/" + kDemoWav;
-    if (!Writable(o.wav))
-      o.wav = sys::RuntimeDir() + "/" + kDemoWav;
-    std::printf("vexo3: this machine has no sound output; the demo song is rendered into a WAV "
-                "file instead\n");
+    std::string wav = folder + "/" + kDemoWav;
+    if (!Writable(wav))
+      wav = sys::RuntimeDir() + "/" + kDemoWav;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((x11 && *x11) || (wayland && *wayland)) {
+      // A screen but no sound: the song plays in real time with the lyric
+      // display, and the synthesizer writes what it plays into the file.
+      setenv("VEXO_SYNTH_WAV", wav.c_str(), 1);
+      std::printf("vexo3: this machine has no sound output; the demo song plays with the lyric "
+                  "display and its sound goes into %s\n",
+                  wav.c_str());
+    } else {
+      o.wav = wav;
+      std::printf("vexo3: this machine has no sound output or screen; the demo song is rendered "
+                  "into a WAV file instead\n");
+    }
   }
   return PlaySong(o);
 }

@@ -18,6 +18,8 @@ struct PlayOptions {
   int tempo = 0;      // percent faster (negative: slower)
   int key = 0;        // semitones
   std::string folder; // where the player core lies; the program's folder when empty
+  bool display = true; // start the lyric display for real-time play
+  std::string displayLog; // start the tests' stand-in display, logging into this file
 };
 
 // Bounds of the tempo and key options.

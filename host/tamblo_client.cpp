@@ -31,6 +31,7 @@ std::vector<Binding> Bindings(TambloExports& t) {
       {"tamblo_LoadFile", Slot(t.LoadFile)},
       {"tamblo_CloseFile", Slot(t.CloseFile)},
       {"tamblo_Play", Slot(t.Play)},
+      {"tamblo_GetLyricWnd", Slot(t.GetLyricWnd)},
       {"tamblo_Stop", Slot(t.Stop)},
       {"tamblo_SetDefaultMidiOutDevice", Slot(t.SetDefaultMidiOutDevice)},
       {"tamblo_RegisterStopMsg", Slot(t.RegisterStopMsg)},

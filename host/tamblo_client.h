@@ -33,6 +33,7 @@ struct TambloExports {
   void (*SetTempoModifier)(int16_t value) = nullptr;
   void (*SetKeyModifier)(int16_t value) = nullptr;
   uint32_t (*GetPlayTime)() = nullptr;
+  uint32_t (*GetLyricWnd)() = nullptr;
   uint8_t (*GetcMidiPlayFlag)() = nullptr;
   uint16_t (*moGetNumMIDDevices)() = nullptr;
   int16_t (*moGetCurDev)() = nullptr;
