@@ -191,6 +191,24 @@ TEST_F(PlayCommand, TheDemoWithoutSoundRendersAWavFileAndSaysSo) {
   std::filesystem::remove(beside);
 }
 
+TEST_F(PlayCommand, ARealTimePlayIntoTheSynthesizersFileLastsAsLongAsTheSong) {
+  if (!HaveSoundFont())
+    GTEST_SKIP() << "the General MIDI SoundFont is not installed";
+  const std::string song = std::string(VEXO_CORPUS_DIR) + "/midi/jazz-karaoke-kar.mid";
+  if (!std::filesystem::exists(song))
+    GTEST_SKIP() << "the MIDI corpus is not there";
+  // The real timer drives the engine and the synthesizer writes what it
+  // plays, in real time, into the file.
+  const HostRun run = Host("play " + song + " --no-display", "VEXO_SYNTH_WAV=" + Path("rt.wav"));
+  ASSERT_EQ(run.status, 0) << run.out;
+  core::CSongData data;
+  ASSERT_EQ(data.LoadByExtension(song), 1);
+  std::string why;
+  auto wav = mediatest::ReadStereoWav(Path("rt.wav"), &why);
+  ASSERT_TRUE(wav) << why;
+  EXPECT_NEAR(wav->Seconds() * 1000, data.endMs, 50);
+}
+
 TEST_F(PlayCommand, CtrlCDuringARealTimePlayLeavesNoNoteSounding) {
   auto child = systest::SpawnedChild::Start(
       VEXO_TESTS_DIR "/play_recorded", {kDemo},
