@@ -2,6 +2,7 @@
 
 #include "display/frame.h"
 #include "display/lyric/lyric_style_table.h"
+#include "platform/media/clock.h"
 #include "platform/sys/ini.h"
 #include "platform/ui/messagebox.h"
 #include "platform/ui/paint.h"
@@ -17,6 +18,20 @@
 
 namespace display {
 namespace {
+
+// When the event being handled reached the process: the time its message was
+// read off the socket when it came from another process and the real clock
+// runs the wipe (both are the monotonic clock), else now.
+uint32_t ArrivalMs() {
+  const uint32_t now = media::NowMs();
+  if (&media::Time() != &media::RealTime())
+    return now;
+  const uint32_t received = win::CurrentMessageReceiveTimeMs();
+  // A receive time after now could only come from a broken clock.
+  if (received == 0 || now - received > 0x7fffffffu)
+    return now;
+  return received;
+}
 
 std::span<const uint8_t> Bytes(const win::CopyData& data) {
   if (!data.data)
@@ -228,7 +243,7 @@ void LyricReceiver::OnSyllable(const LyricEvent& e) {
   if (!measured)
     return;
   const SyllableSpan span = WipeSpanOf(*measured, s.blankWidth, text.starts_with(' '));
-  wipe.BeginSyllable(span.start, span.width, e.durationMs);
+  wipe.BeginSyllable(span.start, span.width, e.durationMs, ArrivalMs());
 }
 
 void LyricReceiver::OnLine(const LyricEvent& e) {

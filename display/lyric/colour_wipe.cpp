@@ -165,6 +165,11 @@ int32_t ColourWipe::DrawStep() {
 }
 
 void ColourWipe::BeginSyllable(int32_t start, int32_t width, uint32_t durationMs) {
+  BeginSyllable(start, width, durationMs, media::Time().NowMs());
+}
+
+void ColourWipe::BeginSyllable(int32_t start, int32_t width, uint32_t durationMs,
+                               uint32_t arrivalMs) {
   Pause();
   {
     auto lock = view_.Gate().LockTick();
@@ -176,7 +181,7 @@ void ColourWipe::BeginSyllable(int32_t start, int32_t width, uint32_t durationMs
     frame_.syllableWidth.store(width);
     WipeFields& w = view_.Wipe();
     w.wipeEnd.store(start + width);
-    w.arrivalMs.store(media::Time().NowMs());
+    w.arrivalMs.store(arrivalMs);
     w.durationMs.store(durationMs);
     w.running.store(true);
   }

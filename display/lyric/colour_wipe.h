@@ -70,6 +70,9 @@ public:
   // text) and its duration; it is wiped from now on. A duration of 0 shows it
   // sung at the first tick.
   void BeginSyllable(int32_t start, int32_t width, uint32_t durationMs);
+  // As above, wiped from arrivalMs (the time source's clock), the time its
+  // event reached the process.
+  void BeginSyllable(int32_t start, int32_t width, uint32_t durationMs, uint32_t arrivalMs);
   // The line being sung ends: everything of it not yet sung is sung at once.
   void FinishLine();
   // A new line, a jump, a start or a stop: the edges, the end and the

@@ -4,6 +4,7 @@
 
 #include "display/receiver.h"
 #include "display/records.h"
+#include "platform/media/clock.h"
 
 #include <fstream>
 
@@ -206,6 +207,19 @@ TEST_F(ReceiverTest, FirstSyllableOfALineAsksForTheLineOnceAndIsNotWiped) {
   EXPECT_GT(Lines().Wipe().wipeEnd.load(), 0);
   EXPECT_EQ(Lines().Wipe().durationMs.load(), 300u);
   EXPECT_EQ(Requests(kLineInfoRequest), 1u);
+}
+
+TEST_F(ReceiverTest, ASyllableFromWithinTheProcessIsWipedFromNow) {
+  LoadSong();
+  Copy(kEventCopy, Event(17, 0, 0, 12));
+  Lines().Wipe().arrivalMs.store(0);
+  const uint32_t before = media::NowMs();
+  Copy(kEventCopy, Event(16, 0, 0, 6));
+  const uint32_t after = media::NowMs();
+  ASSERT_TRUE(Lines().Wipe().running.load());
+  // No socket receive time: the arrival is the moment of handling.
+  EXPECT_LE(before, Lines().Wipe().arrivalMs.load());
+  EXPECT_LE(Lines().Wipe().arrivalMs.load(), after);
 }
 
 TEST_F(ReceiverTest, LineAndPreviewFillBothSlotsInTurn) {

@@ -35,4 +35,14 @@ std::optional<LResult> SendCopyDataTimeout(Hwnd hwnd, Hwnd from, uintptr_t kind,
 // bytes cannot wait in a queue.
 bool PostMessage(Hwnd hwnd, uint32_t message, WParam wParam = 0, LParam lParam = 0);
 
+// While a procedure handles a message sent from another process, the
+// monotonic time in milliseconds (the clock of the real time source and of
+// the window timers, truncated to 32 bits) at which it was read off the
+// socket, so a handler can date what it starts from the message's sending
+// rather than from when its thread got to it (a send the handler makes to a
+// window of its own thread is handled within it and sees the same time). 0
+// for a message sent within this process, for posted messages and outside
+// any handling: use "now".
+uint32_t CurrentMessageReceiveTimeMs();
+
 } // namespace win

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -194,6 +195,13 @@ struct Frame {
   std::vector<uint8_t> payload;
 };
 
+// CLOCK_MONOTONIC in nanoseconds, the clock the real time source runs on.
+int64_t MonotonicNowNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+}
+
 // Takes the complete frames off the front of buf; false for a malformed one.
 template <typename F> bool TakeFrames(std::vector<uint8_t>& buf, F&& onFrame) {
   size_t pos = 0;
@@ -306,7 +314,7 @@ void CloseEndpoint() {
     ep->reader.join();
 }
 
-void HandleFrame(const std::shared_ptr<ServerConn>& conn, Frame& frame);
+void HandleFrame(const std::shared_ptr<ServerConn>& conn, Frame& frame, int64_t receivedNs);
 void ReaderLoop(Endpoint* ep);
 
 } // namespace
@@ -341,7 +349,7 @@ void ReplyRemote(ServerConn& conn, uint32_t requestId, bool delivered, LResult r
 
 namespace {
 
-void HandleFrame(const std::shared_ptr<ServerConn>& conn, Frame& frame) {
+void HandleFrame(const std::shared_ptr<ServerConn>& conn, Frame& frame, int64_t receivedNs) {
   const wire::Header& in = frame.header;
   switch (in.kind) {
   case wire::Kind::Send: {
@@ -357,6 +365,7 @@ void HandleFrame(const std::shared_ptr<ServerConn>& conn, Frame& frame) {
     }
     send.remote = conn;
     send.requestId = in.requestId;
+    send.receivedNs = receivedNs;
     auto rec = Reg().Lookup(in.hwnd);
     if (!rec || !rec->queue->PushSend(std::move(send)))
       ReplyRemote(*conn, in.requestId, false, 0);
@@ -437,7 +446,8 @@ void ReaderLoop(Endpoint* ep) {
         continue;
       std::shared_ptr<ServerConn> conn = it->second;
       bool open = ReadAvailable(fd, conn->in);
-      bool wellFormed = TakeFrames(conn->in, [&](Frame& f) { HandleFrame(conn, f); });
+      const int64_t receivedNs = MonotonicNowNs();
+      bool wellFormed = TakeFrames(conn->in, [&](Frame& f) { HandleFrame(conn, f, receivedNs); });
       if (!open || !wellFormed) {
         // The descriptor stays open until the last queued answer lets go.
         epoll_ctl(ep->epollFd, EPOLL_CTL_DEL, fd, nullptr);

@@ -75,6 +75,7 @@ struct IncomingSend {
   std::shared_ptr<LocalReply> local;  // sender in this process
   std::shared_ptr<ServerConn> remote; // sender in another process
   uint32_t requestId = 0;
+  int64_t receivedNs = 0; // CLOCK_MONOTONIC when read off the socket; 0 in-process
 };
 
 struct TimerEntry {

@@ -1,5 +1,6 @@
 // The per-thread queue and its delivery: on the thread's Qt event loop when
 // there is a Qt application, else by the waits of this layer's own loops.
+#include "platform/win/dispatch.h"
 #include "platform/win/internal.h"
 #include "platform/win/timer.h"
 
@@ -38,6 +39,22 @@ struct QueueHolder {
   }
 };
 thread_local QueueHolder tQueue;
+
+// The receive time of the sent message being handled on this thread.
+thread_local int64_t tReceivedNs = 0;
+
+// Sets the receive time for one delivery and restores the outer one, since a
+// handler that sends and waits delivers further sends meanwhile.
+class ReceiveTimeScope {
+public:
+  explicit ReceiveTimeScope(int64_t ns) : outer_(tReceivedNs) { tReceivedNs = ns; }
+  ~ReceiveTimeScope() { tReceivedNs = outer_; }
+  ReceiveTimeScope(const ReceiveTimeScope&) = delete;
+  ReceiveTimeScope& operator=(const ReceiveTimeScope&) = delete;
+
+private:
+  const int64_t outer_;
+};
 
 // Qt runs and forgets its post routines when an application object ends, so
 // the routine is added again for every application the main thread makes.
@@ -214,7 +231,11 @@ bool ThreadQueue::DeliverOneSend() {
     copy.data = send.bytes.data();
     lParam = reinterpret_cast<LParam>(&copy);
   }
-  LResult result = CallWindow(rec, send.message, send.wParam, lParam);
+  LResult result = 0;
+  {
+    ReceiveTimeScope receiveTime(send.receivedNs);
+    result = CallWindow(rec, send.message, send.wParam, lParam);
+  }
   Answer(send, true, result);
   return true;
 }
@@ -517,10 +538,15 @@ bool RemoveMessageFilter(int id) {
   return true;
 }
 
+uint32_t CurrentMessageReceiveTimeMs() {
+  return static_cast<uint32_t>(detail::tReceivedNs / 1'000'000);
+}
+
 LResult DispatchMessage(const Msg& msg) {
   auto rec = Reg().LookupOwn(msg.hwnd);
   if (!rec)
     return 0;
+  detail::ReceiveTimeScope receiveTime(0);
   return CallWindow(rec, msg.message, msg.wParam, msg.lParam);
 }
 

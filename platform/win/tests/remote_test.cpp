@@ -174,6 +174,59 @@ TEST_F(RemoteTest, PostsFromAnotherProcessArriveInOrder) {
   DestroyWindow(me);
 }
 
+// The steady clock in milliseconds, truncated as the receive time is.
+uint32_t SteadyMs() {
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+TEST_F(RemoteTest, MessagesFromAnotherProcessCarryTheTimeTheyWereReadOffTheSocket) {
+  constexpr uint32_t kLocalSend = WM_USER + 40;
+  struct Seen {
+    uint32_t received = 1; // 1: not handled yet
+    uint32_t handledAt = 0;
+  };
+  Seen remote, local, posted;
+  RegisterFnClass("ReceiveTime", [&](Hwnd, uint32_t message, WParam, LParam) -> LResult {
+    Seen* seen = message == WM_COPYDATA  ? &remote
+                 : message == kLocalSend ? &local
+                 : message == kFloodItem ? &posted
+                                         : nullptr;
+    if (seen) {
+      seen->received = CurrentMessageReceiveTimeMs();
+      seen->handledAt = SteadyMs();
+    }
+    return 0;
+  });
+  Hwnd me = MakeWindow("ReceiveTime");
+  std::vector<Hwnd> peer;
+  auto child = StartPeer({"echo", "times"}, peer);
+  ASSERT_TRUE(child);
+
+  // The peer sends the record back to us while we wait for its answer.
+  const uint32_t before = SteadyMs();
+  const uint8_t byte = 1;
+  ASSERT_TRUE(SendCopyDataTimeout(peer[0], me, 0x10800, &byte, 1, 10000));
+  EXPECT_NE(remote.received, 0u);
+  EXPECT_LE(before, remote.received);
+  EXPECT_LE(remote.received, remote.handledAt);
+  // Outside the handling, and for what comes from within the process.
+  EXPECT_EQ(CurrentMessageReceiveTimeMs(), 0u);
+  std::thread other([&] { SendMessage(me, kLocalSend); });
+  ASSERT_TRUE(RunMessageLoopUntil([&] { return local.handledAt != 0; }, 10000));
+  other.join();
+  EXPECT_EQ(local.received, 0u);
+  // Posted messages from the peer carry no receive time.
+  ASSERT_TRUE(PostMessage(peer[0], kFlood, 1, static_cast<LParam>(me)));
+  ASSERT_TRUE(RunMessageLoopUntil([&] { return posted.handledAt != 0; }, 10000));
+  EXPECT_EQ(posted.received, 0u);
+
+  PostMessage(peer[0], WM_CLOSE);
+  EXPECT_TRUE(child->Wait(kStartMs));
+  DestroyWindow(me);
+}
+
 TEST_F(RemoteTest, TwoProcessesSendingToEachOtherAtOnceNeverDeadlock) {
   constexpr int kRounds = 1000;
   int peerRight = -1;

@@ -1,0 +1,107 @@
+// The whole road in real processes: the stand-in host plays a karaoke song
+// through the player core while Kivo32 runs offscreen, and the pictures the
+// word view leaves in the dump folder show the song's lines.
+#include "display/frame.h"
+#include "display/tests/support/session.h"
+#include "display/tests/support/temp_folder.h"
+#include "platform/win/dispatch.h"
+#include "platform/win/tests/support/child_process.h"
+#include "platform/win/window.h"
+
+#include <QImage>
+#include <filesystem>
+
+using namespace displaytest;
+
+namespace {
+
+constexpr int kStartMs = 10000;
+// Text of a line, not a stray pixel or two.
+constexpr int kTextPixels = 200;
+
+// The newest picture of the word view in folder, or a null image.
+QImage WordPicture(const std::string& folder) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    if (entry.path().filename().string().starts_with(std::string(display::kWordClass) + "-"))
+      return QImage(QString::fromStdString(entry.path().string()));
+  return {};
+}
+
+// Pixels of text: the background is a dark blue pattern, the lyric colours
+// are light.
+int LightPixels(const QImage& image) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb p = image.pixel(x, y);
+      if (qRed(p) > 160 || qGreen(p) > 160)
+        ++n;
+    }
+  return n;
+}
+
+TEST(LyricPlay, ASongPlayedByThePlayerCoreShowsItsLinesOnTheWordView) {
+  const std::string song = std::string(VEXO_CORPUS_DIR) + "/midi/happy-birthday.kar";
+  if (!std::filesystem::exists(song))
+    GTEST_SKIP() << "no corpus";
+  const std::string hostProgram = wintest::HelperPath("tamblo_host");
+  if (!std::filesystem::exists(hostProgram))
+    GTEST_SKIP() << "the stand-in host is not built";
+  StartSession();
+  TempFolder config, dumps;
+  setenv("VEXO_CONFIG_DIR", config.Path().c_str(), 1);
+  setenv("VEXO_DUMP_DIR", dumps.Path().c_str(), 1);
+  auto display = wintest::ChildProcess::Start(std::string(VEXO_BIN_DIR) + "/Kivo32", {});
+  unsetenv("VEXO_DUMP_DIR");
+  unsetenv("VEXO_CONFIG_DIR");
+  ASSERT_TRUE(display);
+  win::Hwnd frame = 0;
+  ASSERT_TRUE(
+      WaitFor([&] { return (frame = win::FindWindow(display::kFrameClass, std::nullopt)) != 0; },
+              kStartMs));
+  QImage before;
+  ASSERT_TRUE(WaitFor([&] { return !(before = WordPicture(dumps.Path())).isNull(); }, kStartMs));
+  EXPECT_EQ(LightPixels(before), 0);
+
+  auto host = wintest::ChildProcess::Start(hostProgram, {song}, /*keepStdin=*/true);
+  ASSERT_TRUE(host);
+  ASSERT_TRUE(host->ReadLineStartingWith("ready", kStartMs));
+  // While the song plays the word view's pictures show its lines; the last
+  // picture of them may be written a moment after the end.
+  int most = 0;
+  QImage shown;
+  bool ended = false;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (most <= kTextPixels && std::chrono::steady_clock::now() < deadline) {
+    if (auto line = host->ReadLine(10)) {
+      ASSERT_FALSE(line->starts_with("failed")) << *line;
+      if (line->starts_with("stopped")) {
+        ended = true;
+        deadline = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::seconds(2));
+      }
+    }
+    const QImage now = WordPicture(dumps.Path());
+    if (const int light = now.isNull() ? 0 : LightPixels(now); light > most) {
+      most = light;
+      shown = now;
+    }
+  }
+  if (!ended)
+    ended = host->ReadLineStartingWith("stopped", 30000).has_value();
+  EXPECT_TRUE(ended);
+  EXPECT_GT(most, kTextPixels);
+  const std::string folder = std::string(VEXO_TESTS_DIR) + "/artefacts";
+  std::filesystem::create_directories(folder);
+  const std::string picture = folder + "/kivo32-word-playing.png";
+  if (!shown.isNull() && shown.save(QString::fromStdString(picture)))
+    RecordProperty("picture", picture);
+  RecordProperty("textPixels", most);
+
+  host->CloseStdin();
+  EXPECT_TRUE(host->ReadLineStartingWith("ended", kStartMs));
+  win::PostMessage(frame, display::kCloseMessage, 0, 0);
+  EXPECT_TRUE(display->Wait(kStartMs));
+}
+
+} // namespace
