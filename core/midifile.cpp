@@ -307,8 +307,13 @@ int Fail(CSongData& song, int message) {
   return 0;
 }
 
-int ReadMidiBytesUnguarded(CSongData& song, std::span<const uint8_t> bytes,
-                           const std::string& path) {
+// How the header's division is taken: a file from outside may count SMPTE
+// time; the MIDI part of an older song file holds the song's own ticks per
+// quarter, whatever its top bit.
+enum class Division { kStandard, kTicksPerQuarter };
+
+int ReadMidiBytesUnguarded(CSongData& song, std::span<const uint8_t> bytes, const std::string& path,
+                           Division mode = Division::kStandard) {
   song.Reset();
   sys::ByteReader in(bytes);
   auto magic = in.Bytes(4);
@@ -326,7 +331,7 @@ int ReadMidiBytesUnguarded(CSongData& song, std::span<const uint8_t> bytes,
 
   ReadContext ctx{song, false, {}, {}};
   int32_t smpteTempo = 0;
-  if (division & 0x8000) {
+  if ((division & 0x8000) && mode == Division::kStandard) {
     // SMPTE time: frames per second (negative in the high byte) and ticks per
     // frame become ticks per quarter at a fixed tempo with the same seconds.
     int fps = -static_cast<int8_t>(division >> 8);
@@ -744,6 +749,12 @@ int32_t WriteBytes(const std::optional<std::vector<uint8_t>>& bytes, const std::
 
 int ReadMidiBytes(CSongData& song, std::span<const uint8_t> bytes, const std::string& path) {
   return Guarded(song, [&] { return ReadMidiBytesUnguarded(song, bytes, path); });
+}
+
+int ReadSongMidiPartBytes(CSongData& song, std::span<const uint8_t> bytes,
+                          const std::string& path) {
+  return Guarded(
+      song, [&] { return ReadMidiBytesUnguarded(song, bytes, path, Division::kTicksPerQuarter); });
 }
 
 int ReadKaraokeBytes(CSongData& song, std::span<const uint8_t> bytes, const std::string& path) {

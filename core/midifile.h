@@ -27,6 +27,10 @@ int ReadKaraokeFile(CSongData& song, const std::string& path);
 // The same from bytes in memory; path is only recorded in the song.
 int ReadMidiBytes(CSongData& song, std::span<const uint8_t> bytes, const std::string& path = {});
 int ReadKaraokeBytes(CSongData& song, std::span<const uint8_t> bytes, const std::string& path = {});
+// The MIDI part of an older song file, as EncodeMidiTracksExcept writes it:
+// its division is the song's ticks per quarter (1-65535), never SMPTE time.
+int ReadSongMidiPartBytes(CSongData& song, std::span<const uint8_t> bytes,
+                          const std::string& path = {});
 
 // The size of the file written; 0 when no song is loaded, the song is packed
 // (message 17) or the file cannot be written.

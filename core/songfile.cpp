@@ -580,7 +580,7 @@ int ReadV300Unguarded(CSongData& song, Span file, const std::string& path) {
   if (midiSize > kMaxMidiFileSize)
     return fail();
   auto midi = UnpackScrambled(midiPart.subspan(5), midiSize, sf::kV300Key);
-  if (!midi || !ReadMidiBytes(song, *midi, path))
+  if (!midi || !ReadSongMidiPartBytes(song, *midi, path))
     return fail();
 
   ReadInfoTexts(song, info);

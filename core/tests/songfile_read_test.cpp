@@ -444,6 +444,26 @@ TEST(SongFileRead, HandBuiltV300ReadsToAnExactState) {
   EXPECT_EQ(song.bankSlots[9].data, (std::vector<uint8_t>{'S', 'F'}));
 }
 
+// The MIDI part holds the song's ticks per quarter as it was written: a value
+// with the top bit set is no SMPTE time there, and the song file is read.
+TEST(SongFileRead, V300MidiPartDivisionIsTicksPerQuarter) {
+  for (uint16_t division : {uint16_t{0x8278}, uint16_t{0xE728}, uint16_t{0xFFFF}}) {
+    SCOPED_TRACE(division);
+    V300Options o = OldSong();
+    o.midi = OldSongMidi();
+    o.midi[12] = static_cast<uint8_t>(division >> 8);
+    o.midi[13] = static_cast<uint8_t>(division);
+    CSongData song;
+    ASSERT_EQ(ReadVexoDataBytes(song, testing::V300File(o)), 1);
+    EXPECT_EQ(song.ticksPerQuarter, division);
+    ASSERT_EQ(song.tempoMap.size(), 1u);
+    EXPECT_EQ(song.tempoMap[0].usPerQuarter, 500000);
+    ASSERT_EQ(song.TrackCount(), 3);
+    ASSERT_EQ(song.tracks[1].EventCount(), 2);
+    EXPECT_EQ(song.tracks[1].events[1].duration, 96u);
+  }
+}
+
 TEST(SongFileRead, DamagedV300FilesGiveZeroAndAResetSong) {
   struct Row {
     const char* name;

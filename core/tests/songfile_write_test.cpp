@@ -284,6 +284,31 @@ TEST(SongFileWrite, V350ToV300ToV350KeepsTracksAndLyrics) {
   EXPECT_EQ(State(second), State(mid));
 }
 
+// Every ticks per quarter the newer version holds survives the older one,
+// whose MIDI part stores it in a header field that other files use for SMPTE
+// time when its top bit is set.
+TEST(SongFileWrite, AnyTicksPerQuarterSurvivesTheOlderVersion) {
+  for (uint16_t division :
+       {uint16_t{1}, uint16_t{0x7FFF}, uint16_t{0x8278}, uint16_t{0xE728}, uint16_t{0xFFFF}}) {
+    SCOPED_TRACE(division);
+    testing::V350Options o;
+    o.ticksPerQuarter = division;
+    CSongData song;
+    ASSERT_EQ(ReadVexoDataBytes(song, testing::V350File(o)), 1);
+    auto old = EncodeVexoDataV300File(song);
+    ASSERT_TRUE(old);
+    CSongData back;
+    ASSERT_EQ(ReadVexoDataBytes(back, *old), 1);
+    EXPECT_EQ(back.ticksPerQuarter, division);
+    ASSERT_EQ(back.TrackCount(), 3);
+    EXPECT_EQ(testing::ToString(testing::Digest(back, 1, MidiKinds)),
+              testing::ToString(testing::Digest(song, 1, MidiKinds)));
+    ASSERT_EQ(back.tempoMap.size(), song.tempoMap.size());
+    EXPECT_EQ(back.tempoMap.back().ms, song.tempoMap.back().ms);
+    EXPECT_EQ(EncodeVexoDataV300File(back), old);
+  }
+}
+
 TEST(SongFileWrite, SongWithoutTempoKeepsItsTimingInTheOlderVersion) {
   CSongData song;
   song.loaded = 1;
