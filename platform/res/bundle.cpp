@@ -1,5 +1,7 @@
 #include "platform/res/bundle.h"
 
+#include "platform/sys/ascii.h"
+
 #include "platform/res/string_table.h"
 #include "platform/sys/library.h"
 
@@ -22,22 +24,9 @@ namespace {
 constexpr off_t kMaxBundleBytes = 256 << 20;
 constexpr qint64 kMaxStringsBytes = 8 << 20;
 
-bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
-  if (s.size() < suffix.size())
-    return false;
-  s = s.substr(s.size() - suffix.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    char a = s[i];
-    if (a >= 'A' && a <= 'Z')
-      a = static_cast<char>(a - 'A' + 'a');
-    if (a != suffix[i])
-      return false;
-  }
-  return true;
-}
 
 std::string BaseName(std::string_view name) {
-  if (EndsWithNoCase(name, ".dll") || EndsWithNoCase(name, ".rcc"))
+  if (sys::EndsWithIgnoringAsciiCase(name, ".dll") || sys::EndsWithIgnoringAsciiCase(name, ".rcc"))
     name.remove_suffix(4);
   return std::string(name);
 }

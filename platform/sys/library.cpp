@@ -1,5 +1,7 @@
 #include "platform/sys/library.h"
 
+#include "platform/sys/ascii.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -10,19 +12,6 @@
 namespace sys {
 namespace {
 
-bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
-  if (s.size() < suffix.size())
-    return false;
-  s = s.substr(s.size() - suffix.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    char a = s[i];
-    if (a >= 'A' && a <= 'Z')
-      a = static_cast<char>(a - 'A' + 'a');
-    if (a != suffix[i])
-      return false;
-  }
-  return true;
-}
 
 std::string DirName(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -57,9 +46,9 @@ std::string LinkMapPath(const link_map* map) {
 } // namespace
 
 std::string LibraryFileName(std::string_view name) {
-  if (EndsWithNoCase(name, ".so"))
+  if (EndsWithIgnoringAsciiCase(name, ".so"))
     return std::string(name);
-  if (EndsWithNoCase(name, ".dll"))
+  if (EndsWithIgnoringAsciiCase(name, ".dll"))
     name.remove_suffix(4);
   return "lib" + std::string(name) + ".so";
 }

@@ -1,5 +1,7 @@
 #include "platform/sys/paths.h"
 
+#include "platform/sys/ascii.h"
+
 #include <cstdlib>
 #include <dirent.h>
 #include <mutex>
@@ -54,20 +56,6 @@ std::string UnderFolder(const std::string& folder, const std::string& rest) {
   return (folder == "/" ? "" : folder) + "/" + rest;
 }
 
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z')
-      x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z')
-      y = static_cast<char>(y - 'A' + 'a');
-    if (x != y)
-      return false;
-  }
-  return true;
-}
 
 std::mutex& DrivesMutex() {
   static std::mutex m;

@@ -2,6 +2,7 @@
 // their objects, properties, and the search across processes.
 #include "platform/win/dispatch.h"
 #include "platform/win/internal.h"
+#include "platform/sys/ascii.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -95,18 +96,7 @@ bool IsRealHandle(Hwnd h) {
 } // namespace
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z')
-      x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z')
-      y = static_cast<char>(y - 'A' + 'a');
-    if (x != y)
-      return false;
-  }
-  return true;
+  return sys::EqualIgnoringAsciiCase(a, b);
 }
 
 uint64_t MonotonicNs() {
