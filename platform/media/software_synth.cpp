@@ -144,6 +144,80 @@ std::vector<uint8_t> WavHeader(uint64_t dataBytes) {
   return w.Take();
 }
 
+// A WAV file that grows as frames are appended; its header is rewritten on
+// request, so that a file cut short still plays what was written. It stops
+// taking frames at the RIFF size limit or after a write fails.
+class WavFile {
+public:
+  static std::unique_ptr<WavFile> Create(const std::string& path, std::string* error) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+      *error = "cannot write " + path + ": " + std::strerror(errno);
+      return nullptr;
+    }
+    auto wav = std::unique_ptr<WavFile>(new WavFile(file));
+    if (!wav->WriteHeader()) {
+      *error = "cannot write " + path + ": " + std::strerror(errno);
+      return nullptr;
+    }
+    return wav;
+  }
+
+  ~WavFile() { std::fclose(file_); }
+
+  // How many of wanted frames still fit; fewer only at the size limit.
+  uint64_t Room(uint64_t wanted) {
+    if (full_)
+      return 0;
+    const uint64_t room = (kMaxDataBytes - frames_ * kBytesPerFrame) / kBytesPerFrame;
+    if (wanted > room) {
+      full_ = true;
+      static std::once_flag told;
+      TellOnce(told, "the synthesizer's WAV file is full; the rest is not written");
+      return room;
+    }
+    return wanted;
+  }
+
+  bool Append(const int16_t* samples, uint64_t count) {
+    if (std::fwrite(samples, kBytesPerFrame, count, file_) != count) {
+      Fail("cannot write the WAV file");
+      return false;
+    }
+    frames_ += count;
+    return true;
+  }
+
+  bool WriteHeader() {
+    const std::vector<uint8_t> header = WavHeader(frames_ * kBytesPerFrame);
+    if (std::fflush(file_) != 0 || fseeko(file_, 0, SEEK_SET) != 0 ||
+        std::fwrite(header.data(), 1, header.size(), file_) != header.size() ||
+        fseeko(file_, 0, SEEK_END) != 0 || std::fflush(file_) != 0) {
+      Fail("cannot write the WAV header");
+      return false;
+    }
+    framesInHeader_ = frames_;
+    return true;
+  }
+
+  uint64_t Frames() const { return frames_; }
+  uint64_t FramesInHeader() const { return framesInHeader_; }
+
+private:
+  explicit WavFile(FILE* file) : file_(file) {}
+
+  void Fail(const char* what) {
+    full_ = true;
+    static std::once_flag told;
+    TellOnce(told, std::string("synthesizer: ") + what + ": " + std::strerror(errno));
+  }
+
+  FILE* file_;
+  uint64_t frames_ = 0;
+  uint64_t framesInHeader_ = 0;
+  bool full_ = false;
+};
+
 // Renders the synthesizer into a WAV file on a thread of its own. Messages
 // are stamped with the clock as they arrive and take effect at the frame of
 // their arrival, and the file grows with the clock, so that what it holds
@@ -152,16 +226,10 @@ class WavRenderer {
 public:
   static std::unique_ptr<WavRenderer> Create(fluid_synth_t* synth, const std::string& path,
                                              std::string* error) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-      *error = "cannot write " + path + ": " + std::strerror(errno);
+    auto wav = WavFile::Create(path, error);
+    if (!wav)
       return nullptr;
-    }
-    auto renderer = std::unique_ptr<WavRenderer>(new WavRenderer(synth, file));
-    if (!renderer->WriteHeader()) {
-      *error = "cannot write " + path + ": " + std::strerror(errno);
-      return nullptr;
-    }
+    auto renderer = std::unique_ptr<WavRenderer>(new WavRenderer(synth, std::move(wav)));
     try {
       renderer->thread_ = std::thread([r = renderer.get()] { r->Run(); });
     } catch (const std::exception& e) {
@@ -171,11 +239,7 @@ public:
     return renderer;
   }
 
-  ~WavRenderer() {
-    Stop();
-    if (file_)
-      std::fclose(file_);
-  }
+  ~WavRenderer() { Stop(); }
 
   void Post(uint32_t shortMessage, std::span<const uint8_t> sysex) {
     std::lock_guard lock(mutex_);
@@ -197,9 +261,7 @@ public:
     if (thread_.joinable())
       thread_.join();
     RenderUpTo(stopNs_);
-    WriteHeader();
-    if (std::fflush(file_) != 0)
-      Fail("cannot finish the WAV file");
+    wav_->WriteHeader();
   }
 
   uint64_t Frames() const { return frames_.load(); }
@@ -211,7 +273,8 @@ private:
     std::vector<uint8_t> sysex;
   };
 
-  WavRenderer(fluid_synth_t* synth, FILE* file) : synth_(synth), file_(file) {
+  WavRenderer(fluid_synth_t* synth, std::unique_ptr<WavFile> wav)
+      : synth_(synth), wav_(std::move(wav)) {
     buffer_.resize(kChunkFrames * 2);
   }
 
@@ -232,7 +295,7 @@ private:
       }
       RenderUpTo(target);
       if (target - lastHeaderNs_ >= kHeaderRefreshNs) {
-        WriteHeader();
+        wav_->WriteHeader();
         lastHeaderNs_ = target;
       }
     }
@@ -272,47 +335,20 @@ private:
   }
 
   void RenderTo(uint64_t frame) {
-    while (!full_ && framesDone_ < frame) {
-      uint64_t count = std::min<uint64_t>(frame - framesDone_, kChunkFrames);
-      const uint64_t room = (kMaxDataBytes - framesDone_ * kBytesPerFrame) / kBytesPerFrame;
-      if (count > room) {
-        count = room;
-        full_ = true;
-        static std::once_flag told;
-        TellOnce(told, "the synthesizer's WAV file is full; the rest is not written");
-      }
+    while (wav_->Frames() < frame) {
+      const uint64_t count = wav_->Room(std::min<uint64_t>(frame - wav_->Frames(), kChunkFrames));
       if (count == 0)
         break;
       fluid_synth_write_s16(synth_, static_cast<int>(count), buffer_.data(), 0, 2, buffer_.data(),
                             1, 2);
-      if (std::fwrite(buffer_.data(), kBytesPerFrame, count, file_) != count) {
-        Fail("cannot write the WAV file");
+      if (!wav_->Append(buffer_.data(), count))
         break;
-      }
-      framesDone_ += count;
-      frames_.store(framesDone_);
+      frames_.store(wav_->Frames());
     }
-  }
-
-  bool WriteHeader() {
-    const std::vector<uint8_t> header = WavHeader(framesDone_ * kBytesPerFrame);
-    if (std::fflush(file_) != 0 || fseeko(file_, 0, SEEK_SET) != 0 ||
-        std::fwrite(header.data(), 1, header.size(), file_) != header.size() ||
-        fseeko(file_, 0, SEEK_END) != 0) {
-      Fail("cannot write the WAV header");
-      return false;
-    }
-    return true;
-  }
-
-  void Fail(const char* what) {
-    full_ = true;
-    static std::once_flag told;
-    TellOnce(told, std::string("synthesizer: ") + what + ": " + std::strerror(errno));
   }
 
   fluid_synth_t* synth_;
-  FILE* file_;
+  std::unique_ptr<WavFile> wav_;
   std::thread thread_;
   std::atomic<uint64_t> frames_{0};
 
@@ -326,9 +362,7 @@ private:
   int64_t renderStartNs_ = -1;
   std::vector<Message> work_;
   std::vector<int16_t> buffer_;
-  uint64_t framesDone_ = 0;
   int64_t lastHeaderNs_ = 0;
-  bool full_ = false;
 };
 
 // Renders the synthesizer into a WAV file only when the caller asks, with no
@@ -339,25 +373,13 @@ class CallerRenderer {
 public:
   static std::unique_ptr<CallerRenderer> Create(fluid_synth_t* synth, const std::string& path,
                                                 std::string* error) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-      *error = "cannot write " + path + ": " + std::strerror(errno);
+    auto wav = WavFile::Create(path, error);
+    if (!wav)
       return nullptr;
-    }
-    auto renderer = std::unique_ptr<CallerRenderer>(new CallerRenderer(synth, file));
-    if (!renderer->WriteHeader()) {
-      *error = "cannot write " + path + ": " + std::strerror(errno);
-      return nullptr;
-    }
-    return renderer;
+    return std::unique_ptr<CallerRenderer>(new CallerRenderer(synth, std::move(wav)));
   }
 
-  ~CallerRenderer() {
-    if (file_) {
-      WriteHeader();
-      std::fclose(file_);
-    }
-  }
+  ~CallerRenderer() { wav_->WriteHeader(); }
 
   void Short(uint32_t message) {
     std::lock_guard lock(mutex_);
@@ -373,15 +395,8 @@ public:
     std::lock_guard lock(mutex_);
     renderedMs_ += ms;
     const uint64_t target = renderedMs_ * kSynthSampleRate / 1000;
-    while (!full_ && framesDone_ < target) {
-      uint64_t count = std::min<uint64_t>(target - framesDone_, kChunkFrames);
-      const uint64_t room = (kMaxDataBytes - framesDone_ * kBytesPerFrame) / kBytesPerFrame;
-      if (count > room) {
-        count = room;
-        full_ = true;
-        static std::once_flag told;
-        TellOnce(told, "the synthesizer's WAV file is full; the rest is not written");
-      }
+    while (wav_->Frames() < target) {
+      const uint64_t count = wav_->Room(std::min<uint64_t>(target - wav_->Frames(), kChunkFrames));
       if (count == 0)
         break;
       for (uint64_t i = 0; i < count; ++i) {
@@ -391,27 +406,22 @@ public:
         samples_[2 * i + 1] = block_[2 * blockUsed_ + 1];
         ++blockUsed_;
       }
-      if (std::fwrite(samples_.data(), kBytesPerFrame, count, file_) != count) {
-        full_ = true;
-        static std::once_flag told;
-        TellOnce(told,
-                 std::string("synthesizer: cannot write the WAV file: ") + std::strerror(errno));
+      if (!wav_->Append(samples_.data(), count))
         break;
-      }
-      framesDone_ += count;
     }
     // A file cut short still plays what was written.
-    if (framesDone_ - framesInHeader_ >= kSynthSampleRate)
-      WriteHeader();
+    if (wav_->Frames() - wav_->FramesInHeader() >= kSynthSampleRate)
+      wav_->WriteHeader();
   }
 
   uint64_t Frames() {
     std::lock_guard lock(mutex_);
-    return framesDone_;
+    return wav_->Frames();
   }
 
 private:
-  CallerRenderer(fluid_synth_t* synth, FILE* file) : synth_(synth), file_(file) {
+  CallerRenderer(fluid_synth_t* synth, std::unique_ptr<WavFile> wav)
+      : synth_(synth), wav_(std::move(wav)) {
     samples_.resize(kChunkFrames * 2);
   }
 
@@ -433,28 +443,10 @@ private:
     return static_cast<int16_t>(std::lrint(clamped * 32767.0f));
   }
 
-  bool WriteHeader() {
-    const std::vector<uint8_t> header = WavHeader(framesDone_ * kBytesPerFrame);
-    if (std::fflush(file_) != 0 || fseeko(file_, 0, SEEK_SET) != 0 ||
-        std::fwrite(header.data(), 1, header.size(), file_) != header.size() ||
-        fseeko(file_, 0, SEEK_END) != 0 || std::fflush(file_) != 0) {
-      full_ = true;
-      static std::once_flag told;
-      TellOnce(told,
-               std::string("synthesizer: cannot write the WAV header: ") + std::strerror(errno));
-      return false;
-    }
-    framesInHeader_ = framesDone_;
-    return true;
-  }
-
   std::mutex mutex_;
   fluid_synth_t* synth_;
-  FILE* file_;
+  std::unique_ptr<WavFile> wav_;
   uint64_t renderedMs_ = 0;
-  uint64_t framesDone_ = 0;
-  uint64_t framesInHeader_ = 0;
-  bool full_ = false;
   std::vector<int16_t> samples_;
   std::array<int16_t, 2 * kSynthBlock> block_{};
   int blockUsed_ = kSynthBlock; // frames of block_ written out
