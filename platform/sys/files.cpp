@@ -120,6 +120,13 @@ int DeleteMatchingFiles(const std::string& folder, std::string_view pattern) {
 bool MakeFolders(const std::string& base, std::string_view relative) {
   if (!relative.empty() && relative.front() == '/')
     return false;
+  // Every part is checked before the first folder is made.
+  for (std::string_view rest = relative; !rest.empty();) {
+    size_t slash = rest.find('/');
+    if (rest.substr(0, slash) == "..")
+      return false;
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+  }
   std::string path = base.empty() ? "." : base;
   while (!relative.empty()) {
     size_t slash = relative.find('/');
@@ -127,8 +134,6 @@ bool MakeFolders(const std::string& base, std::string_view relative) {
     relative = slash == std::string_view::npos ? std::string_view() : relative.substr(slash + 1);
     if (part.empty() || part == ".")
       continue;
-    if (part == "..")
-      return false;
     path += (path.back() == '/' ? "" : "/") + std::string(part);
     if (mkdir(path.c_str(), 0777) != 0) {
       struct stat st {};
