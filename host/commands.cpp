@@ -1,4 +1,5 @@
 #include "host/commands.h"
+#include "host/album_command.h"
 #include "host/display_command.h"
 
 #include "core/songconvert.h"
@@ -26,6 +27,8 @@ const Command kCommands[] = {
     {"convert", "convert IN OUT --kind K", "saves a song file in another format (save kind K)",
      core::ConvertCommand},
     {"display", "display", "starts the lyric display when it is not running", DisplayCommand},
+    {"album", "album probe|dump FILE...",
+     "prints song files as album records, or an album file, as JSON", AlbumCommand},
 };
 
 int Help(std::span<char*>) {
