@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
 #include <functional>
+#include <sys/resource.h>
 
 namespace {
 
@@ -234,6 +237,35 @@ TEST(AlbumFormats, WritersReplaceTheFileOnDisk) {
   // A folder that cannot take the file: the writer fails and leaves nothing.
   EXPECT_FALSE(WriteLocalAlbum(dir / "missing/Song0001.alb", a));
   EXPECT_FALSE(WriteModeAlbum(dir / "missing/iSong.alb", ModeAlbum{}));
+}
+
+TEST(AlbumFormats, AShortWriteLeavesTheOldFileWhole) {
+  sys::test::ScratchFolder dir;
+  const Bytes old = LocalAlbumFixture(0);
+  sys::test::WriteFile(dir / "Song0003.alb", std::string(old.begin(), old.end()));
+  sys::test::WriteFile(dir / "Song.alb", "old master");
+  LocalAlbum a;
+  ASSERT_EQ(ReadLocalAlbum(LocalAlbumFixture(1), a), kAlbumRead);
+  MasterAlbum m;
+  ASSERT_EQ(ReadMasterAlbum(MasterAlbumFixture(true), m), kAlbumRead);
+  // A file-size limit cuts the writes short, as a full disk would.
+  struct rlimit saved {};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 400;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool local = WriteLocalAlbum(dir / "Song0003.alb", a);
+  bool master = WriteMasterAlbum(dir / "Song.alb", m);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_FALSE(local);
+  EXPECT_FALSE(master);
+  EXPECT_EQ(ReadAlbumFileBytes(dir / "Song0003.alb"), old);
+  EXPECT_EQ(sys::test::ReadFile(dir / "Song.alb"), "old master");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                          std::filesystem::directory_iterator()),
+            2);
 }
 
 TEST(AlbumFormats, ShortAndDamagedFilesGiveTheirCodes) {
