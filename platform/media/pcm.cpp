@@ -9,8 +9,9 @@ namespace media {
 namespace {
 
 bool Plain(const WaveFormat& f) {
-  return f.formatTag == 1 && (f.bits == 8 || f.bits == 16) && (f.channels == 1 || f.channels == 2) &&
-         f.rate > 0 && f.blockAlign == f.channels * f.bits / 8;
+  return f.formatTag == 1 && (f.bits == 8 || f.bits == 16) &&
+         (f.channels == 1 || f.channels == 2) && f.rate > 0 &&
+         f.blockAlign == f.channels * f.bits / 8;
 }
 
 // Samples as floats in [-1, 1), channels interleaved.
@@ -52,8 +53,14 @@ std::optional<std::vector<uint8_t>> ConvertPcm(const Wave& wave, const WaveForma
   std::vector<float> samples = Remix(Decode(wave), wave.format.channels, to.channels);
   if (wave.format.rate != to.rate && !samples.empty()) {
     const double ratio = double(to.rate) / wave.format.rate;
+    if (!src_is_valid_ratio(ratio)) {
+      *error = "cannot change the rate from " + std::to_string(wave.format.rate) + " to " +
+               std::to_string(to.rate) + " Hz";
+      return std::nullopt;
+    }
     const size_t frames = samples.size() / to.channels;
-    std::vector<float> out(static_cast<size_t>(std::ceil(frames * ratio)) * to.channels + to.channels);
+    std::vector<float> out(static_cast<size_t>(std::ceil(frames * ratio)) * to.channels +
+                           to.channels);
     SRC_DATA d{};
     d.data_in = samples.data();
     d.input_frames = static_cast<long>(frames);

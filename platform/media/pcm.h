@@ -12,7 +12,8 @@
 namespace media {
 
 // The data of wave in format to (PCM, 8 or 16 bits, 1 or 2 channels);
-// nullopt with the reason when a format is not one of those.
+// nullopt with the reason when a format is not one of those or the rates
+// differ by a factor of more than 256.
 std::optional<std::vector<uint8_t>> ConvertPcm(const Wave& wave, const WaveFormat& to,
                                                std::string* error);
 

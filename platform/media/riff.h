@@ -16,8 +16,8 @@ namespace media {
 // A chunk found by the walker: its four-character id, the form type of a
 // RIFF or LIST chunk, and its data (for a form: what follows the form type).
 struct RiffChunk {
-  std::string id;   // four characters
-  std::string form; // RIFF and LIST only, else empty
+  std::string id;    // four characters
+  std::string form;  // RIFF and LIST only, else empty
   size_t offset = 0; // of the data, in the walked span
   uint32_t declaredSize = 0;
   std::span<const uint8_t> data; // cut to what is there
@@ -47,7 +47,7 @@ struct WaveFormat {
 struct Wave {
   WaveFormat format;
   std::vector<uint8_t> data; // whole frames only
-  bool truncated = false;     // the data chunk claimed more than the file holds
+  bool truncated = false;    // the data chunk claimed more than the file holds
 };
 
 // Reads a WAVE file's "fmt " (16, 18 or 40 bytes; PCM, or extensible PCM) and
@@ -62,8 +62,8 @@ std::optional<Wave> ReadWaveFile(const std::string& path, std::string* error);
 std::vector<uint8_t> WaveHeader(const WaveFormat& format, uint32_t dataBytes);
 // A whole file: the header, the data and its pad byte.
 std::vector<uint8_t> WaveBytes(const WaveFormat& format, std::span<const uint8_t> data);
-bool WriteWaveFile(const std::string& path, const WaveFormat& format,
-                   std::span<const uint8_t> data, std::string* error);
+bool WriteWaveFile(const std::string& path, const WaveFormat& format, std::span<const uint8_t> data,
+                   std::string* error);
 // The most data bytes a file can hold: the RIFF size counts in 32 bits.
 constexpr uint64_t kMaxWaveDataBytes = 0xFFFFFFFFull - 36 - 1;
 
