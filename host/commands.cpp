@@ -4,6 +4,7 @@
 #include "core/songconvert.h"
 #include "core/songinfo.h"
 #include "host/play.h"
+#include "host/score_command.h"
 
 #include <cstdio>
 #include <string>
@@ -26,6 +27,8 @@ const Command kCommands[] = {
     {"convert", "convert IN OUT --kind K", "saves a song file in another format (save kind K)",
      core::ConvertCommand},
     {"display", "display", "starts the lyric display when it is not running", DisplayCommand},
+    {"score", "score VOICE.wav [SONG] [--rate R] [--offset MS] [--params F] [--trace]",
+     "scores a recorded voice against a song's melody", ScoreCommand},
 };
 
 int Help(std::span<char*>) {
