@@ -92,7 +92,12 @@ public:
     }
     return block_;
   }
-  double Seconds() const { return double(data_.size()) / rate_; }
+  // Whether the whole block recorded from songMs lies within the voice.
+  bool Holds(int64_t songMs) const {
+    const int64_t first = (songMs + offsetMs_) * rate_ / 1000;
+    return first >= 0 &&
+           first + static_cast<int64_t>(block_.size()) <= static_cast<int64_t>(data_.size());
+  }
   // The middle of the analysed samples of a block recorded from songMs.
   double CentreMs(int64_t songMs, const score::PitchEngine& e) const {
     const double frames = e.TransformLength() + e.Decimation() * e.TransformLength() / 2.0;
@@ -190,9 +195,10 @@ private:
 int TraceAlone(Voice& voice, score::PitchEngine& engine) {
   engine.Start();
   const score::PlayerState between;
-  const auto blocks = static_cast<int>(voice.Seconds() * 1000 / kScoreBlockPeriodMs);
-  for (int k = 1; k <= blocks; ++k) {
+  for (int k = 1;; ++k) {
     const int64_t at = int64_t{k} * kScoreBlockPeriodMs;
+    if (!voice.Holds(at))
+      break;
     engine.AnalyseBlock(voice.BlockAt(at), between);
     TraceBlock(k, at, voice, engine, nullptr);
   }
