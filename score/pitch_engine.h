@@ -4,6 +4,11 @@
 // and counts voiced syllables and silent gaps into a score from 0 to M and a
 // singing status. It owns no device and no window: the caller captures the
 // block and reads the player core's state before it. Single-threaded.
+//
+// Where the arithmetic left a choice: the ring of corrected errors keeps the
+// value kept after the octave rule (so the mean of step 4 is of what was
+// counted); of two bins of equal power the lower one ranks first; the score
+// and the status are 0 until the first block of a started scoring.
 #pragma once
 
 #include "score/score_parameters.h"
