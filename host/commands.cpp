@@ -5,6 +5,7 @@
 #include "core/songconvert.h"
 #include "core/songinfo.h"
 #include "host/play.h"
+#include "host/score_command.h"
 
 #include <cstdio>
 #include <string>
@@ -29,6 +30,8 @@ const Command kCommands[] = {
     {"display", "display", "starts the lyric display when it is not running", DisplayCommand},
     {"album", "album probe|dump FILE...",
      "prints song files as album records, or an album file, as JSON", AlbumCommand},
+    {"score", "score VOICE.wav [SONG] [--rate R] [--offset MS] [--params F] [--trace]",
+     "scores a recorded voice against a song's melody", ScoreCommand},
 };
 
 int Help(std::span<char*>) {
