@@ -17,8 +17,7 @@ namespace {
 
 // Reads, writes and reads again: the second writing must equal the first.
 template <typename T, typename Read, typename Encode>
-std::string RoundTrip(std::span<const uint8_t> bytes, Read read, Encode encode,
-                      const char* what) {
+std::string RoundTrip(std::span<const uint8_t> bytes, Read read, Encode encode, const char* what) {
   T first;
   int code = read(bytes, first);
   if (code < -2 || code > 1)
