@@ -102,6 +102,11 @@ TEST_F(ScoreCommand, TracesAVoiceAloneBlockByBlock) {
     }
     EXPECT_EQ(blocks, 9) << rate << ": a block every 200 ms while the voice lasts\n" << run.out;
   }
+  // The voice's second second goes with the start: blocks at 200 to 800 ms.
+  const auto late = Host("score " + Path("a.wav") + " --offset 1000");
+  ASSERT_EQ(late.status, 0) << late.out;
+  EXPECT_NE(late.out.find("block 4 at 800 ms centre 1826.1 ms"), std::string::npos) << late.out;
+  EXPECT_EQ(late.out.find("block 5"), std::string::npos) << late.out;
 }
 
 TEST_F(ScoreCommand, RefusesWhatItCannotUse) {
