@@ -425,12 +425,12 @@ bool HoldsWords(const CSongData& song, const Track& track) {
     if (e.kind != kKindText)
       return false;
     std::string_view text = song.PoolText(e);
-    return text.empty() || text[0] != '@';
+    return !text.empty() && text[0] != '@';
   });
 }
 
-// The track holding the soft-karaoke header text and the one holding the
-// words (-1: none).
+// The track holding the soft-karaoke header text (marked: the text is there)
+// and the one holding the words (-1: none).
 struct KaraokeLayout {
   bool marked = false;
   int16_t header = 1;
