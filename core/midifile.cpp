@@ -437,21 +437,21 @@ struct KaraokeLayout {
   int16_t words = 2;
 };
 
-// Soft-karaoke files as they are found:
+// Where the words are, from soft-karaoke files as they are found:
 // - nearly all put the header ("Soft karaoke" track name, "@KMIDI KARAOKE
 //   FILE") in the second track and the words ("Words" track, "@L", "@T",
 //   then the syllables) in the third, whatever the file is named; so does
 //   the writer here. With the header in the second track the words are the
 //   third track, as they always were;
-// - one arranger writes header, title and words into the first track,
-//   beside the tempo; some sequencers put a track of their own before the
-//   header track, which moves the header to the third track and the words to
-//   the fourth, and the words track is not always named "Words". With the
-//   header elsewhere the words are the first track, from the header's own
-//   on, that holds a text not beginning with "@";
-// - none such: the third track, if there is one.
-// Without the header text the file is laid out as the second and third
-// tracks say.
+// - an accompaniment generator writes header, title and words into the
+//   first track, beside the tempo; some sequencers put a track of their own
+//   before the header track, which moves the header to the third track and
+//   the words to the fourth, and the words track is not always named
+//   "Words". With the header anywhere else the words are the first track,
+//   from the header's own on, that holds a text not beginning with "@";
+// - no track holds such a text: the third track, if there is one.
+// Without the header text the second and third tracks are taken as header
+// and words.
 KaraokeLayout FindKaraokeLayout(const CSongData& song) {
   KaraokeLayout layout;
   const int16_t count = song.TrackCount();
