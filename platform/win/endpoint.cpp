@@ -46,6 +46,7 @@ namespace {
 
 constexpr int kQueryTimeoutMs = 500;
 constexpr int kReplyWriteTimeoutMs = 1000;
+constexpr int kPostWriteTimeoutMs = 1000;
 constexpr size_t kReadChunk = 64 * 1024;
 
 static_assert(wire::kHeaderSize == 4 + 2 + 2 + 4 * 4 + 8 * 3);
@@ -131,14 +132,17 @@ int MsLeft(const Deadline& deadline) {
   return static_cast<int>(std::min<int64_t>(left.count() + 1, INT_MAX));
 }
 
-// Writes the whole header and payload; false on error or past the deadline.
+// Writes the whole header and payload; false on error or past the deadline
+// (with *sentOut, when given, the bytes that went out before it).
 bool WriteFrame(int fd, const wire::Header& header, const void* payload, size_t size,
-                const Deadline& deadline) {
+                const Deadline& deadline, size_t* sentOut = nullptr) {
   uint8_t head[wire::kHeaderSize];
   wire::EncodeHeader(header, head);
   iovec iov[2] = {{head, sizeof head}, {const_cast<void*>(payload), size}};
   int count = size ? 2 : 1;
-  size_t total = sizeof head + size, sent = 0;
+  size_t total = sizeof head + size, ownCount = 0;
+  size_t& sent = sentOut ? *sentOut : ownCount;
+  sent = 0;
   while (sent < total) {
     msghdr msg{};
     iovec rest[2];
@@ -565,6 +569,7 @@ struct ClientConn {
   ~ClientConn() { ::close(fd); }
   const int fd;
   bool dead = false;
+  bool stalled = false; // a post found the peer not reading
   uint32_t nextId = 0;
   std::vector<uint8_t> in;
   std::set<uint32_t> outstanding;
@@ -743,47 +748,48 @@ bool RemotePost(Hwnd hwnd, uint32_t message, WParam wParam, LParam lParam) {
   h.message = message;
   h.wParam = wParam;
   h.lParam = static_cast<uint64_t>(lParam);
+  // A process that stopped reading (stopped, or hung with a full socket)
+  // holds a post only this long; after that, posts fail at once until it
+  // reads again. A frame cut short gives the connection up, so that the
+  // rest of a frame never reaches the peer as the start of another.
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kPostWriteTimeoutMs);
   for (int attempt = 0; attempt < 2; ++attempt) {
     auto conn = ConnFor(SlotOf(hwnd), attempt > 0);
     if (!conn)
       return false;
-    if (WriteFrame(conn->fd, h, nullptr, 0, std::nullopt))
+    if (conn->stalled) {
+      pollfd p{conn->fd, POLLOUT, 0};
+      if (::poll(&p, 1, 0) < 0 || !(p.revents & (POLLOUT | POLLHUP | POLLERR)))
+        return false;
+      conn->stalled = false;
+    }
+    size_t sent = 0;
+    if (WriteFrame(conn->fd, h, nullptr, 0, deadline, &sent))
       return true;
+    if (Clock::now() >= deadline) {
+      if (sent == 0)
+        conn->stalled = true;
+      else
+        conn->dead = true;
+      return false;
+    }
     conn->dead = true;
   }
   return false;
 }
 
-std::optional<Description> RemoteDescribe(Hwnd hwnd) {
-  wire::Header h;
-  h.kind = wire::Kind::Describe;
-  h.hwnd = hwnd;
-  Deadline deadline = Clock::now() + std::chrono::milliseconds(kQueryTimeoutMs);
-  uint32_t id = 0;
-  auto conn = Request(SlotOf(hwnd), h, nullptr, 0, deadline, &id);
-  if (!conn)
-    return std::nullopt;
-  auto reply = Await(*conn, id, deadline);
-  if (!reply || reply->header.kind != wire::Kind::Description ||
-      !(reply->header.flags & wire::kDelivered))
-    return std::nullopt;
-  auto texts = wire::DecodeTexts(reply->payload);
-  if (!texts || !texts->first || !texts->second)
-    return std::nullopt;
-  return Description{static_cast<Hwnd>(reply->header.wParam),
-                     static_cast<uint32_t>(reply->header.lParam),
-                     static_cast<uint32_t>(reply->header.aux), *texts->first, *texts->second};
-}
+namespace {
 
-FindHit RemoteFind(Hwnd parent, const std::optional<std::string>& className,
-                   const std::optional<std::string>& title) {
-  FindHit best;
+// Calls onTable with the table of every other live process of the session;
+// removes what dead processes left: their tables and their slots' sockets.
+// Reads files only: never waits for a process.
+template <typename F> void ForEachPeerTable(F&& onTable) {
   const std::string& dir = WindowDir();
   if (dir.empty())
-    return best;
+    return;
   DIR* d = opendir(dir.c_str());
   if (!d)
-    return best;
+    return;
   const auto self = static_cast<uint32_t>(getpid());
   while (dirent* e = readdir(d)) {
     uint32_t pid = 0;
@@ -793,7 +799,6 @@ FindHit RemoteFind(Hwnd parent, const std::optional<std::string>& className,
       continue;
     const std::string path = dir + "/" + e->d_name;
     if (!table::ProcessAlive(pid, start)) {
-      // What the dead process left: its table and its slots' sockets.
       std::optional<table::Table> dead;
       if (!temp)
         if (auto bytes = ReadSmallFile(path, table::kMaxTableSize))
@@ -814,9 +819,58 @@ FindHit RemoteFind(Hwnd parent, const std::optional<std::string>& className,
     if (!bytes)
       continue;
     auto t = table::Decode(*bytes);
-    if (!t || t->pid != pid)
-      continue;
-    for (const table::Entry& entry : t->entries) {
+    if (t && t->pid == pid)
+      onTable(*t);
+  }
+  closedir(d);
+}
+
+// Asks the window's process itself, for a process that has published no
+// window of that slot.
+std::optional<Description> AskDescription(Hwnd hwnd) {
+  wire::Header h;
+  h.kind = wire::Kind::Describe;
+  h.hwnd = hwnd;
+  Deadline deadline = Clock::now() + std::chrono::milliseconds(kQueryTimeoutMs);
+  uint32_t id = 0;
+  auto conn = Request(SlotOf(hwnd), h, nullptr, 0, deadline, &id);
+  if (!conn)
+    return std::nullopt;
+  auto reply = Await(*conn, id, deadline);
+  if (!reply || reply->header.kind != wire::Kind::Description ||
+      !(reply->header.flags & wire::kDelivered))
+    return std::nullopt;
+  auto texts = wire::DecodeTexts(reply->payload);
+  if (!texts || !texts->first || !texts->second)
+    return std::nullopt;
+  return Description{static_cast<Hwnd>(reply->header.wParam),
+                     static_cast<uint32_t>(reply->header.lParam),
+                     static_cast<uint32_t>(reply->header.aux), *texts->first, *texts->second};
+}
+
+} // namespace
+
+std::optional<Description> RemoteDescribe(Hwnd hwnd) {
+  std::optional<Description> found;
+  bool slotPublished = false;
+  ForEachPeerTable([&](const table::Table& t) {
+    for (const table::Entry& entry : t.entries) {
+      if (SlotOf(entry.hwnd) == SlotOf(hwnd))
+        slotPublished = true;
+      if (entry.hwnd == hwnd && !found)
+        found = Description{entry.parent, t.pid, 0, entry.className, entry.title};
+    }
+  });
+  if (found || slotPublished)
+    return found;
+  return AskDescription(hwnd);
+}
+
+FindHit RemoteFind(Hwnd parent, const std::optional<std::string>& className,
+                   const std::optional<std::string>& title) {
+  FindHit best;
+  ForEachPeerTable([&](const table::Table& t) {
+    for (const table::Entry& entry : t.entries) {
       if (entry.parent != parent || entry.hwnd == 0)
         continue;
       if (className && !EqualsNoCase(entry.className, *className))
@@ -827,8 +881,7 @@ FindHit RemoteFind(Hwnd parent, const std::optional<std::string>& className,
           (entry.createdNs == best.createdNs && entry.hwnd < best.hwnd))
         best = {entry.hwnd, entry.createdNs};
     }
-  }
-  closedir(d);
+  });
   return best;
 }
 

@@ -240,6 +240,8 @@ struct CopyPayload {
 RemoteAnswer RemoteSend(Hwnd hwnd, uint32_t message, WParam wParam, LParam lParam,
                         const CopyPayload* copy, Deadline deadline);
 bool RemotePost(Hwnd hwnd, uint32_t message, WParam wParam, LParam lParam);
+// A window of another process, from the published tables (style left 0);
+// asks its process only when that has published no window of its slot.
 std::optional<Description> RemoteDescribe(Hwnd hwnd);
 // The best match in every other live process of the session, from their
 // published tables: never waits for a process.
