@@ -54,6 +54,7 @@ constexpr win::WParam kCodes[] = {kPlayStarted,
 constexpr uint32_t kFrameMessages[] = {kRelayoutMessage, kNextImageMessage, kNextImageAsyncMessage};
 constexpr size_t kMaxRecords = 64;
 constexpr int32_t kMaxSide = 1280;
+constexpr int32_t kMaxCoordinate = 1024;
 
 // A private folder, removed at exit.
 std::string MakeTempFolder() {
@@ -98,6 +99,23 @@ const std::string& Folder() {
   return folder;
 }
 
+// The rectangles of a placement or display mode record, held to a few
+// thousand pixels: a frame or view of the largest size a window may take
+// (2^26 pixels) costs seconds under the sanitizers, and the extremes are
+// the unit tests' to try.
+void BoundRectangles(uint32_t kind, std::vector<uint8_t>& record) {
+  if (kind != kFramePlacementCopy && kind != kDisplayModeCopy)
+    return;
+  // A display mode record's rectangles come after its mode and host window.
+  const size_t first = kind == kDisplayModeCopy ? 8 : 0;
+  for (size_t at = first; at + 4 <= record.size() && at < kDisplayModeRecordSize; at += 4) {
+    sys::ByteReader field(record.data() + at, 4);
+    const int32_t held = *field.I32LE() % kMaxCoordinate;
+    for (int i = 0; i < 4; ++i)
+      record[at + i] = static_cast<uint8_t>(static_cast<uint32_t>(held) >> (8 * i));
+  }
+}
+
 bool IsClose(win::WParam code, win::LParam argument) {
   return code == kDisplayCloseRequest || (code == kDisplayShowRequest && (argument & 1));
 }
@@ -137,8 +155,10 @@ std::string CheckDisplayRecordsInput(const uint8_t* data, size_t size) {
       if (!kind || !length)
         break;
       auto bytes = r.Bytes(std::min<size_t>(*length, r.Remaining()));
+      std::vector<uint8_t> record(bytes->begin(), bytes->end());
+      BoundRectangles(*kind, record);
       what = "copy kind " + std::to_string(*kind);
-      win::SendCopyData(hwnd, 0, *kind, bytes->data(), static_cast<uint32_t>(bytes->size()));
+      win::SendCopyData(hwnd, 0, *kind, record.data(), static_cast<uint32_t>(record.size()));
       break;
     }
     case 1: {

@@ -5,7 +5,8 @@
 // window procedure as a peer's messages arrive. Each record starts with an
 // operation byte (taken modulo 6):
 //   0 copy    u8 kind (an index into the kinds the receiver knows; past them
-//             a raw u32 kind follows), u16 size, the bytes
+//             a raw u32 kind follows), u16 size, the bytes (the coordinates
+//             of placement and display mode records taken modulo 1024)
 //   1 code    u8 code (an index into the codes the receiver and frame know;
 //             past them a raw u32 code follows), i32 argument
 //   2 frame   u8 message (re-layout, next image, next image loaded), u32
