@@ -203,12 +203,6 @@ std::atomic<TimeSource*> installed{nullptr};
 
 } // namespace
 
-int64_t MonotonicNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
-}
-
 int64_t CallbackDueNs() {
   return currentDueNs;
 }

@@ -3,6 +3,8 @@
 // by default, or a virtual one that tests install and drive tick by tick.
 #pragma once
 
+#include "platform/sys/clock.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -54,7 +56,7 @@ inline uint32_t NowMs() {
 }
 
 // The monotonic clock of the real time source, in nanoseconds.
-int64_t MonotonicNs();
+using sys::MonotonicNs;
 // Inside a callback of the real time source, on its thread: the monotonic
 // time (ns) at which that callback was due, for lateness measurements; 0
 // anywhere else.

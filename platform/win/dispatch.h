@@ -32,7 +32,9 @@ std::optional<LResult> SendCopyDataTimeout(Hwnd hwnd, Hwnd from, uintptr_t kind,
 // thread to one window arrive in the order they were posted; sent messages
 // are answered before posted ones. False for a dead window of this process,
 // when the owner process of another is gone, and for WM_COPYDATA, whose
-// bytes cannot wait in a queue.
+// bytes cannot wait in a queue. A process that has stopped reading its
+// socket (stopped or hung) holds a post up to a second, then posts to it
+// fail, as to a full queue.
 bool PostMessage(Hwnd hwnd, uint32_t message, WParam wParam = 0, LParam lParam = 0);
 
 // While a procedure handles a message sent from another process, the

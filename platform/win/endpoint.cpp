@@ -6,12 +6,20 @@
 // notices removes it. A counter file, locked while a slot is taken, hands
 // the slots out; there is no daemon.
 //
+// Each process also publishes the table of its windows there (see
+// window_table.h): a search reads the tables of the others and never waits
+// for a process, running, busy or stopped. A table whose process has died is
+// removed by whoever reads it.
+//
 // Each thread talks to another process over connections of its own, so the
 // answers to what it sent come back to it directly; the other process's
 // reader thread queues the messages for the threads that own the windows.
 #include "platform/win/internal.h"
 #include "platform/win/timer.h"
+#include "platform/win/window_table.h"
 
+#include "platform/sys/clock.h"
+#include "platform/sys/fd.h"
 #include "platform/sys/runtime.h"
 
 #include <atomic>
@@ -38,6 +46,7 @@ namespace {
 
 constexpr int kQueryTimeoutMs = 500;
 constexpr int kReplyWriteTimeoutMs = 1000;
+constexpr int kPostWriteTimeoutMs = 1000;
 constexpr size_t kReadChunk = 64 * 1024;
 
 static_assert(wire::kHeaderSize == 4 + 2 + 2 + 4 * 4 + 8 * 3);
@@ -76,19 +85,19 @@ bool FillAddress(const std::string& path, sockaddr_un& addr) {
   return true;
 }
 
-void SetNonBlocking(int fd) {
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-}
-
 // A connected, non-blocking socket to a slot's process, or -1 when nobody
-// listens there.
-int ConnectSlot(uint32_t slot) {
+// listens there, or (busy set) when its process takes no connection now: a
+// stopped process whose backlog is full would hold a blocking connect for
+// as long as it stays stopped.
+int ConnectSlot(uint32_t slot, bool* busy = nullptr) {
+  if (busy)
+    *busy = false;
   if (WindowDir().empty())
     return -1;
   sockaddr_un addr;
   if (!FillAddress(SlotPath(slot), addr))
     return -1;
-  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0)
     return -1;
   int rc;
@@ -96,17 +105,20 @@ int ConnectSlot(uint32_t slot) {
     rc = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
   } while (rc != 0 && errno == EINTR);
   if (rc != 0) {
+    if (busy)
+      *busy = errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS;
     ::close(fd);
     return -1;
   }
-  SetNonBlocking(fd);
   return fd;
 }
 
+// Whether a process listens on the slot (taking connections or not).
 bool SlotAlive(uint32_t slot) {
-  int fd = ConnectSlot(slot);
+  bool busy = false;
+  int fd = ConnectSlot(slot, &busy);
   if (fd < 0)
-    return false;
+    return busy;
   ::close(fd);
   return true;
 }
@@ -120,14 +132,17 @@ int MsLeft(const Deadline& deadline) {
   return static_cast<int>(std::min<int64_t>(left.count() + 1, INT_MAX));
 }
 
-// Writes the whole header and payload; false on error or past the deadline.
+// Writes the whole header and payload; false on error or past the deadline
+// (with *sentOut, when given, the bytes that went out before it).
 bool WriteFrame(int fd, const wire::Header& header, const void* payload, size_t size,
-                const Deadline& deadline) {
+                const Deadline& deadline, size_t* sentOut = nullptr) {
   uint8_t head[wire::kHeaderSize];
   wire::EncodeHeader(header, head);
   iovec iov[2] = {{head, sizeof head}, {const_cast<void*>(payload), size}};
   int count = size ? 2 : 1;
-  size_t total = sizeof head + size, sent = 0;
+  size_t total = sizeof head + size, ownCount = 0;
+  size_t& sent = sentOut ? *sentOut : ownCount;
+  sent = 0;
   while (sent < total) {
     msghdr msg{};
     iovec rest[2];
@@ -190,40 +205,8 @@ bool ReadAvailable(int fd, std::vector<uint8_t>& buf) {
   }
 }
 
-struct Frame {
-  wire::Header header;
-  std::vector<uint8_t> payload;
-};
-
-// CLOCK_MONOTONIC in nanoseconds, the clock the real time source runs on.
-int64_t MonotonicNowNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
-}
-
-// Takes the complete frames off the front of buf; false for a malformed one.
-template <typename F> bool TakeFrames(std::vector<uint8_t>& buf, F&& onFrame) {
-  size_t pos = 0;
-  bool ok = true;
-  while (buf.size() - pos >= wire::kHeaderSize) {
-    auto header = wire::DecodeHeader(std::span(buf.data() + pos, wire::kHeaderSize));
-    if (!header) {
-      ok = false;
-      break;
-    }
-    size_t need = wire::kHeaderSize + header->payloadSize;
-    if (buf.size() - pos < need)
-      break;
-    Frame frame{*header, {}};
-    auto* body = buf.data() + pos + wire::kHeaderSize;
-    frame.payload.assign(body, body + header->payloadSize);
-    pos += need;
-    onFrame(frame);
-  }
-  buf.erase(buf.begin(), buf.begin() + static_cast<ptrdiff_t>(pos));
-  return ok;
-}
+using wire::Frame;
+using wire::TakeFrames;
 
 // ---- This process's listening side ----
 
@@ -298,12 +281,94 @@ int Listen(uint32_t slot) {
   return fd;
 }
 
+// ---- The published table of this process's windows ----
+
+struct Publisher {
+  std::mutex mu; // taken before the registry's
+  bool closed = false;
+  bool warned = false;
+};
+
+Publisher& Pub() {
+  static Publisher* publisher = new Publisher; // used by threads ending at exit
+  return *publisher;
+}
+
+std::string OwnTableName() {
+  return table::FileName(static_cast<uint32_t>(getpid()), table::OwnStartTime());
+}
+
+// Writes the file under a private name and renames it into place, so that a
+// reader sees the old table or the new one, never a part.
+bool WriteFileAtomically(const std::string& dir, const std::string& name,
+                         const std::vector<uint8_t>& bytes) {
+  const std::string temp = dir + "/." + name + ".tmp";
+  sys::UniqueFd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  if (!fd)
+    return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t w = ::write(fd.Get(), bytes.data() + done, bytes.size() - done);
+    if (w < 0 && errno == EINTR)
+      continue;
+    if (w <= 0) {
+      unlink(temp.c_str());
+      return false;
+    }
+    done += static_cast<size_t>(w);
+  }
+  fd.Reset();
+  if (rename(temp.c_str(), (dir + "/" + name).c_str()) != 0) {
+    unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+// The whole of a file of at most limit bytes.
+std::optional<std::vector<uint8_t>> ReadSmallFile(const std::string& path, size_t limit) {
+  sys::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (!fd)
+    return std::nullopt;
+  struct stat st {};
+  if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > limit)
+    return std::nullopt;
+  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t r = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
+    if (r < 0 && errno == EINTR)
+      continue;
+    if (r <= 0)
+      break;
+    done += static_cast<size_t>(r);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+// Removes a slot's socket (or link) when nobody listens on it any more.
+void RemoveDeadSlot(uint32_t slot) {
+  if (slot == 0 || slot > kMaxSlot)
+    return;
+  const std::string path = SlotPath(slot);
+  struct stat st {};
+  if (lstat(path.c_str(), &st) == 0 && !SlotAlive(slot))
+    unlink(path.c_str());
+}
+
 // At exit: nobody finds this process's sockets any more, and the reader
 // thread ends.
 void CloseEndpoint() {
   Endpoint* ep = gEndpoint.load();
   if (!ep)
     return;
+  {
+    Publisher& pub = Pub();
+    std::lock_guard lock(pub.mu);
+    pub.closed = true;
+    unlink((WindowDir() + "/" + OwnTableName()).c_str());
+  }
   {
     std::lock_guard lock(ep->mu);
     for (uint32_t slot : ep->slots)
@@ -446,7 +511,7 @@ void ReaderLoop(Endpoint* ep) {
         continue;
       std::shared_ptr<ServerConn> conn = it->second;
       bool open = ReadAvailable(fd, conn->in);
-      const int64_t receivedNs = MonotonicNowNs();
+      const int64_t receivedNs = sys::MonotonicNs();
       bool wellFormed = TakeFrames(conn->in, [&](Frame& f) { HandleFrame(conn, f, receivedNs); });
       if (!open || !wellFormed) {
         // The descriptor stays open until the last queued answer lets go.
@@ -504,6 +569,7 @@ struct ClientConn {
   ~ClientConn() { ::close(fd); }
   const int fd;
   bool dead = false;
+  bool stalled = false; // a post found the peer not reading
   uint32_t nextId = 0;
   std::vector<uint8_t> in;
   std::set<uint32_t> outstanding;
@@ -593,54 +659,31 @@ std::optional<Frame> Await(ClientConn& conn, uint32_t requestId, const Deadline&
   return out;
 }
 
-std::vector<uint32_t> OwnSlots() {
-  std::vector<uint32_t> out;
-  if (Endpoint* ep = gEndpoint.load()) {
-    std::lock_guard lock(ep->mu);
-    out = ep->slots;
-  }
-  return out;
-}
-
-// The first slot of every other live process; removes what dead ones left.
-std::vector<uint32_t> PeerSlots() {
-  std::vector<uint32_t> peers;
-  const std::string& dir = WindowDir();
-  if (dir.empty())
-    return peers;
-  std::vector<uint32_t> own = OwnSlots();
-  DIR* d = opendir(dir.c_str());
-  if (!d)
-    return peers;
-  while (dirent* e = readdir(d)) {
-    std::string_view name = e->d_name;
-    if (name.size() < 6 || name.substr(name.size() - 5) != ".sock")
-      continue;
-    char* end = nullptr;
-    unsigned long slot = std::strtoul(e->d_name, &end, 10);
-    if (end != e->d_name + name.size() - 5 || slot == 0 || slot > kMaxSlot)
-      continue;
-    std::string path = dir + "/" + std::string(name);
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0)
-      continue;
-    if (S_ISLNK(st.st_mode)) {
-      // A further slot of some process: gone with it when it dangles.
-      if (stat(path.c_str(), &st) != 0 && errno == ENOENT)
-        unlink(path.c_str());
-      continue;
-    }
-    if (!S_ISSOCK(st.st_mode))
-      continue;
-    auto s = static_cast<uint32_t>(slot);
-    if (std::find(own.begin(), own.end(), s) == own.end())
-      peers.push_back(s);
-  }
-  closedir(d);
-  return peers;
-}
-
 } // namespace
+
+void PublishWindows() {
+  if (!gEndpoint.load())
+    return;
+  Publisher& pub = Pub();
+  std::lock_guard lock(pub.mu);
+  if (pub.closed)
+    return;
+  table::Table t;
+  t.pid = static_cast<uint32_t>(getpid());
+  t.startTime = table::OwnStartTime();
+  {
+    auto& reg = Reg();
+    std::lock_guard regLock(reg.mu);
+    t.entries.reserve(reg.windows.size());
+    for (const auto& [h, rec] : reg.windows)
+      t.entries.push_back({h, rec->parent, rec->createdNs, rec->className, rec->title});
+  }
+  if (!WriteFileAtomically(WindowDir(), OwnTableName(), table::Encode(t)) && !pub.warned) {
+    pub.warned = true;
+    std::fprintf(stderr, "win: cannot publish the window table in %s: %s\n", WindowDir().c_str(),
+                 std::strerror(errno));
+  }
+}
 
 bool EnsureEndpoint() {
   static Endpoint* ep = StartEndpoint();
@@ -705,18 +748,86 @@ bool RemotePost(Hwnd hwnd, uint32_t message, WParam wParam, LParam lParam) {
   h.message = message;
   h.wParam = wParam;
   h.lParam = static_cast<uint64_t>(lParam);
+  // A process that stopped reading (stopped, or hung with a full socket)
+  // holds a post only this long; after that, posts fail at once until it
+  // reads again. A frame cut short gives the connection up, so that the
+  // rest of a frame never reaches the peer as the start of another.
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kPostWriteTimeoutMs);
   for (int attempt = 0; attempt < 2; ++attempt) {
     auto conn = ConnFor(SlotOf(hwnd), attempt > 0);
     if (!conn)
       return false;
-    if (WriteFrame(conn->fd, h, nullptr, 0, std::nullopt))
+    if (conn->stalled) {
+      pollfd p{conn->fd, POLLOUT, 0};
+      if (::poll(&p, 1, 0) < 0 || !(p.revents & (POLLOUT | POLLHUP | POLLERR)))
+        return false;
+      conn->stalled = false;
+    }
+    size_t sent = 0;
+    if (WriteFrame(conn->fd, h, nullptr, 0, deadline, &sent))
       return true;
+    if (Clock::now() >= deadline) {
+      if (sent == 0)
+        conn->stalled = true;
+      else
+        conn->dead = true;
+      return false;
+    }
     conn->dead = true;
   }
   return false;
 }
 
-std::optional<Description> RemoteDescribe(Hwnd hwnd) {
+namespace {
+
+// Calls onTable with the table of every other live process of the session;
+// removes what dead processes left: their tables and their slots' sockets.
+// Reads files only: never waits for a process.
+template <typename F> void ForEachPeerTable(F&& onTable) {
+  const std::string& dir = WindowDir();
+  if (dir.empty())
+    return;
+  DIR* d = opendir(dir.c_str());
+  if (!d)
+    return;
+  const auto self = static_cast<uint32_t>(getpid());
+  while (dirent* e = readdir(d)) {
+    uint32_t pid = 0;
+    uint64_t start = 0;
+    bool temp = false;
+    if (!table::ParseFileName(e->d_name, pid, start, &temp) || pid == self)
+      continue;
+    const std::string path = dir + "/" + e->d_name;
+    if (!table::ProcessAlive(pid, start)) {
+      std::optional<table::Table> dead;
+      if (!temp)
+        if (auto bytes = ReadSmallFile(path, table::kMaxTableSize))
+          dead = table::Decode(*bytes);
+      unlink(path.c_str());
+      if (dead) {
+        std::set<uint32_t> slots;
+        for (const table::Entry& entry : dead->entries)
+          slots.insert(SlotOf(entry.hwnd));
+        for (uint32_t slot : slots)
+          RemoveDeadSlot(slot);
+      }
+      continue;
+    }
+    if (temp)
+      continue;
+    auto bytes = ReadSmallFile(path, table::kMaxTableSize);
+    if (!bytes)
+      continue;
+    auto t = table::Decode(*bytes);
+    if (t && t->pid == pid)
+      onTable(*t);
+  }
+  closedir(d);
+}
+
+// Asks the window's process itself, for a process that has published no
+// window of that slot.
+std::optional<Description> AskDescription(Hwnd hwnd) {
   wire::Header h;
   h.kind = wire::Kind::Describe;
   h.hwnd = hwnd;
@@ -737,33 +848,40 @@ std::optional<Description> RemoteDescribe(Hwnd hwnd) {
                      static_cast<uint32_t>(reply->header.aux), *texts->first, *texts->second};
 }
 
+} // namespace
+
+std::optional<Description> RemoteDescribe(Hwnd hwnd) {
+  std::optional<Description> found;
+  bool slotPublished = false;
+  ForEachPeerTable([&](const table::Table& t) {
+    for (const table::Entry& entry : t.entries) {
+      if (SlotOf(entry.hwnd) == SlotOf(hwnd))
+        slotPublished = true;
+      if (entry.hwnd == hwnd && !found)
+        found = Description{entry.parent, t.pid, 0, entry.className, entry.title};
+    }
+  });
+  if (found || slotPublished)
+    return found;
+  return AskDescription(hwnd);
+}
+
 FindHit RemoteFind(Hwnd parent, const std::optional<std::string>& className,
                    const std::optional<std::string>& title) {
   FindHit best;
-  std::vector<uint8_t> payload = wire::EncodeTexts(className, title);
-  Deadline deadline = Clock::now() + std::chrono::milliseconds(kQueryTimeoutMs);
-  // Ask every process first, then collect the answers.
-  std::vector<std::pair<std::shared_ptr<ClientConn>, uint32_t>> asked;
-  for (uint32_t slot : PeerSlots()) {
-    wire::Header h;
-    h.kind = wire::Kind::Find;
-    h.hwnd = parent;
-    h.payloadSize = static_cast<uint32_t>(payload.size());
-    uint32_t id = 0;
-    if (auto conn = Request(slot, h, payload.data(), payload.size(), deadline, &id)) {
-      asked.emplace_back(conn, id);
-    } else if (!SlotAlive(slot)) {
-      unlink(SlotPath(slot).c_str());
+  ForEachPeerTable([&](const table::Table& t) {
+    for (const table::Entry& entry : t.entries) {
+      if (entry.parent != parent || entry.hwnd == 0)
+        continue;
+      if (className && !EqualsNoCase(entry.className, *className))
+        continue;
+      if (title && !EqualsNoCase(entry.title, *title))
+        continue;
+      if (!best.hwnd || entry.createdNs < best.createdNs ||
+          (entry.createdNs == best.createdNs && entry.hwnd < best.hwnd))
+        best = {entry.hwnd, entry.createdNs};
     }
-  }
-  for (auto& [conn, id] : asked) {
-    auto reply = Await(*conn, id, deadline);
-    if (!reply || reply->header.kind != wire::Kind::FindReply || !reply->header.hwnd)
-      continue;
-    FindHit hit{reply->header.hwnd, reply->header.aux};
-    if (!best.hwnd || hit.createdNs < best.createdNs)
-      best = hit;
-  }
+  });
   return best;
 }
 

@@ -52,7 +52,6 @@ inline uint32_t SlotOf(Hwnd h) {
 
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool ManualClockInstalled();
-uint64_t MonotonicNs();
 
 // Where the answer to a message sent from a thread of this process goes.
 struct LocalReply {
@@ -220,6 +219,10 @@ void DropThreadWindows(std::thread::id owner);
 bool EnsureEndpoint();
 // A fresh handle of this process, 0 when none can be had.
 Hwnd AllocateHandle();
+// Rewrites this process's table of windows in the session's folder; called
+// after every change that a search of another process can see (a window
+// made or gone, its title or parent changed). The caller holds no lock.
+void PublishWindows();
 bool IsLocalHandle(Hwnd h);
 // Answers a message sent from another process.
 void ReplyRemote(ServerConn& conn, uint32_t requestId, bool delivered, LResult result);
@@ -237,8 +240,11 @@ struct CopyPayload {
 RemoteAnswer RemoteSend(Hwnd hwnd, uint32_t message, WParam wParam, LParam lParam,
                         const CopyPayload* copy, Deadline deadline);
 bool RemotePost(Hwnd hwnd, uint32_t message, WParam wParam, LParam lParam);
+// A window of another process, from the published tables (style left 0);
+// asks its process only when that has published no window of its slot.
 std::optional<Description> RemoteDescribe(Hwnd hwnd);
-// The best match in every other live process of the session.
+// The best match in every other live process of the session, from their
+// published tables: never waits for a process.
 FindHit RemoteFind(Hwnd parent, const std::optional<std::string>& className,
                    const std::optional<std::string>& title);
 

@@ -1,12 +1,12 @@
 // Window classes and windows of this process: creation and destruction with
 // their objects, properties, and the search across processes.
+#include "platform/sys/ascii.h"
+#include "platform/sys/clock.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/internal.h"
-#include "platform/sys/ascii.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <exception>
 #include <unistd.h>
 
@@ -50,6 +50,7 @@ void Finalize(const std::shared_ptr<WindowRec>& rec) {
     std::lock_guard lock(reg.mu);
     reg.windows.erase(rec->hwnd);
   }
+  PublishWindows();
   if (rec->callDepth == 0)
     ReleaseObject(*rec);
 }
@@ -97,12 +98,6 @@ bool IsRealHandle(Hwnd h) {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   return sys::EqualIgnoringAsciiCase(a, b);
-}
-
-uint64_t MonotonicNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
 }
 
 Registry& Reg() {
@@ -186,6 +181,8 @@ void DropThreadWindows(std::thread::id owner) {
       }
     }
   }
+  if (!gone.empty())
+    PublishWindows();
   for (auto& rec : gone) {
     rec->finalized = true;
     if (rec->callDepth == 0)
@@ -264,7 +261,7 @@ Hwnd CreateWindow(const CreateParams& params) {
   rec->className = cls->name;
   rec->id = params.id;
   rec->exStyle = params.exStyle;
-  rec->createdNs = MonotonicNs();
+  rec->createdNs = static_cast<uint64_t>(sys::MonotonicNs());
   rec->queue = queue;
   rec->owner = std::this_thread::get_id();
   rec->title = params.title;
@@ -288,6 +285,7 @@ Hwnd CreateWindow(const CreateParams& params) {
     std::lock_guard lock(reg.mu);
     reg.windows.emplace(hwnd, rec);
   }
+  PublishWindows();
 
   CreateStruct cs;
   cs.createParam = params.createParam;
@@ -369,12 +367,17 @@ uint32_t GetWindowProcessId(Hwnd hwnd) {
 }
 
 bool SetWindowText(Hwnd hwnd, std::string_view title) {
-  auto& reg = Reg();
-  std::lock_guard lock(reg.mu);
-  auto it = reg.windows.find(hwnd);
-  if (it == reg.windows.end())
-    return false;
-  it->second->title = title;
+  {
+    auto& reg = Reg();
+    std::lock_guard lock(reg.mu);
+    auto it = reg.windows.find(hwnd);
+    if (it == reg.windows.end())
+      return false;
+    if (it->second->title == title)
+      return true;
+    it->second->title = title;
+  }
+  PublishWindows();
   return true;
 }
 
@@ -411,9 +414,14 @@ bool SetParent(Hwnd hwnd, Hwnd parent) {
   for (Hwnd up = parent; IsRealHandle(up) && IsLocalHandle(up); up = GetParent(up))
     if (up == hwnd || ++depth > 4096)
       return false;
-  auto& reg = Reg();
-  std::lock_guard lock(reg.mu);
-  rec->parent = parent;
+  {
+    auto& reg = Reg();
+    std::lock_guard lock(reg.mu);
+    if (rec->parent == parent)
+      return true;
+    rec->parent = parent;
+  }
+  PublishWindows();
   return true;
 }
 

@@ -53,6 +53,37 @@ void EncodeHeader(const Header& header, uint8_t* out);
 // Reads a header; nullopt for an unknown kind or a payload over kMaxPayload.
 std::optional<Header> DecodeHeader(std::span<const uint8_t> bytes);
 
+struct Frame {
+  Header header;
+  std::vector<uint8_t> payload;
+};
+
+// Takes the complete frames off the front of buf, the bytes read so far from
+// a peer, handing each to onFrame; a frame not yet complete stays in buf for
+// the bytes to come. False for a malformed header: the connection is to be
+// closed (the frames before it were handed on).
+template <typename F> bool TakeFrames(std::vector<uint8_t>& buf, F&& onFrame) {
+  size_t pos = 0;
+  bool ok = true;
+  while (buf.size() - pos >= kHeaderSize) {
+    auto header = DecodeHeader(std::span<const uint8_t>(buf.data() + pos, kHeaderSize));
+    if (!header) {
+      ok = false;
+      break;
+    }
+    size_t need = kHeaderSize + header->payloadSize;
+    if (buf.size() - pos < need)
+      break;
+    Frame frame{*header, {}};
+    const uint8_t* body = buf.data() + pos + kHeaderSize;
+    frame.payload.assign(body, body + header->payloadSize);
+    pos += need;
+    onFrame(frame);
+  }
+  buf.erase(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(pos));
+  return ok;
+}
+
 // Two optional texts (a class and a title): each a presence byte, a u16
 // length and the bytes.
 std::vector<uint8_t> EncodeTexts(const std::optional<std::string>& first,

@@ -10,9 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <sstream>
 #include <sys/wait.h>
@@ -304,6 +308,125 @@ TEST_F(RemoteTest, SendToAStuckProcessTimesOutAndEndsWhenItDies) {
   ASSERT_EQ(stalled.wait_for(std::chrono::seconds(5)), std::future_status::ready);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
   EXPECT_EQ(stalled.get(), 0);
+}
+
+// The state letter of a process in /proc ('T' once stopped).
+char ProcessState(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(in, line);
+  auto close = line.rfind(')');
+  return close == std::string::npos || close + 2 >= line.size() ? 0 : line[close + 2];
+}
+
+TEST_F(RemoteTest, SearchesNeverWaitForAStoppedProcessAndForgetItOnceKilled) {
+  std::vector<Hwnd> older;
+  auto first = StartPeer({"echo", "Frozen"}, older);
+  ASSERT_TRUE(first);
+  std::vector<Hwnd> peer;
+  auto child = StartPeer({"echo", "Frozen"}, peer);
+  ASSERT_TRUE(child);
+  ASSERT_EQ(peer.size(), 2u);
+  const Hwnd top = peer[0], inner = peer[1];
+  // The older of two matching windows wins; once it is gone, the other.
+  EXPECT_EQ(FindWindow("EchoPeer", "Frozen"), older[0]);
+  ASSERT_TRUE(PostMessage(older[0], WM_CLOSE));
+  ASSERT_TRUE(first->Wait(kStartMs));
+  EXPECT_EQ(FindWindow("EchoPeer", "Frozen"), top);
+
+  ASSERT_EQ(kill(child->Pid(), SIGSTOP), 0);
+  for (int i = 0; i < 1000 && ProcessState(child->Pid()) != 'T'; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(ProcessState(child->Pid()), 'T');
+
+  struct Row {
+    const char* what;
+    Hwnd parent;
+    std::optional<std::string_view> className, title;
+    Hwnd found;
+  };
+  const Row rows[] = {
+      {"by class", 0, "EchoPeer", std::nullopt, top},
+      {"by class and title", 0, "echopeer", "FROZEN", top},
+      {"by title", 0, std::nullopt, "Frozen", top},
+      {"child under its parent", top, "EchoChild", std::nullopt, inner},
+      {"a class nobody has", 0, "NoSuchClass", std::nullopt, 0},
+      {"a child at top level", 0, "EchoChild", std::nullopt, 0},
+  };
+  // Many times over, as a display polling for its host does: a stopped
+  // process takes no connection, and a search needs none. Each search
+  // should take well under a millisecond; the bounds leave room for a
+  // loaded machine, far below a wait for the stopped process.
+  std::vector<std::chrono::nanoseconds> took;
+  for (int round = 0; round < 50; ++round) {
+    for (const Row& r : rows) {
+      auto start = std::chrono::steady_clock::now();
+      EXPECT_EQ(FindWindowEx(r.parent, r.className, r.title), r.found) << r.what;
+      took.push_back(std::chrono::steady_clock::now() - start);
+    }
+  }
+  std::sort(took.begin(), took.end());
+  const auto median = took[took.size() / 2], worst = took.back();
+  EXPECT_LT(median, std::chrono::milliseconds(20));
+  EXPECT_LT(worst, std::chrono::milliseconds(250));
+  std::printf("search past a stopped process: median %.3f ms, worst %.3f ms of %zu\n",
+              median.count() / 1e6, worst.count() / 1e6, took.size());
+
+  child->Kill();
+  for (const Row& r : rows)
+    EXPECT_EQ(FindWindowEx(r.parent, r.className, r.title), 0u) << r.what;
+  // The search removed what the killed process left in the session folder.
+  const std::string dir = std::string(std::getenv("VEXO_RUNTIME_DIR")) + "/win/";
+  EXPECT_FALSE(std::filesystem::exists(
+      std::filesystem::symlink_status(dir + std::to_string(top >> 15) + ".sock")));
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    EXPECT_FALSE(e.path().filename().string().starts_with(std::to_string(child->Pid()) + "."))
+        << e.path();
+}
+
+TEST_F(RemoteTest, PostsToAStoppedProcessGiveUpInsteadOfBlocking) {
+  std::vector<Hwnd> peer;
+  auto child = StartPeer({"echo", "Paused"}, peer);
+  ASSERT_TRUE(child);
+  ASSERT_EQ(kill(child->Pid(), SIGSTOP), 0);
+  for (int i = 0; i < 1000 && ProcessState(child->Pid()) != 'T'; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(ProcessState(child->Pid()), 'T');
+
+  // Far more than its socket holds: once it is full, one post waits its
+  // bounded while, and the rest fail at once. Run aside, so that a post that
+  // blocks fails the test instead of hanging it (the kill below frees it).
+  constexpr int kPosts = 20000;
+  auto posting = std::async(std::launch::async, [&] {
+    int refused = 0;
+    for (int i = 0; i < kPosts; ++i)
+      if (!PostMessage(peer[0], kPing, 0, i))
+        ++refused;
+    return refused;
+  });
+  const bool done = posting.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  EXPECT_TRUE(done) << "posts to a stopped process blocked";
+  if (!done) {
+    child->Kill();
+    posting.wait();
+    return;
+  }
+  EXPECT_GT(posting.get(), 0);
+  // Questions about its windows still answer without it.
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(IsWindow(peer[0]));
+  EXPECT_EQ(GetClassName(peer[0]), std::optional<std::string>("EchoPeer"));
+  EXPECT_EQ(GetWindowText(peer[0]), std::optional<std::string>("Paused"));
+  EXPECT_EQ(GetParent(peer[1]), peer[0]);
+  EXPECT_EQ(GetWindowProcessId(peer[0]), static_cast<uint32_t>(child->Pid()));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+
+  // Running again, it reads what waited, and takes posts and sends again.
+  ASSERT_EQ(kill(child->Pid(), SIGCONT), 0);
+  EXPECT_TRUE(RunMessageLoopUntil([&] { return PostMessage(peer[0], kPing, 0, 0); }, 10000));
+  EXPECT_EQ(SendMessageTimeout(peer[0], kPing, 0, 41, 10000), std::optional<LResult>(42));
+  PostMessage(peer[0], WM_CLOSE);
+  EXPECT_TRUE(child->Wait(kStartMs));
 }
 
 } // namespace

@@ -105,4 +105,55 @@ TEST(WireTest, TextsRefuseBadInput) {
     EXPECT_FALSE(DecodeTexts(row.bytes)) << row.what;
 }
 
+// Two frames as a peer sends them: a WM_COPYDATA send of 5 bytes, then a
+// post.
+std::vector<uint8_t> Stream() {
+  std::vector<uint8_t> bytes = HeaderBytes();
+  for (uint8_t b : {'h', 'e', 'l', 'l', 'o'})
+    bytes.push_back(b);
+  Header post;
+  post.kind = Kind::Post;
+  post.hwnd = 0x8001;
+  post.message = 0x400;
+  uint8_t head[kHeaderSize];
+  EncodeHeader(post, head);
+  bytes.insert(bytes.end(), head, head + kHeaderSize);
+  return bytes;
+}
+
+TEST(WireTest, FramesArriveWholeHoweverTheStreamIsCut) {
+  const std::vector<uint8_t> stream = Stream();
+  for (size_t chunk : {size_t{1}, size_t{7}, kHeaderSize, kHeaderSize + 1, stream.size()}) {
+    std::vector<uint8_t> buf;
+    std::vector<Frame> frames;
+    for (size_t pos = 0; pos < stream.size(); pos += chunk) {
+      size_t n = std::min(chunk, stream.size() - pos);
+      buf.insert(buf.end(), stream.begin() + pos, stream.begin() + pos + n);
+      ASSERT_TRUE(TakeFrames(buf, [&](Frame& f) { frames.push_back(std::move(f)); })) << chunk;
+    }
+    EXPECT_TRUE(buf.empty()) << chunk;
+    ASSERT_EQ(frames.size(), 2u) << chunk;
+    EXPECT_EQ(frames[0].header.kind, Kind::Send);
+    EXPECT_EQ(frames[0].payload, (std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'}));
+    EXPECT_EQ(frames[1].header.kind, Kind::Post);
+    EXPECT_EQ(frames[1].header.message, 0x400u);
+    EXPECT_TRUE(frames[1].payload.empty());
+  }
+}
+
+TEST(WireTest, AMalformedHeaderEndsTheStreamAfterTheFramesBeforeIt) {
+  std::vector<uint8_t> buf = Stream();
+  buf[kHeaderSize + 5 + 4] = 0x09; // the second frame's kind
+  int frames = 0;
+  EXPECT_FALSE(TakeFrames(buf, [&](Frame&) { ++frames; }));
+  EXPECT_EQ(frames, 1);
+  // A frame cut short waits for the rest.
+  buf = Stream();
+  buf.resize(kHeaderSize + 4);
+  frames = 0;
+  EXPECT_TRUE(TakeFrames(buf, [&](Frame&) { ++frames; }));
+  EXPECT_EQ(frames, 0);
+  EXPECT_EQ(buf.size(), kHeaderSize + 4);
+}
+
 } // namespace
