@@ -21,6 +21,7 @@ public:
 
   int Get() const { return fd_; }
   bool Valid() const { return fd_ >= 0; }
+  explicit operator bool() const { return Valid(); }
   int Release() {
     int fd = fd_;
     fd_ = -1;

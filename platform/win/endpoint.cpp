@@ -19,7 +19,7 @@
 #include "platform/win/window_table.h"
 
 #include "platform/sys/clock.h"
-#include "platform/sys/fd.h"
+#include "platform/sys/unique_fd.h"
 #include "platform/sys/runtime.h"
 
 #include <atomic>

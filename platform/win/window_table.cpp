@@ -1,7 +1,7 @@
 #include "platform/win/window_table.h"
 
 #include "platform/sys/bytes.h"
-#include "platform/sys/fd.h"
+#include "platform/sys/unique_fd.h"
 
 #include <algorithm>
 #include <cerrno>
