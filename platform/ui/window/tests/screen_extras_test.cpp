@@ -1,10 +1,10 @@
 // Dropped files, cursors, pop-up menus and message boxes owned by screen
 // windows.
-#include "platform/ui/cursor.h"
-#include "platform/ui/drop.h"
-#include "platform/ui/menu.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/menu.h"
+#include "platform/ui/modal/messagebox.h"
 #include "platform/ui/tests/support/screen_session.h"
+#include "platform/ui/window/cursor.h"
+#include "platform/ui/window/drop.h"
 
 #include <QAbstractButton>
 #include <QAction>

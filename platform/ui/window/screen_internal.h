@@ -3,9 +3,9 @@
 #pragma once
 
 #include "platform/gdi/surface.h"
-#include "platform/ui/cursor.h"
-#include "platform/ui/drop.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/window/cursor.h"
+#include "platform/ui/window/drop.h"
+#include "platform/ui/window/screen.h"
 
 #include <QCursor>
 #include <QImage>

@@ -8,7 +8,7 @@
 // there.
 #pragma once
 
-#include "platform/ui/dialog.h"
+#include "platform/ui/dialog/dialog.h"
 
 #include <QPointer>
 #include <QWidget>

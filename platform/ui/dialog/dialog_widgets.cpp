@@ -1,8 +1,8 @@
-#include "platform/ui/dialog_widgets.h"
+#include "platform/ui/dialog/dialog_widgets.h"
 
 #include "platform/gdi/font.h"
 #include "platform/gdi/muldiv.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/window/screen.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/gdi/types.h"
+#include "platform/ui/backend.h"
 #include "platform/win/messages.h"
 
 #include <cstdint>
@@ -67,6 +68,9 @@ struct MenuRequest {
 class PopupMenuBackend {
 public:
   virtual ~PopupMenuBackend() = default;
+  // The slot every tracked menu asks: a Qt menu where someone can see it,
+  // else none (nothing is chosen).
+  static BackendSlot<PopupMenuBackend>& Slot();
   // Shows the menu and waits; returns the chosen command or 0.
   virtual uint32_t Track(const MenuRequest& request) = 0;
 };
@@ -75,17 +79,7 @@ public:
 // returns the one it replaces.
 std::shared_ptr<PopupMenuBackend> SetPopupMenuBackend(std::shared_ptr<PopupMenuBackend> backend);
 
-class ScopedPopupMenuBackend {
-public:
-  explicit ScopedPopupMenuBackend(std::shared_ptr<PopupMenuBackend> backend)
-      : previous_(SetPopupMenuBackend(std::move(backend))) {}
-  ~ScopedPopupMenuBackend() { SetPopupMenuBackend(std::move(previous_)); }
-  ScopedPopupMenuBackend(const ScopedPopupMenuBackend&) = delete;
-  ScopedPopupMenuBackend& operator=(const ScopedPopupMenuBackend&) = delete;
-
-private:
-  std::shared_ptr<PopupMenuBackend> previous_;
-};
+using ScopedPopupMenuBackend = ScopedBackend<PopupMenuBackend>;
 
 // For tests: records every menu and answers from a queue of commands; with
 // the queue empty nothing is chosen. A command the menu does not offer

@@ -1,4 +1,4 @@
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 
 #include "platform/sys/codepage.h"
 
@@ -22,9 +22,8 @@
 namespace ui {
 namespace {
 
-std::mutex backendMutex;
-std::shared_ptr<MessageBoxBackend> currentBackend;
-OwnerResolver ownerResolver;
+std::mutex resolverMutex;
+OwnerResolver ownerResolver; // guarded by resolverMutex
 
 bool StartsWith(std::string_view s, std::string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
@@ -87,12 +86,7 @@ bool DisplayAnswers() {
   return SocketAnswers(path, false) || SocketAnswers(path, true);
 }
 
-std::shared_ptr<MessageBoxBackend> ChosenBackend() {
-  {
-    std::lock_guard lock(backendMutex);
-    if (currentBackend)
-      return currentBackend;
-  }
+std::shared_ptr<MessageBoxBackend> ChooseBackend() {
   static const auto qt = std::make_shared<QtMessageBox>();
   static const auto log = std::make_shared<StderrMessageBox>();
   if (CanShowQtDialogs())
@@ -151,7 +145,7 @@ bool Contains(const std::vector<int>& v, int x) {
 int ShowOnGuiThread(const MessageBoxRequest& request) {
   OwnerResolver resolver;
   {
-    std::lock_guard lock(backendMutex);
+    std::lock_guard lock(resolverMutex);
     resolver = ownerResolver;
   }
   QWidget* parent = request.owner && resolver ? resolver(request.owner) : nullptr;
@@ -251,7 +245,7 @@ int MessageBox(std::string_view text, std::string_view caption, uint32_t flags,
                WindowHandle owner) {
   MessageBoxRequest request{std::string(text), std::string(caption), flags, owner};
   try {
-    return ChosenBackend()->Show(request);
+    return MessageBoxBackend::Slot().Current()->Show(request);
   } catch (...) {
     // A box that cannot be shown must not take its caller down with it.
     return MessageBoxDefault(flags);
@@ -263,11 +257,14 @@ int MessageBoxBytes(std::string_view text, std::string_view caption, uint32_t fl
   return MessageBox(sys::ToUtf8(text, codePage), sys::ToUtf8(caption, codePage), flags, owner);
 }
 
+BackendSlot<MessageBoxBackend>& MessageBoxBackend::Slot() {
+  static BackendSlot<MessageBoxBackend> slot(&ChooseBackend);
+  return slot;
+}
+
 std::shared_ptr<MessageBoxBackend>
 SetMessageBoxBackend(std::shared_ptr<MessageBoxBackend> backend) {
-  std::lock_guard lock(backendMutex);
-  std::swap(currentBackend, backend);
-  return backend;
+  return MessageBoxBackend::Slot().Set(std::move(backend));
 }
 
 void ScriptedMessageBox::Answer(int result) {
@@ -325,7 +322,7 @@ bool CanShowQtDialogs() {
 }
 
 void SetMessageBoxOwnerResolver(OwnerResolver resolver) {
-  std::lock_guard lock(backendMutex);
+  std::lock_guard lock(resolverMutex);
   ownerResolver = std::move(resolver);
 }
 

@@ -1,6 +1,6 @@
-#include "platform/ui/filedialog.h"
+#include "platform/ui/modal/filedialog.h"
 
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -10,13 +10,7 @@
 namespace ui {
 namespace {
 
-std::mutex backendMutex;
-std::shared_ptr<FileDialogBackend> currentBackend;
-
-std::shared_ptr<FileDialogBackend> ChosenBackend() {
-  std::lock_guard lock(backendMutex);
-  if (currentBackend)
-    return currentBackend;
+std::shared_ptr<FileDialogBackend> ChooseBackend() {
   static const auto qt = std::make_shared<QtFileDialog>();
   return qt;
 }
@@ -66,17 +60,20 @@ std::vector<FileFilter> ParseFileFilter(std::string_view filter) {
 
 std::optional<std::string> GetOpenFileName(const OpenFileRequest& request) {
   try {
-    return ChosenBackend()->Open(request);
+    return FileDialogBackend::Slot().Current()->Open(request);
   } catch (...) {
     return std::nullopt;
   }
 }
 
+BackendSlot<FileDialogBackend>& FileDialogBackend::Slot() {
+  static BackendSlot<FileDialogBackend> slot(&ChooseBackend);
+  return slot;
+}
+
 std::shared_ptr<FileDialogBackend>
 SetFileDialogBackend(std::shared_ptr<FileDialogBackend> backend) {
-  std::lock_guard lock(backendMutex);
-  std::swap(currentBackend, backend);
-  return backend;
+  return FileDialogBackend::Slot().Set(std::move(backend));
 }
 
 void ScriptedFileDialog::Answer(std::string path) {

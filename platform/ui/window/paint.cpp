@@ -1,7 +1,7 @@
 // Update areas, WM_PAINT and the painting context of a screen window.
-#include "platform/ui/paint.h"
+#include "platform/ui/window/paint.h"
 
-#include "platform/ui/screen_internal.h"
+#include "platform/ui/window/screen_internal.h"
 #include "platform/win/dispatch.h"
 
 namespace ui {

@@ -2,8 +2,8 @@
 // of another process. It prints "hwnd <handle>" once the window exists, then
 // a line for each message the tests look at, and ends when the window is
 // closed.
-#include "platform/ui/paint.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/window/paint.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/loop.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "platform/ui/dialog.h"
+#include "platform/ui/dialog/dialog.h"
 
-#include "platform/ui/dialog_widgets.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/dialog/dialog_widgets.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/loop.h"
 

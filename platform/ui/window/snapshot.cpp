@@ -1,6 +1,6 @@
-#include "platform/ui/snapshot.h"
+#include "platform/ui/window/snapshot.h"
 
-#include "platform/ui/screen.h"
+#include "platform/ui/window/screen.h"
 
 #include <QPixmap>
 #include <QString>

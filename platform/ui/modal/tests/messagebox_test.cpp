@@ -1,4 +1,4 @@
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Cursors: standard shapes, images and animations, and the one shown over
 // the window under the mouse.
-#include "platform/ui/cursor.h"
+#include "platform/ui/window/cursor.h"
 
-#include "platform/ui/input.h"
-#include "platform/ui/screen_internal.h"
+#include "platform/ui/window/input.h"
+#include "platform/ui/window/screen_internal.h"
 
 #include <map>
 

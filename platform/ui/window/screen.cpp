@@ -1,13 +1,13 @@
 // Screen windows: their records, creation and destruction with the window,
 // showing, placing and the window states, and the private requests through
 // which other threads and processes reach a window's thread.
-#include "platform/ui/screen.h"
+#include "platform/ui/window/screen.h"
 
 #include "platform/gdi/surface_impl.h"
-#include "platform/ui/input.h"
-#include "platform/ui/messagebox.h"
-#include "platform/ui/paint.h"
-#include "platform/ui/screen_internal.h"
+#include "platform/ui/modal/messagebox.h"
+#include "platform/ui/window/input.h"
+#include "platform/ui/window/paint.h"
+#include "platform/ui/window/screen_internal.h"
 #include "platform/win/dispatch.h"
 
 #include <QAbstractEventDispatcher>

@@ -7,6 +7,8 @@
 // the default button) when there is no display.
 #pragma once
 
+#include "platform/ui/backend.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -84,6 +86,9 @@ std::string_view ButtonName(int result);
 class MessageBoxBackend {
 public:
   virtual ~MessageBoxBackend() = default;
+  // The slot every box asks: Qt where someone can see it, else standard
+  // error.
+  static BackendSlot<MessageBoxBackend>& Slot();
   // Shows the box and waits for the answer; returns the chosen button.
   virtual int Show(const MessageBoxRequest& request) = 0;
 };
@@ -101,17 +106,7 @@ int MessageBoxBytes(std::string_view text, std::string_view caption, uint32_t fl
 std::shared_ptr<MessageBoxBackend> SetMessageBoxBackend(std::shared_ptr<MessageBoxBackend> backend);
 
 // Installs a backend for the life of the object, then puts back the old one.
-class ScopedMessageBoxBackend {
-public:
-  explicit ScopedMessageBoxBackend(std::shared_ptr<MessageBoxBackend> backend)
-      : previous_(SetMessageBoxBackend(std::move(backend))) {}
-  ~ScopedMessageBoxBackend() { SetMessageBoxBackend(std::move(previous_)); }
-  ScopedMessageBoxBackend(const ScopedMessageBoxBackend&) = delete;
-  ScopedMessageBoxBackend& operator=(const ScopedMessageBoxBackend&) = delete;
-
-private:
-  std::shared_ptr<MessageBoxBackend> previous_;
-};
+using ScopedMessageBoxBackend = ScopedBackend<MessageBoxBackend>;
 
 // For tests: records every box and answers from a queue of results; with the
 // queue empty, answers the box's default button.

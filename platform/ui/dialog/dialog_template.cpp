@@ -1,10 +1,10 @@
-#include "platform/ui/dialog_template.h"
+#include "platform/ui/dialog/dialog_template.h"
 
 #include "platform/gdi/dc.h"
 #include "platform/gdi/font.h"
 #include "platform/gdi/muldiv.h"
-#include "platform/ui/messagebox.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/modal/messagebox.h"
+#include "platform/ui/window/screen.h"
 
 #include <QGuiApplication>
 

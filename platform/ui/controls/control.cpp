@@ -1,6 +1,6 @@
-#include "platform/ui/dialog.h"
+#include "platform/ui/dialog/dialog.h"
 
-#include "platform/ui/screen.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/dispatch.h"
 
 #include <algorithm>

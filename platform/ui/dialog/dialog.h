@@ -18,9 +18,9 @@
 
 #include "platform/gdi/types.h"
 #include "platform/sys/codepage.h"
-#include "platform/ui/dialog_template.h"
-#include "platform/ui/input.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/dialog/dialog_template.h"
+#include "platform/ui/modal/messagebox.h"
+#include "platform/ui/window/input.h"
 #include "platform/win/messages.h"
 #include "platform/win/window.h"
 

@@ -1,4 +1,4 @@
-#include "platform/ui/dialog.h"
+#include "platform/ui/dialog/dialog.h"
 
 #include "platform/win/loop.h"
 

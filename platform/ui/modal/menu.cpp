@@ -1,9 +1,9 @@
 // Pop-up menus and their backends.
-#include "platform/ui/menu.h"
+#include "platform/ui/modal/menu.h"
 
-#include "platform/ui/messagebox.h"
-#include "platform/ui/screen.h"
-#include "platform/ui/screen_internal.h"
+#include "platform/ui/modal/messagebox.h"
+#include "platform/ui/window/screen.h"
+#include "platform/ui/window/screen_internal.h"
 #include "platform/win/dispatch.h"
 
 #include <QAction>
@@ -49,15 +49,7 @@ public:
   uint32_t Track(const MenuRequest&) override { return 0; }
 };
 
-std::mutex backendMutex;
-std::shared_ptr<PopupMenuBackend> chosenBackend;
-
-std::shared_ptr<PopupMenuBackend> CurrentBackend() {
-  {
-    std::lock_guard lock(backendMutex);
-    if (chosenBackend)
-      return chosenBackend;
-  }
+std::shared_ptr<PopupMenuBackend> ChooseBackend() {
   // A Qt menu only where someone can see it; otherwise nothing is chosen.
   static auto qt = std::make_shared<QtPopupMenu>();
   static auto none = std::make_shared<NoMenu>();
@@ -132,7 +124,8 @@ bool Menu::CanChoose(uint32_t id) const {
 int TrackPopupMenu(const Menu& menu, uint32_t flags, int32_t x, int32_t y, win::Hwnd owner) {
   if (!HasChoice(menu.items))
     return 0;
-  uint32_t id = CurrentBackend()->Track(MenuRequest{menu, gdi::Point{x, y}, owner});
+  uint32_t id =
+      PopupMenuBackend::Slot().Current()->Track(MenuRequest{menu, gdi::Point{x, y}, owner});
   if (!menu.CanChoose(id))
     id = 0;
   if (flags & TPM_RETURNCMD)
@@ -142,10 +135,13 @@ int TrackPopupMenu(const Menu& menu, uint32_t flags, int32_t x, int32_t y, win::
   return 1;
 }
 
+BackendSlot<PopupMenuBackend>& PopupMenuBackend::Slot() {
+  static BackendSlot<PopupMenuBackend> slot(&ChooseBackend);
+  return slot;
+}
+
 std::shared_ptr<PopupMenuBackend> SetPopupMenuBackend(std::shared_ptr<PopupMenuBackend> backend) {
-  std::lock_guard lock(backendMutex);
-  std::swap(chosenBackend, backend);
-  return backend;
+  return PopupMenuBackend::Slot().Set(std::move(backend));
 }
 
 void ScriptedPopupMenu::Choose(uint32_t id) {

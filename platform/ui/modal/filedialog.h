@@ -4,6 +4,8 @@
 // a script in tests, and otherwise nothing is chosen.
 #pragma once
 
+#include "platform/ui/backend.h"
+
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -35,6 +37,8 @@ struct OpenFileRequest {
 class FileDialogBackend {
 public:
   virtual ~FileDialogBackend() = default;
+  // The slot every file dialog asks: Qt unless something else is put in.
+  static BackendSlot<FileDialogBackend>& Slot();
   // Shows the dialog and waits; the chosen file's path, or nullopt.
   virtual std::optional<std::string> Open(const OpenFileRequest& request) = 0;
 };
@@ -47,17 +51,7 @@ std::optional<std::string> GetOpenFileName(const OpenFileRequest& request);
 // returns the one it replaces.
 std::shared_ptr<FileDialogBackend> SetFileDialogBackend(std::shared_ptr<FileDialogBackend> backend);
 
-class ScopedFileDialogBackend {
-public:
-  explicit ScopedFileDialogBackend(std::shared_ptr<FileDialogBackend> backend)
-      : previous_(SetFileDialogBackend(std::move(backend))) {}
-  ~ScopedFileDialogBackend() { SetFileDialogBackend(std::move(previous_)); }
-  ScopedFileDialogBackend(const ScopedFileDialogBackend&) = delete;
-  ScopedFileDialogBackend& operator=(const ScopedFileDialogBackend&) = delete;
-
-private:
-  std::shared_ptr<FileDialogBackend> previous_;
-};
+using ScopedFileDialogBackend = ScopedBackend<FileDialogBackend>;
 
 // For tests: records every dialog and answers from a queue (an empty string
 // stands for Cancel); with the queue empty, Cancel.

@@ -1,8 +1,8 @@
 // The input state behind GetKeyState, mouse capture, keyboard focus, and
 // the virtual-key codes of Qt's keys.
-#include "platform/ui/input.h"
+#include "platform/ui/window/input.h"
 
-#include "platform/ui/screen_internal.h"
+#include "platform/ui/window/screen_internal.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/window.h"
 

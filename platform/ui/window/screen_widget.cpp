@@ -1,8 +1,8 @@
 // The widget of a screen window: paints the window's surface and turns the
 // widget's Qt events into the window's messages.
 #include "platform/gdi/surface_impl.h"
-#include "platform/ui/input.h"
-#include "platform/ui/screen_internal.h"
+#include "platform/ui/window/input.h"
+#include "platform/ui/window/screen_internal.h"
 #include "platform/win/dispatch.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // Dialogs from templates: the template format and its bounds, dialog units,
 // controls by id, the order of the dialog's messages, modal runs through Qt
 // widgets (offscreen) and through the scripted backend.
-#include "platform/ui/dialog.h"
+#include "platform/ui/dialog/dialog.h"
 #include "platform/ui/tests/support/screen_session.h"
 
 #include <QCheckBox>
