@@ -1,6 +1,7 @@
 #include "platform/ui/dialog/dialog.h"
 
-#include "platform/ui/dialog/dialog_widgets.h"
+#include "platform/ui/controls/control_table.h"
+#include "platform/ui/dialog/dialog_view.h"
 #include "platform/ui/window/screen.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/loop.h"
@@ -14,34 +15,19 @@
 namespace ui {
 namespace {
 
-std::mutex backendMutex;
-std::shared_ptr<DialogBackend> currentBackend;
-
-constexpr ControlKind kKinds[] = {ControlKind::Static,   ControlKind::Edit,
-                                  ControlKind::Button,   ControlKind::ListBox,
-                                  ControlKind::ComboBox, ControlKind::Progress};
-
 void RegisterDialogClasses() {
   static std::once_flag once;
   std::call_once(once, [] {
     // A dialog window is only ever made by its object.
     win::RegisterClass({kDialogClass, 0, [] { return std::unique_ptr<win::Window>(); }});
-    for (ControlKind kind : kKinds) {
-      win::RegisterClass(
-          {ControlClassName(kind), 0, [kind] { return std::make_unique<DialogControl>(kind); }});
-    }
   });
+  RegisterControlClasses();
 }
 
-std::shared_ptr<DialogBackend> ChosenBackend() {
-  {
-    std::lock_guard lock(backendMutex);
-    if (currentBackend)
-      return currentBackend;
-  }
+std::shared_ptr<DialogBackend> ChooseBackend() {
   static const auto qt = std::make_shared<QtDialogs>();
   static const auto headless = std::make_shared<HeadlessDialogs>();
-  if (detail::DialogWidgets::CanBuild() && CanShowQtDialogs())
+  if (detail::DialogView::CanBuild() && CanShowQtDialogs())
     return qt;
   return headless;
 }
@@ -50,7 +36,7 @@ std::string_view CString(LParam lParam) {
   return lParam ? std::string_view(reinterpret_cast<const char*>(lParam)) : std::string_view();
 }
 
-bool Usable(const DialogControl* c) {
+bool Usable(const Control* c) {
   return c && c->Enabled() && c->Visible();
 }
 
@@ -104,8 +90,8 @@ gdi::Size Dialog::ClientSize() const {
   return gdi::Size{r.Width(), r.Height()};
 }
 
-DialogControl* Dialog::Item(int32_t id) const {
-  for (DialogControl* c : controls_) {
+Control* Dialog::FindItem(int32_t id) const {
+  for (Control* c : controls_) {
     if (c->Id() == id)
       return c;
   }
@@ -115,8 +101,9 @@ DialogControl* Dialog::Item(int32_t id) const {
 int Dialog::DefaultId() const {
   if (defaultId_)
     return defaultId_;
-  for (DialogControl* c : controls_) {
-    if (c->ButtonType() == BS_DEFPUSHBUTTON && c->Id() != IDC_STATIC)
+  for (Control* c : controls_) {
+    auto* button = dynamic_cast<Button*>(c);
+    if (button && button->ButtonType() == BS_DEFPUSHBUTTON && c->Id() != IDC_STATIC)
       return c->Id();
   }
   return IDOK;
@@ -131,18 +118,9 @@ void Dialog::SetDefaultId(int id) {
 DialogState Dialog::State() const {
   DialogState state;
   state.caption = GetHwnd() ? win::GetWindowText(GetHwnd()).value_or("") : template_.caption;
-  for (const DialogControl* c : controls_) {
+  for (const Control* c : controls_) {
     ControlState s;
-    s.id = c->Id();
-    s.kind = c->Kind();
-    s.style = c->Style();
-    s.text = c->Text();
-    s.check = c->Check();
-    s.enabled = c->Enabled();
-    s.visible = c->Visible();
-    s.items = c->Items();
-    s.selection = c->Selection();
-    s.position = c->Position();
+    c->Describe(s);
     state.controls.push_back(std::move(s));
   }
   return state;
@@ -176,13 +154,13 @@ bool Dialog::Open(Hwnd owner, LParam initParam, DialogBackend& backend) {
   Hwnd hwnd = win::CreateWindow(p);
   if (!hwnd)
     return false;
-  if (backend.ShowsWidgets() && detail::DialogWidgets::CanBuild())
-    widgets_ = detail::DialogWidgets::Build(*this, detail::OwnerWidget(owner));
+  if (backend.ShowsWidgets() && detail::DialogView::CanBuild())
+    widgets_ = detail::DialogView::Build(*this, detail::OwnerWidget(owner));
 
   for (const DialogItemTemplate& item : template_.items) {
     gdi::Rect r = MapDialogRect(gdi::MakeRect(item.x, item.y, item.width, item.height));
     win::CreateParams c;
-    c.className = ControlClassName(item.kind);
+    c.className = item.kind.className;
     c.title = item.text;
     c.style = item.style | win::WS_CHILD;
     c.parent = hwnd;
@@ -201,7 +179,7 @@ bool Dialog::Open(Hwnd owner, LParam initParam, DialogBackend& backend) {
 
   ready_ = true;
   Hwnd focus = 0;
-  for (DialogControl* c : controls_) {
+  for (Control* c : controls_) {
     if (Usable(c) && (c->Style() & WS_TABSTOP)) {
       focus = c->GetHwnd();
       break;
@@ -226,7 +204,7 @@ void Dialog::Close() {
 int Dialog::DoModal(Hwnd owner, LParam initParam) {
   if (GetHwnd())
     return -1;
-  std::shared_ptr<DialogBackend> backend = ChosenBackend();
+  std::shared_ptr<DialogBackend> backend = DialogBackend::Slot().Current();
   modal_ = true;
   if (!Open(owner, initParam, *backend)) {
     Close();
@@ -244,7 +222,7 @@ int Dialog::DoModal(Hwnd owner, LParam initParam) {
 bool Dialog::Create(Hwnd owner, LParam initParam) {
   if (GetHwnd())
     return false;
-  std::shared_ptr<DialogBackend> backend = ChosenBackend();
+  std::shared_ptr<DialogBackend> backend = DialogBackend::Slot().Current();
   modal_ = false;
   if (!Open(owner, initParam, *backend)) {
     Close();
@@ -265,19 +243,19 @@ void Dialog::EndDialog(int result) {
     widgets_->Ended();
 }
 
-void Dialog::AdoptControl(DialogControl* control) {
+void Dialog::AdoptControl(Control* control) {
   controls_.push_back(control);
   if (widgets_)
     widgets_->Add(*control);
 }
 
-void Dialog::ForgetControl(DialogControl* control) {
+void Dialog::ForgetControl(Control* control) {
   if (widgets_)
     widgets_->Remove(*control);
   std::erase(controls_, control);
 }
 
-void Dialog::ControlChanged(DialogControl& control, uint32_t what) {
+void Dialog::ControlChanged(Control& control, uint32_t what) {
   if (widgets_)
     widgets_->Sync(control, what);
 }
@@ -296,81 +274,27 @@ QWidget* Dialog::ItemWidget(int32_t id) const {
 }
 
 bool Dialog::Click(int32_t id) {
-  DialogControl* c = Item(id);
-  if (!ready_ || ended_ || !Usable(c) || c->Kind() != ControlKind::Button ||
-      c->ButtonType() == BS_GROUPBOX)
-    return false;
-  switch (c->ButtonType()) {
-  case BS_AUTOCHECKBOX:
-    c->SetCheck(c->Check() == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
-    break;
-  case BS_AUTO3STATE:
-    c->SetCheck(c->Check() == BST_UNCHECKED ? BST_CHECKED
-                : c->Check() == BST_CHECKED ? BST_INDETERMINATE
-                                            : BST_UNCHECKED);
-    break;
-  default:
-    break;
-  }
-  c->Notify(BN_CLICKED);
-  return true;
+  Control* c = Item(id);
+  return ready_ && !ended_ && Usable(c) && c->TakeClick();
 }
 
 bool Dialog::Type(int32_t id, std::string_view utf8) {
-  DialogControl* c = Item(id);
-  if (!ready_ || ended_ || !Usable(c))
-    return false;
-  if (c->Kind() == ControlKind::Edit) {
-    if (c->ReadOnly())
-      return false;
-    if ((c->Style() & ES_NUMBER) &&
-        !std::all_of(utf8.begin(), utf8.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
-      return false;
-    std::string text = c->LimitText(utf8);
-    const bool changed = text != c->text_;
-    const bool cut = text != utf8;
-    if (changed)
-      c->text_ = std::move(text);
-    // A cut text is shown again as it was kept.
-    if (changed || cut)
-      c->Changed(DialogControl::kTextChanged);
-    if (changed)
-      c->Notify(EN_CHANGE);
-    return true;
-  }
-  if (c->Kind() == ControlKind::ComboBox && (c->Style() & CBS_TYPEMASK) != CBS_DROPDOWNLIST) {
-    if (c->text_ != utf8) {
-      c->text_ = std::string(utf8);
-      c->Changed(DialogControl::kTextChanged);
-    }
-    c->Notify(CBN_EDITCHANGE);
-    return true;
-  }
-  return false;
+  Control* c = Item(id);
+  return ready_ && !ended_ && Usable(c) && c->TakeTyping(utf8);
 }
 
 bool Dialog::Choose(int32_t id, int index) {
-  DialogControl* c = Item(id);
-  if (!ready_ || ended_ || !Usable(c))
-    return false;
-  if (c->Kind() != ControlKind::ListBox && c->Kind() != ControlKind::ComboBox)
-    return false;
-  if (index < 0 || index >= c->Count() || !c->SetSelection(index))
-    return false;
-  if (c->Kind() == ControlKind::ComboBox)
-    c->Notify(CBN_SELCHANGE);
-  else if (c->Style() & LBS_NOTIFY)
-    c->Notify(LBN_SELCHANGE);
-  return true;
+  Control* c = Item(id);
+  return ready_ && !ended_ && Usable(c) && c->TakeChoice(index);
 }
 
 void Dialog::PressEnter(int32_t focusedId) {
   if (!ready_ || ended_ || !GetHwnd())
     return;
   int id = DefaultId();
-  if (DialogControl* f = focusedId ? Item(focusedId) : nullptr; f && f->IsPushButton())
+  if (Button* f = focusedId ? Item<Button>(focusedId) : nullptr; f && f->IsPushButton())
     id = focusedId;
-  DialogControl* c = Item(id);
+  Control* c = Item(id);
   if (c && !Usable(c))
     return;
   win::SendMessage(GetHwnd(), win::WM_COMMAND,
@@ -381,7 +305,7 @@ void Dialog::PressEnter(int32_t focusedId) {
 void Dialog::PressEscape() {
   if (!ready_ || ended_ || !GetHwnd())
     return;
-  DialogControl* c = Item(IDCANCEL);
+  Control* c = Item(IDCANCEL);
   if (c && !c->Enabled())
     return;
   win::SendMessage(GetHwnd(), win::WM_COMMAND, MakeWParam(IDCANCEL, BN_CLICKED),
@@ -426,7 +350,7 @@ LResult Dialog::DefaultHandling(uint32_t message, WParam wParam, LParam lParam) 
   switch (message) {
   case win::WM_CLOSE: {
     // The close box cancels, unless the Cancel button is disabled.
-    DialogControl* c = Item(IDCANCEL);
+    Control* c = Item(IDCANCEL);
     if (c && !c->Enabled())
       return 0;
     win::SendMessage(GetHwnd(), win::WM_COMMAND, MakeWParam(IDCANCEL, BN_CLICKED),
@@ -494,6 +418,19 @@ LResult Dialog::WindowProc(uint32_t message, WParam wParam, LParam lParam) {
   }
 }
 
+const ControlState* DialogState::Find(int32_t id) const {
+  for (const ControlState& c : controls) {
+    if (c.id == id)
+      return &c;
+  }
+  return nullptr;
+}
+
+std::string DialogState::Text(int32_t id) const {
+  const ControlState* c = Find(id);
+  return c ? c->text : std::string();
+}
+
 // ---------------------------------------------------------------------------
 // Procedures and helpers
 
@@ -526,13 +463,13 @@ bool EndDialog(Hwnd dialog, int result) {
 
 Hwnd GetDlgItem(Hwnd dialog, int32_t id) {
   Dialog* d = GetDialog(dialog);
-  DialogControl* c = d ? d->Item(id) : nullptr;
+  Control* c = d ? d->Item(id) : nullptr;
   return c ? c->GetHwnd() : 0;
 }
 
 bool SetDlgItemText(Hwnd dialog, int32_t id, std::string_view bytes) {
   Dialog* d = GetDialog(dialog);
-  DialogControl* c = d ? d->Item(id) : nullptr;
+  Control* c = d ? d->Item(id) : nullptr;
   if (!c)
     return false;
   c->SetText(sys::ToUtf8(bytes, d->CodePage()));
@@ -541,13 +478,13 @@ bool SetDlgItemText(Hwnd dialog, int32_t id, std::string_view bytes) {
 
 std::string GetDlgItemText(Hwnd dialog, int32_t id) {
   Dialog* d = GetDialog(dialog);
-  DialogControl* c = d ? d->Item(id) : nullptr;
+  Control* c = d ? d->Item(id) : nullptr;
   return c ? sys::FromUtf8Lossy(c->Text(), d->CodePage()) : std::string();
 }
 
 bool SetDlgItemTextUtf8(Hwnd dialog, int32_t id, std::string_view utf8) {
   Dialog* d = GetDialog(dialog);
-  DialogControl* c = d ? d->Item(id) : nullptr;
+  Control* c = d ? d->Item(id) : nullptr;
   if (!c)
     return false;
   c->SetText(utf8);
@@ -556,7 +493,7 @@ bool SetDlgItemTextUtf8(Hwnd dialog, int32_t id, std::string_view utf8) {
 
 std::string GetDlgItemTextUtf8(Hwnd dialog, int32_t id) {
   Dialog* d = GetDialog(dialog);
-  DialogControl* c = d ? d->Item(id) : nullptr;
+  Control* c = d ? d->Item(id) : nullptr;
   return c ? c->Text() : std::string();
 }
 
@@ -564,7 +501,7 @@ uint32_t GetDlgItemInt(Hwnd dialog, int32_t id, bool* translated, bool isSigned)
   if (translated)
     *translated = false;
   Dialog* d = GetDialog(dialog);
-  DialogControl* c = d ? d->Item(id) : nullptr;
+  Control* c = d ? d->Item(id) : nullptr;
   if (!c)
     return 0;
   std::string_view text = c->Text();
@@ -600,7 +537,7 @@ bool SetDlgItemInt(Hwnd dialog, int32_t id, uint32_t value, bool isSigned) {
 
 bool CheckDlgButton(Hwnd dialog, int32_t id, uint32_t state) {
   Dialog* d = GetDialog(dialog);
-  DialogControl* c = d ? d->Item(id) : nullptr;
+  Button* c = d ? d->Item<Button>(id) : nullptr;
   if (!c || !c->IsCheckBox())
     return false;
   c->SetCheck(state);
@@ -609,13 +546,13 @@ bool CheckDlgButton(Hwnd dialog, int32_t id, uint32_t state) {
 
 uint32_t IsDlgButtonChecked(Hwnd dialog, int32_t id) {
   Dialog* d = GetDialog(dialog);
-  DialogControl* c = d ? d->Item(id) : nullptr;
+  Button* c = d ? d->Item<Button>(id) : nullptr;
   return c && c->IsCheckBox() ? c->Check() : BST_UNCHECKED;
 }
 
 bool EnableDlgItem(Hwnd dialog, int32_t id, bool enabled) {
   Dialog* d = GetDialog(dialog);
-  DialogControl* c = d ? d->Item(id) : nullptr;
+  Control* c = d ? d->Item(id) : nullptr;
   if (!c)
     return false;
   c->Enable(enabled);
@@ -631,10 +568,13 @@ LResult SendDlgItemMessage(Hwnd dialog, int32_t id, uint32_t message, WParam wPa
 // ---------------------------------------------------------------------------
 // Choosing the backend
 
+BackendSlot<DialogBackend>& DialogBackend::Slot() {
+  static BackendSlot<DialogBackend> slot(&ChooseBackend);
+  return slot;
+}
+
 std::shared_ptr<DialogBackend> SetDialogBackend(std::shared_ptr<DialogBackend> backend) {
-  std::lock_guard lock(backendMutex);
-  std::swap(currentBackend, backend);
-  return backend;
+  return DialogBackend::Slot().Set(std::move(backend));
 }
 
 } // namespace ui

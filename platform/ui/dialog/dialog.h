@@ -8,16 +8,19 @@
 // show them, a script in tests, and otherwise nothing: the dialog is made,
 // initialised and cancelled at once, with a line on standard error.
 //
-// The state of every control lives in its object (text, check, items,
-// selection, position); widgets mirror it, and what a person does to a
-// widget comes back through the same user actions a script performs. Texts
-// are UTF-8 inside; the helpers by dialog and id and the texts in messages
-// (WM_SETTEXT, LB_ADDSTRING, ...) are code-page bytes of the dialog's code
-// page. Titles in the message layer (win::GetWindowText) are UTF-8.
+// The state of every control lives in its object (controls/, one class per
+// kind); widgets mirror it, and what a person does to a widget comes back
+// through the same user actions a script performs. Texts are UTF-8 inside;
+// the helpers by dialog and id and the texts in messages (WM_SETTEXT,
+// LB_ADDSTRING, ...) are code-page bytes of the dialog's code page. Titles
+// in the message layer (win::GetWindowText) are UTF-8.
 #pragma once
 
 #include "platform/gdi/types.h"
 #include "platform/sys/codepage.h"
+#include "platform/ui/backend.h"
+#include "platform/ui/controls/button.h"
+#include "platform/ui/controls/control.h"
 #include "platform/ui/dialog/dialog_template.h"
 #include "platform/ui/modal/messagebox.h"
 #include "platform/ui/window/input.h"
@@ -38,185 +41,13 @@ class QWidget;
 
 namespace ui {
 
-using win::Hwnd;
-using win::LParam;
-using win::LResult;
-using win::WParam;
-
-// The window classes of dialogs and their controls.
+// The window class of dialogs.
 inline constexpr const char* kDialogClass = "#32770";
-const char* ControlClassName(ControlKind kind);
-
-inline constexpr uint32_t WM_GETTEXTLENGTH = 0x000E;
 
 // Dialog messages.
 inline constexpr uint32_t DM_GETDEFID = win::WM_USER + 0;
 inline constexpr uint32_t DM_SETDEFID = win::WM_USER + 1;
 inline constexpr uint16_t DC_HASDEFID = 0x534B; // DM_GETDEFID's high word
-
-// Button messages and check states.
-inline constexpr uint32_t BM_GETCHECK = 0x00F0;
-inline constexpr uint32_t BM_SETCHECK = 0x00F1;
-inline constexpr uint32_t BM_CLICK = 0x00F5;
-inline constexpr uint32_t BST_UNCHECKED = 0;
-inline constexpr uint32_t BST_CHECKED = 1;
-inline constexpr uint32_t BST_INDETERMINATE = 2;
-
-// Edit messages.
-inline constexpr uint32_t EM_LIMITTEXT = 0x00C5;
-inline constexpr uint32_t EM_SETREADONLY = 0x00CF;
-
-// List box messages.
-inline constexpr uint32_t LB_ADDSTRING = 0x0180;
-inline constexpr uint32_t LB_INSERTSTRING = 0x0181;
-inline constexpr uint32_t LB_DELETESTRING = 0x0182;
-inline constexpr uint32_t LB_RESETCONTENT = 0x0184;
-inline constexpr uint32_t LB_SETCURSEL = 0x0186;
-inline constexpr uint32_t LB_GETCURSEL = 0x0188;
-inline constexpr uint32_t LB_GETTEXT = 0x0189;
-inline constexpr uint32_t LB_GETTEXTLEN = 0x018A;
-inline constexpr uint32_t LB_GETCOUNT = 0x018B;
-inline constexpr LResult LB_ERR = -1;
-
-// Combo box messages.
-inline constexpr uint32_t CB_ADDSTRING = 0x0143;
-inline constexpr uint32_t CB_DELETESTRING = 0x0144;
-inline constexpr uint32_t CB_GETCOUNT = 0x0146;
-inline constexpr uint32_t CB_GETCURSEL = 0x0147;
-inline constexpr uint32_t CB_GETLBTEXT = 0x0148;
-inline constexpr uint32_t CB_GETLBTEXTLEN = 0x0149;
-inline constexpr uint32_t CB_INSERTSTRING = 0x014A;
-inline constexpr uint32_t CB_RESETCONTENT = 0x014B;
-inline constexpr uint32_t CB_SETCURSEL = 0x014E;
-inline constexpr LResult CB_ERR = -1;
-
-// Progress bar messages.
-inline constexpr uint32_t PBM_SETRANGE = win::WM_USER + 1;
-inline constexpr uint32_t PBM_SETPOS = win::WM_USER + 2;
-inline constexpr uint32_t PBM_DELTAPOS = win::WM_USER + 3;
-inline constexpr uint32_t PBM_SETSTEP = win::WM_USER + 4;
-inline constexpr uint32_t PBM_STEPIT = win::WM_USER + 5;
-inline constexpr uint32_t PBM_SETRANGE32 = win::WM_USER + 6;
-inline constexpr uint32_t PBM_GETPOS = win::WM_USER + 8;
-
-// Notification codes: WM_COMMAND's wParam is MakeWParam(id, code) (see
-// input.h), its lParam the control's window.
-inline constexpr uint16_t BN_CLICKED = 0;
-inline constexpr uint16_t LBN_SELCHANGE = 1;
-inline constexpr uint16_t CBN_SELCHANGE = 1;
-inline constexpr uint16_t CBN_EDITCHANGE = 5;
-inline constexpr uint16_t EN_CHANGE = 0x0300;
-
-class Dialog;
-
-namespace detail {
-struct DialogWidgets;
-}
-
-// A control of a dialog: the object behind its child window, holding the
-// control's state. Made by the control classes' factories; a control window
-// created (from a template or by hand) under anything but a dialog of this
-// thread fails its creation.
-class DialogControl : public win::Window {
-public:
-  explicit DialogControl(ControlKind kind) : kind_(kind) {}
-
-  ControlKind Kind() const { return kind_; }
-  int32_t Id() const { return id_; }
-  uint32_t Style() const { return style_; }
-  // The button kind, BS_PUSHBUTTON to BS_GROUPBOX; 0 for other classes.
-  uint32_t ButtonType() const;
-  bool IsPushButton() const;
-  bool IsCheckBox() const;
-  Dialog* Owner() const { return dialog_; }
-  // Pixels, in the dialog's client area.
-  gdi::Rect Rect() const { return rect_; }
-
-  // The text (UTF-8): a static's or button's label, an edit's content, a
-  // combo box's edit field.
-  const std::string& Text() const { return text_; }
-  // Sets the text; a single-line edit reports EN_CHANGE as it does for a
-  // person's typing. An edit's text is cut to its limit.
-  void SetText(std::string_view utf8);
-
-  bool Enabled() const;
-  void Enable(bool enabled);
-  bool Visible() const;
-  void Show(bool visible);
-  bool ReadOnly() const;
-  void SetReadOnly(bool readOnly);
-  // The most code-page bytes an edit holds; 0 for no limit.
-  uint32_t TextLimit() const { return textLimit_; }
-  void SetTextLimit(uint32_t bytes);
-
-  uint32_t Check() const { return check_; }
-  void SetCheck(uint32_t state);
-
-  // List and combo boxes. AddString inserts in order in a sorted box; both
-  // return the new item's index, -1 for another class or a bad index.
-  int AddString(std::string_view utf8);
-  int InsertString(int index, std::string_view utf8); // -1: at the end
-  bool DeleteString(int index);
-  void ResetContent();
-  int Count() const { return static_cast<int>(items_.size()); }
-  const std::vector<std::string>& Items() const { return items_; }
-  std::optional<std::string> ItemText(int index) const;
-  int Selection() const { return selection_; } // -1 for none
-  // -1 clears; false for an index out of range. A combo box shows the
-  // chosen item's text in its field.
-  bool SetSelection(int index);
-
-  // Progress bars.
-  int RangeLow() const { return low_; }
-  int RangeHigh() const { return high_; }
-  void SetRange(int low, int high);
-  int Position() const { return position_; }
-  // Returns the previous position; the new one is kept within the range.
-  int SetPosition(int position);
-
-  LResult WindowProc(uint32_t message, WParam wParam, LParam lParam) override;
-
-private:
-  friend class Dialog;
-  friend struct detail::DialogWidgets;
-  enum Change : uint32_t { kTextChanged = 1, kStateChanged = 2, kItemsChanged = 4 };
-
-  LResult OnCreate(LParam createStruct);
-  LResult HandleMessage(uint32_t message, WParam wParam, LParam lParam);
-  void Changed(uint32_t what);
-  void Notify(uint16_t code);
-  std::string ToUtf8(std::string_view bytes) const;
-  std::string ToBytes(std::string_view utf8) const;
-  std::string LimitText(std::string_view utf8) const;
-  bool Sorted() const;
-  int InsertItem(int index, std::string_view utf8);
-
-  ControlKind kind_;
-  int32_t id_ = 0;
-  uint32_t style_ = 0;
-  gdi::Rect rect_;
-  Dialog* dialog_ = nullptr;
-  std::string text_;
-  uint32_t textLimit_ = 0;
-  uint32_t check_ = BST_UNCHECKED;
-  std::vector<std::string> items_;
-  int selection_ = -1;
-  int low_ = 0, high_ = 100, position_ = 0, step_ = 10;
-};
-
-// What one control showed at a moment.
-struct ControlState {
-  int32_t id = 0;
-  ControlKind kind = ControlKind::Static;
-  uint32_t style = 0;
-  std::string text; // UTF-8
-  uint32_t check = 0;
-  bool enabled = true;
-  bool visible = true;
-  std::vector<std::string> items;
-  int selection = -1;
-  int position = 0;
-};
 
 struct DialogState {
   std::string caption;
@@ -228,6 +59,10 @@ struct DialogState {
 };
 
 class DialogBackend;
+
+namespace detail {
+class DialogView;
+}
 
 // A dialog object: made from a template, run modally (DoModal) or shown
 // modeless (Create). Derive and override the handlers, as one derives from
@@ -261,10 +96,10 @@ public:
   // The client area in pixels.
   gdi::Size ClientSize() const;
 
-  // The control with the id; nullptr when none.
-  DialogControl* Item(int32_t id) const;
+  // The control with the id, if it is a T; nullptr when none.
+  template <class T = Control> T* Item(int32_t id) const { return dynamic_cast<T*>(FindItem(id)); }
   // The controls in tab order.
-  const std::vector<DialogControl*>& Items() const { return controls_; }
+  const std::vector<Control*>& Items() const { return controls_; }
   // The default push button's id (DM_GETDEFID): the one set, else the
   // first DEFBUTTON, else IDOK.
   int DefaultId() const;
@@ -313,22 +148,24 @@ protected:
   LParam InitParam() const { return initParam_; }
 
 private:
-  friend class DialogControl;
+  friend class Control;
   friend class QtDialogs;
   friend struct detail::DialogWidgets;
 
+  Control* FindItem(int32_t id) const;
+
   bool Open(Hwnd owner, LParam initParam, DialogBackend& backend);
   void Close();
-  void AdoptControl(DialogControl* control);
-  void ForgetControl(DialogControl* control);
-  void ControlChanged(DialogControl& control, uint32_t what);
+  void AdoptControl(Control* control);
+  void ForgetControl(Control* control);
+  void ControlChanged(Control& control, uint32_t what);
   LResult DefaultHandling(uint32_t message, WParam wParam, LParam lParam);
   void DropWidgets();
 
   DialogTemplate template_;
   int codePage_;
   DialogBaseUnits baseUnits_;
-  std::vector<DialogControl*> controls_;
+  std::vector<Control*> controls_;
   Hwnd owner_ = 0;
   LParam initParam_ = 0;
   int defaultId_ = 0;
@@ -336,7 +173,7 @@ private:
   bool ended_ = false;
   bool ready_ = false; // controls made: messages go to the handlers
   int result_ = 0;
-  std::shared_ptr<detail::DialogWidgets> widgets_;
+  std::shared_ptr<detail::DialogView> widgets_;
 };
 
 // The dialog object of a dialog window of this thread; nullptr otherwise.
@@ -381,6 +218,9 @@ LResult SendDlgItemMessage(Hwnd dialog, int32_t id, uint32_t message, WParam wPa
 class DialogBackend {
 public:
   virtual ~DialogBackend() = default;
+  // The slot every dialog asks: Qt widgets when the process can show them,
+  // else HeadlessDialogs.
+  static BackendSlot<DialogBackend>& Slot();
   // Whether the dialogs it runs get Qt widgets (they do only on the Qt
   // application's thread).
   virtual bool ShowsWidgets() const = 0;
@@ -394,17 +234,7 @@ public:
 // goes back to choosing); returns the one it replaces.
 std::shared_ptr<DialogBackend> SetDialogBackend(std::shared_ptr<DialogBackend> backend);
 
-class ScopedDialogBackend {
-public:
-  explicit ScopedDialogBackend(std::shared_ptr<DialogBackend> backend)
-      : previous_(SetDialogBackend(std::move(backend))) {}
-  ~ScopedDialogBackend() { SetDialogBackend(std::move(previous_)); }
-  ScopedDialogBackend(const ScopedDialogBackend&) = delete;
-  ScopedDialogBackend& operator=(const ScopedDialogBackend&) = delete;
-
-private:
-  std::shared_ptr<DialogBackend> previous_;
-};
+using ScopedDialogBackend = ScopedBackend<DialogBackend>;
 
 // Qt widgets, run on the Qt event loop; a dialog made on another thread or
 // without a QApplication is cancelled as by HeadlessDialogs.

@@ -31,7 +31,25 @@
 
 namespace ui {
 
-enum class ControlKind : uint8_t { Static, Edit, Button, ListBox, ComboBox, Progress };
+// A control's kind: the name of its window class. The built-in kinds are
+// named here; a kind added later is one more class name with its row in the
+// control table (controls/control_table.h).
+struct ControlKind {
+  const char* className = "Static";
+
+  static const ControlKind Static, Edit, Button, ListBox, ComboBox, Progress;
+
+  friend constexpr bool operator==(ControlKind a, ControlKind b) {
+    return std::string_view(a.className) == std::string_view(b.className);
+  }
+};
+
+inline constexpr ControlKind ControlKind::Static{"Static"};
+inline constexpr ControlKind ControlKind::Edit{"Edit"};
+inline constexpr ControlKind ControlKind::Button{"Button"};
+inline constexpr ControlKind ControlKind::ListBox{"ListBox"};
+inline constexpr ControlKind ControlKind::ComboBox{"ComboBox"};
+inline constexpr ControlKind ControlKind::Progress{"msctls_progress32"};
 
 // Dialog styles.
 inline constexpr uint32_t DS_SETFONT = 0x0040;

@@ -1,84 +1,58 @@
-#include "platform/ui/dialog/dialog_widgets.h"
+// The Qt side of a dialog: a QDialog holding the controls' widgets, which
+// each control makes and brings up to date itself; what a person does comes
+// back to the dialog through the controls' widget links.
+#include "platform/ui/dialog/dialog_view.h"
 
 #include "platform/gdi/font.h"
 #include "platform/gdi/muldiv.h"
 #include "platform/ui/window/screen.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDialog>
 #include <QEventLoop>
-#include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
+#include <QPointer>
 #include <QThread>
 
+#include <map>
 #include <optional>
 
 namespace ui::detail {
+
+class DialogWindow;
+
+// Every Qt call into the dialog holds these alive and checks, after the
+// action, that the dialog is still there.
+struct DialogWidgets : DialogView, std::enable_shared_from_this<DialogWidgets> {
+  ~DialogWidgets() override;
+
+  void Add(Control& control) override;
+  void Remove(Control& control) override;
+  void Sync(Control& control, uint32_t what) override;
+  void SyncDefault() override;
+  void SetCaption(const std::string& utf8) override;
+  void FocusFirst() override;
+  void ShowModeless() override;
+  void RunModal() override;
+  void Ended() override;
+  void Teardown() override;
+  QWidget* Window() const override;
+  QWidget* WidgetOf(int32_t id) const override;
+
+  Dialog* dialog = nullptr;
+  QPointer<DialogWindow> window;
+  std::unique_ptr<QObject> guard; // context of every connection
+  std::map<Control*, QPointer<QWidget>> widgets;
+  QEventLoop* loop = nullptr;
+  int callbacks = 0; // Qt calls into the dialog now running
+  bool syncing = false;
+};
+
 namespace {
 
 QString Q(const std::string& utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-std::string U(const QString& s) {
-  return s.toStdString();
-}
-
-// A static's text without its access-key marks ("&&" is an ampersand).
-QString LabelText(const DialogControl& c) {
-  QString text = Q(c.Text());
-  if (c.Style() & SS_NOPREFIX)
-    return text;
-  QString out;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    if (text[i] == '&' && i + 1 < text.size()) {
-      ++i;
-      out += text[i];
-    } else if (text[i] != '&') {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
-// Multi-line edits keep "\r\n" line breaks as the stored texts do; the
-// widget works in "\n".
-QString ToWidgetLines(const std::string& utf8) {
-  QString s = Q(utf8);
-  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return s;
-}
-
-std::string FromWidgetLines(const QString& text) {
-  QString s = text;
-  s.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-  return U(s);
-}
-
-Qt::CheckState CheckOf(uint32_t check) {
-  return check == BST_CHECKED         ? Qt::Checked
-         : check == BST_INDETERMINATE ? Qt::PartiallyChecked
-                                      : Qt::Unchecked;
-}
-
-Qt::Alignment AlignmentOf(uint32_t style) {
-  switch (style & 0x3) {
-  case SS_CENTER:
-    return Qt::AlignHCenter;
-  case SS_RIGHT:
-    return Qt::AlignRight;
-  default:
-    return Qt::AlignLeft;
-  }
 }
 
 // Counts a Qt call into the dialog, so that nothing deletes the widget
@@ -104,25 +78,6 @@ std::optional<CallbackScope> Enter(const std::weak_ptr<DialogWidgets>& weak) {
     return std::nullopt;
   return std::optional<CallbackScope>(std::in_place, std::move(w));
 }
-
-class MultiLineEdit : public QPlainTextEdit {
-public:
-  MultiLineEdit(QWidget* parent, bool wantReturn)
-      : QPlainTextEdit(parent), wantReturn_(wantReturn) {}
-
-protected:
-  void keyPressEvent(QKeyEvent* e) override {
-    // Without ES_WANTRETURN, Enter belongs to the dialog.
-    if (!wantReturn_ && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
-      e->ignore();
-      return;
-    }
-    QPlainTextEdit::keyPressEvent(e);
-  }
-
-private:
-  bool wantReturn_;
-};
 
 } // namespace
 
@@ -155,7 +110,8 @@ protected:
       int32_t focused = 0;
       QWidget* f = focusWidget();
       for (auto& [control, widget] : scope->Widgets().widgets) {
-        if (widget && widget == f && control->IsPushButton())
+        auto* button = dynamic_cast<Button*>(control);
+        if (widget && widget == f && button && button->IsPushButton())
           focused = control->Id();
       }
       scope->Target()->PressEnter(focused);
@@ -176,12 +132,12 @@ private:
   std::weak_ptr<DialogWidgets> owner_;
 };
 
-bool DialogWidgets::CanBuild() {
+bool DialogView::CanBuild() {
   auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
   return app && QThread::currentThread() == app->thread();
 }
 
-std::shared_ptr<DialogWidgets> DialogWidgets::Build(Dialog& dialog, QWidget* parent) {
+std::shared_ptr<DialogView> DialogView::Build(Dialog& dialog, QWidget* parent) {
   auto w = std::make_shared<DialogWidgets>();
   w->dialog = &dialog;
   w->guard = std::make_unique<QObject>();
@@ -210,144 +166,21 @@ DialogWidgets::~DialogWidgets() {
   Teardown();
 }
 
-void DialogWidgets::Add(DialogControl& c) {
+void DialogWidgets::Add(Control& c) {
   if (!window)
     return;
-  QWidget* widget = nullptr;
-  const uint32_t style = c.Style();
-  const int32_t id = c.Id();
-  QObject* ctx = guard.get();
-  std::weak_ptr<DialogWidgets> weak = weak_from_this();
-  // After a person's action the control may have refused or changed what
-  // the widget shows (a cut text, an automatic check): show the control's
-  // state again, if the dialog is still there.
-  auto resync = [](CallbackScope& scope, int32_t id, uint32_t what) {
-    if (Dialog* d = scope.Target())
-      if (DialogControl* control = d->Item(id))
-        scope.Widgets().Sync(*control, what);
-  };
-  switch (c.Kind()) {
-  case ControlKind::Static: {
-    auto* label = new QLabel(window);
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(AlignmentOf(style) | Qt::AlignTop);
-    label->setWordWrap(true);
-    if (style & SS_SUNKEN)
-      label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    widget = label;
-    break;
-  }
-  case ControlKind::Edit:
-    if (style & ES_MULTILINE) {
-      auto* edit = new MultiLineEdit(window, (style & ES_WANTRETURN) != 0);
-      QObject::connect(edit, &QPlainTextEdit::textChanged, ctx, [weak, edit, id, resync] {
-        auto scope = Enter(weak);
-        if (!scope || scope->Widgets().syncing)
-          return;
-        scope->Target()->Type(id, FromWidgetLines(edit->toPlainText()));
-        resync(*scope, id, DialogControl::kTextChanged);
-      });
-      widget = edit;
-    } else {
-      auto* edit = new QLineEdit(window);
-      edit->setAlignment(AlignmentOf(style) | Qt::AlignVCenter);
-      if (style & ES_PASSWORD)
-        edit->setEchoMode(QLineEdit::Password);
-      QObject::connect(edit, &QLineEdit::textEdited, ctx, [weak, id, resync](const QString& text) {
-        auto scope = Enter(weak);
-        if (!scope || scope->Widgets().syncing)
-          return;
-        scope->Target()->Type(id, U(text));
-        resync(*scope, id, DialogControl::kTextChanged);
-      });
-      widget = edit;
-    }
-    break;
-  case ControlKind::Button:
-    if (c.ButtonType() == BS_GROUPBOX) {
-      widget = new QGroupBox(window);
-    } else if (c.IsCheckBox()) {
-      auto* box = new QCheckBox(window);
-      uint32_t t = c.ButtonType();
-      box->setTristate(t == BS_3STATE || t == BS_AUTO3STATE);
-      QObject::connect(box, &QCheckBox::clicked, ctx, [weak, id, resync] {
-        auto scope = Enter(weak);
-        if (!scope)
-          return;
-        scope->Target()->Click(id);
-        // Qt checked the box itself; the control's own check stands.
-        resync(*scope, id, DialogControl::kStateChanged);
-      });
-      widget = box;
-    } else {
-      auto* button = new QPushButton(window);
-      button->setAutoDefault(false);
-      QObject::connect(button, &QPushButton::clicked, ctx, [weak, id] {
-        if (auto scope = Enter(weak))
-          scope->Target()->Click(id);
-      });
-      widget = button;
-    }
-    break;
-  case ControlKind::ListBox: {
-    auto* list = new QListWidget(window);
-    QObject::connect(list, &QListWidget::currentRowChanged, ctx, [weak, id, resync](int row) {
-      auto scope = Enter(weak);
-      if (!scope || scope->Widgets().syncing || row < 0)
-        return;
-      scope->Target()->Choose(id, row);
-      resync(*scope, id, DialogControl::kStateChanged);
-    });
-    widget = list;
-    break;
-  }
-  case ControlKind::ComboBox: {
-    auto* combo = new QComboBox(window);
-    bool editable = (style & CBS_TYPEMASK) != CBS_DROPDOWNLIST;
-    combo->setEditable(editable);
-    QObject::connect(combo, qOverload<int>(&QComboBox::activated), ctx,
-                     [weak, id, resync](int index) {
-                       auto scope = Enter(weak);
-                       if (!scope)
-                         return;
-                       scope->Target()->Choose(id, index);
-                       resync(*scope, id, DialogControl::kStateChanged);
-                     });
-    if (editable) {
-      QObject::connect(combo->lineEdit(), &QLineEdit::textEdited, ctx,
-                       [weak, id](const QString& text) {
-                         auto scope = Enter(weak);
-                         if (!scope || scope->Widgets().syncing)
-                           return;
-                         scope->Target()->Type(id, U(text));
-                       });
-    }
-    widget = combo;
-    break;
-  }
-  case ControlKind::Progress: {
-    auto* bar = new QProgressBar(window);
-    bar->setTextVisible(false);
-    widget = bar;
-    break;
-  }
-  }
-  gdi::Rect r = c.Rect();
-  int height = r.Height();
-  // A combo box's height includes its drop-down list.
-  if (c.Kind() == ControlKind::ComboBox)
-    height = std::min(height, widget->sizeHint().height());
-  widget->setGeometry(r.left, r.top, r.Width(), height);
-  if (!(style & WS_TABSTOP) && widget->focusPolicy() != Qt::NoFocus)
+  QWidget* widget = c.MakeWidget(WidgetLink(weak_from_this()));
+  if (!widget)
+    return;
+  gdi::Rect r = c.WidgetRect(*widget);
+  widget->setGeometry(r.left, r.top, r.Width(), r.Height());
+  if (!(c.Style() & WS_TABSTOP) && widget->focusPolicy() != Qt::NoFocus)
     widget->setFocusPolicy(Qt::ClickFocus);
-  if (c.ButtonType() == BS_GROUPBOX)
-    widget->lower(); // behind the controls it frames
   widgets[&c] = widget;
-  Sync(c,
-       DialogControl::kTextChanged | DialogControl::kStateChanged | DialogControl::kItemsChanged);
+  Sync(c, Control::kTextChanged | Control::kStateChanged | Control::kItemsChanged);
 }
 
-void DialogWidgets::Remove(DialogControl& c) {
+void DialogWidgets::Remove(Control& c) {
   auto it = widgets.find(&c);
   if (it == widgets.end())
     return;
@@ -362,7 +195,7 @@ void DialogWidgets::Remove(DialogControl& c) {
     delete widget.data();
 }
 
-void DialogWidgets::Sync(DialogControl& c, uint32_t what) {
+void DialogWidgets::Sync(Control& c, uint32_t what) {
   auto it = widgets.find(&c);
   if (it == widgets.end() || !it->second)
     return;
@@ -371,72 +204,15 @@ void DialogWidgets::Sync(DialogControl& c, uint32_t what) {
   syncing = true;
   widget->setEnabled(c.Enabled());
   widget->setVisible(c.Visible());
-  switch (c.Kind()) {
-  case ControlKind::Static:
-    static_cast<QLabel*>(widget)->setText(LabelText(c));
-    break;
-  case ControlKind::Edit:
-    if (auto* line = qobject_cast<QLineEdit*>(widget)) {
-      if (line->text() != Q(c.Text()))
-        line->setText(Q(c.Text()));
-      line->setReadOnly(c.ReadOnly());
-    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(widget)) {
-      QString text = ToWidgetLines(c.Text());
-      if (plain->toPlainText() != text)
-        plain->setPlainText(text);
-      plain->setReadOnly(c.ReadOnly());
-    }
-    break;
-  case ControlKind::Button:
-    if (auto* group = qobject_cast<QGroupBox*>(widget)) {
-      group->setTitle(Q(c.Text()));
-    } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
-      box->setText(Q(c.Text()));
-      box->setCheckState(CheckOf(c.Check()));
-    } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
-      button->setText(Q(c.Text()));
-      button->setDefault(dialog && dialog->DefaultId() == c.Id());
-    }
-    break;
-  case ControlKind::ListBox: {
-    auto* list = static_cast<QListWidget*>(widget);
-    if (what & DialogControl::kItemsChanged) {
-      list->clear();
-      for (const std::string& item : c.Items())
-        list->addItem(Q(item));
-    }
-    list->setCurrentRow(c.Selection());
-    break;
-  }
-  case ControlKind::ComboBox: {
-    auto* combo = static_cast<QComboBox*>(widget);
-    if (what & DialogControl::kItemsChanged) {
-      combo->clear();
-      for (const std::string& item : c.Items())
-        combo->addItem(Q(item));
-    }
-    combo->setCurrentIndex(c.Selection());
-    if (combo->isEditable() && combo->currentText() != Q(c.Text()))
-      combo->setEditText(Q(c.Text()));
-    break;
-  }
-  case ControlKind::Progress: {
-    auto* bar = static_cast<QProgressBar*>(widget);
-    int low = std::min(c.RangeLow(), c.RangeHigh());
-    int high = std::max(c.RangeLow(), c.RangeHigh());
-    // An empty range would make the bar a busy indicator.
-    bar->setRange(low, high > low ? high : low + 1);
-    bar->setValue(c.Position());
-    break;
-  }
-  }
+  c.SyncWidget(*widget, what);
   syncing = wasSyncing;
 }
 
 void DialogWidgets::SyncDefault() {
   for (auto& [control, widget] : widgets) {
-    if (control->IsPushButton())
-      Sync(*control, DialogControl::kStateChanged);
+    auto* button = dynamic_cast<Button*>(control);
+    if (button && button->IsPushButton())
+      Sync(*control, Control::kStateChanged);
   }
 }
 
@@ -448,7 +224,7 @@ void DialogWidgets::SetCaption(const std::string& utf8) {
 void DialogWidgets::FocusFirst() {
   if (!dialog)
     return;
-  for (DialogControl* c : dialog->Items()) {
+  for (Control* c : dialog->Items()) {
     if (c->Enabled() && c->Visible() && (c->Style() & WS_TABSTOP)) {
       if (QWidget* w = WidgetOf(c->Id())) {
         w->setFocus(Qt::OtherFocusReason);
@@ -514,6 +290,37 @@ QWidget* DialogWidgets::WidgetOf(int32_t id) const {
   return nullptr;
 }
 
+} // namespace ui::detail
+
+namespace ui {
+
+QWidget* WidgetLink::Parent() const {
+  auto w = widgets_.lock();
+  return w ? w->Window() : nullptr;
+}
+
+QObject* WidgetLink::Context() const {
+  auto w = widgets_.lock();
+  return w ? w->guard.get() : nullptr;
+}
+
+void WidgetLink::Act(int32_t id, WhileSyncing whileSyncing, uint32_t resync,
+                     const std::function<void(Dialog&)>& act) const {
+  auto scope = detail::Enter(widgets_);
+  if (!scope || (whileSyncing == WhileSyncing::Skip && scope->Widgets().syncing))
+    return;
+  act(*scope->Target());
+  if (!resync)
+    return;
+  if (Dialog* d = scope->Target())
+    if (Control* control = d->Item(id))
+      scope->Widgets().Sync(*control, resync);
+}
+
+} // namespace ui
+
+namespace ui::detail {
+
 QWidget* OwnerWidget(Hwnd owner) {
   if (!owner)
     return nullptr;
@@ -527,7 +334,7 @@ QWidget* OwnerWidget(Hwnd owner) {
 namespace ui {
 
 void QtDialogs::RunModal(Dialog& dialog) {
-  std::shared_ptr<detail::DialogWidgets> widgets = dialog.widgets_;
+  std::shared_ptr<detail::DialogView> widgets = dialog.widgets_;
   if (!widgets || !widgets->Window()) {
     HeadlessDialogs().RunModal(dialog);
     return;

@@ -1,6 +1,10 @@
 // Dialogs from templates: the template format and its bounds, dialog units,
 // controls by id, the order of the dialog's messages, modal runs through Qt
 // widgets (offscreen) and through the scripted backend.
+#include "platform/ui/controls/combo_box.h"
+#include "platform/ui/controls/edit.h"
+#include "platform/ui/controls/list_box.h"
+#include "platform/ui/controls/progress.h"
 #include "platform/ui/dialog/dialog.h"
 #include "platform/ui/tests/support/screen_session.h"
 
@@ -303,7 +307,7 @@ TEST_F(DialogTest, ControlsByIdAndTheHelpers) {
     for (const char* item : {"pear", "Apple", "fig"})
       SendDlgItemMessage(h, 1006, LB_ADDSTRING, 0, reinterpret_cast<LParam>(item));
     EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_GETCOUNT), 3);
-    EXPECT_EQ(d.Item(1006)->Items(), (std::vector<std::string>{"Apple", "fig", "pear"}));
+    EXPECT_EQ(d.Item<ListBox>(1006)->Items(), (std::vector<std::string>{"Apple", "fig", "pear"}));
     EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_SETCURSEL, 2), 2);
     EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_GETCURSEL), 2);
     EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_GETTEXTLEN, 1), 3);
@@ -343,8 +347,8 @@ TEST_F(DialogTest, ScriptDrivesTheDialogAndRecordsWhatItShowed) {
   });
   LogDialog dialog(Form());
   dialog.onInit = [](LogDialog& d) {
-    d.Item(1007)->AddString("one");
-    d.Item(1007)->AddString("two");
+    d.Item<ComboBox>(1007)->AddString("one");
+    d.Item<ComboBox>(1007)->AddString("two");
   };
   dialog.onCommand = [](LogDialog& d, uint16_t id, uint16_t code) {
     if (id == 1005 && code == BN_CLICKED)
@@ -522,10 +526,10 @@ TEST_F(QtDialogTest, WidgetsShowTheControlsAtTheirPlaces) {
   dialog.onInit = [](LogDialog& d) {
     Hwnd h = d.GetHwnd();
     CheckDlgButton(h, 1004, BST_CHECKED);
-    d.Item(1006)->AddString("b");
-    d.Item(1006)->AddString("a");
-    d.Item(1006)->SetSelection(1);
-    d.Item(1008)->SetPosition(40);
+    d.Item<ListBox>(1006)->AddString("b");
+    d.Item<ListBox>(1006)->AddString("a");
+    d.Item<ListBox>(1006)->SetSelection(1);
+    d.Item<ProgressBar>(1008)->SetPosition(40);
     auto* window = d.Widget();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "Song Details");
@@ -631,7 +635,7 @@ TEST_F(QtDialogTest, WidgetEditsGoThroughTheControl) {
     }
     return false;
   };
-  dialog.onInit = [](LogDialog& d) { d.Item(1001)->SetTextLimit(9); };
+  dialog.onInit = [](LogDialog& d) { d.Item<Edit>(1001)->SetTextLimit(9); };
   WhenShown(dialog, [&](QWidget*) {
     auto* edit = qobject_cast<QLineEdit*>(dialog.ItemWidget(1001));
     edit->setFocus();
