@@ -1,12 +1,12 @@
-// Dialogs from templates: the template format and its bounds, dialog units,
-// controls by id, the order of the dialog's messages, modal runs through Qt
-// widgets (offscreen) and through the scripted backend.
+// Dialogs: controls by id and the helpers, the order of the dialog's
+// messages, modal runs through Qt widgets (offscreen) and through the
+// scripted backend.
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
 #include "platform/ui/controls/list_box.h"
 #include "platform/ui/controls/progress.h"
 #include "platform/ui/dialog/dialog.h"
-#include "platform/ui/tests/support/screen_session.h"
+#include "platform/ui/tests/support/dialog_form.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -25,213 +25,11 @@
 namespace ui {
 namespace {
 
+using uitest::DialogTest;
+using uitest::Form;
+using uitest::LogDialog;
 using uitest::Logged;
-
-// A form with one control of every class.
-constexpr const char* kForm = R"(# Song details
-DIALOG 10 20 200 120
-CAPTION "Song Details"
-FONT 9 "MS Shell Dlg"
-STYLE POPUP CAPTION SYSMENU MODALFRAME CENTER
-STATIC      -1        "&Title:"   7   9  40   8
-EDIT        1001      "Twinkle"   50  7  100 12
-EDIT        1002      ""          50  22 40  12   NUMBER
-EDIT        1003      "fixed"     50  37 100 12   READONLY   # not for typing
-AUTOCHECKBOX 1004     "&Repeat"   7   52 60  10
-CHECKBOX    1005      "Manual"    70  52 60  10
-LISTBOX     1006      ""          7   65 60  40   SORT
-COMBOBOX    1007      ""          70  65 60  60   DROPDOWN
-PROGRESS    1008      ""          140 65 50  8
-GROUPBOX    IDC_STATIC "Options"  4   48 130 16
-BUTTON      1009      "&Apply"    90  100 50 14   DISABLED
-DEFBUTTON   IDOK      "OK"        143 100 50 14
-BUTTON      IDCANCEL  "Cancel"    143 84  50 14
-)";
-
-DialogTemplate Form() {
-  DialogTemplateError error;
-  auto t = ParseDialogTemplate(kForm, &error);
-  EXPECT_TRUE(t) << error.line << ": " << error.message;
-  return t ? *t : DialogTemplate{};
-}
-
-constexpr uint32_t kChild = win::WS_CHILD | win::WS_VISIBLE;
-
-TEST(DialogTemplate, ReadsEveryClassWithItsStyles) {
-  DialogTemplate t = Form();
-  EXPECT_EQ(t.caption, "Song Details");
-  EXPECT_EQ((std::vector<int32_t>{t.x, t.y, t.width, t.height}),
-            (std::vector<int32_t>{10, 20, 200, 120}));
-  EXPECT_EQ(t.pointSize, 9);
-  EXPECT_EQ(t.face, "MS Shell Dlg");
-  EXPECT_EQ(t.style, win::WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER);
-  struct Row {
-    int32_t id;
-    ControlKind kind;
-    const char* text;
-    uint32_t style;
-  };
-  const Row rows[] = {
-      {-1, ControlKind::Static, "&Title:", kChild | SS_LEFT},
-      {1001, ControlKind::Edit, "Twinkle", kChild | WS_TABSTOP | ES_AUTOHSCROLL},
-      {1002, ControlKind::Edit, "", kChild | WS_TABSTOP | ES_AUTOHSCROLL | ES_NUMBER},
-      {1003, ControlKind::Edit, "fixed", kChild | WS_TABSTOP | ES_AUTOHSCROLL | ES_READONLY},
-      {1004, ControlKind::Button, "&Repeat", kChild | WS_TABSTOP | BS_AUTOCHECKBOX},
-      {1005, ControlKind::Button, "Manual", kChild | WS_TABSTOP | BS_CHECKBOX},
-      {1006, ControlKind::ListBox, "", kChild | WS_TABSTOP | LBS_NOTIFY | LBS_SORT},
-      {1007, ControlKind::ComboBox, "", kChild | WS_TABSTOP | CBS_DROPDOWN},
-      {1008, ControlKind::Progress, "", kChild},
-      {-1, ControlKind::Button, "Options", kChild | BS_GROUPBOX},
-      {1009, ControlKind::Button, "&Apply", kChild | WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED},
-      {IDOK, ControlKind::Button, "OK", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON},
-      {IDCANCEL, ControlKind::Button, "Cancel", kChild | WS_TABSTOP | BS_PUSHBUTTON},
-  };
-  ASSERT_EQ(t.items.size(), std::size(rows));
-  for (size_t i = 0; i < std::size(rows); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(t.items[i].id, rows[i].id);
-    EXPECT_EQ(t.items[i].kind, rows[i].kind);
-    EXPECT_EQ(t.items[i].text, rows[i].text);
-    EXPECT_EQ(t.items[i].style, rows[i].style);
-  }
-  EXPECT_EQ((std::vector<int32_t>{t.items[1].x, t.items[1].y, t.items[1].width, t.items[1].height}),
-            (std::vector<int32_t>{50, 7, 100, 12}));
-}
-
-TEST(DialogTemplate, DefaultsEscapesAndHex) {
-  auto t =
-      ParseDialogTemplate("\xEF\xBB\xBF"
-                          "dialog 0 0 50 20\r\n"
-                          "static 7 \"a \\\"b\\\"\\n\\\\ \xEA\xB0\x80\" 0 0 10 10 0x4 center\n");
-  ASSERT_TRUE(t);
-  EXPECT_EQ(t->caption, "");
-  EXPECT_EQ(t->pointSize, 9);
-  EXPECT_EQ(t->style, DefaultDialogStyle());
-  ASSERT_EQ(t->items.size(), 1u);
-  EXPECT_EQ(t->items[0].text, "a \"b\"\n\\ \xEA\xB0\x80");
-  // CENTER replaces the alignment bits, the number is or'ed in.
-  EXPECT_EQ(t->items[0].style, kChild | 0x4 | SS_CENTER);
-}
-
-TEST(DialogTemplate, RefusesMalformedTemplatesWithTheLine) {
-  const std::string head = "DIALOG 0 0 100 50\n";
-  std::string manyControls = head;
-  for (size_t i = 0; i <= kMaxDialogItems; ++i)
-    manyControls += "STATIC -1 \"\" 0 0 1 1\n";
-  struct Row {
-    std::string text;
-    size_t line;
-    const char* says;
-  };
-  const Row rows[] = {
-      {"", 0, "no DIALOG"},
-      {"# only a comment\n", 0, "no DIALOG"},
-      {"STATIC -1 \"x\" 0 0 1 1\n", 1, "after DIALOG"},
-      {head + "DIALOG 0 0 1 1\n", 2, "twice"},
-      {"DIALOG 0 0 100\n", 1, "expected x, y"},
-      {"DIALOG 0 0 100 50 7\n", 1, "takes x, y"},
-      {"DIALOG 0 0 -1 50\n", 1, "width and height"},
-      {"DIALOG 0 4097 10 50\n", 1, "within 4096"},
-      {"DIALOG 0 0 10 5x\n", 1, "numbers"},
-      {head + "WINDOW 1 \"x\" 0 0 1 1\n", 2, "unknown keyword"},
-      {head + "\"STATIC\" 1 \"x\" 0 0 1 1\n", 2, "keyword"},
-      {head + "CAPTION \"open\n", 2, "unterminated"},
-      {head + "CAPTION \"a\\qb\"\n", 2, "escape"},
-      {head + "CAPTION \"ends in a backslash\\", 2, "unterminated"},
-      {head + "CAPTION plain\n", 2, "quoted"},
-      {head + "CAPTION \"a\"\nCAPTION \"b\"\n", 3, "twice"},
-      {head + "CAPTION \"" + std::string(kMaxDialogText + 1, 'x') + "\"\n", 2, "longer than"},
-      {head + "FONT 0 \"x\"\n", 2, "font size"},
-      {head + "FONT 73 \"x\"\n", 2, "font size"},
-      {head + "FONT 9 \"" + std::string(kMaxDialogFaceName + 1, 'f') + "\"\n", 2, "face name"},
-      {head + "STYLE POPUP WOBBLY\n", 2, "unknown dialog style"},
-      {head + "STATIC -2 \"x\" 0 0 1 1\n", 2, "control id"},
-      {head + "STATIC 65536 \"x\" 0 0 1 1\n", 2, "control id"},
-      {head + "STATIC IDWHAT \"x\" 0 0 1 1\n", 2, "control id"},
-      {head + "STATIC 5 x 0 0 1 1\n", 2, "quoted"},
-      {head + "STATIC 5 \"x\" 0 0 1\n", 2, "a control takes"},
-      {head + "EDIT 5 \"x\" 0 0 1 1\nEDIT 5 \"y\" 0 0 1 1\n", 3, "given twice"},
-      {head + "BUTTON 5 \"x\" 0 0 1 1 READONLY\n", 2, "does not apply"},
-      {head + "EDIT 5 \"x\" 0 0 1 1 0xZZ\n", 2, "does not apply"},
-      {manyControls, kMaxDialogItems + 2, "more than 255"},
-      {head + "# " + std::string(kMaxDialogTemplateLine, 'c') + "\n", 2, "line longer"},
-      {std::string(kMaxDialogTemplateSize + 1, '#'), 0, "larger than"},
-      {head + "CAPTION \"\xFF\"\n", 0, "not UTF-8"},
-      {head + "CAPTION \"\xC0\xAF\"\n", 0, "not UTF-8"},
-      {head + "CAPTION \"\xE2\x82\"\n", 0, "not UTF-8"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.text.substr(0, 80));
-    DialogTemplateError error;
-    EXPECT_FALSE(ParseDialogTemplate(row.text, &error));
-    EXPECT_EQ(error.line, row.line);
-    EXPECT_NE(error.message.find(row.says), std::string::npos) << error.message;
-  }
-  // Exactly at the bounds is fine.
-  std::string atBounds = "DIALOG -4096 4096 4096 0\nCAPTION \"" + std::string(kMaxDialogText, 'x') +
-                         "\"\nFONT 72 \"" + std::string(kMaxDialogFaceName, 'f') +
-                         "\"\nSTATIC 65535 \"\" 0 0 1 1\n";
-  EXPECT_TRUE(ParseDialogTemplate(atBounds));
-}
-
-TEST(DialogUnits, BaseUnitsAndRectanglesAsTheScreenReckonsThem) {
-  struct Row {
-    int32_t letters, cell;
-    DialogBaseUnits units;
-  };
-  // (width / 26 + 1) / 2: the average letter width rounded at the half.
-  const Row rows[] = {{312, 13, {6, 13}}, {337, 13, {6, 13}}, {338, 16, {7, 16}}, {0, 0, {0, 0}}};
-  for (const Row& r : rows)
-    EXPECT_EQ(BaseUnitsFromMeasure(r.letters, r.cell), r.units) << r.letters;
-
-  // Edges scaled by x / 4 and y / 8, halves away from zero.
-  EXPECT_EQ(MapDialogRect(gdi::MakeRect(7, 7, 50, 14), {6, 13}), (gdi::Rect{11, 11, 86, 34}));
-  EXPECT_EQ(MapDialogRect(gdi::MakeRect(-2, -4, 2, 4), {6, 12}), (gdi::Rect{-3, -6, 0, 0}));
-  EXPECT_EQ(MapDialogRect(gdi::Rect{0, 0, 4096, 4096}, {7, 16}), (gdi::Rect{0, 0, 7168, 8192}));
-}
-
-TEST(DialogUnits, WithoutAnApplicationTheUsualDialogFont) {
-  ASSERT_EQ(QCoreApplication::instance(), nullptr);
-  EXPECT_EQ(BaseUnitsOfFont(9, "MS Shell Dlg"), (DialogBaseUnits{6, 13}));
-}
-
-// A dialog object that logs what reaches it.
-class LogDialog : public Dialog {
-public:
-  using Dialog::Dialog;
-  std::vector<Logged> log;
-  std::function<void(LogDialog&)> onInit;
-  std::function<bool(LogDialog&, uint16_t id, uint16_t code)> onCommand;
-  std::vector<Logged> Only(std::initializer_list<uint32_t> wanted) const {
-    std::vector<Logged> out;
-    for (const Logged& m : log)
-      for (uint32_t w : wanted)
-        if (m.message == w)
-          out.push_back(m);
-    return out;
-  }
-
-protected:
-  std::optional<LResult> OnMessage(uint32_t message, WParam wParam, LParam lParam) override {
-    log.push_back({message, wParam, lParam});
-    return Dialog::OnMessage(message, wParam, lParam);
-  }
-  bool OnInitDialog() override {
-    if (onInit)
-      onInit(*this);
-    return true;
-  }
-  bool OnCommand(uint16_t id, uint16_t code, Hwnd control) override {
-    if (onCommand && onCommand(*this, id, code))
-      return true;
-    return Dialog::OnCommand(id, code, control);
-  }
-};
-
-class DialogTest : public ::testing::Test {
-protected:
-  void SetUp() override { uitest::StartRuntime(); }
-};
+using uitest::QtDialogTest;
 
 TEST_F(DialogTest, ControlsByIdAndTheHelpers) {
   auto script = std::make_shared<ScriptedDialogs>();
@@ -252,21 +50,6 @@ TEST_F(DialogTest, ControlsByIdAndTheHelpers) {
               std::optional<std::string>("msctls_progress32"));
     EXPECT_EQ(GetDlgItem(h, 4242), 0u);
     EXPECT_EQ(GetDlgItemText(h, 1001), "Twinkle");
-
-    // Texts go in and out in the dialog's code page (949 here).
-    const std::string hangulBytes = "\xB0\xA1\xB3\xAA"; // two syllables in 949
-    ASSERT_TRUE(SetDlgItemText(h, 1001, hangulBytes));
-    EXPECT_EQ(GetDlgItemTextUtf8(h, 1001), "\xEA\xB0\x80\xEB\x82\x98");
-    EXPECT_EQ(GetDlgItemText(h, 1001), hangulBytes);
-    EXPECT_EQ(win::GetWindowText(edit), std::optional<std::string>("\xEA\xB0\x80\xEB\x82\x98"));
-    EXPECT_FALSE(SetDlgItemText(h, 4242, "x"));
-    EXPECT_EQ(GetDlgItemText(h, 4242), "");
-    char buffer[4];
-    EXPECT_EQ(
-        win::SendMessage(edit, win::WM_GETTEXT, sizeof buffer, reinterpret_cast<LParam>(buffer)),
-        2); // never half a character
-    EXPECT_EQ(std::string(buffer), "\xB0\xA1");
-    EXPECT_EQ(win::SendMessage(edit, WM_GETTEXTLENGTH), 4);
 
     struct IntRow {
       const char* text;
@@ -298,29 +81,6 @@ TEST_F(DialogTest, ControlsByIdAndTheHelpers) {
     ASSERT_TRUE(SetDlgItemInt(h, 1002, uint32_t(-12), true));
     EXPECT_EQ(GetDlgItemText(h, 1002), "-12");
 
-    EXPECT_TRUE(CheckDlgButton(h, 1005, BST_CHECKED));
-    EXPECT_EQ(IsDlgButtonChecked(h, 1005), BST_CHECKED);
-    EXPECT_EQ(SendDlgItemMessage(h, 1005, BM_GETCHECK), BST_CHECKED);
-    EXPECT_FALSE(CheckDlgButton(h, 1001, BST_CHECKED)); // an edit has no check
-
-    // A sorted list box, filled by messages.
-    for (const char* item : {"pear", "Apple", "fig"})
-      SendDlgItemMessage(h, 1006, LB_ADDSTRING, 0, reinterpret_cast<LParam>(item));
-    EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_GETCOUNT), 3);
-    EXPECT_EQ(d.Item<ListBox>(1006)->Items(), (std::vector<std::string>{"Apple", "fig", "pear"}));
-    EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_SETCURSEL, 2), 2);
-    EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_GETCURSEL), 2);
-    EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_GETTEXTLEN, 1), 3);
-    char item[8] = {};
-    EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_GETTEXT, 1, reinterpret_cast<LParam>(item)), 3);
-    EXPECT_EQ(std::string(item), "fig");
-    EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_GETTEXTLEN, 9), LB_ERR);
-    EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_DELETESTRING, 0), 2);
-    EXPECT_EQ(SendDlgItemMessage(h, 1006, LB_GETCURSEL), 1); // still "pear"
-
-    SendDlgItemMessage(h, 1008, PBM_SETRANGE, 0, MakeLParam(0, 10));
-    EXPECT_EQ(SendDlgItemMessage(h, 1008, PBM_SETPOS, 25), 0);
-    EXPECT_EQ(SendDlgItemMessage(h, 1008, PBM_GETPOS), 10); // kept within the range
     EXPECT_EQ(win::SendMessage(h, DM_GETDEFID), MakeLParam(IDOK, DC_HASDEFID));
   };
   EXPECT_EQ(dialog.DoModal(), IDCANCEL); // the empty script cancels
@@ -486,38 +246,6 @@ TEST_F(DialogTest, EndingInInitDialogSkipsTheRunAndAnOpenDialogCannotOpenAgain) 
   dialog.onInit = nullptr;
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
 }
-
-TEST_F(DialogTest, ControlsUnderAnythingButADialogAreRefused) {
-  win::CreateParams p;
-  p.className = "Button";
-  p.title = "alone";
-  EXPECT_EQ(win::CreateWindow(p), 0u);
-  p.className = kDialogClass;
-  EXPECT_EQ(win::CreateWindow(p), 0u);
-}
-
-// Qt widgets, offscreen.
-class QtDialogTest : public uitest::ScreenTest {
-protected:
-  // Runs action on the loop once the dialog's window is shown.
-  static void WhenShown(Dialog& dialog, std::function<void(QWidget*)> action) {
-    auto* timer = new QTimer(QCoreApplication::instance());
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, &dialog, action] {
-      QWidget* w = dialog.Widget();
-      if (!w || !w->isVisible())
-        return;
-      timer->stop();
-      timer->deleteLater();
-      action(w);
-    });
-    timer->start();
-  }
-  static void Key(QWidget* target, int key, const QString& text = {}) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(target, &press);
-  }
-};
 
 TEST_F(QtDialogTest, WidgetsShowTheControlsAtTheirPlaces) {
   auto script = std::make_shared<ScriptedDialogs>(true);
