@@ -1,6 +1,7 @@
-// Screen windows: their records, creation and destruction with the window,
-// showing, placing and the window states, and the private requests through
-// which other threads and processes reach a window's thread.
+// Screen windows: their records, geometry, creation and destruction with
+// the window, the private requests through which other threads and
+// processes reach a window's thread, and the default handling. Classes,
+// show states and placing, painting and dumps have files of their own.
 #include "platform/ui/window/screen.h"
 
 #include "platform/gdi/surface_impl.h"
@@ -27,7 +28,6 @@
 namespace ui {
 
 namespace detail {
-namespace {
 
 struct Table {
   std::mutex mu;
@@ -38,42 +38,6 @@ Table& Screens() {
   return *table;
 }
 
-struct ClassInfo {
-  uint32_t style = 0;
-  CursorHandle cursor;
-  std::optional<gdi::Colour> background;
-};
-struct Classes {
-  std::mutex mu;
-  std::map<std::string, ClassInfo> byName; // lower-case names
-};
-Classes& ClassTable() {
-  static Classes* classes = new Classes;
-  return *classes;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-std::optional<ClassInfo> ClassInfoOf(std::string_view name) {
-  auto& classes = ClassTable();
-  std::lock_guard lock(classes.mu);
-  auto it = classes.byName.find(Lower(name));
-  if (it == classes.byName.end())
-    return std::nullopt;
-  return it->second;
-}
-
-struct ScreenCache {
-  std::mutex mu;
-  gdi::Rect screen{0, 0, 1024, 768};
-  gdi::Rect work{0, 0, 1024, 768};
-};
 ScreenCache& Cache() {
   static ScreenCache* cache = new ScreenCache;
   return *cache;
@@ -97,8 +61,6 @@ QRect WidgetRect(const Screen& s) {
 bool Alive(const Screen& s) {
   return !s.destroying && s.object != nullptr;
 }
-
-constexpr auto kDumpInterval = std::chrono::milliseconds(200);
 
 // A surface side pair that a surface can hold.
 gdi::Size SurfaceSize(int32_t width, int32_t height) {
@@ -125,7 +87,7 @@ std::shared_ptr<Screen> LocalParent(const Screen& s) {
   return p && p->owner == s.owner ? p : nullptr;
 }
 
-gdi::Point OriginOf(const Screen& s, int depth = 0) {
+gdi::Point OriginOf(const Screen& s, int depth) {
   gdi::Point origin{s.rect.left, s.rect.top};
   if (s.foreignParent) {
     origin.x += s.foreignOrigin.x;
@@ -154,7 +116,7 @@ bool ComputeDrawable(const Screen& s) {
   return true;
 }
 
-void UpdateDrawable(Screen& s, int depth = 0) {
+void UpdateDrawable(Screen& s, int depth) {
   const bool drawable = ComputeDrawable(s);
   bool changed = false;
   {
@@ -351,36 +313,6 @@ void CreateWidget(Screen& s) {
   ApplyClassCursor(s);
 }
 
-void DumpNow(Screen& s) {
-  s.lastDump = std::chrono::steady_clock::now();
-  s.surface->DumpIfEnabled(DumpName(s.hwnd));
-}
-
-bool DumpEnabled() {
-  const char* dir = std::getenv(gdi::kDumpDirVariable);
-  return dir && *dir;
-}
-
-// Dumps after an update, at most every kDumpInterval; a later update within
-// the interval is written when it ends, so the last image always lands.
-void MaybeDump(Screen& s) {
-  if (!DumpEnabled())
-    return;
-  const auto now = std::chrono::steady_clock::now();
-  const auto since = now - s.lastDump;
-  if (since >= kDumpInterval) {
-    DumpNow(s);
-    return;
-  }
-  if (s.dumpLater || !QAbstractEventDispatcher::instance())
-    return;
-  s.dumpLater = true;
-  const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(kDumpInterval - since);
-  const Hwnd hwnd = s.hwnd;
-  QTimer::singleShot(static_cast<int>(wait.count()) + 1,
-                     [hwnd] { win::PostMessage(hwnd, kUiDumpLater); });
-}
-
 void ReleaseWidget(Screen& s) {
   ScreenWidget* w = s.widget;
   s.widget.clear();
@@ -441,199 +373,9 @@ void Teardown(Screen& s) {
   }
 }
 
-gdi::Rect MaximizeArea(const Screen& s) {
-  if (IsChild(s))
-    if (auto p = LocalParent(s))
-      return gdi::Rect{0, 0, p->rect.Width(), p->rect.Height()};
-  return (s.style & WS_CAPTION) == WS_CAPTION ? WorkArea() : ScreenRect();
-}
-
-void SetStyleBits(Screen& s) {
-  win::SetWindowStyle(s.hwnd, (s.style & ~win::WS_VISIBLE) | (s.shown ? win::WS_VISIBLE : 0) |
-                                  (s.state == ShowState::Minimized ? WS_MINIMIZE : 0) |
-                                  (s.state == ShowState::Maximized ? WS_MAXIMIZE : 0));
-}
-
-void Minimize(Screen& s) {
-  if (s.state == ShowState::Minimized)
-    return;
-  s.restoreToMaximized = s.state == ShowState::Maximized;
-  if (s.state == ShowState::Normal)
-    s.normalRect = s.rect;
-  s.state = ShowState::Minimized;
-  SetStyleBits(s);
-  UpdateDrawable(s);
-  SendSize(s, SIZE_MINIMIZED);
-}
-
-void Maximize(Screen& s) {
-  if (s.state == ShowState::Maximized)
-    return;
-  if (s.state == ShowState::Normal)
-    s.normalRect = s.rect;
-  s.state = ShowState::Maximized;
-  s.restoreToMaximized = false;
-  SetStyleBits(s);
-  UpdateDrawable(s);
-  SetRect(s, MaximizeArea(s), SIZE_MAXIMIZED, true, false);
-}
-
-void Restore(Screen& s, bool toPrevious) {
-  if (s.state == ShowState::Normal)
-    return;
-  if (toPrevious && s.state == ShowState::Minimized && s.restoreToMaximized) {
-    s.state = ShowState::Maximized;
-    s.restoreToMaximized = false;
-    SetStyleBits(s);
-    UpdateDrawable(s);
-    SetRect(s, MaximizeArea(s), SIZE_MAXIMIZED, true, false);
-    return;
-  }
-  s.state = ShowState::Normal;
-  s.restoreToMaximized = false;
-  SetStyleBits(s);
-  UpdateDrawable(s);
-  SetRect(s, s.normalRect, SIZE_RESTORED, true, false);
-}
-
-bool ShowOwn(Screen& s, int command) {
-  const bool was = s.shown;
-  if (command == SW_HIDE) {
-    if (!was)
-      return false;
-    win::SendMessage(s.hwnd, win::WM_SHOWWINDOW, 0, 0);
-    if (!Alive(s))
-      return was;
-    MaybeDump(s);
-    s.shown = false;
-    SetStyleBits(s);
-    UpdateDrawable(s);
-    ShowWidget(s, false);
-    if (IsChild(s))
-      if (auto p = LocalParent(s))
-        Invalidate(*p, &s.rect, true);
-    return was;
-  }
-  if (!was) {
-    win::SendMessage(s.hwnd, win::WM_SHOWWINDOW, 1, 0);
-    if (!Alive(s))
-      return was;
-    AskMinMax(s);
-    if (!Alive(s))
-      return was;
-  }
-  switch (command) {
-  case SW_SHOWMINIMIZED:
-  case SW_MINIMIZE:
-  case SW_SHOWMINNOACTIVE:
-    Minimize(s);
-    break;
-  case SW_SHOWMAXIMIZED:
-    Maximize(s);
-    break;
-  case SW_SHOWNORMAL:
-  case SW_SHOWDEFAULT:
-    Restore(s, false);
-    break;
-  case SW_RESTORE:
-    Restore(s, true);
-    break;
-  default:
-    break;
-  }
-  if (!Alive(s))
-    return was;
-  s.shown = true;
-  SetStyleBits(s);
-  const bool activate = command != SW_SHOWNA && command != SW_SHOWNOACTIVATE &&
-                        command != SW_SHOWMINNOACTIVE && command != SW_MINIMIZE;
-  ShowWidget(s, activate);
-  UpdateDrawable(s);
-  return was;
-}
-
-bool SetPosOwn(Screen& s, Hwnd insertAfter, int32_t x, int32_t y, int32_t cx, int32_t cy,
-               uint32_t flags) {
-  gdi::Rect r = s.rect;
-  if (!(flags & SWP_NOMOVE))
-    r = gdi::MakeRect(x, y, r.Width(), r.Height());
-  if (!(flags & SWP_NOSIZE))
-    r = gdi::MakeRect(r.left, r.top, std::clamp(cx, 0, gdi::kMaxSurfaceSide),
-                      std::clamp(cy, 0, gdi::kMaxSurfaceSide));
-  if (!(flags & SWP_NOZORDER)) {
-    if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
-      const uint32_t ex =
-          insertAfter == HWND_TOPMOST ? (s.exStyle | WS_EX_TOPMOST) : (s.exStyle & ~WS_EX_TOPMOST);
-      if (ex != s.exStyle) {
-        s.exStyle = ex;
-        ApplyFlags(s);
-      }
-    }
-    if (ScreenWidget* w = s.widget) {
-      Applying applying(s);
-      if (insertAfter == HWND_BOTTOM) {
-        w->lower();
-      } else if (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST) {
-        w->raise();
-      } else if (insertAfter != HWND_NOTOPMOST) {
-        if (auto other = FindOwn(insertAfter); other && other->widget)
-          w->stackUnder(other->widget);
-      }
-    }
-  }
-  if (flags & SWP_FRAMECHANGED)
-    ApplyFlags(s);
-  if (s.state == ShowState::Minimized) {
-    // A minimised window keeps its place for when it is restored.
-    s.normalRect = r;
-  } else {
-    const WParam type = s.state == ShowState::Maximized ? SIZE_MAXIMIZED : SIZE_RESTORED;
-    SetRect(s, r, type, !(flags & SWP_NOREDRAW), false, insertAfter, flags);
-  }
-  if (!Alive(s))
-    return false;
-  if (flags & SWP_SHOWWINDOW)
-    ShowOwn(s, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
-  else if (flags & SWP_HIDEWINDOW)
-    ShowOwn(s, SW_HIDE);
-  return true;
-}
-
-void ForegroundOwn(Screen& s) {
-  if (ScreenWidget* w = s.widget) {
-    QWidget* top = w->window();
-    top->raise();
-    top->activateWindow();
-  }
-}
-
+namespace {
 std::once_flag resolverInstalled;
-
 } // namespace
-
-void PostPaintLocked(Screen& s, bool& post) {
-  if (s.drawable && !s.update.IsEmpty() && !s.paintPosted) {
-    s.paintPosted = true;
-    post = true;
-  }
-}
-
-void Invalidate(Screen& s, const gdi::Rect* rect, bool erase) {
-  bool post = false;
-  {
-    std::lock_guard lock(s.mu);
-    const gdi::Rect client{0, 0, s.clientSize.cx, s.clientSize.cy};
-    const gdi::Rect area = rect ? gdi::Intersect(gdi::ClampRect(*rect), client) : client;
-    if (area.IsEmpty())
-      return;
-    s.update = gdi::Union(s.update, area);
-    s.updateErase = s.updateErase || erase;
-    ++s.invalidations;
-    PostPaintLocked(s, post);
-  }
-  if (post)
-    win::PostMessage(s.hwnd, kUiPaint);
-}
 
 LParam PackRect(int32_t a, int32_t b, int32_t c, int32_t d) {
   auto part = [](int32_t v) {
@@ -676,16 +418,6 @@ std::vector<std::shared_ptr<Screen>> ChildrenOf(Hwnd parent) {
 bool OnGuiThread() {
   auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
   return app && QThread::currentThread() == app->thread();
-}
-
-CursorHandle ClassCursorOf(std::string_view className) {
-  auto info = ClassInfoOf(className);
-  return info && info->cursor ? info->cursor : LoadCursor(IDC_ARROW);
-}
-
-std::optional<gdi::Colour> ClassBackgroundOf(std::string_view className) {
-  auto info = ClassInfoOf(className);
-  return info ? info->background : std::nullopt;
 }
 
 bool SetRect(Screen& s, const gdi::Rect& rect, WParam sizeType, bool repaint, bool fromQt,
@@ -784,45 +516,6 @@ bool FollowWidget(Screen& s) {
     r = gdi::Offset(r, -s.foreignOrigin.x, -s.foreignOrigin.y);
   SetRect(s, r, s.state == ShowState::Maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, true, true);
   return true;
-}
-
-void DeliverPaint(Screen& s) {
-  uint64_t generation = 0;
-  {
-    std::lock_guard lock(s.mu);
-    s.paintPosted = false;
-    if (!s.drawable || s.update.IsEmpty())
-      return;
-    generation = s.invalidations;
-    s.paintBegun = false;
-  }
-  win::SendMessage(s.hwnd, win::WM_PAINT);
-  if (!Alive(s))
-    return;
-  bool post = false;
-  {
-    std::lock_guard lock(s.mu);
-    // A handler that painted nothing validates what it was asked to paint,
-    // unless it invalidated again meanwhile.
-    if (!s.paintBegun && s.invalidations == generation) {
-      s.update = gdi::Rect{};
-      s.updateErase = false;
-    }
-    PostPaintLocked(s, post);
-  }
-  Sync(s);
-  if (post)
-    win::PostMessage(s.hwnd, kUiPaint);
-}
-
-void Sync(Screen& s) {
-  s.syncPosted = false;
-  const std::optional<gdi::Rect> dirty = s.surface->TakeDirty();
-  if (!dirty)
-    return;
-  if (ScreenWidget* w = s.widget)
-    w->update(ToQRect(*dirty));
-  MaybeDump(s);
 }
 
 void DeliverDrops(Screen& s) {
@@ -1077,235 +770,6 @@ LResult DefWindowProc(Hwnd hwnd, uint32_t message, WParam wParam, LParam lParam)
   default:
     return win::DefWindowProc(hwnd, message, wParam, lParam);
   }
-}
-
-// ---- Classes ----
-
-bool RegisterScreenClass(const ScreenClass& screenClass) {
-  if (screenClass.name.empty() || !screenClass.factory)
-    return false;
-  auto factory = screenClass.factory;
-  if (!win::RegisterClass({screenClass.name, screenClass.style,
-                           [factory]() -> std::unique_ptr<win::Window> { return factory(); }}))
-    return false;
-  auto& classes = ClassTable();
-  std::lock_guard lock(classes.mu);
-  classes.byName[Lower(screenClass.name)] =
-      ClassInfo{screenClass.style, screenClass.cursor, screenClass.background};
-  return true;
-}
-
-bool SetClassBackground(std::string_view className, std::optional<gdi::Colour> background,
-                        std::optional<gdi::Colour>* previous) {
-  auto& classes = ClassTable();
-  std::lock_guard lock(classes.mu);
-  auto it = classes.byName.find(Lower(className));
-  if (it == classes.byName.end())
-    return false;
-  if (previous)
-    *previous = it->second.background;
-  it->second.background = background;
-  return true;
-}
-
-bool SetClassCursor(std::string_view className, CursorHandle cursor) {
-  auto& classes = ClassTable();
-  std::lock_guard lock(classes.mu);
-  auto it = classes.byName.find(Lower(className));
-  if (it == classes.byName.end())
-    return false;
-  it->second.cursor = std::move(cursor);
-  return true;
-}
-
-bool IsScreenWindow(Hwnd hwnd) {
-  return Find(hwnd) != nullptr;
-}
-
-// ---- Showing and placing ----
-
-bool ShowWindow(Hwnd hwnd, int command) {
-  if (auto s = FindOwn(hwnd))
-    return ShowOwn(*s, command);
-  if (!win::IsWindow(hwnd))
-    return false;
-  return win::SendMessage(hwnd, kUiOperation, static_cast<WParam>(Operation::Show),
-                          static_cast<LParam>(command)) != 0;
-}
-
-bool MoveWindow(Hwnd hwnd, int32_t x, int32_t y, int32_t width, int32_t height, bool repaint) {
-  return SetWindowPos(hwnd, 0, x, y, width, height,
-                      SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
-}
-
-bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int32_t x, int32_t y, int32_t cx, int32_t cy,
-                  uint32_t flags) {
-  if (auto s = FindOwn(hwnd))
-    return SetPosOwn(*s, insertAfter, x, y, cx, cy, flags);
-  if (!win::IsWindow(hwnd))
-    return false;
-  const WParam w = static_cast<WParam>(Operation::SetPos) |
-                   (static_cast<WParam>(flags & 0xFFFFFF) << 8) |
-                   (static_cast<WParam>(static_cast<uint64_t>(insertAfter) << 32));
-  return win::SendMessage(hwnd, kUiOperation, w, PackRect(x, y, cx, cy)) != 0;
-}
-
-bool SetForegroundWindow(Hwnd hwnd) {
-  if (auto s = FindOwn(hwnd)) {
-    ForegroundOwn(*s);
-    return true;
-  }
-  return win::PostMessage(hwnd, kUiOperation, static_cast<WParam>(Operation::Foreground), 0);
-}
-
-bool IsWindowVisible(Hwnd hwnd) {
-  auto s = Find(hwnd);
-  if (!s)
-    return false;
-  if (s->owner != std::this_thread::get_id()) {
-    std::lock_guard lock(s->mu);
-    return s->drawable;
-  }
-  for (int depth = 0; s && depth < 64; ++depth) {
-    if (!s->shown)
-      return false;
-    if (!IsChild(*s))
-      return true;
-    s = LocalParent(*s);
-  }
-  return true;
-}
-
-bool IsIconic(Hwnd hwnd) {
-  auto s = FindOwn(hwnd);
-  return s && s->state == ShowState::Minimized;
-}
-
-bool IsZoomed(Hwnd hwnd) {
-  auto s = FindOwn(hwnd);
-  return s && s->state == ShowState::Maximized;
-}
-
-std::optional<gdi::Rect> GetClientRect(Hwnd hwnd) {
-  auto s = Find(hwnd);
-  if (!s)
-    return std::nullopt;
-  std::lock_guard lock(s->mu);
-  return gdi::Rect{0, 0, s->clientSize.cx, s->clientSize.cy};
-}
-
-std::optional<gdi::Rect> GetWindowRect(Hwnd hwnd) {
-  auto s = FindOwn(hwnd);
-  if (!s)
-    return std::nullopt;
-  const gdi::Point origin = OriginOf(*s);
-  return gdi::MakeRect(origin.x, origin.y, s->rect.Width(), s->rect.Height());
-}
-
-gdi::Point ClientToScreen(Hwnd hwnd, gdi::Point p) {
-  auto s = FindOwn(hwnd);
-  if (!s)
-    return p;
-  const gdi::Point origin = OriginOf(*s);
-  return gdi::Point{p.x + origin.x, p.y + origin.y};
-}
-
-gdi::Point ScreenToClient(Hwnd hwnd, gdi::Point p) {
-  auto s = FindOwn(hwnd);
-  if (!s)
-    return p;
-  const gdi::Point origin = OriginOf(*s);
-  return gdi::Point{p.x - origin.x, p.y - origin.y};
-}
-
-bool SetWindowStyle(Hwnd hwnd, uint32_t style) {
-  auto s = FindOwn(hwnd);
-  if (!s)
-    return win::SetWindowStyle(hwnd, style);
-  s->style = style & ~(win::WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE);
-  SetStyleBits(*s);
-  ApplyFlags(*s);
-  UpdateDrawable(*s);
-  return true;
-}
-
-bool SetWindowExStyle(Hwnd hwnd, uint32_t exStyle) {
-  auto s = FindOwn(hwnd);
-  if (!s)
-    return false;
-  s->exStyle = exStyle;
-  s->acceptFiles = (exStyle & WS_EX_ACCEPTFILES) != 0;
-  ApplyFlags(*s);
-  return true;
-}
-
-uint32_t GetWindowExStyle(Hwnd hwnd) {
-  auto s = FindOwn(hwnd);
-  return s ? s->exStyle : 0;
-}
-
-bool SetParent(Hwnd hwnd, Hwnd parent) {
-  if (!win::SetParent(hwnd, parent))
-    return false;
-  if (auto s = FindOwn(hwnd)) {
-    s->parent = parent;
-    ApplyFlags(*s);
-    UpdateDrawable(*s);
-  }
-  return true;
-}
-
-bool SetWindowText(Hwnd hwnd, std::string_view title) {
-  if (!win::SetWindowText(hwnd, title))
-    return false;
-  if (auto s = FindOwn(hwnd); s && s->widget && s->widget->isWindow())
-    s->widget->setWindowTitle(
-        QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
-  return true;
-}
-
-gdi::Rect ScreenRect() {
-  auto& cache = Cache();
-  if (OnGuiThread())
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-      std::lock_guard lock(cache.mu);
-      cache.screen = ToRect(screen->geometry());
-      cache.work = ToRect(screen->availableGeometry());
-      return cache.screen;
-    }
-  std::lock_guard lock(cache.mu);
-  return cache.screen;
-}
-
-gdi::Rect WorkArea() {
-  ScreenRect();
-  auto& cache = Cache();
-  std::lock_guard lock(cache.mu);
-  return cache.work;
-}
-
-std::optional<gdi::Dc> GetDc(Hwnd hwnd) {
-  auto s = Find(hwnd);
-  if (!s || s->surface->IsClosed())
-    return std::nullopt;
-  return gdi::Dc(s->surface);
-}
-
-QWidget* GetWidget(Hwnd hwnd) {
-  auto s = FindOwn(hwnd);
-  return s ? s->widget.data() : nullptr;
-}
-
-std::string DumpName(Hwnd hwnd) {
-  auto s = Find(hwnd);
-  char handle[16];
-  std::snprintf(handle, sizeof handle, "%08x", hwnd);
-  return (s ? s->className : std::string("window")) + "-" + handle;
-}
-
-bool DumpWindow(Hwnd hwnd) {
-  auto s = Find(hwnd);
-  return s && s->surface->DumpIfEnabled(DumpName(hwnd));
 }
 
 } // namespace ui

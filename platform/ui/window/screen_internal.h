@@ -126,6 +126,63 @@ private:
   Screen& s_;
 };
 
+// What the screen files share among themselves.
+
+// The screen's own areas, as last seen.
+struct ScreenCache {
+  std::mutex mu;
+  gdi::Rect screen{0, 0, 1024, 768};
+  gdi::Rect work{0, 0, 1024, 768};
+};
+ScreenCache& Cache();
+
+// A registered class (screen_classes.cpp).
+struct ClassInfo {
+  uint32_t style = 0;
+  CursorHandle cursor;
+  std::optional<gdi::Colour> background;
+};
+std::optional<ClassInfo> ClassInfoOf(std::string_view name);
+
+// Geometry and the widget (screen.cpp).
+gdi::Rect ToRect(const QRect& r);
+QRect ToQRect(const gdi::Rect& r);
+// Where the widget goes: the record's rectangle, moved to the screen for a
+// child of another process's window that is shown as a window of its own.
+QRect WidgetRect(const Screen& s);
+// Neither being destroyed nor without its object.
+bool Alive(const Screen& s);
+// A surface side pair that a surface can hold.
+gdi::Size SurfaceSize(int32_t width, int32_t height);
+gdi::Colour FillOf(const Screen& s);
+bool IsChild(const Screen& s);
+std::shared_ptr<Screen> LocalParent(const Screen& s);
+gdi::Point OriginOf(const Screen& s, int depth = 0);
+void UpdateDrawable(Screen& s, int depth = 0);
+void SendSize(Screen& s, WParam type);
+void ShowWidget(Screen& s, bool activate);
+void AskMinMax(Screen& s);
+void FindForeignParent(Screen& s);
+void ApplyFlags(Screen& s);
+
+// Show states and placing (screen_states.cpp), on the owner thread.
+gdi::Rect MaximizeArea(const Screen& s);
+void SetStyleBits(Screen& s);
+void Minimize(Screen& s);
+void Maximize(Screen& s);
+void Restore(Screen& s, bool toPrevious);
+bool ShowOwn(Screen& s, int command);
+bool SetPosOwn(Screen& s, Hwnd insertAfter, int32_t x, int32_t y, int32_t cx, int32_t cy,
+               uint32_t flags);
+void ForegroundOwn(Screen& s);
+
+// Dumps (screen_dump.cpp).
+bool DumpEnabled();
+void DumpNow(Screen& s);
+// Dumps after an update, at most every so often; a later update within the
+// interval is written when it ends, so the last image always lands.
+void MaybeDump(Screen& s);
+
 // Process-wide table of screen windows.
 std::shared_ptr<Screen> Find(Hwnd hwnd);
 // The record if its window belongs to the calling thread.
