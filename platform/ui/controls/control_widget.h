@@ -1,5 +1,5 @@
 // What the controls' widgets share: texts between UTF-8 and Qt, and the
-// alignment bits of a style. Only the controls' sources include it.
+// alignment bits of a style. Only the sources of platform/ui include it.
 #pragma once
 
 #include "platform/ui/dialog/dialog_template.h"

@@ -5,6 +5,7 @@
 
 #include "platform/gdi/font.h"
 #include "platform/gdi/muldiv.h"
+#include "platform/ui/controls/control_widget.h"
 #include "platform/ui/window/screen.h"
 
 #include <QApplication>
@@ -50,10 +51,6 @@ struct DialogWidgets : DialogView, std::enable_shared_from_this<DialogWidgets> {
 };
 
 namespace {
-
-QString Q(const std::string& utf8) {
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 // Counts a Qt call into the dialog, so that nothing deletes the widget
 // that is calling while it runs.
@@ -143,14 +140,14 @@ std::shared_ptr<DialogView> DialogView::Build(Dialog& dialog, QWidget* parent) {
   w->guard = std::make_unique<QObject>();
   w->window = new DialogWindow(parent, w);
   const DialogTemplate& t = dialog.Template();
-  w->window->setWindowTitle(Q(t.caption));
+  w->window->setWindowTitle(ToQString(t.caption));
 
   gdi::LogFont lf;
   lf.height = -gdi::MulDiv(t.pointSize, gdi::kLogPixels, 72);
   lf.weight = gdi::kWeightNormal;
   lf.SetFaceName(sys::FromUtf8Lossy(t.face));
   if (auto font = gdi::Font::Create(lf, dialog.CodePage())) {
-    QFont qfont(Q(font->FaceUsed()));
+    QFont qfont(ToQString(font->FaceUsed()));
     qfont.setPixelSize(font->PixelSize());
     w->window->setFont(qfont);
   }
@@ -218,7 +215,7 @@ void DialogWidgets::SyncDefault() {
 
 void DialogWidgets::SetCaption(const std::string& utf8) {
   if (window)
-    window->setWindowTitle(Q(utf8));
+    window->setWindowTitle(ToQString(utf8));
 }
 
 void DialogWidgets::FocusFirst() {
