@@ -4,7 +4,7 @@
 // the boxes with the scripted backend.
 #pragma once
 
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 
 namespace core {
 

@@ -20,7 +20,7 @@
 #include "display/tracker.h"
 #include "display/word.h"
 
-#include "platform/ui/screen.h"
+#include "platform/ui/window/screen.h"
 
 #include <atomic>
 #include <cstdint>

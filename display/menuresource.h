@@ -3,7 +3,7 @@
 // "SEPARATOR" a line; blank lines and lines starting with '#' are skipped.
 #pragma once
 
-#include "platform/ui/menu.h"
+#include "platform/ui/modal/menu.h"
 
 #include <cstdint>
 #include <optional>

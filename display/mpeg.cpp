@@ -1,7 +1,7 @@
 #include "display/mpeg.h"
 
 #include "display/mci.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/window.h"
 
 namespace display {

@@ -2,7 +2,7 @@
 
 #include "display/mci.h"
 #include "platform/sys/ini.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/window.h"
 
 #include <cstdlib>

@@ -4,8 +4,8 @@
 #include "display/lyric/lyric_style_table.h"
 #include "platform/media/clock.h"
 #include "platform/sys/ini.h"
-#include "platform/ui/messagebox.h"
-#include "platform/ui/paint.h"
+#include "platform/ui/modal/messagebox.h"
+#include "platform/ui/window/paint.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/timer.h"
 

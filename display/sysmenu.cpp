@@ -4,7 +4,7 @@
 #include "display/menuresource.h"
 #include "display/resources.h"
 #include "platform/gdi/dib.h"
-#include "platform/ui/input.h"
+#include "platform/ui/window/input.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/timer.h"
 

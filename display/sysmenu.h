@@ -4,7 +4,7 @@
 #pragma once
 
 #include "display/view.h"
-#include "platform/ui/menu.h"
+#include "platform/ui/modal/menu.h"
 
 #include <cstdint>
 #include <optional>

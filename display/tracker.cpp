@@ -1,9 +1,9 @@
 #include "display/tracker.h"
 
 #include "display/utils.h"
-#include "platform/ui/input.h"
-#include "platform/ui/paint.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/window/input.h"
+#include "platform/ui/window/paint.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/window.h"
 
 namespace display {

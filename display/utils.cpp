@@ -5,8 +5,8 @@
 #include "platform/sys/bytes.h"
 #include "platform/sys/ini.h"
 #include "platform/sys/paths.h"
-#include "platform/ui/filedialog.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/modal/filedialog.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/window.h"
 
 #include <chrono>

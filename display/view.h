@@ -2,7 +2,7 @@
 // window, and the clicks and keys they pass on to the frame.
 #pragma once
 
-#include "platform/ui/screen.h"
+#include "platform/ui/window/screen.h"
 
 #include <cstdint>
 #include <string_view>

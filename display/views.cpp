@@ -11,8 +11,8 @@
 
 #include "htmltitle/marquell.h"
 #include "platform/sys/codepage.h"
-#include "platform/ui/input.h"
-#include "platform/ui/paint.h"
+#include "platform/ui/window/input.h"
+#include "platform/ui/window/paint.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/timer.h"
 #include "platform/win/window.h"

@@ -4,7 +4,7 @@
 #include "htmltitle/tokenlist.h"
 #include "htmltitle/tokenlistview.h"
 #include "platform/res/bundle.h"
-#include "platform/ui/dialog.h"
+#include "platform/ui/dialog/dialog.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,7 +1,7 @@
 #include "core/player/musicfont.h"
 
 #include "platform/sys/settings_store.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>

@@ -5,7 +5,7 @@
 #include "core/player/musicfont.h"
 #include "core/player/notifywnd.h"
 #include "core/player/tambloapp.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -14,7 +14,7 @@
 #include "core/tests/support/midi_bytes.h"
 #include "core/tests/support/songfile_bytes.h"
 #include "platform/sys/tempdir.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 
 namespace core {
 namespace {

@@ -3,8 +3,8 @@
 #include "display/tests/support/frame_fixture.h"
 
 #include "platform/sys/paths.h"
-#include "platform/ui/filedialog.h"
-#include "platform/ui/input.h"
+#include "platform/ui/modal/filedialog.h"
+#include "platform/ui/window/input.h"
 
 using namespace display;
 using namespace displaytest;

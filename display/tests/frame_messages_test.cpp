@@ -7,11 +7,11 @@
 #include "htmltitle/marquell.h"
 #include "platform/sys/bytes.h"
 #include "platform/sys/paths.h"
-#include "platform/ui/drop.h"
-#include "platform/ui/filedialog.h"
-#include "platform/ui/input.h"
-#include "platform/ui/menu.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/filedialog.h"
+#include "platform/ui/modal/menu.h"
+#include "platform/ui/modal/messagebox.h"
+#include "platform/ui/window/drop.h"
+#include "platform/ui/window/input.h"
 #include "platform/win/timer.h"
 
 #include <QWidget>

@@ -3,7 +3,7 @@
 // allow, and what it does when a device cannot be opened.
 #include "display/tests/support/frame_fixture.h"
 
-#include "platform/ui/input.h"
+#include "platform/ui/window/input.h"
 
 #include <QWidget>
 

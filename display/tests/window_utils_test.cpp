@@ -6,9 +6,9 @@
 #include "display/utils.h"
 
 #include "platform/sys/ini.h"
-#include "platform/ui/input.h"
-#include "platform/ui/paint.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/window/input.h"
+#include "platform/ui/window/paint.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/window.h"
 
 using namespace display;

@@ -4,7 +4,7 @@
 #include "htmltitle/tokendialog.h"
 #include "htmltitle/tokenlist.h"
 #include "platform/res/bundle.h"
-#include "platform/ui/dialog.h"
+#include "platform/ui/dialog/dialog.h"
 
 #include <gtest/gtest.h>
 

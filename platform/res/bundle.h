@@ -9,7 +9,7 @@
 #pragma once
 
 #include "platform/sys/codepage.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "sequencer/engine/notices.h"
 
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 #include "sequencer/engine/state.h"
 
 #include <atomic>

@@ -5,7 +5,7 @@
 
 #include "core/messages.h"
 #include "core/songdata.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include "display/tests/support/temp_folder.h"
 
 #include "platform/sys/ini.h"
-#include "platform/ui/paint.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/window/paint.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/window.h"
 

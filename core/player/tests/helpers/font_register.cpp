@@ -5,7 +5,7 @@
 // and "stored: <path>" from the settings store.
 #include "core/player/musicfont.h"
 #include "platform/sys/settings_store.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 
 #include <QGuiApplication>
 #include <fontconfig/fontconfig.h>

@@ -16,7 +16,7 @@
 #include "platform/media/recording_midi.h"
 #include "platform/media/virtual_time.h"
 #include "platform/sys/library.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/loop.h"
 #include "platform/win/window.h"

@@ -6,7 +6,7 @@
 #include "platform/media/midiout.h"
 #include "platform/media/recording_midi.h"
 #include "platform/sys/library.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 
 #include <cstdio>
 #include <memory>

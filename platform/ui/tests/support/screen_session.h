@@ -3,9 +3,9 @@
 // that log their messages, and bounded waits on the message loop.
 #pragma once
 
-#include "platform/ui/input.h"
-#include "platform/ui/paint.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/window/input.h"
+#include "platform/ui/window/paint.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/internal.h"
 #include "platform/win/loop.h"

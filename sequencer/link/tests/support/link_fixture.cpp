@@ -3,7 +3,7 @@
 #include "platform/media/clock.h"
 #include "platform/media/midiout.h"
 #include "platform/sys/library.h"
-#include "platform/ui/messagebox.h"
+#include "platform/ui/modal/messagebox.h"
 #include "sequencer/engine/pavik32.h"
 
 #include <memory>
