@@ -7,8 +7,8 @@
 
 #include "platform/res/bundle.h"
 #include "platform/sys/bytes.h"
-#include "platform/ui/paint.h"
-#include "platform/ui/screen.h"
+#include "platform/ui/window/paint.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/loop.h"
 #include "platform/win/window.h"
