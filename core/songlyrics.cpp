@@ -159,7 +159,9 @@ int CSongData::ImportLyricBytes(std::string_view text) {
   if (!loaded || TrackCount() == 0)
     return 0;
   text = text.substr(0, kLyricTextLimit);
-  if (ScanLyricText(text, lyricTextAutoSplit != 0).empty())
+  // A text of no syllables (empty, or only line breaks) imports nothing.
+  auto tokens = ScanLyricText(text, lyricTextAutoSplit != 0);
+  if (std::none_of(tokens.begin(), tokens.end(), [](const LyricToken& t) { return !t.lineBreak; }))
     return 0;
   if (!IsLyricTrack(lyricTrack) || !HasTrack(lyricTrack)) {
     // A song without lyrics gets a lyric track at the end; when no track can
@@ -331,9 +333,13 @@ int32_t CSongData::AutoInsertLyricMarks(int32_t minGapMs, int32_t longGapMs, int
     endTick = int64_t{s.tick} + s.duration;
   }
   // The marks go in after the walk, which they would otherwise disturb.
+  // Each mark's request text is empty: its action says what to show.
   int32_t inserted = 0;
   for (const auto& mark : marks) {
-    if (InsertSorted(track, MakeEvent(ClampTick(mark.tick), 0, 0, 0, kKindImage, mark.action)) < 0)
+    const char empty = '\0';
+    auto offset = AddPoolBytes(&empty, 1);
+    if (!offset || InsertSorted(track, MakeEvent(ClampTick(mark.tick), 0, 1, *offset, kKindImage,
+                                                 mark.action)) < 0)
       break;
     ++inserted;
   }

@@ -1,5 +1,6 @@
 #include "host/commands.h"
 #include "host/display_command.h"
+#include "host/lyrics_command.h"
 
 #include "core/songconvert.h"
 #include "core/songinfo.h"
@@ -25,6 +26,8 @@ const Command kCommands[] = {
      core::InfoCommand},
     {"convert", "convert IN OUT --kind K", "saves a song file in another format (save kind K)",
      core::ConvertCommand},
+    {"lyrics", "lyrics IN TEXT OUT [--melody N] [--split] [--codepage N] [--marks]",
+     "puts a lyric text on a song's melody and saves it as a karaoke song", LyricsCommand},
     {"display", "display", "starts the lyric display when it is not running", DisplayCommand},
 };
 

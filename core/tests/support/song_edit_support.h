@@ -14,8 +14,9 @@ class CSongData;
 
 namespace core::testing {
 
-// Empty when the song holds together, else the first fault found.
-std::string CheckSongInvariants(const CSongData& song);
+// Empty when the song holds together, else the first fault found. justRead
+// accepts the line fields as a song file reads them (before a rebuild).
+std::string CheckSongInvariants(const CSongData& song, bool justRead = false);
 
 struct NoteAt {
   int32_t tick;
