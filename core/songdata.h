@@ -263,6 +263,10 @@ public:
   int32_t AutoInsertLyricMarks(int32_t minGapMs, int32_t longGapMs, int32_t linesPerImage,
                                int32_t linesPerImageAfterShortGap);
   int32_t AlignLineBreaks();
+  // The image marks of a song just loaded replaced by marks placed between
+  // its lines, the line events aligned. Part of the load: the song stays
+  // unchanged. Gives the number of marks placed.
+  int32_t PlaceImageMarksAtLoad();
   int ImportTrack(const std::string& file, int kind, uint16_t target);
   // As ImportTrack, from the file's bytes.
   int ImportTrackBytes(std::span<const uint8_t> bytes, uint16_t target);

@@ -396,6 +396,15 @@ int32_t CSongData::AlignLineBreaks() {
   return moved;
 }
 
+int32_t CSongData::PlaceImageMarksAtLoad() {
+  const int32_t wasUnchanged = unchanged;
+  RemoveLyricMarks();
+  const int32_t marks = AutoInsertLyricMarks(100, 5000, 2, 4);
+  AlignLineBreaks();
+  unchanged = wasUnchanged;
+  return marks;
+}
+
 int CSongData::ImportTrack(const std::string& file, int kind, uint16_t target) {
   if (!loaded || (kind != kFileVx3 && kind != kFileSb3 && kind != kFileSw3))
     return 0;

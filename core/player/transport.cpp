@@ -166,15 +166,8 @@ int32_t LoadSong(const char* path, int32_t kind) {
     p.devicesStale = false;
     SendSongStateNotify(kSongLoaded);
     p.songPlayed = 0;
-    if (TheDisplaySettings().imageMode & kImageModeAutoMarks) {
-      // Image marks of the song's own are replaced by marks placed between
-      // its lines; this is part of loading, so the song stays unchanged.
-      const int32_t unchanged = song.unchanged;
-      song.RemoveLyricMarks();
-      song.AutoInsertLyricMarks(100, 5000, 2, 4);
-      song.AlignLineBreaks();
-      song.unchanged = unchanged;
-    }
+    if (TheDisplaySettings().imageMode & kImageModeAutoMarks)
+      song.PlaceImageMarksAtLoad();
     for (int16_t t = 0; t < song.TrackCount(); ++t)
       Link().SetTrackMute(static_cast<uint16_t>(t), 0);
   }

@@ -280,5 +280,35 @@ TEST(SongEditFiles, KaraokeCorpusLyricsSyncBackOntoTheMelody) {
   std::printf("%s", closing.c_str());
 }
 
+TEST(SongEditFiles, ImageMarksPlacedAtLoadLeaveTheSongUnchanged) {
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(CorpusDir(), ec))
+    if (e.path().extension() == ".kar")
+      files.push_back(e.path());
+  if (files.empty())
+    GTEST_SKIP() << "no karaoke corpus at " << CorpusDir();
+  std::sort(files.begin(), files.end());
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.filename().string());
+    CSongData song;
+    ASSERT_EQ(song.LoadByKind(file.string(), kFileKaraoke), 1);
+    const bool lyrics = song.lyricsPresent && song.tracks[song.lyricTrack].EventCount() >= 2;
+    const int32_t marks = song.PlaceImageMarksAtLoad();
+    EXPECT_EQ(song.unchanged, 1);
+    EXPECT_EQ(CheckSongInvariants(song), "");
+    if (!lyrics)
+      continue;
+    EXPECT_GT(marks, 0);
+    int32_t found = 0;
+    for (const auto& e : song.tracks[song.lyricTrack].events)
+      found += e.kind == kKindImage;
+    EXPECT_EQ(found, marks);
+    // A second load's marks replace the first's.
+    EXPECT_EQ(song.PlaceImageMarksAtLoad(), marks);
+    EXPECT_EQ(CheckSongInvariants(song), "");
+  }
+}
+
 } // namespace
 } // namespace core
