@@ -213,9 +213,15 @@ int CSongData::MoveEvent(int16_t track, int32_t index, int32_t newTick) {
   auto& events = tracks[track].events;
   SongEvent e = events[index];
   e.tick = static_cast<uint32_t>(ClampTick(newTick));
+  const int32_t ms = TickToMs(ClampTick(e.tick));
+  e.ms = static_cast<uint32_t>(ms);
+  e.durationMs =
+      static_cast<uint32_t>(std::max(0, TickToMs(ClampTick(int64_t{e.tick} + e.duration)) - ms));
+  // After the erase the array has room for the event again: the insert
+  // neither allocates nor fails.
   events.erase(events.begin() + index);
-  // Erasing never fails, and the array keeps its capacity for the insert.
-  InsertSorted(track, e);
+  auto at = std::upper_bound(events.begin(), events.end(), e, SortsBefore);
+  events.insert(at, e);
   EventsEdited(track, IsTimingKind(e.kind), IsLineKind(e.kind));
   return 1;
 }
@@ -419,6 +425,12 @@ int CSongData::SetTrackSummary(int16_t track, const TrackSummary& request) {
     }
   }
   EventsEdited(track, false, false);
+  // A track without channel messages keeps the channel asked for, for the
+  // notes added to it later.
+  if (request.channel <= 15 && std::none_of(events.begin(), events.end(), [](const SongEvent& e) {
+        return e.kind == kKindChannel;
+      }))
+    t.summary.channel = request.channel;
   return ok ? 1 : 0;
 }
 

@@ -69,6 +69,15 @@ TEST(SongEdit, EdgeCasesKeepTheSongWhole) {
          EXPECT_EQ(s.PoolText(s.tracks[1].events[2]), "xyz!");
          EXPECT_EQ(s.tracks[1].events[2].length, 5);
        }},
+      {"an empty track keeps the channel of its summary for its first note",
+       [](CSongData& s) {
+         s.InsertTrack(-1);
+         TrackSummary r;
+         r.channel = 6;
+         ASSERT_EQ(s.SetTrackSummary(3, r), 1);
+         ASSERT_EQ(s.DuplicateEvent(3, 0), 1);
+       },
+       [](const CSongData& s) { EXPECT_EQ(s.tracks[3].events[0].data, NoteOn(6, 60, 127)); }},
       {"a move keeps the duration and finds the sorted place",
        [](CSongData& s) { ASSERT_EQ(s.MoveEvent(1, 0, 600), 1); },
        [](const CSongData& s) {
