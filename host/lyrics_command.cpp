@@ -1,10 +1,12 @@
 #include "host/lyrics_command.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -38,16 +40,42 @@ int64_t MelodyNotes(const core::Track& t) {
   return n;
 }
 
-// The melody: the song's own when it has notes, else the first track with
-// notes off the drum channel.
+// The melody: the song's own when it has notes; else, for a song with
+// lyrics, the track whose notes stand on most of its syllables with the
+// fewest other notes; else the first track with notes off the drum channel.
 int16_t ChooseMelody(const core::CSongData& song) {
-  if (song.HasTrack(song.melodyTrack) && song.melodyTrack != song.lyricTrack &&
-      MelodyNotes(song.tracks[song.melodyTrack]) > 0)
+  if (song.HasTrack(song.melodyTrack) && song.melodyTrack > 0 &&
+      song.melodyTrack != song.lyricTrack && MelodyNotes(song.tracks[song.melodyTrack]) > 0)
     return static_cast<int16_t>(song.melodyTrack);
-  for (int16_t t = 0; t < song.TrackCount(); ++t)
-    if (t != song.lyricTrack && MelodyNotes(song.tracks[t]) > 0)
-      return t;
-  return -1;
+  std::set<uint32_t> syllables;
+  if (song.lyricsPresent && song.HasTrack(song.lyricTrack))
+    for (const auto& e : song.tracks[song.lyricTrack].events)
+      if (e.kind == core::kKindSyllable)
+        syllables.insert(e.tick);
+  int16_t best = -1;
+  int64_t bestScore = 0;
+  for (int16_t t = 0; t < song.TrackCount(); ++t) {
+    if (t == song.lyricTrack || MelodyNotes(song.tracks[t]) == 0)
+      continue;
+    // Onsets, not notes: a chord stands on a syllable once.
+    std::set<uint32_t> onsets;
+    for (const auto& e : song.tracks[t].events)
+      if (e.IsSoundingNoteOn())
+        onsets.insert(e.tick);
+    int64_t hits = 0, others = 0;
+    for (uint32_t tick : onsets) {
+      if (syllables.count(tick))
+        ++hits;
+      else
+        ++others;
+    }
+    const int64_t score = 2 * hits - others;
+    if (best < 0 || (hits > 0 && score > bestScore)) {
+      best = t;
+      bestScore = hits > 0 ? score : INT64_MIN;
+    }
+  }
+  return best;
 }
 
 int SaveKindFor(const std::string& file) {

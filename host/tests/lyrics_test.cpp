@@ -87,6 +87,26 @@ TEST_F(LyricsCommand, MakesAKaraokeSongOnTheMelody) {
   EXPECT_EQ(got, "Hel@0 lo@120 / wor@240 ld@360 ");
 }
 
+TEST_F(LyricsCommand, AKaraokeSongsMelodyIsTheTrackUnderItsSyllables) {
+  // Accompaniment on track 1 off the syllables, the melody on track 2.
+  core::CSongData song;
+  song.NewSong(dir_ + "/old.kar");
+  song.InsertTrack(-1);
+  for (int i = 0; i < 5; ++i)
+    song.AddEvent(1, 30 + i * 60, 20, 0, 0x91 | 48 << 8 | 80 << 16, core::kKindChannel);
+  song.AddEvent(2, 0, 200, 0, 0x90 | 60 << 8 | 90 << 16, core::kKindChannel);
+  song.AddEvent(2, 240, 200, 0, 0x90 | 62 << 8 | 90 << 16, core::kKindChannel);
+  song.SetMelodyTrack(2);
+  ASSERT_EQ(song.ImportLyricBytes("old/words"), 1);
+  const std::string old = dir_ + "/old.kar";
+  ASSERT_GT(song.SaveByKind(old, core::kSaveKaraoke), 0);
+
+  const std::string text = Write("words.txt", "new/words");
+  HostRun r = RunHost("lyrics '" + old + "' '" + text + "' '" + dir_ + "/new.kar'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("2 syllables in 1 lines on 2 notes of track"), std::string::npos) << r.out;
+}
+
 TEST_F(LyricsCommand, ConvertsUtf8IntoTheCodePageAndSplits) {
   const std::string midi = dir_ + "/song.mid";
   MakeMidi(midi);
