@@ -406,31 +406,111 @@ int ReadMidiBytesUnguarded(CSongData& song, std::span<const uint8_t> bytes, cons
   return 1;
 }
 
-// The lyrics of a karaoke file's third track become a lyric track.
-void ConvertKaraoke(CSongData& song) {
-  constexpr int16_t kHeaderTrack = 1, kWordsTrack = 2;
+// Notes, controllers, system exclusives or timing: what a track must keep
+// so that nothing of the file that sounds or times the song is lost.
+bool Sounds(const Track& track) {
+  return std::any_of(track.events.begin(), track.events.end(), [](const SongEvent& e) {
+    return e.kind <= kKindKeySignature || e.kind == kKindSysEx;
+  });
+}
+
+bool IsKaraokeMark(const CSongData& song, const SongEvent& e) {
+  return e.kind == kKindText && song.PoolText(e) == kKaraokeMark;
+}
+
+// A text event that is sung: karaoke texts beginning with "@" are the
+// file's own information (language, title, version, credits).
+bool HoldsWords(const CSongData& song, const Track& track) {
+  return std::any_of(track.events.begin(), track.events.end(), [&](const SongEvent& e) {
+    if (e.kind != kKindText)
+      return false;
+    std::string_view text = song.PoolText(e);
+    return !text.empty() && text[0] != '@';
+  });
+}
+
+// The track holding the soft-karaoke header text (marked: the text is there)
+// and the one holding the words (-1: none).
+struct KaraokeLayout {
+  bool marked = false;
+  int16_t header = 1;
+  int16_t words = 2;
+};
+
+// Where the words are, from soft-karaoke files as they are found:
+// - nearly all put the header ("Soft karaoke" track name, "@KMIDI KARAOKE
+//   FILE") in the second track and the words ("Words" track, "@L", "@T",
+//   then the syllables) in the third, whatever the file is named; so does
+//   the writer here. With the header in the second track the words are the
+//   third track, as they always were;
+// - an accompaniment generator writes header, title and words into the
+//   first track, beside the tempo; some sequencers put a track of their own
+//   before the header track, which moves the header to the third track and
+//   the words to the fourth, and the words track is not always named
+//   "Words". With the header anywhere else the words are the first track,
+//   from the header's own on, that holds a text not beginning with "@";
+// - no track holds such a text: the third track, if there is one.
+// Without the header text the second and third tracks are taken as header
+// and words.
+KaraokeLayout FindKaraokeLayout(const CSongData& song) {
+  KaraokeLayout layout;
+  const int16_t count = song.TrackCount();
+  for (int16_t t = 0; t < count && !layout.marked; ++t) {
+    const auto& events = song.tracks[t].events;
+    if (std::any_of(events.begin(), events.end(),
+                    [&](const SongEvent& e) { return IsKaraokeMark(song, e); })) {
+      layout.marked = true;
+      layout.header = t;
+    }
+  }
+  if (layout.marked && !(layout.header == 1 && count > 2)) {
+    layout.words = -1;
+    for (int16_t t = layout.header; t < count && layout.words < 0; ++t)
+      if (HoldsWords(song, song.tracks[t]))
+        layout.words = t;
+  }
+  if (layout.words < 0 && count > 2)
+    layout.words = 2;
+  return layout;
+}
+
+// The words of a karaoke file become a lyric track.
+void ConvertKaraoke(CSongData& song, const KaraokeLayout& layout) {
   for (auto& t : song.tracks) {
     t.lineTable.fill(0);
     t.lineCount = 0;
   }
-  // What the karaoke writer adds to the second track goes, so that loading
-  // and saving again leaves the file as it was.
-  auto& header = song.tracks[kHeaderTrack].events;
-  auto removeFirst = [&](uint8_t kind, auto matches) {
-    auto it = std::find_if(header.begin(), header.end(), [&](const SongEvent& e) {
-      return e.tick == 0 && e.kind == kind && matches(song.PoolText(e));
-    });
-    if (it != header.end())
-      header.erase(it);
+  // A header in the second track stays there: what the karaoke writer adds
+  // to it goes, so that loading and saving again leaves the file as it was.
+  // A header anywhere else goes as a whole when nothing in it sounds, else
+  // it loses its header texts; the writer puts the header in its place.
+  const int16_t headerTrack = layout.header;
+  const bool headerInPlace = headerTrack == 1;
+  auto& header = song.tracks[headerTrack].events;
+  auto isHeaderName = [&](const SongEvent& e) {
+    return e.kind == kKindTrackName && EqualsNoCase(song.PoolText(e), kSoftKaraokeName);
   };
-  removeFirst(kKindTrackName, [](std::string_view s) { return EqualsNoCase(s, kSoftKaraokeName); });
-  removeFirst(kKindText, [](std::string_view s) { return s == kKaraokeMark; });
+  if (headerInPlace) {
+    auto removeFirst = [&](auto matches) {
+      auto it = std::find_if(header.begin(), header.end(),
+                             [&](const SongEvent& e) { return e.tick == 0 && matches(e); });
+      if (it != header.end())
+        header.erase(it);
+    };
+    removeFirst(isHeaderName);
+    removeFirst([&](const SongEvent& e) { return IsKaraokeMark(song, e); });
+  } else {
+    std::erase_if(header,
+                  [&](const SongEvent& e) { return isHeaderName(e) || IsKaraokeMark(song, e); });
+  }
 
   song.InsertTrack(-1);
   int16_t lyric = static_cast<int16_t>(song.TrackCount() - 1);
   song.lyricTrack = lyric;
   bool titleTaken = false;
-  const auto& words = song.tracks[kWordsTrack].events;
+  const int16_t wordsTrack = layout.words;
+  static const std::vector<SongEvent> kNoWords;
+  const auto& words = wordsTrack >= 0 ? song.tracks[wordsTrack].events : kNoWords;
   for (const auto& e : words) {
     if (e.kind != kKindText)
       continue;
@@ -457,36 +537,57 @@ void ConvertKaraoke(CSongData& song) {
   }
   song.lyricsPresent = 1;
   song.RebuildLyricLines(lyric);
-  song.tracks[lyric].endOfTrackTick = song.tracks[kWordsTrack].endOfTrackTick;
+  if (wordsTrack >= 0)
+    song.tracks[lyric].endOfTrackTick = song.tracks[wordsTrack].endOfTrackTick;
   song.UpdateTrack(lyric);
-  song.UpdateTrack(kHeaderTrack);
+  song.UpdateTrack(headerTrack);
 
-  // The words track goes unless it also holds notes, controllers, system
-  // exclusives or timing; then only its texts go, so that nothing of the file
-  // that sounds or times the song is lost.
-  auto& wordsEvents = song.tracks[kWordsTrack].events;
-  bool keep = std::any_of(wordsEvents.begin(), wordsEvents.end(), [](const SongEvent& e) {
-    return e.kind <= kKindKeySignature || e.kind == kKindSysEx;
-  });
-  if (keep) {
-    std::erase_if(wordsEvents, [](const SongEvent& e) { return e.kind == kKindText; });
-    song.UpdateTrack(kWordsTrack);
-  } else {
-    song.DeleteTrack(kWordsTrack);
+  // The words track goes unless something in it sounds; then only its texts
+  // go. The same holds for a header out of its place. The higher track goes
+  // first so that the lower keeps its index; the lyric track is never left
+  // first, where it would name no lyric track.
+  std::vector<int16_t> leaving;
+  if (wordsTrack >= 0)
+    leaving.push_back(wordsTrack);
+  if (!headerInPlace && headerTrack != wordsTrack)
+    leaving.push_back(headerTrack);
+  std::sort(leaving.rbegin(), leaving.rend());
+  for (int16_t t : leaving) {
+    if (t == wordsTrack)
+      std::erase_if(song.tracks[t].events, [](const SongEvent& e) { return e.kind == kKindText; });
+    if (Sounds(song.tracks[t]) || song.TrackCount() < 3)
+      song.UpdateTrack(t);
+    else
+      song.DeleteTrack(t);
   }
   song.saveKind = kFileKaraoke;
   song.unchanged = 1;
   song.preparedForPlay = 0;
 }
 
+// A karaoke file with no soft-karaoke header and fewer than three tracks has
+// no words track: it is read as a plain MIDI file.
 int ReadKaraokeBytesUnguarded(CSongData& song, std::span<const uint8_t> bytes,
                               const std::string& path) {
   if (!ReadMidiBytesUnguarded(song, bytes, path))
     return 0;
-  // With fewer than three tracks there is no words track: a plain MIDI file.
-  if (song.TrackCount() < 3 || song.TrackCount() >= kMaxInsertableTracks)
+  if (song.TrackCount() >= kMaxInsertableTracks)
     return 1;
-  ConvertKaraoke(song);
+  const KaraokeLayout layout = FindKaraokeLayout(song);
+  if (layout.marked || song.TrackCount() >= 3)
+    ConvertKaraoke(song, layout);
+  return 1;
+}
+
+int ReadMidiOrKaraokeBytesUnguarded(CSongData& song, std::span<const uint8_t> bytes,
+                                    const std::string& path) {
+  if (!ReadMidiBytesUnguarded(song, bytes, path))
+    return 0;
+  if (song.TrackCount() >= kMaxInsertableTracks)
+    return 1;
+  const KaraokeLayout layout = FindKaraokeLayout(song);
+  if (layout.marked)
+    ConvertKaraoke(song, layout);
   return 1;
 }
 
@@ -761,6 +862,11 @@ int ReadKaraokeBytes(CSongData& song, std::span<const uint8_t> bytes, const std:
   return Guarded(song, [&] { return ReadKaraokeBytesUnguarded(song, bytes, path); });
 }
 
+int ReadMidiOrKaraokeBytes(CSongData& song, std::span<const uint8_t> bytes,
+                           const std::string& path) {
+  return Guarded(song, [&] { return ReadMidiOrKaraokeBytesUnguarded(song, bytes, path); });
+}
+
 int ReadMidiFile(CSongData& song, const std::string& path) {
   auto data = ReadWholeFile(path);
   if (!data)
@@ -773,6 +879,13 @@ int ReadKaraokeFile(CSongData& song, const std::string& path) {
   if (!data)
     return 0;
   return ReadKaraokeBytes(song, *data, path);
+}
+
+int ReadMidiOrKaraokeFile(CSongData& song, const std::string& path) {
+  auto data = ReadWholeFile(path);
+  if (!data)
+    return 0;
+  return ReadMidiOrKaraokeBytes(song, *data, path);
 }
 
 std::optional<std::vector<uint8_t>> EncodeMidiFile(const CSongData& song) {

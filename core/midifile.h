@@ -1,8 +1,7 @@
-// Standard MIDI Files (".mid") and karaoke MIDI files (".kar", whose third
-// track carries the lyrics as text events) read into and written from the
-// song. Every count, length and offset of a file is bounded by what the file
-// really holds; a damaged file gives 0 and a reset song, or the part that
-// could be read.
+// Standard MIDI Files (".mid") and karaoke MIDI files (".kar", whose words
+// track, the third in most files, carries the lyrics as text events) read
+// into and written from the song. Every count, length and offset of a file is bounded by what the
+// file really holds; a damaged file gives 0 and a reset song, or the part that could be read.
 #pragma once
 
 #include <cstdint>
@@ -24,9 +23,15 @@ constexpr int32_t kMidiDefaultTempo = 500000;
 // opened leaves the song untouched).
 int ReadMidiFile(CSongData& song, const std::string& path);
 int ReadKaraokeFile(CSongData& song, const std::string& path);
+// A Standard MIDI File as it is loaded: one that holds the soft-karaoke
+// header text is a karaoke file, whatever its name, and is read as
+// ReadKaraokeFile reads it; any other is read as ReadMidiFile reads it.
+int ReadMidiOrKaraokeFile(CSongData& song, const std::string& path);
 // The same from bytes in memory; path is only recorded in the song.
 int ReadMidiBytes(CSongData& song, std::span<const uint8_t> bytes, const std::string& path = {});
 int ReadKaraokeBytes(CSongData& song, std::span<const uint8_t> bytes, const std::string& path = {});
+int ReadMidiOrKaraokeBytes(CSongData& song, std::span<const uint8_t> bytes,
+                           const std::string& path = {});
 // The MIDI part of an older song file, as EncodeMidiTracksExcept writes it:
 // its division is the song's ticks per quarter (1-65535), never SMPTE time.
 int ReadSongMidiPartBytes(CSongData& song, std::span<const uint8_t> bytes,

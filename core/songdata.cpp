@@ -120,7 +120,7 @@ int CSongData::LoadByKind(const std::string& file, int kind) {
   int result = 0;
   switch (kind) {
   case kFileMidi:
-    result = ReadMidiFile(*this, file);
+    result = ReadMidiOrKaraokeFile(*this, file); // a karaoke file by what it holds
     break;
   case kFileKaraoke:
     result = ReadKaraokeFile(*this, file);

@@ -1,10 +1,12 @@
 #include "host/commands.h"
+#include "host/album_command.h"
 #include "host/display_command.h"
 #include "host/lyrics_command.h"
 
 #include "core/songconvert.h"
 #include "core/songinfo.h"
 #include "host/play.h"
+#include "host/score_command.h"
 
 #include <cstdio>
 #include <string>
@@ -29,6 +31,10 @@ const Command kCommands[] = {
     {"lyrics", "lyrics IN TEXT OUT [--melody N] [--split] [--codepage N] [--marks]",
      "puts a lyric text on a song's melody and saves it as a karaoke song", LyricsCommand},
     {"display", "display", "starts the lyric display when it is not running", DisplayCommand},
+    {"album", "album probe|dump FILE...",
+     "prints song files as album records, or an album file, as JSON", AlbumCommand},
+    {"score", "score VOICE.wav [SONG] [--rate R] [--offset MS] [--params F] [--trace]",
+     "scores a recorded voice against a song's melody", ScoreCommand},
 };
 
 int Help(std::span<char*>) {

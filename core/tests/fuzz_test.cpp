@@ -35,6 +35,27 @@ std::vector<Bytes> Seeds() {
                      testing::TextEvent(1, "\\la"),
                      testing::TextEvent(1, "/li", 10),
                      {0x00, 0xFF, 0x2F, 0x00}})}));
+  // A karaoke header out of its place: after a sequencer's track, and beside
+  // the tempo with the words.
+  const testing::Bytes header = testing::Cat(
+      {testing::TextEvent(3, "Soft karaoke"), testing::TextEvent(1, "@KMIDI KARAOKE FILE")});
+  const testing::Bytes words =
+      testing::Cat({testing::TextEvent(1, "@TWho"), testing::TextEvent(1, "\\la"),
+                    testing::TextEvent(1, "/li", 10), testing::TextEvent(1, "lo", 10)});
+  const testing::Bytes end = {0x00, 0xFF, 0x2F, 0x00};
+  seeds.push_back(
+      testing::Smf(1, 96,
+                   {testing::Cat({{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}, end}),
+                    testing::Cat({{0x00, 0xFF, 0x7F, 0x02, 0x00, 0x41}, end}),
+                    testing::Cat({header, end}),
+                    testing::Cat({words, end}),
+                    {0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x00, 0x00, 0xFF, 0x2F, 0x00}}));
+  seeds.push_back(testing::Smf(
+      0, 96,
+      {testing::Cat({{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0x90, 0x3C, 0x64},
+                     header,
+                     words,
+                     end})}));
   return seeds;
 }
 

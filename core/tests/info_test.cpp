@@ -124,5 +124,35 @@ TEST(SongInfo, CommandLine) {
   EXPECT_EQ(RunInfo("", dir).status, 2);
 }
 
+// A soft-karaoke file named ".mid" is reported with its words; the same
+// texts without the header are those of a plain MIDI file.
+TEST(SongInfo, CommandLineFindsAKaraokeFileByItsHeader) {
+  testing::TempFolder dir;
+  const Bytes header = Cat({TextEvent(3, "Soft karaoke"), TextEvent(1, "@KMIDI KARAOKE FILE")});
+  Bytes marked = KaraokeFixture();
+  Bytes plain = KaraokeFixture();
+  // The second track chunk begins after the header chunk (14 bytes) and the
+  // first track chunk (8 + 19 bytes): its length grows by the header's.
+  const size_t second = 14 + 8 + 19;
+  ASSERT_EQ(std::string(marked.begin() + second, marked.begin() + second + 4), "MTrk");
+  marked[second + 7] = static_cast<uint8_t>(marked[second + 7] + header.size());
+  marked.insert(marked.begin() + second + 8, header.begin(), header.end());
+  ASSERT_TRUE(testing::WriteFileBytes(dir.Path("karaoke.mid"), marked));
+  ASSERT_TRUE(testing::WriteFileBytes(dir.Path("plain.mid"), plain));
+
+  HostRun karaoke = RunInfo(dir.Path("karaoke.mid"), dir);
+  ASSERT_EQ(karaoke.status, 0) << karaoke.err;
+  QJsonObject info = Parse(karaoke.out);
+  EXPECT_EQ(J(info, "title").toString(), "Song \"one\"");
+  EXPECT_EQ(J(info, "syllables").toArray().size(), 3);
+  EXPECT_EQ(J(info, "lines").toInt(), 2);
+
+  HostRun midi = RunInfo(dir.Path("plain.mid"), dir);
+  ASSERT_EQ(midi.status, 0) << midi.err;
+  info = Parse(midi.out);
+  EXPECT_EQ(J(info, "title").toString(), "");
+  EXPECT_EQ(J(info, "syllables").toArray().size(), 0);
+}
+
 } // namespace
 } // namespace core

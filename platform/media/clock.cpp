@@ -98,12 +98,17 @@ public:
       if (it == events_.end())
         return false;
       event = std::move(it->second);
+      // Stopped as it leaves the live list: a callback that sees it gone is
+      // the last one to start, however late its thread runs.
+      {
+        std::lock_guard eventLock(event->mutex);
+        event->stopped = true;
+      }
       events_.erase(it);
     }
     TimerCallback released;
     {
       std::unique_lock lock(event->mutex);
-      event->stopped = true;
       // Inside its own callback the kill returns at once; the thread lets the
       // callback go once it has returned.
       if (currentEvent == event.get())

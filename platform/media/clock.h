@@ -49,7 +49,9 @@ void InstallTimeSource(TimeSource* source);
 // The real time source, whatever is installed.
 TimeSource& RealTime();
 
-inline uint32_t NowMs() { return Time().NowMs(); }
+inline uint32_t NowMs() {
+  return Time().NowMs();
+}
 
 // The monotonic clock of the real time source, in nanoseconds.
 int64_t MonotonicNs();

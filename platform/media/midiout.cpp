@@ -157,8 +157,8 @@ bool MidiOutSystem::LongMessage(MidiOutHandle handle, std::span<const uint8_t> b
 
 int MidiOutSystem::OpenCount() {
   std::lock_guard lock(mutex_);
-  return static_cast<int>(std::count_if(ports_.begin(), ports_.end(),
-                                        [](const auto& p) { return p != nullptr; }));
+  return static_cast<int>(
+      std::count_if(ports_.begin(), ports_.end(), [](const auto& p) { return p != nullptr; }));
 }
 
 MidiOutSystem& MidiOut() {

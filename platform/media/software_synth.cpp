@@ -1,6 +1,7 @@
 #include "platform/media/software_synth.h"
 
 #include "platform/media/clock.h"
+#include "platform/media/riff.h"
 #include "platform/sys/bytes.h"
 #include "platform/sys/runtime.h"
 
@@ -127,21 +128,7 @@ void ApplySysex(fluid_synth_t* synth, std::span<const uint8_t> bytes) {
 }
 
 std::vector<uint8_t> WavHeader(uint64_t dataBytes) {
-  sys::ByteWriter w;
-  w.Bytes("RIFF", 4);
-  w.U32LE(static_cast<uint32_t>(kWavHeaderSize - 8 + dataBytes));
-  w.Bytes("WAVE", 4);
-  w.Bytes("fmt ", 4);
-  w.U32LE(16);
-  w.U16LE(1); // PCM
-  w.U16LE(2);
-  w.U32LE(kSynthSampleRate);
-  w.U32LE(kSynthSampleRate * kBytesPerFrame);
-  w.U16LE(kBytesPerFrame);
-  w.U16LE(16);
-  w.Bytes("data", 4);
-  w.U32LE(static_cast<uint32_t>(dataBytes));
-  return w.Take();
+  return WaveHeader(WaveFormat::Pcm(kSynthSampleRate, 16, 2), static_cast<uint32_t>(dataBytes));
 }
 
 // A WAV file that grows as frames are appended; its header is rewritten on

@@ -69,7 +69,7 @@ public:
   // thread is loading it.
   static void KeepModuleLoaded(size_t slot, bool toUtf8) {
     static std::once_flag once[kCodePages.size()][2];
-    static iconv_t kept[kCodePages.size()][2];
+    [[maybe_unused]] static iconv_t kept[kCodePages.size()][2];
     int dir = toUtf8 ? 0 : 1;
     std::call_once(once[slot][dir], [&] { kept[slot][dir] = Open(slot, toUtf8); });
   }

@@ -1,5 +1,8 @@
 #include "platform/sys/ini.h"
 
+#include "platform/sys/atomic_file.h"
+#include "platform/sys/unique_fd.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -35,98 +38,6 @@ bool HasAny(std::string_view s, std::string_view chars) {
 }
 
 constexpr std::string_view kLineBreaksAndZero{"\r\n\0", 3};
-
-// Owns a descriptor and closes it (releasing any flock on it).
-class Fd {
-public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0)
-      close(fd_);
-  }
-  int Get() const { return fd_; }
-  int Release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
-private:
-  int fd_;
-};
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-// The file a write must replace: a symbolic link is followed, so that the
-// link stays a link and its target gets the new text.
-std::string WriteTarget(const std::string& path) {
-  struct stat st {};
-  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-    return path;
-  char* real = realpath(path.c_str(), nullptr);
-  if (!real)
-    return path;
-  std::string target = real;
-  std::free(real);
-  return target;
-}
-
-// Writes text to a fresh file in target's folder and renames it over target,
-// so that no reader ever sees a half-written file and a crash leaves the old
-// one whole.
-bool ReplaceFile(const std::string& target, std::string_view text) {
-  size_t slash = target.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
-  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-
-  struct stat st {};
-  bool existed = stat(target.c_str(), &st) == 0;
-
-  static std::atomic<unsigned> counter{0};
-  // A leftover of a writer that died may hold a name: take the next one.
-  std::string tmp;
-  int f = -1;
-  for (int attempt = 0; attempt < 100 && f < 0; ++attempt) {
-    tmp = dir + "/." + base + ".tmp" + std::to_string(getpid()) + "-" +
-          std::to_string(counter.fetch_add(1));
-    f = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (f < 0 && errno != EEXIST)
-      return false;
-  }
-  if (f < 0)
-    return false;
-  Fd fd(f);
-
-  bool ok = WriteAll(fd.Get(), text);
-  if (ok && existed)
-    (void)fchmod(fd.Get(), st.st_mode & 07777);
-  ok = ok && fdatasync(fd.Get()) == 0;
-  ok = close(fd.Release()) == 0 && ok;
-  ok = ok && rename(tmp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    unlink(tmp.c_str());
-    return false;
-  }
-  int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    (void)fsync(dirFd);
-    close(dirFd);
-  }
-  return true;
-}
 
 std::string StripTrailingSpaces(std::string_view s) {
   while (!s.empty() && s.back() == ' ')
@@ -407,7 +318,7 @@ std::optional<IniDocument> IniLoad(const std::string& path) {
       return IniDocument();
     return std::nullopt;
   }
-  Fd fd(f);
+  UniqueFd fd(f);
   struct stat st {};
   if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
       static_cast<uint64_t>(st.st_size) > kMaxIniFileSize)
@@ -439,9 +350,9 @@ std::optional<IniDocument> IniLoad(const std::string& path) {
 }
 
 bool IniUpdate(const std::string& path, const std::function<bool(IniDocument&)>& edit) {
-  std::string target = WriteTarget(path);
+  std::string target = AtomicWriteTarget(path);
   std::string lockPath = target + ".lock";
-  Fd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  UniqueFd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
   if (lock.Get() < 0)
     return false;
   while (flock(lock.Get(), LOCK_EX) != 0) {
@@ -453,7 +364,7 @@ bool IniUpdate(const std::string& path, const std::function<bool(IniDocument&)>&
     return false;
   if (!doc->Changed())
     return true;
-  return ReplaceFile(target, doc->Text());
+  return ReplaceFileAtomically(target, doc->Text());
 }
 
 std::string IniGetString(const std::string& path, std::string_view section, std::string_view key,

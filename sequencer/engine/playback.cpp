@@ -67,9 +67,25 @@ void EndOfSongLocked(int64_t lParam) {
   PostEndNotify(lParam);
 }
 
+// The sung syllable's elapsed time, or its end once its length has passed.
+void UpdateSyllableLocked(int64_t playTime) {
+  EngineState& s = State();
+  if (s.lyricEnd > playTime) {
+    s.lyricElapsed = static_cast<int32_t>(int64_t{s.lyricTotal} - s.lyricEnd + playTime);
+  } else {
+    s.lyricOn = 0;
+    s.lyricTotal = 0;
+    s.lyricElapsed = 0;
+    s.lyricEnd = 0;
+  }
+}
+
 // Plays every event whose time has come; false when the song ended.
 bool PlayDueEventsLocked() {
   EngineState& s = State();
+  // Every tick, not only one that plays an event: the silence after a
+  // syllable in a passage without events is not a syllable still sung.
+  UpdateSyllableLocked(s.playTime);
   for (;;) {
     uint16_t current = s.currentTrack;
     if (current >= ChainTrackLimit() || s.tracks[current].count == 0 || !s.tracks[current].active) {
@@ -85,14 +101,7 @@ bool PlayDueEventsLocked() {
 
     s.currentTick = e.tick;
     s.currentTime = e.time;
-    if (s.lyricEnd > playTime) {
-      s.lyricElapsed = static_cast<int32_t>(int64_t{s.lyricTotal} - s.lyricEnd + playTime);
-    } else {
-      s.lyricOn = 0;
-      s.lyricTotal = 0;
-      s.lyricElapsed = 0;
-      s.lyricEnd = 0;
-    }
+    UpdateSyllableLocked(playTime);
 
     if (e.kind < kKindSyllable) {
       PlayMidiOrTempoLocked(current, e);

@@ -282,8 +282,8 @@ const Row kRows[] = {
     {"mplay_GetlLyricCurTime",
      [](const Ctx& c) {
        StartDirect(c);
-       Tick(11); // the note-off at 100 ms, 80 ms into the syllable
-       EXPECT_EQ(c.T.GetlLyricCurTime(), 80);
+       Tick(11); // 110 ms, 90 ms into the syllable (it follows every tick)
+       EXPECT_EQ(c.T.GetlLyricCurTime(), 90);
      }},
     {"mplay_GetlLyricTotTime",
      [](const Ctx& c) {

@@ -1,5 +1,6 @@
 #include "core/tests/support/midi_fuzz_entry.h"
 
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -31,25 +32,51 @@ std::string CheckSong(const CSongData& song, bool describe) {
   return {};
 }
 
-std::string RoundTrip(bool karaoke, std::span<const uint8_t> input) {
+// How a round trip reads: as plain MIDI, as a karaoke file, or as a file is
+// loaded (karaoke when it holds the soft-karaoke header).
+enum class Reader { kMidi, kKaraoke, kByContent };
+
+int Read(Reader reader, CSongData& song, std::span<const uint8_t> input) {
+  switch (reader) {
+  case Reader::kMidi:
+    return ReadMidiBytes(song, input);
+  case Reader::kKaraoke:
+    return ReadKaraokeBytes(song, input);
+  case Reader::kByContent:
+    return ReadMidiOrKaraokeBytes(song, input);
+  }
+  return 0;
+}
+
+// Written as read: a song loaded by content in the kind it was found to be.
+std::optional<std::vector<uint8_t>> Encode(Reader reader, const CSongData& song) {
+  bool karaoke =
+      reader == Reader::kKaraoke || (reader == Reader::kByContent && song.saveKind == kFileKaraoke);
+  return karaoke ? EncodeKaraokeMidiFile(song) : EncodeMidiFile(song);
+}
+
+std::string RoundTrip(Reader reader, std::span<const uint8_t> input) {
+  static const char* const kNames[] = {"midi", "karaoke", "by-content"};
+  const std::string name = kNames[static_cast<int>(reader)];
   CSongData song;
-  int ok = karaoke ? ReadKaraokeBytes(song, input) : ReadMidiBytes(song, input);
-  if (!ok)
+  if (!Read(reader, song, input))
     return song.loaded || song.TrackCount() ? "failed read left a song" : "";
   if (auto fault = CheckSong(song, true); !fault.empty())
     return fault;
   song.MsToTick(song.endMs);
-  auto first = karaoke ? EncodeKaraokeMidiFile(song) : EncodeMidiFile(song);
+  auto first = Encode(reader, song);
   if (!first)
     return "loaded song not written";
   CSongData again;
-  if (!(karaoke ? ReadKaraokeBytes(again, *first) : ReadMidiBytes(again, *first)))
+  if (!Read(reader, again, *first))
     return "written file not read";
   if (auto fault = CheckSong(again, false); !fault.empty())
     return fault;
-  auto second = karaoke ? EncodeKaraokeMidiFile(again) : EncodeMidiFile(again);
+  if (reader == Reader::kByContent && again.saveKind != song.saveKind)
+    return name + " read after save changed the kind";
+  auto second = Encode(reader, again);
   if (!second || *second != *first)
-    return std::string(karaoke ? "karaoke" : "midi") + " save after reload differs";
+    return name + " save after reload differs";
   return {};
 }
 
@@ -57,9 +84,10 @@ std::string RoundTrip(bool karaoke, std::span<const uint8_t> input) {
 
 std::string CheckMidiInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> input(data, size);
-  if (auto fault = RoundTrip(false, input); !fault.empty())
-    return fault;
-  return RoundTrip(true, input);
+  for (Reader reader : {Reader::kMidi, Reader::kKaraoke, Reader::kByContent})
+    if (auto fault = RoundTrip(reader, input); !fault.empty())
+      return fault;
+  return {};
 }
 
 } // namespace core::testing

@@ -227,9 +227,14 @@ TEST_F(ChannelTest, LyricTrackTimesSyllablesAndPostsUnlessMuted) {
     Tick(10); // the controller at 600 ms, within the syllable
     EXPECT_EQ(_32_ChkcLyricOn(), 1);
     EXPECT_EQ(_32_GetlLyricCurTime(), 100);
-    Tick(15); // 750 ms: the syllable is over, but no event has played since
+    Tick(5); // 650 ms: no event plays, the elapsed time still runs
     EXPECT_EQ(_32_ChkcLyricOn(), 1);
-    Tick(5); // the controller at 800 ms finds it over
+    EXPECT_EQ(_32_GetlLyricCurTime(), 150);
+    Tick(5); // 700 ms: the syllable is over without an event playing
+    EXPECT_EQ(_32_ChkcLyricOn(), 0);
+    EXPECT_EQ(_32_GetlLyricTotTime(), 0);
+    EXPECT_EQ(_32_GetlLyricCurTime(), 0);
+    Tick(10); // the controller at 800 ms changes nothing of it
     EXPECT_EQ(_32_ChkcLyricOn(), 0);
     EXPECT_EQ(_32_GetlLyricTotTime(), 0);
 

@@ -1,12 +1,10 @@
 #include "wav_file.h"
 
-#include "platform/sys/bytes.h"
+#include "platform/media/riff.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace mediatest {
 
@@ -31,41 +29,24 @@ double Wav::Rms(double fromMs, double toMs) const {
 }
 
 std::optional<Wav> ReadStereoWav(const std::string& path, std::string* why) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *why = "cannot open " + path;
+  auto wave = media::ReadWaveFile(path, why);
+  if (!wave)
     return std::nullopt;
-  }
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
-  sys::ByteReader r(bytes);
-  auto tag = [&](const char* want) {
-    auto b = r.Bytes(4);
-    return b && std::string(b->begin(), b->end()) == want;
-  };
+  const media::WaveFormat& f = wave->format;
   auto expect = [&](bool ok, const char* field) {
     if (!ok)
       *why = std::string("bad ") + field;
     return ok;
   };
-  if (!expect(tag("RIFF"), "RIFF tag") || !expect(r.U32LE() == bytes.size() - 8, "RIFF size") ||
-      !expect(tag("WAVE"), "WAVE tag") || !expect(tag("fmt "), "fmt tag") ||
-      !expect(r.U32LE() == 16u, "fmt size") || !expect(r.U16LE() == 1, "format") ||
-      !expect(r.U16LE() == 2, "channels"))
+  if (!expect(f.channels == 2, "channels") || !expect(f.bits == 16, "bits") ||
+      !expect(f.byteRate == f.rate * 4, "byte rate") || !expect(!wave->truncated, "data size") ||
+      !expect(std::filesystem::file_size(path) == 44 + wave->data.size(), "RIFF size"))
     return std::nullopt;
   Wav wav;
-  wav.sampleRate = r.U32LE().value_or(0);
-  if (!expect(wav.sampleRate > 0, "sample rate") ||
-      !expect(r.U32LE() == wav.sampleRate * 4, "byte rate") ||
-      !expect(r.U16LE() == 4, "block align") || !expect(r.U16LE() == 16, "bits") ||
-      !expect(tag("data"), "data tag"))
-    return std::nullopt;
-  const auto dataBytes = r.U32LE();
-  if (!expect(dataBytes && *dataBytes == r.Remaining() && *dataBytes % 4 == 0, "data size"))
-    return std::nullopt;
-  wav.samples.resize(*dataBytes / 2);
-  for (auto& s : wav.samples)
-    s = r.I16LE().value_or(0);
+  wav.sampleRate = f.rate;
+  wav.samples.resize(wave->data.size() / 2);
+  for (size_t i = 0; i < wav.samples.size(); ++i)
+    wav.samples[i] = static_cast<int16_t>(wave->data[2 * i] | wave->data[2 * i + 1] << 8);
   return wav;
 }
 

@@ -1,0 +1,23 @@
+// One fuzzing step over the album file layer, shared by the libFuzzer
+// harnesses and the mutation tests. Each returns an empty string, or what
+// went wrong.
+//
+// CheckAlbumFileInput: the bytes go through every album file reader, the
+// record search (number and position taken from the bytes), the roll
+// unpacker and the text utilities; a file that reads is written again and
+// must read back to the same bytes.
+//
+// CheckSongProbeInput: the bytes are probed as a song file; the results
+// must stay within their ranges and the text within the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace album::testing {
+
+std::string CheckAlbumFileInput(const uint8_t* data, size_t size);
+std::string CheckSongProbeInput(const uint8_t* data, size_t size);
+
+} // namespace album::testing
