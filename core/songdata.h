@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -215,11 +216,64 @@ public:
   int RebuildLyricLines(int16_t track);
   int InsertTrack(int16_t position);
   int DeleteTrack(int16_t track);
+
+  // Editing operations (songedit.cpp). Each keeps the tracks in the order of
+  // SortsBefore, the ms fields, end times and engine event counts, and clears
+  // preparedForPlay and unchanged; a change to kinds 1-3 retimes every track,
+  // a change to kinds 16-18 of the lyric track rebuilds its lines. They give
+  // 0 and change nothing when no song is loaded, a track or index is out of
+  // range, or memory runs out.
   int InsertEventAt(int16_t track, int32_t index, int32_t tick, int32_t duration, uint16_t length,
                     uint32_t data, uint8_t kind, uint8_t imageAction = 0);
   int AddEvent(int16_t track, int32_t tick, int32_t duration, uint16_t length, uint32_t data,
                uint8_t kind, uint8_t imageAction = 0);
+  // A pool-kind event whose length bytes are copied into the data pool.
+  int InsertEvent(int16_t track, int32_t tick, int32_t duration, uint16_t length, const void* bytes,
+                  uint8_t kind, uint8_t imageAction = 0);
+  int InsertLyric(int16_t track, int32_t tick, int32_t duration, std::string_view text);
+  int DuplicateEvent(int16_t track, int32_t index);
   int DeleteEvent(int16_t track, int32_t index);
+  int MoveEvent(int16_t track, int32_t index, int32_t newTick);
+  int ShiftEvents(int16_t track, int32_t first, int32_t last, int32_t delta);
+  int SetEventLength(int16_t track, int32_t index, int32_t duration);
+  int SetEventChannel(int16_t track, int32_t index, uint8_t channel);
+  int SetEventData1(int16_t track, int32_t index, uint8_t value);
+  int SetEventData2(int16_t track, int32_t index, uint8_t value);
+  int SetEventValue(int16_t track, int32_t index, uint16_t length, uint32_t data);
+  int SetEventBytes(int16_t track, int32_t index, std::string_view text);
+  int SetEventText(int16_t track, int32_t index, std::string_view text);
+
+  int SetTrackSummary(int16_t track, const TrackSummary& summary);
+  int NewSong(const std::string& file);
+  int SetMelodyTrack(int16_t track);
+  int SetLyricTrack(int16_t track);
+  // Filter bits 0-1: what the backward search matches (0 a note-on, 1 a
+  // syllable, 2 and 3 any event); bit 2: the kind of the forward and previous
+  // searches (set: syllable, clear: note-on); bit 3: the previous search
+  // includes the found event.
+  int32_t FindEventAt(int16_t track, int32_t tick, uint8_t filter, int32_t* previousEnd = nullptr,
+                      int32_t* nextTick = nullptr) const;
+
+  int ImportLyricText(const std::string& file);
+  // As ImportLyricText, from the text itself.
+  int ImportLyricBytes(std::string_view text);
+  int InsertLyricRange(int16_t track, int32_t from, int32_t to, std::string_view text);
+  int AutoSyncLyrics(int16_t lyric, int16_t melody, int32_t fromTick, int32_t count);
+  int32_t RemoveLyricMarks();
+  int32_t AutoInsertLyricMarks(int32_t minGapMs, int32_t longGapMs, int32_t linesPerImage,
+                               int32_t linesPerImageAfterShortGap);
+  int32_t AlignLineBreaks();
+  // The image marks of a song just loaded replaced by marks placed between
+  // its lines, the line events aligned. Part of the load: the song stays
+  // unchanged. Gives the number of marks placed.
+  int32_t PlaceImageMarksAtLoad();
+  int ImportTrack(const std::string& file, int kind, uint16_t target);
+  // As ImportTrack, from the file's bytes.
+  int ImportTrackBytes(std::span<const uint8_t> bytes, uint16_t target);
+
+  // Whether the lyric text is split automatically: a byte with its high bit
+  // set begins a double-byte syllable. A setting, kept over Reset.
+  int32_t lyricTextAutoSplit = 0;
 
   // The pool bytes of a pool-kind event, empty when they lie outside the pool.
   std::string_view PoolBytes(const SongEvent& e) const;
@@ -235,6 +289,19 @@ public:
 
 private:
   void ResetTimingLists();
+  // Inserts without the work after an edit; the index of the new event, -1
+  // when refused.
+  int32_t InsertSorted(int16_t track, const SongEvent& e);
+  int InsertRaw(int16_t track, int32_t index, const SongEvent& e);
+  SongEvent MakeEvent(int32_t tick, int32_t duration, uint16_t length, uint32_t data, uint8_t kind,
+                      uint8_t imageAction) const;
+  // The work after events of a track changed: timing kinds retime the song,
+  // lyric kinds rebuild the lines; end times, counts, summary, flags.
+  void EventsEdited(int16_t track, bool timing, bool lines);
+  void RetimeSong();
+  // Whether the track's text pool ends in bytes no syllable refers to yet.
+  bool HasPendingText(int16_t track) const;
+  bool IsLyricTrack(int16_t track) const { return track > 0 && track == lyricTrack; }
   int32_t SignatureLength(const SignatureEntry& e) const;
   int32_t PlainMeasureLength() const;
 };

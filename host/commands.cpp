@@ -1,6 +1,7 @@
 #include "host/commands.h"
 #include "host/album_command.h"
 #include "host/display_command.h"
+#include "host/lyrics_command.h"
 
 #include "core/songconvert.h"
 #include "core/songinfo.h"
@@ -27,6 +28,8 @@ const Command kCommands[] = {
      core::InfoCommand},
     {"convert", "convert IN OUT --kind K", "saves a song file in another format (save kind K)",
      core::ConvertCommand},
+    {"lyrics", "lyrics IN TEXT OUT [--melody N] [--split] [--codepage N] [--marks]",
+     "puts a lyric text on a song's melody and saves it as a karaoke song", LyricsCommand},
     {"display", "display", "starts the lyric display when it is not running", DisplayCommand},
     {"album", "album probe|dump FILE...",
      "prints song files as album records, or an album file, as JSON", AlbumCommand},

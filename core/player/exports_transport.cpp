@@ -135,6 +135,7 @@ int32_t tamblo_SetLyricShiftDenominator(int16_t denominator) {
 
 int32_t tamblo_SetLyricTextAutoSplit(int32_t flag) {
   Player().lyricTextAutoSplit = flag;
+  TheSong().lyricTextAutoSplit = flag;
   return 1;
 }
 

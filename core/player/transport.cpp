@@ -166,6 +166,8 @@ int32_t LoadSong(const char* path, int32_t kind) {
     p.devicesStale = false;
     SendSongStateNotify(kSongLoaded);
     p.songPlayed = 0;
+    if (TheDisplaySettings().imageMode & kImageModeAutoMarks)
+      song.PlaceImageMarksAtLoad();
     for (int16_t t = 0; t < song.TrackCount(); ++t)
       Link().SetTrackMute(static_cast<uint16_t>(t), 0);
   }

@@ -6,6 +6,7 @@
 #include "core/songdata.h"
 #include "core/songfile.h"
 #include "core/songfilelayout.h"
+#include "core/tests/support/song_edit_support.h"
 #include "core/trackwalk.h"
 #include "platform/sys/bytes.h"
 
@@ -57,7 +58,27 @@ std::string Settles(const CSongData& song, Encoder encode, int rounds, const cha
   return {};
 }
 
+// The file's lyric track taken into a song with lyrics of its own: either it
+// comes over whole or the song stays as it was.
+std::string CheckImportTrack(std::span<const uint8_t> bytes) {
+  CSongData song;
+  MakeEditSong(song, {{0, 120}, {240, 120}});
+  song.ImportLyricBytes("a/b\nc");
+  song.unchanged = 1;
+  auto before = EncodeVexoDataFile(song);
+  if (!song.ImportTrackBytes(bytes, 65535)) {
+    if (EncodeVexoDataFile(song) != before || !song.unchanged)
+      return "refused track import changed the song";
+    return {};
+  }
+  if (auto fault = CheckSongInvariants(song); !fault.empty())
+    return "track import: " + fault;
+  return {};
+}
+
 std::string CheckFile(std::span<const uint8_t> bytes) {
+  if (auto fault = CheckImportTrack(bytes); !fault.empty())
+    return fault;
   CSongData song;
   if (!ReadVexoDataBytes(song, bytes))
     return song.loaded || song.TrackCount() ? "failed read left a song" : "";
