@@ -14,6 +14,7 @@
 #include "display/lyric/lyric_style_table.h"
 #include "display/lyric/wipe_gate.h"
 #include "platform/gdi/dc.h"
+#include "platform/gdi/ink.h"
 
 #include <array>
 #include <atomic>
@@ -212,6 +213,9 @@ private:
   void PositionSlots();
   gdi::LogFont FontFor(const LineSlot& s, int32_t charWidth) const;
   int32_t Extent(const std::shared_ptr<const gdi::Font>& font, std::string_view text);
+  // The slot's text as it draws in its rectangle, rendered once per line,
+  // font and geometry; nullptr without a font.
+  const gdi::InkRuns* InkOf(int slot);
   void DrawText(gdi::Dc& dc, int slot, gdi::Colour outline, gdi::Colour centre);
   void PrepareSlot(gdi::Dc& bitmapDc, int slot);
   void InvertOn(gdi::Dc& dc, int slot, int32_t from, int32_t to);
@@ -227,6 +231,15 @@ private:
   int32_t fontHeight_ = 0;
   std::array<LineSlot, 2> slots_;
   std::array<std::shared_ptr<const gdi::Font>, 2> fonts_;
+  // What each slot's ink was rendered from, and the ink.
+  struct RenderedInk {
+    std::shared_ptr<const gdi::Font> font;
+    std::string text;
+    int32_t width = 0;
+    int32_t height = 0;
+    gdi::InkRuns ink;
+  };
+  std::array<std::optional<RenderedInk>, 2> ink_;
   std::shared_ptr<gdi::Bitmap> bitmap_;
   std::shared_ptr<gdi::Surface> surface_;
   AreaCallback invalidate_;
