@@ -78,6 +78,10 @@ public:
   // A new line, a jump, a start or a stop: the edges, the end and the
   // duration are zeroed.
   void ResetLine();
+  // The view was laid out anew (a new size) and awaits its paint: the line
+  // is sung up to where the clock puts the edge in the new geometry, which
+  // the paint draws; the wipe goes on from there.
+  void Relayout();
 
   bool TimerRunning() const { return timerId_ != 0; }
   bool WindowTimerRunning() const { return windowTimerRunning_; }
@@ -90,6 +94,9 @@ public:
   void TimerTick();
 
 private:
+  // Where the edge stands at a moment, from the syllable's arrival and
+  // duration.
+  int32_t IdealEdge(uint32_t now) const;
   void Step();
   // Draws from the drawn edge to the wipe edge; -1 on failure, else the wipe
   // edge. With the tick lock held.

@@ -153,11 +153,11 @@ void LyricLines::LayOut(const gdi::Rect& r, std::optional<uint32_t> syllableOffs
 
 void LyricLines::Resize(int32_t width, int32_t height) {
   const bool was = gate_.Close();
-  LayOut(gdi::Rect{0, 0, std::max(width, 0), std::max(height, 0)});
+  LayOut(gdi::Rect{0, 0, std::max(width, 0), std::max(height, 0)}, syllableOffset_);
   RecreateWipeBitmap();
   repaintNeedsBitmap_ = true;
-  if (!InvalidateForRepaint(gdi::Rect{0, 0, layout_.right, layout_.bottom}))
-    gate_.Restore(was);
+  InvalidateForRepaint(gdi::Rect{0, 0, layout_.right, layout_.bottom}, kBothSlots);
+  gate_.Restore(was);
 }
 
 bool LyricLines::RecreateWipeBitmap() {
@@ -204,10 +204,13 @@ gdi::Rect LyricLines::TextRect(int slot) const {
   return gdi::Rect{s.x, s.y, right, s.y + 2 * pad + textHeight};
 }
 
-bool LyricLines::InvalidateForRepaint(const gdi::Rect& area) {
+bool LyricLines::InvalidateForRepaint(const gdi::Rect& area, int which) {
   if (!invalidate_ || !frame_.lyricsShown.load())
     return false;
   invalidate_(area);
+  for (int slot : {kSlotA, kSlotB})
+    if (Covers(which, slot))
+      awaitingPaint_[slot] = true;
   return true;
 }
 
@@ -221,8 +224,8 @@ void LyricLines::PlaceLine(int slot, std::string_view text, int32_t blockOffset,
   s.lineIndex = lineIndex;
   FitSlot(slot);
   PrepareWipeBitmap(slot == kSlotA ? kOnlySlotA : kOnlySlotB);
-  if (!InvalidateForRepaint(Band(slot)))
-    gate_.Restore(was);
+  InvalidateForRepaint(Band(slot), slot == kSlotA ? kOnlySlotA : kOnlySlotB);
+  gate_.Restore(was);
 }
 
 bool LyricLines::PlaceLineForState(int32_t slotState, std::string_view text, int32_t blockOffset,
@@ -248,8 +251,8 @@ void LyricLines::ClearSlots(std::string_view text) {
     FitSlot(slot);
   }
   PrepareWipeBitmap(kBothSlots);
-  if (!InvalidateForRepaint(gdi::Rect{0, 0, layout_.right, layout_.bottom}))
-    gate_.Restore(was);
+  InvalidateForRepaint(gdi::Rect{0, 0, layout_.right, layout_.bottom}, kBothSlots);
+  gate_.Restore(was);
 }
 
 void LyricLines::SetColourGroup(int slot, int group) {
@@ -261,8 +264,8 @@ void LyricLines::SetColourGroup(int slot, int group) {
   slots_[slot].colourGroup = group;
   FitSlot(slot);
   PrepareWipeBitmap(slot == kSlotA ? kOnlySlotA : kOnlySlotB);
-  if (!InvalidateForRepaint(Band(slot)))
-    gate_.Restore(was);
+  InvalidateForRepaint(Band(slot), slot == kSlotA ? kOnlySlotA : kOnlySlotB);
+  gate_.Restore(was);
 }
 
 const gdi::InkRuns* LyricLines::InkOf(int slot) {
@@ -360,6 +363,7 @@ void LyricLines::OnPaint(gdi::Dc& dc) {
     repaintNeedsBitmap_ = false;
   }
   Paint(dc, kBothSlots, frame_.slotState.load());
+  awaitingPaint_ = {false, false};
   gate_.Open();
 }
 
@@ -444,6 +448,7 @@ void LyricLines::SetCurrentSyllable(std::string_view text) {
 }
 
 std::optional<SyllableSpan> LyricLines::MeasureSyllable(uint32_t blockOffset) {
+  syllableOffset_ = blockOffset;
   const int current = CurrentSlotOf(frame_.slotState.load());
   if (current < 0)
     return std::nullopt;
