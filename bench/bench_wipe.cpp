@@ -3,9 +3,11 @@
 // bitmap), and how far the drawn edge strays from the ideal edge while a
 // song of syllables is wiped on the real periodic timer.
 //
-//   bench-wipe                  a 20-second song (the scaled-down default)
-//   bench-wipe --song 180       the full 3-minute song
-//   options: --period MS (20), --ticks N (2000), --layouts N (60)
+//   bench-wipe                  a 20-second song idle, then again loaded
+//   bench-wipe --song 180       the full 3-minute song, idle and loaded
+//   options: --period MS (20), --ticks N (2000), --layouts N (60),
+//            --load N (threads spinning meanwhile in the loaded runs; all
+//            cores by default, 0 for no loaded runs)
 //
 // The edge error is taken two ways: at each tick that draws, the edge just
 // drawn against the ideal edge of that moment; and by a watcher sampling the
@@ -45,6 +47,7 @@ struct Options {
   uint32_t periodMs = 20;
   int ticks = 2000;
   int layouts = 60;
+  int load = -1; // -1: one thread per core
 };
 
 bool ParseArgs(int argc, char** argv, Options* o) {
@@ -63,6 +66,8 @@ bool ParseArgs(int argc, char** argv, Options* o) {
       o->ticks = static_cast<int>(v);
     else if (a == "--layouts" && v >= 1)
       o->layouts = static_cast<int>(v);
+    else if (a == "--load" && v >= 0 && v <= 1024)
+      o->load = static_cast<int>(v);
     else {
       std::fprintf(stderr, "bench-wipe: bad option %s %s\n", a.c_str(), argv[i]);
       return false;
@@ -82,6 +87,32 @@ double Percentile(std::vector<double> v, double p) {
 double MsSince(std::chrono::steady_clock::time_point t) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
 }
+
+// Threads spinning at normal priority for as long as it lives, as other
+// programs keep the cores of a karaoke machine busy.
+class Load {
+public:
+  explicit Load(int threads) {
+    for (int i = 0; i < threads; ++i)
+      threads_.emplace_back([this] {
+        volatile double x = 1;
+        while (!stop_.load(std::memory_order_relaxed))
+          for (int k = 0; k < 10000; ++k)
+            x = x * 1.0000001 + 1e-9;
+      });
+  }
+  ~Load() {
+    stop_ = true;
+    for (auto& t : threads_)
+      t.join();
+  }
+  Load(const Load&) = delete;
+  Load& operator=(const Load&) = delete;
+
+private:
+  std::atomic<bool> stop_{false};
+  std::vector<std::thread> threads_;
+};
 
 // A view of 1920 x 1080 on a black background, with the default styles.
 struct View {
@@ -242,9 +273,13 @@ EdgeRun MeasureEdges(const Options& o) {
   std::thread watcher([&] {
     while (watching.load()) {
       double edge = 0, speed = 0;
+      // A sample whose reading the watcher itself was kept from (another
+      // thread ran meanwhile) says nothing of the wipe: it is dropped.
+      const int64_t before = media::MonotonicNs();
       const int32_t drawn = view.lines->Wipe().drawnEdge.load();
+      const int64_t now = media::MonotonicNs();
       int32_t start = 0;
-      if (ideal.At(media::MonotonicNs(), &edge, &speed, &start)) {
+      if (now - before < 200'000 && ideal.At(now, &edge, &speed, &start)) {
         // Before its first tick a syllable counts as drawn up to its start.
         const double px = std::max(0.0, edge - std::max(drawn, start));
         std::lock_guard lock(samplesMutex);
@@ -290,12 +325,16 @@ EdgeRun MeasureEdges(const Options& o) {
         std::lock_guard lock(ideal.mutex);
         ideal.running = false;
       }
-      const int64_t arrival = media::MonotonicNs();
-      wipe.BeginSyllable(span.start, span.width, durationMs);
+      // The wipe and the ideal edge share one arrival, to the millisecond
+      // the wipe counts in.
+      const uint32_t arrivalMs = media::NowMs();
+      wipe.BeginSyllable(span.start, span.width, durationMs, arrivalMs);
       {
         std::lock_guard lock(ideal.mutex);
         ideal.running = true;
-        ideal.arrivalNs = arrival;
+        const int64_t nowNs = media::MonotonicNs();
+        const uint32_t since = static_cast<uint32_t>(nowNs / 1'000'000) - arrivalMs;
+        ideal.arrivalNs = (nowNs / 1'000'000 - since) * 1'000'000;
         ideal.durationMs = durationMs;
         ideal.start = view.frame.syllableStart.load();
         ideal.width = view.frame.syllableWidth.load();
@@ -322,6 +361,8 @@ int main(int argc, char** argv) {
   Options o;
   if (!ParseArgs(argc, argv, &o))
     return 2;
+  if (o.load < 0)
+    o.load = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   int qargc = 1;
   char name[] = "bench-wipe";
@@ -333,19 +374,39 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "bench-wipe: wiping a %.0f-second song on the real timer, period %u ms\n",
                o.songSeconds, o.periodMs);
   const EdgeRun edges = MeasureEdges(o);
+  std::vector<double> layoutsLoaded;
+  EdgeRun edgesLoaded;
+  if (o.load > 0) {
+    std::fprintf(stderr, "bench-wipe: the same with %d threads spinning\n", o.load);
+    Load load(o.load);
+    layoutsLoaded = MeasureLayouts(o);
+    edgesLoaded = MeasureEdges(o);
+  }
 
   std::printf("wipe_view: %dx%d pixels\n", kWidth, kHeight);
   std::printf("wipe_period: %u ms\n", o.periodMs);
   std::printf("wipe_ticks_measured: %zu ticks\n", ticks.size());
   PrintFigures("wipe_tick", ticks, "ms");
   std::printf("wipe_tick_p99: %.3f ms\n", Percentile(ticks, 0.99));
-  PrintFigures("line_layout", layouts, "ms");
   std::printf("song_length: %.0f s\n", o.songSeconds);
-  std::printf("song_syllables: %zu syllables\n", edges.syllables);
-  PrintFigures("edge_error_px", edges.drawPx, "px");
-  PrintFigures("edge_error_ms", edges.drawMs, "ms");
-  PrintFigures("edge_lag_px", edges.lagPx, "px");
-  PrintFigures("edge_lag_ms", edges.lagMs, "ms");
-  PrintFigures("edge_lag_beyond_one_tick_px", edges.overTickPx, "px");
+  std::printf("load_threads: %d threads\n", o.load);
+  struct Run {
+    const char* suffix;
+    const std::vector<double>* layouts;
+    const EdgeRun* edges;
+  };
+  std::vector<Run> runs{{"", &layouts, &edges}};
+  if (o.load > 0)
+    runs.push_back({"_loaded", &layoutsLoaded, &edgesLoaded});
+  for (const Run& r : runs) {
+    const std::string s = r.suffix;
+    PrintFigures(("line_layout" + s).c_str(), *r.layouts, "ms");
+    std::printf("song_syllables%s: %zu syllables\n", r.suffix, r.edges->syllables);
+    PrintFigures(("edge_error_px" + s).c_str(), r.edges->drawPx, "px");
+    PrintFigures(("edge_error_ms" + s).c_str(), r.edges->drawMs, "ms");
+    PrintFigures(("edge_lag_px" + s).c_str(), r.edges->lagPx, "px");
+    PrintFigures(("edge_lag_ms" + s).c_str(), r.edges->lagMs, "ms");
+    PrintFigures(("edge_lag_beyond_one_tick_px" + s).c_str(), r.edges->overTickPx, "px");
+  }
   return 0;
 }
