@@ -373,7 +373,7 @@ void LyricLines::PrepareSlot(gdi::Dc& bitmapDc, int slot) {
   // The old text may have stood elsewhere (a new layout); never into the
   // other slot's band.
   const gdi::Rect other = Band(slot == kSlotA ? kSlotB : kSlotA);
-  if (gdi::Intersect(s.wipeRect, other).IsEmpty())
+  if (s.wipeRect != band && gdi::Intersect(s.wipeRect, other).IsEmpty())
     bitmapDc.FillRect(s.wipeRect, 0);
   bitmapDc.FillRect(band, 0);
   const int g = s.colourGroup;

@@ -15,8 +15,10 @@ InkRuns InkRuns::FromSurface(const Surface& surface, Colour background) {
   std::lock_guard lock(surface.Internals().mutex);
   const QImage& image = surface.Internals().image;
   const int32_t width = image.width();
+  const uint32_t* const first = detail::RowOf(image, 0);
+  const qsizetype stride = image.bytesPerLine() / static_cast<qsizetype>(sizeof(uint32_t));
   for (int32_t y = 0; y < image.height(); ++y) {
-    const uint32_t* row = detail::RowOf(image, y);
+    const uint32_t* row = first + y * stride;
     for (int32_t x = 0; x < width;) {
       if ((row[x] & 0x00FFFFFFu) == bk) {
         ++x;
@@ -43,14 +45,16 @@ bool Dc::FillInk(const InkRuns& ink, int32_t x, int32_t y, Colour colour) {
     const Rect reach = Intersect(Offset(ink.Bounds(), x, y), c);
     if (reach.IsEmpty())
       return std::optional<Rect>();
+    uint32_t* const first = detail::RowOf(image, 0);
+    const qsizetype stride = image.bytesPerLine() / static_cast<qsizetype>(sizeof(uint32_t));
     for (const InkRun& run : ink.Runs()) {
       const int32_t row = run.y + y;
-      if (row < c.top || row >= c.bottom)
+      if (row < reach.top || row >= reach.bottom)
         continue;
       const int32_t left = std::max(run.left + x, c.left);
       const int32_t right = std::min(run.right + x, c.right);
       if (left < right)
-        std::fill_n(detail::RowOf(image, row) + left, right - left, pixel);
+        std::fill_n(first + row * stride + left, right - left, pixel);
     }
     return std::optional<Rect>(reach);
   });
