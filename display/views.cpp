@@ -144,7 +144,7 @@ void CKivo32Word::Relayout(int32_t width, int32_t height) {
 void CKivo32Word::LayoutCurrentLine() {
   if (!GetHwnd())
     return;
-  if (!floating_ && !frame_.LayoutEdit() && !frame_.PlacedByMode2()) {
+  if (!floating_ && !frame_.LayoutEdit() && !frame_.PlacedByMode2() && !frame_.Client().IsEmpty()) {
     const gdi::Rect want = DockedRect(frame_.Client(), frame_.Embedded());
     if (want != RectInFrame())
       Place(want);
