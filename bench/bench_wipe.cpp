@@ -221,28 +221,56 @@ struct EdgeRun {
   size_t syllables = 0;
 };
 
-// What the ideal edge is at a moment, for the syllable running.
+// What the ideal edge is at a moment, for the syllable running. Written by
+// the song's thread, read by the timer's and the watcher's without a lock (a
+// sequence count), so that the measuring never holds up the timer thread.
 struct IdealEdge {
-  std::mutex mutex;
-  bool running = false;
-  int64_t arrivalNs = 0;
-  double durationMs = 0;
-  int32_t start = 0;
-  int32_t width = 0;
+  std::atomic<uint64_t> sequence{0};
+  std::atomic<bool> running{false};
+  std::atomic<int64_t> arrivalNs{0};
+  std::atomic<double> durationMs{0};
+  std::atomic<int32_t> start{0};
+  std::atomic<int32_t> width{0};
+
+  void Stop() { Set(false, 0, 0, start.load(std::memory_order_relaxed), 0); }
+  void Set(bool on, int64_t arrival, double duration, int32_t s, int32_t w) {
+    sequence.fetch_add(1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    running.store(on, std::memory_order_relaxed);
+    arrivalNs.store(arrival, std::memory_order_relaxed);
+    durationMs.store(duration, std::memory_order_relaxed);
+    start.store(s, std::memory_order_relaxed);
+    width.store(w, std::memory_order_relaxed);
+    sequence.fetch_add(1, std::memory_order_release);
+  }
 
   // The ideal edge, the speed (px per ms) and the syllable's start; false
   // between syllables.
-  bool At(int64_t nowNs, double* edge, double* speed, int32_t* startOut = nullptr) {
-    std::lock_guard lock(mutex);
+  bool At(int64_t nowNs, double* edge, double* speed, int32_t* startOut = nullptr) const {
+    bool on = false;
+    int64_t arrival = 0;
+    double duration = 0;
+    int32_t s = 0, w = 0;
+    for (;;) {
+      const uint64_t before = sequence.load(std::memory_order_acquire);
+      on = running.load(std::memory_order_relaxed);
+      arrival = arrivalNs.load(std::memory_order_relaxed);
+      duration = durationMs.load(std::memory_order_relaxed);
+      s = start.load(std::memory_order_relaxed);
+      w = width.load(std::memory_order_relaxed);
+      std::atomic_thread_fence(std::memory_order_acquire);
+      if (before % 2 == 0 && sequence.load(std::memory_order_relaxed) == before)
+        break;
+    }
     if (startOut)
-      *startOut = start;
-    if (!running || durationMs <= 0 || width <= 0)
+      *startOut = s;
+    if (!on || duration <= 0 || w <= 0)
       return false;
-    const double elapsed = (nowNs - arrivalNs) / 1e6;
-    if (elapsed >= durationMs)
+    const double elapsed = (nowNs - arrival) / 1e6;
+    if (elapsed >= duration)
       return false; // done: nothing left to lag behind
-    *speed = width / durationMs;
-    *edge = start + width * std::clamp(elapsed / durationMs, 0.0, 1.0);
+    *speed = w / duration;
+    *edge = s + w * std::clamp(elapsed / duration, 0.0, 1.0);
     return true;
   }
 };
@@ -252,7 +280,14 @@ EdgeRun MeasureEdges(const Options& o) {
   EdgeRun run;
   View view;
   IdealEdge ideal;
-  std::mutex samplesMutex;
+  // Each list has one writer (the timer's thread, or the watcher's) and is
+  // read once both have stopped; room is made beforehand, so that the timer
+  // thread never waits on an allocation.
+  const size_t expected = static_cast<size_t>(o.songSeconds * 1000) + 1000;
+  run.drawPx.reserve(expected / o.periodMs);
+  run.drawMs.reserve(expected / o.periodMs);
+  for (std::vector<double>* v : {&run.lagPx, &run.lagMs, &run.overTickPx})
+    v->reserve(expected);
   view.lines->SetUpdate([&](const gdi::Rect&) {
     // On the timer thread, right after the transfer: the edge just drawn.
     double edge = 0, speed = 0;
@@ -260,7 +295,6 @@ EdgeRun MeasureEdges(const Options& o) {
     if (!ideal.At(media::MonotonicNs(), &edge, &speed))
       return;
     const double px = std::abs(drawn - edge);
-    std::lock_guard lock(samplesMutex);
     run.drawPx.push_back(px);
     run.drawMs.push_back(px / speed);
   });
@@ -282,7 +316,6 @@ EdgeRun MeasureEdges(const Options& o) {
       if (now - before < 200'000 && ideal.At(now, &edge, &speed, &start)) {
         // Before its first tick a syllable counts as drawn up to its start.
         const double px = std::max(0.0, edge - std::max(drawn, start));
-        std::lock_guard lock(samplesMutex);
         run.lagPx.push_back(px);
         run.lagMs.push_back(px / speed);
         run.overTickPx.push_back(std::max(0.0, px - speed * o.periodMs));
@@ -299,10 +332,7 @@ EdgeRun MeasureEdges(const Options& o) {
     const std::string text = LineBytes(static_cast<size_t>(line));
     // The line's last syllable runs out, then the next line comes.
     std::this_thread::sleep_until(due);
-    {
-      std::lock_guard lock(ideal.mutex);
-      ideal.running = false;
-    }
+    ideal.Stop();
     wipe.FinishLine();
     view.ShowLine(text, line);
     wipe.ResetLine();
@@ -321,23 +351,16 @@ EdgeRun MeasureEdges(const Options& o) {
           display::WipeSpanOf(*m, view.lines->Slot(display::kSlotA).blankWidth, syllable[0] == ' ');
       const uint32_t durationMs = 150 + random() % 451;
       std::this_thread::sleep_until(due);
-      {
-        std::lock_guard lock(ideal.mutex);
-        ideal.running = false;
-      }
+      ideal.Stop();
       // The wipe and the ideal edge share one arrival, to the millisecond
       // the wipe counts in.
       const uint32_t arrivalMs = media::NowMs();
       wipe.BeginSyllable(span.start, span.width, durationMs, arrivalMs);
       {
-        std::lock_guard lock(ideal.mutex);
-        ideal.running = true;
         const int64_t nowNs = media::MonotonicNs();
         const uint32_t since = static_cast<uint32_t>(nowNs / 1'000'000) - arrivalMs;
-        ideal.arrivalNs = (nowNs / 1'000'000 - since) * 1'000'000;
-        ideal.durationMs = durationMs;
-        ideal.start = view.frame.syllableStart.load();
-        ideal.width = view.frame.syllableWidth.load();
+        ideal.Set(true, (nowNs / 1'000'000 - since) * 1'000'000, durationMs,
+                  view.frame.syllableStart.load(), view.frame.syllableWidth.load());
       }
       ++run.syllables;
       due += std::chrono::milliseconds(durationMs);

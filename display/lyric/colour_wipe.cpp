@@ -185,7 +185,7 @@ void ColourWipe::BeginSyllable(int32_t start, int32_t width, uint32_t durationMs
 
 void ColourWipe::BeginSyllable(int32_t start, int32_t width, uint32_t durationMs,
                                uint32_t arrivalMs) {
-  Pause();
+  // The tick lock keeps the timer from reading a half-changed syllable.
   {
     auto lock = view_.Gate().LockTick();
     const int slot = CurrentSlotOf(frame_.slotState.load());
