@@ -7,8 +7,10 @@
 //
 // The flags the timer thread reads are atomics; whatever the timer reads
 // besides is changed on the user-interface thread only while the wipe is
-// paused or the view's gate is closed, and each of those waits out a step in
-// progress. Every step, on either thread, runs under the view's tick lock,
+// paused, the view's gate is closed or the tick lock is held, and each of
+// those waits out a step in progress. A slot awaiting the paint of a new
+// line or layout is not drawn on: the edge still moves with the clock, and
+// the paint draws what was sung meanwhile. Every step, on either thread, runs under the view's tick lock,
 // so each column of a line is inverted exactly once.
 #pragma once
 
