@@ -3,9 +3,11 @@
 // bitmap), and how far the drawn edge strays from the ideal edge while a
 // song of syllables is wiped on the real periodic timer.
 //
-//   bench-wipe                  a 20-second song (the scaled-down default)
-//   bench-wipe --song 180       the full 3-minute song
-//   options: --period MS (20), --ticks N (2000), --layouts N (60)
+//   bench-wipe                  a 20-second song idle, then again loaded
+//   bench-wipe --song 180       the full 3-minute song, idle and loaded
+//   options: --period MS (20), --ticks N (2000), --layouts N (60),
+//            --load N (threads spinning meanwhile in the loaded runs; all
+//            cores by default, 0 for no loaded runs)
 //
 // The edge error is taken two ways: at each tick that draws, the edge just
 // drawn against the ideal edge of that moment; and by a watcher sampling the
@@ -45,6 +47,7 @@ struct Options {
   uint32_t periodMs = 20;
   int ticks = 2000;
   int layouts = 60;
+  int load = -1; // -1: one thread per core
 };
 
 bool ParseArgs(int argc, char** argv, Options* o) {
@@ -63,6 +66,8 @@ bool ParseArgs(int argc, char** argv, Options* o) {
       o->ticks = static_cast<int>(v);
     else if (a == "--layouts" && v >= 1)
       o->layouts = static_cast<int>(v);
+    else if (a == "--load" && v >= 0 && v <= 1024)
+      o->load = static_cast<int>(v);
     else {
       std::fprintf(stderr, "bench-wipe: bad option %s %s\n", a.c_str(), argv[i]);
       return false;
@@ -82,6 +87,32 @@ double Percentile(std::vector<double> v, double p) {
 double MsSince(std::chrono::steady_clock::time_point t) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
 }
+
+// Threads spinning at normal priority for as long as it lives, as other
+// programs keep the cores of a karaoke machine busy.
+class Load {
+public:
+  explicit Load(int threads) {
+    for (int i = 0; i < threads; ++i)
+      threads_.emplace_back([this] {
+        volatile double x = 1;
+        while (!stop_.load(std::memory_order_relaxed))
+          for (int k = 0; k < 10000; ++k)
+            x = x * 1.0000001 + 1e-9;
+      });
+  }
+  ~Load() {
+    stop_ = true;
+    for (auto& t : threads_)
+      t.join();
+  }
+  Load(const Load&) = delete;
+  Load& operator=(const Load&) = delete;
+
+private:
+  std::atomic<bool> stop_{false};
+  std::vector<std::thread> threads_;
+};
 
 // A view of 1920 x 1080 on a black background, with the default styles.
 struct View {
@@ -190,28 +221,56 @@ struct EdgeRun {
   size_t syllables = 0;
 };
 
-// What the ideal edge is at a moment, for the syllable running.
+// What the ideal edge is at a moment, for the syllable running. Written by
+// the song's thread, read by the timer's and the watcher's without a lock (a
+// sequence count), so that the measuring never holds up the timer thread.
 struct IdealEdge {
-  std::mutex mutex;
-  bool running = false;
-  int64_t arrivalNs = 0;
-  double durationMs = 0;
-  int32_t start = 0;
-  int32_t width = 0;
+  std::atomic<uint64_t> sequence{0};
+  std::atomic<bool> running{false};
+  std::atomic<int64_t> arrivalNs{0};
+  std::atomic<double> durationMs{0};
+  std::atomic<int32_t> start{0};
+  std::atomic<int32_t> width{0};
+
+  void Stop() { Set(false, 0, 0, start.load(std::memory_order_relaxed), 0); }
+  void Set(bool on, int64_t arrival, double duration, int32_t s, int32_t w) {
+    sequence.fetch_add(1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    running.store(on, std::memory_order_relaxed);
+    arrivalNs.store(arrival, std::memory_order_relaxed);
+    durationMs.store(duration, std::memory_order_relaxed);
+    start.store(s, std::memory_order_relaxed);
+    width.store(w, std::memory_order_relaxed);
+    sequence.fetch_add(1, std::memory_order_release);
+  }
 
   // The ideal edge, the speed (px per ms) and the syllable's start; false
   // between syllables.
-  bool At(int64_t nowNs, double* edge, double* speed, int32_t* startOut = nullptr) {
-    std::lock_guard lock(mutex);
+  bool At(int64_t nowNs, double* edge, double* speed, int32_t* startOut = nullptr) const {
+    bool on = false;
+    int64_t arrival = 0;
+    double duration = 0;
+    int32_t s = 0, w = 0;
+    for (;;) {
+      const uint64_t before = sequence.load(std::memory_order_acquire);
+      on = running.load(std::memory_order_relaxed);
+      arrival = arrivalNs.load(std::memory_order_relaxed);
+      duration = durationMs.load(std::memory_order_relaxed);
+      s = start.load(std::memory_order_relaxed);
+      w = width.load(std::memory_order_relaxed);
+      std::atomic_thread_fence(std::memory_order_acquire);
+      if (before % 2 == 0 && sequence.load(std::memory_order_relaxed) == before)
+        break;
+    }
     if (startOut)
-      *startOut = start;
-    if (!running || durationMs <= 0 || width <= 0)
+      *startOut = s;
+    if (!on || duration <= 0 || w <= 0)
       return false;
-    const double elapsed = (nowNs - arrivalNs) / 1e6;
-    if (elapsed >= durationMs)
+    const double elapsed = (nowNs - arrival) / 1e6;
+    if (elapsed >= duration)
       return false; // done: nothing left to lag behind
-    *speed = width / durationMs;
-    *edge = start + width * std::clamp(elapsed / durationMs, 0.0, 1.0);
+    *speed = w / duration;
+    *edge = s + w * std::clamp(elapsed / duration, 0.0, 1.0);
     return true;
   }
 };
@@ -221,7 +280,14 @@ EdgeRun MeasureEdges(const Options& o) {
   EdgeRun run;
   View view;
   IdealEdge ideal;
-  std::mutex samplesMutex;
+  // Each list has one writer (the timer's thread, or the watcher's) and is
+  // read once both have stopped; room is made beforehand, so that the timer
+  // thread never waits on an allocation.
+  const size_t expected = static_cast<size_t>(o.songSeconds * 1000) + 1000;
+  run.drawPx.reserve(expected / o.periodMs);
+  run.drawMs.reserve(expected / o.periodMs);
+  for (std::vector<double>* v : {&run.lagPx, &run.lagMs, &run.overTickPx})
+    v->reserve(expected);
   view.lines->SetUpdate([&](const gdi::Rect&) {
     // On the timer thread, right after the transfer: the edge just drawn.
     double edge = 0, speed = 0;
@@ -229,7 +295,6 @@ EdgeRun MeasureEdges(const Options& o) {
     if (!ideal.At(media::MonotonicNs(), &edge, &speed))
       return;
     const double px = std::abs(drawn - edge);
-    std::lock_guard lock(samplesMutex);
     run.drawPx.push_back(px);
     run.drawMs.push_back(px / speed);
   });
@@ -242,12 +307,15 @@ EdgeRun MeasureEdges(const Options& o) {
   std::thread watcher([&] {
     while (watching.load()) {
       double edge = 0, speed = 0;
+      // A sample whose reading the watcher itself was kept from (another
+      // thread ran meanwhile) says nothing of the wipe: it is dropped.
+      const int64_t before = media::MonotonicNs();
       const int32_t drawn = view.lines->Wipe().drawnEdge.load();
+      const int64_t now = media::MonotonicNs();
       int32_t start = 0;
-      if (ideal.At(media::MonotonicNs(), &edge, &speed, &start)) {
+      if (now - before < 200'000 && ideal.At(now, &edge, &speed, &start)) {
         // Before its first tick a syllable counts as drawn up to its start.
         const double px = std::max(0.0, edge - std::max(drawn, start));
-        std::lock_guard lock(samplesMutex);
         run.lagPx.push_back(px);
         run.lagMs.push_back(px / speed);
         run.overTickPx.push_back(std::max(0.0, px - speed * o.periodMs));
@@ -264,10 +332,7 @@ EdgeRun MeasureEdges(const Options& o) {
     const std::string text = LineBytes(static_cast<size_t>(line));
     // The line's last syllable runs out, then the next line comes.
     std::this_thread::sleep_until(due);
-    {
-      std::lock_guard lock(ideal.mutex);
-      ideal.running = false;
-    }
+    ideal.Stop();
     wipe.FinishLine();
     view.ShowLine(text, line);
     wipe.ResetLine();
@@ -286,19 +351,16 @@ EdgeRun MeasureEdges(const Options& o) {
           display::WipeSpanOf(*m, view.lines->Slot(display::kSlotA).blankWidth, syllable[0] == ' ');
       const uint32_t durationMs = 150 + random() % 451;
       std::this_thread::sleep_until(due);
+      ideal.Stop();
+      // The wipe and the ideal edge share one arrival, to the millisecond
+      // the wipe counts in.
+      const uint32_t arrivalMs = media::NowMs();
+      wipe.BeginSyllable(span.start, span.width, durationMs, arrivalMs);
       {
-        std::lock_guard lock(ideal.mutex);
-        ideal.running = false;
-      }
-      const int64_t arrival = media::MonotonicNs();
-      wipe.BeginSyllable(span.start, span.width, durationMs);
-      {
-        std::lock_guard lock(ideal.mutex);
-        ideal.running = true;
-        ideal.arrivalNs = arrival;
-        ideal.durationMs = durationMs;
-        ideal.start = view.frame.syllableStart.load();
-        ideal.width = view.frame.syllableWidth.load();
+        const int64_t nowNs = media::MonotonicNs();
+        const uint32_t since = static_cast<uint32_t>(nowNs / 1'000'000) - arrivalMs;
+        ideal.Set(true, (nowNs / 1'000'000 - since) * 1'000'000, durationMs,
+                  view.frame.syllableStart.load(), view.frame.syllableWidth.load());
       }
       ++run.syllables;
       due += std::chrono::milliseconds(durationMs);
@@ -322,6 +384,8 @@ int main(int argc, char** argv) {
   Options o;
   if (!ParseArgs(argc, argv, &o))
     return 2;
+  if (o.load < 0)
+    o.load = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   int qargc = 1;
   char name[] = "bench-wipe";
@@ -333,19 +397,39 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "bench-wipe: wiping a %.0f-second song on the real timer, period %u ms\n",
                o.songSeconds, o.periodMs);
   const EdgeRun edges = MeasureEdges(o);
+  std::vector<double> layoutsLoaded;
+  EdgeRun edgesLoaded;
+  if (o.load > 0) {
+    std::fprintf(stderr, "bench-wipe: the same with %d threads spinning\n", o.load);
+    Load load(o.load);
+    layoutsLoaded = MeasureLayouts(o);
+    edgesLoaded = MeasureEdges(o);
+  }
 
   std::printf("wipe_view: %dx%d pixels\n", kWidth, kHeight);
   std::printf("wipe_period: %u ms\n", o.periodMs);
   std::printf("wipe_ticks_measured: %zu ticks\n", ticks.size());
   PrintFigures("wipe_tick", ticks, "ms");
   std::printf("wipe_tick_p99: %.3f ms\n", Percentile(ticks, 0.99));
-  PrintFigures("line_layout", layouts, "ms");
   std::printf("song_length: %.0f s\n", o.songSeconds);
-  std::printf("song_syllables: %zu syllables\n", edges.syllables);
-  PrintFigures("edge_error_px", edges.drawPx, "px");
-  PrintFigures("edge_error_ms", edges.drawMs, "ms");
-  PrintFigures("edge_lag_px", edges.lagPx, "px");
-  PrintFigures("edge_lag_ms", edges.lagMs, "ms");
-  PrintFigures("edge_lag_beyond_one_tick_px", edges.overTickPx, "px");
+  std::printf("load_threads: %d threads\n", o.load);
+  struct Run {
+    const char* suffix;
+    const std::vector<double>* layouts;
+    const EdgeRun* edges;
+  };
+  std::vector<Run> runs{{"", &layouts, &edges}};
+  if (o.load > 0)
+    runs.push_back({"_loaded", &layoutsLoaded, &edgesLoaded});
+  for (const Run& r : runs) {
+    const std::string s = r.suffix;
+    PrintFigures(("line_layout" + s).c_str(), *r.layouts, "ms");
+    std::printf("song_syllables%s: %zu syllables\n", r.suffix, r.edges->syllables);
+    PrintFigures(("edge_error_px" + s).c_str(), r.edges->drawPx, "px");
+    PrintFigures(("edge_error_ms" + s).c_str(), r.edges->drawMs, "ms");
+    PrintFigures(("edge_lag_px" + s).c_str(), r.edges->lagPx, "px");
+    PrintFigures(("edge_lag_ms" + s).c_str(), r.edges->lagMs, "ms");
+    PrintFigures(("edge_lag_beyond_one_tick_px" + s).c_str(), r.edges->overTickPx, "px");
+  }
   return 0;
 }

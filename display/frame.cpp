@@ -25,7 +25,6 @@ class LyricStyleTable {};
 #endif
 
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 
 namespace display {
@@ -738,7 +737,6 @@ void CKivo32Frame::OnDropFiles(WParam drop) {
 
 void CKivo32Frame::OnDestroy() {
   const win::Hwnd self = Hwnd();
-  std::setlocale(LC_ALL, "C");
   if (timing_)
     timing_->Stop();
   if (tamblo_)

@@ -10,7 +10,6 @@
 #include "platform/win/timer.h"
 
 #include <algorithm>
-#include <clocale>
 #include <fstream>
 #include <span>
 #include <sstream>
@@ -432,8 +431,10 @@ void LyricReceiver::OnSingScore(win::LParam score) {
   ui::InvalidateRect(frame_.Info()->Hwnd(), nullptr, true);
 }
 
+// The code page goes where texts are read, measured and drawn; the process's
+// locale stays as start-up left it, since the wipe and other threads run
+// meanwhile.
 void LyricReceiver::OnCodePage(int32_t codePage) {
-  std::setlocale(LC_ALL, CodePageLocaleName(codePage));
   codePage_ = codePage;
   if (frame_.StyleTable())
     frame_.StyleTable()->ApplyLocaleFace(codePage);

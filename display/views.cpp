@@ -119,6 +119,10 @@ LResult CKivo32Word::OnUserMessage(WParam code, LParam argument) {
 }
 
 void CKivo32Word::PlaceDocked(const gdi::Rect& frameClient, bool embedded) {
+  Place(DockedRect(frameClient, embedded));
+}
+
+gdi::Rect CKivo32Word::DockedRect(const gdi::Rect& frameClient, bool embedded) const {
   const int32_t screenHeight = std::max(ui::ScreenRect().Height(), 1);
   const double r = static_cast<double>(frameClient.bottom) / screenHeight;
   const double base = r * 0.1425 + 0.0669;
@@ -126,7 +130,31 @@ void CKivo32Word::PlaceDocked(const gdi::Rect& frameClient, bool embedded) {
   const double f2 = embedded ? factors_.s2 : factors_.l2;
   const auto height = static_cast<int32_t>(screenHeight * base * f1);
   const auto gap = static_cast<int32_t>(f2 * screenHeight * base);
-  Place(gdi::MakeRect(2, frameClient.bottom - height - gap, frameClient.right - 2, height));
+  return gdi::MakeRect(2, frameClient.bottom - height - gap, frameClient.right - 2, height);
+}
+
+void CKivo32Word::Relayout(int32_t width, int32_t height) {
+  if (!lines_)
+    return;
+  lines_->Resize(width, height);
+  if (wipe_)
+    wipe_->Relayout();
+}
+
+void CKivo32Word::LayoutCurrentLine() {
+  if (!GetHwnd())
+    return;
+  if (!floating_ && !frame_.LayoutEdit() && !frame_.PlacedByMode2() && !frame_.Client().IsEmpty()) {
+    const gdi::Rect want = DockedRect(frame_.Client(), frame_.Embedded());
+    if (want != RectInFrame())
+      Place(want);
+  }
+  if (!lines_)
+    return;
+  const gdi::Rect client = ClientRect();
+  const gdi::Rect& laid = lines_->LayoutRect();
+  if (client.Width() != laid.right || client.Height() != laid.bottom)
+    Relayout(client.Width(), client.Height());
 }
 
 LResult CKivo32Word::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
@@ -147,9 +175,7 @@ LResult CKivo32Word::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
     return 0;
   }
   case win::WM_SIZE:
-    if (lines_)
-      lines_->Resize(static_cast<int32_t>(lParam & 0xFFFF),
-                     static_cast<int32_t>((lParam >> 16) & 0xFFFF));
+    Relayout(static_cast<int32_t>(lParam & 0xFFFF), static_cast<int32_t>((lParam >> 16) & 0xFFFF));
     break;
   case win::WM_DESTROY:
     wipe_.reset();

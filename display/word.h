@@ -72,8 +72,11 @@ public:
   // The docked placement for the frame's client rectangle: the view spans
   // the frame above a gap at its bottom, its height from the screen's.
   void PlaceDocked(const gdi::Rect& frameClient, bool embedded);
-  // Lays the current line out again and sets the view's vertical position.
-  void LayoutCurrentLine() {}
+  // The frame's paint: sets the view's vertical position (docked) and, when
+  // its size changed since the lines were laid out, lays them out again for
+  // it, the current syllable measured anew and the wipe going on from the
+  // clock in the new geometry.
+  void LayoutCurrentLine();
   // Painting held until the frame's next size change.
   void HoldPaintingUntilResize() { paintingHeld_ = true; }
   void ReleasePainting() { paintingHeld_ = false; }
@@ -84,6 +87,12 @@ public:
 
 protected:
   LResult OnMessage(uint32_t message, WParam wParam, LParam lParam) override;
+
+private:
+  // The docked rectangle in the frame for its client rectangle.
+  gdi::Rect DockedRect(const gdi::Rect& frameClient, bool embedded) const;
+  // Lays the lines out for a client size and rebases the wipe on it.
+  void Relayout(int32_t width, int32_t height);
 
 private:
   LyricReceiver* receiver_ = nullptr;

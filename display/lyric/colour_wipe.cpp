@@ -114,12 +114,8 @@ void ColourWipe::TimerTick() {
     Step();
 }
 
-void ColourWipe::Step() {
-  if (!view_.Gate().IsOpen())
-    return;
-  WipeFields& w = view_.Wipe();
-  const int32_t previous = w.wipeEdge.load();
-  const uint32_t now = media::Time().NowMs();
+int32_t ColourWipe::IdealEdge(uint32_t now) const {
+  const WipeFields& w = view_.Wipe();
   const int32_t start = std::max(frame_.syllableStart.load(), 0);
   const int32_t width = std::max(frame_.syllableWidth.load(), 0);
   const uint32_t duration = w.durationMs.load();
@@ -128,7 +124,17 @@ void ColourWipe::Step() {
     const uint32_t elapsed = now - w.arrivalMs.load();
     progress = std::min<int64_t>(width, static_cast<int64_t>(width) * elapsed / duration);
   }
-  const int32_t edge = static_cast<int32_t>(std::min<int64_t>(start + progress, INT32_MAX));
+  return static_cast<int32_t>(std::min<int64_t>(start + progress, INT32_MAX));
+}
+
+void ColourWipe::Step() {
+  if (!view_.Gate().IsOpen())
+    return;
+  WipeFields& w = view_.Wipe();
+  const int32_t previous = w.wipeEdge.load();
+  const int32_t start = std::max(frame_.syllableStart.load(), 0);
+  const int32_t width = std::max(frame_.syllableWidth.load(), 0);
+  const int32_t edge = IdealEdge(media::Time().NowMs());
   w.wipeEdge.store(edge);
   // The edge only moves on: a column inverted twice would turn unsung again.
   if (edge > w.drawnEdge.load()) {
@@ -145,6 +151,15 @@ void ColourWipe::Step() {
   }
 }
 
+void ColourWipe::Relayout() {
+  auto lock = view_.Gate().LockTick();
+  WipeFields& w = view_.Wipe();
+  const int32_t end = std::max(w.wipeEnd.load(), 0);
+  const int32_t edge = w.running.load() ? std::min(IdealEdge(media::Time().NowMs()), end) : end;
+  w.wipeEdge.store(edge);
+  w.drawnEdge.store(edge);
+}
+
 int32_t ColourWipe::DrawStep() {
   if (!view_.Gate().IsOpen())
     return -1;
@@ -153,9 +168,9 @@ int32_t ColourWipe::DrawStep() {
     return -1;
   WipeFields& w = view_.Wipe();
   const int32_t edge = w.wipeEdge.load();
-  // While the lyrics are hidden nothing is drawn; the paint that shows them
-  // again inverts up to the drawn edge.
-  if (!frame_.lyricsShown.load())
+  // While the lyrics are hidden, or the slot awaits the paint of a new line
+  // or layout, nothing is drawn: the paint inverts up to the drawn edge.
+  if (!frame_.lyricsShown.load() || view_.AwaitsPaint(slot))
     return edge;
   const int32_t from = view_.SungColumn(slot, w.drawnEdge.load());
   const int32_t to = view_.SungColumn(slot, edge);
@@ -170,7 +185,7 @@ void ColourWipe::BeginSyllable(int32_t start, int32_t width, uint32_t durationMs
 
 void ColourWipe::BeginSyllable(int32_t start, int32_t width, uint32_t durationMs,
                                uint32_t arrivalMs) {
-  Pause();
+  // The tick lock keeps the timer from reading a half-changed syllable.
   {
     auto lock = view_.Gate().LockTick();
     const int slot = CurrentSlotOf(frame_.slotState.load());
@@ -210,6 +225,7 @@ void ColourWipe::FinishLine() {
 
 void ColourWipe::ResetLine() {
   auto lock = view_.Gate().LockTick();
+  view_.ForgetSyllable();
   WipeFields& w = view_.Wipe();
   w.drawnEdge.store(0);
   w.wipeEdge.store(0);

@@ -7,8 +7,10 @@
 //
 // The flags the timer thread reads are atomics; whatever the timer reads
 // besides is changed on the user-interface thread only while the wipe is
-// paused or the view's gate is closed, and each of those waits out a step in
-// progress. Every step, on either thread, runs under the view's tick lock,
+// paused, the view's gate is closed or the tick lock is held, and each of
+// those waits out a step in progress. A slot awaiting the paint of a new
+// line or layout is not drawn on: the edge still moves with the clock, and
+// the paint draws what was sung meanwhile. Every step, on either thread, runs under the view's tick lock,
 // so each column of a line is inverted exactly once.
 #pragma once
 
@@ -78,6 +80,10 @@ public:
   // A new line, a jump, a start or a stop: the edges, the end and the
   // duration are zeroed.
   void ResetLine();
+  // The view was laid out anew (a new size) and awaits its paint: the line
+  // is sung up to where the clock puts the edge in the new geometry, which
+  // the paint draws; the wipe goes on from there.
+  void Relayout();
 
   bool TimerRunning() const { return timerId_ != 0; }
   bool WindowTimerRunning() const { return windowTimerRunning_; }
@@ -90,6 +96,9 @@ public:
   void TimerTick();
 
 private:
+  // Where the edge stands at a moment, from the syllable's arrival and
+  // duration.
+  int32_t IdealEdge(uint32_t now) const;
   void Step();
   // Draws from the drawn edge to the wipe edge; -1 on failure, else the wipe
   // edge. With the tick lock held.

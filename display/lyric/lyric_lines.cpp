@@ -3,6 +3,7 @@
 #include "display/lyric/lyric_geometry.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace display {
 
@@ -152,11 +153,11 @@ void LyricLines::LayOut(const gdi::Rect& r, std::optional<uint32_t> syllableOffs
 
 void LyricLines::Resize(int32_t width, int32_t height) {
   const bool was = gate_.Close();
-  LayOut(gdi::Rect{0, 0, std::max(width, 0), std::max(height, 0)});
+  LayOut(gdi::Rect{0, 0, std::max(width, 0), std::max(height, 0)}, syllableOffset_);
   RecreateWipeBitmap();
   repaintNeedsBitmap_ = true;
-  if (!InvalidateForRepaint(gdi::Rect{0, 0, layout_.right, layout_.bottom}))
-    gate_.Restore(was);
+  InvalidateForRepaint(gdi::Rect{0, 0, layout_.right, layout_.bottom}, kBothSlots);
+  gate_.Restore(was);
 }
 
 bool LyricLines::RecreateWipeBitmap() {
@@ -203,10 +204,13 @@ gdi::Rect LyricLines::TextRect(int slot) const {
   return gdi::Rect{s.x, s.y, right, s.y + 2 * pad + textHeight};
 }
 
-bool LyricLines::InvalidateForRepaint(const gdi::Rect& area) {
+bool LyricLines::InvalidateForRepaint(const gdi::Rect& area, int which) {
   if (!invalidate_ || !frame_.lyricsShown.load())
     return false;
   invalidate_(area);
+  for (int slot : {kSlotA, kSlotB})
+    if (Covers(which, slot))
+      awaitingPaint_[slot] = true;
   return true;
 }
 
@@ -220,8 +224,8 @@ void LyricLines::PlaceLine(int slot, std::string_view text, int32_t blockOffset,
   s.lineIndex = lineIndex;
   FitSlot(slot);
   PrepareWipeBitmap(slot == kSlotA ? kOnlySlotA : kOnlySlotB);
-  if (!InvalidateForRepaint(Band(slot)))
-    gate_.Restore(was);
+  InvalidateForRepaint(Band(slot), slot == kSlotA ? kOnlySlotA : kOnlySlotB);
+  gate_.Restore(was);
 }
 
 bool LyricLines::PlaceLineForState(int32_t slotState, std::string_view text, int32_t blockOffset,
@@ -247,8 +251,8 @@ void LyricLines::ClearSlots(std::string_view text) {
     FitSlot(slot);
   }
   PrepareWipeBitmap(kBothSlots);
-  if (!InvalidateForRepaint(gdi::Rect{0, 0, layout_.right, layout_.bottom}))
-    gate_.Restore(was);
+  InvalidateForRepaint(gdi::Rect{0, 0, layout_.right, layout_.bottom}, kBothSlots);
+  gate_.Restore(was);
 }
 
 void LyricLines::SetColourGroup(int slot, int group) {
@@ -260,33 +264,56 @@ void LyricLines::SetColourGroup(int slot, int group) {
   slots_[slot].colourGroup = group;
   FitSlot(slot);
   PrepareWipeBitmap(slot == kSlotA ? kOnlySlotA : kOnlySlotB);
-  if (!InvalidateForRepaint(Band(slot)))
-    gate_.Restore(was);
+  InvalidateForRepaint(Band(slot), slot == kSlotA ? kOnlySlotA : kOnlySlotB);
+  gate_.Restore(was);
+}
+
+const gdi::InkRuns* LyricLines::InkOf(int slot) {
+  const std::shared_ptr<const gdi::Font>& font = fonts_[slot];
+  if (!font)
+    return nullptr;
+  const LineSlot& s = slots_[slot];
+  const gdi::Rect rect = TextRect(slot);
+  std::optional<RenderedInk>& kept = ink_[slot];
+  if (kept && kept->font == font && kept->text == s.text && kept->width == rect.Width() &&
+      kept->height == rect.Height())
+    return &kept->ink;
+  kept.reset();
+  if (rect.IsEmpty())
+    return nullptr;
+  // The text drawn white on black in a bitmap of its rectangle, just as it
+  // draws in the rectangle itself, clipped to it.
+  std::shared_ptr<gdi::Bitmap> scratch = gdi::CreateBitmap(rect.Width(), rect.Height(), 0);
+  if (!scratch)
+    return nullptr;
+  {
+    gdi::Dc dc(scratch);
+    dc.SelectFont(font);
+    dc.SetBkMode(gdi::kTransparent);
+    dc.SetTextColor(gdi::Rgb(255, 255, 255));
+    gdi::Rect r{0, 0, rect.Width(), rect.Height()};
+    dc.DrawText(s.text + std::string(kTrailingBlanks), r, kTextFormat);
+  }
+  kept = RenderedInk{font, s.text, rect.Width(), rect.Height(),
+                     gdi::InkRuns::FromSurface(*scratch, 0)};
+  return &kept->ink;
 }
 
 void LyricLines::DrawText(gdi::Dc& dc, int slot, gdi::Colour outline, gdi::Colour centre) {
-  const std::shared_ptr<const gdi::Font>& font = fonts_[slot];
-  if (!font)
+  const gdi::InkRuns* ink = InkOf(slot);
+  if (!ink)
     return;
   const LineSlot& s = slots_[slot];
-  const std::string text = s.text + std::string(kTrailingBlanks);
   const int saved = dc.Save();
   dc.IntersectClipRect(Band(slot));
-  dc.SelectFont(font);
-  dc.SetBkMode(gdi::kTransparent);
   const gdi::Rect rect = TextRect(slot);
   if (styles_.Outline(s.colourGroup)) {
     const int32_t pad = pad_;
-    dc.SetTextColor(outline);
     const gdi::Point offsets[] = {{0, -pad}, {0, pad}, {-pad, 0}, {pad, 0}};
-    for (const gdi::Point& o : offsets) {
-      gdi::Rect r = gdi::Offset(rect, o.x, o.y);
-      dc.DrawText(text, r, kTextFormat);
-    }
+    for (const gdi::Point& o : offsets)
+      dc.FillInk(*ink, rect.left + o.x, rect.top + o.y, outline);
   }
-  dc.SetTextColor(centre);
-  gdi::Rect r = rect;
-  dc.DrawText(text, r, kTextFormat);
+  dc.FillInk(*ink, rect.left, rect.top, centre);
   dc.Restore(saved);
 }
 
@@ -336,6 +363,7 @@ void LyricLines::OnPaint(gdi::Dc& dc) {
     repaintNeedsBitmap_ = false;
   }
   Paint(dc, kBothSlots, frame_.slotState.load());
+  awaitingPaint_ = {false, false};
   gate_.Open();
 }
 
@@ -345,7 +373,7 @@ void LyricLines::PrepareSlot(gdi::Dc& bitmapDc, int slot) {
   // The old text may have stood elsewhere (a new layout); never into the
   // other slot's band.
   const gdi::Rect other = Band(slot == kSlotA ? kSlotB : kSlotA);
-  if (gdi::Intersect(s.wipeRect, other).IsEmpty())
+  if (s.wipeRect != band && gdi::Intersect(s.wipeRect, other).IsEmpty())
     bitmapDc.FillRect(s.wipeRect, 0);
   bitmapDc.FillRect(band, 0);
   const int g = s.colourGroup;
@@ -360,25 +388,47 @@ void LyricLines::PrepareSlot(gdi::Dc& bitmapDc, int slot) {
   s.inkRight = 0;
   if (rows.IsEmpty())
     return;
-  const std::vector<gdi::Colour> px = bitmap_->CopyPixels(rows);
-  const int32_t width = rows.Width();
-  int32_t left = width, right = -1;
-  for (int32_t y = 0; y < rows.Height(); ++y) {
-    const gdi::Colour* row = px.data() + static_cast<size_t>(y) * width;
-    for (int32_t x = 0; x < left; ++x)
-      if (row[x] != 0) {
-        left = x;
-        break;
+  const gdi::Colour outlineXor = XorColour(styles_.Colour(g, 2), styles_.Colour(g, 4));
+  const gdi::Colour centreXor = XorColour(styles_.Colour(g, 1), styles_.Colour(g, 3));
+  const gdi::InkRuns* ink = InkOf(slot);
+  int32_t left = INT32_MAX, right = INT32_MIN;
+  if (ink && centreXor != 0 && (outlineXor != 0 || !styles_.Outline(g))) {
+    // Every pixel inked is non-black in the bitmap: the runs tell where.
+    const gdi::Rect rect = TextRect(slot);
+    std::vector<gdi::Point> offsets{{0, 0}};
+    if (styles_.Outline(g))
+      offsets.insert(offsets.end(), {{0, -pad_}, {0, pad_}, {-pad_, 0}, {pad_, 0}});
+    for (const gdi::Point& o : offsets) {
+      const int32_t dx = rect.left + o.x, dy = rect.top + o.y;
+      if (gdi::Intersect(gdi::Offset(ink->Bounds(), dx, dy), rows).IsEmpty())
+        continue;
+      for (const gdi::InkRun& run : ink->Runs()) {
+        const int32_t y = run.y + dy;
+        if (y < rows.top || y >= rows.bottom)
+          continue;
+        const int32_t l = std::max(run.left + dx, rows.left);
+        const int32_t r = std::min(run.right + dx, rows.right);
+        if (l < r) {
+          left = std::min(left, l);
+          right = std::max(right, r);
+        }
       }
-    for (int32_t x = width - 1; x > right; --x)
-      if (row[x] != 0) {
-        right = x;
-        break;
-      }
+    }
+  } else {
+    const std::vector<gdi::Colour> px = bitmap_->CopyPixels(rows);
+    const int32_t width = rows.Width();
+    for (int32_t y = 0; y < rows.Height(); ++y) {
+      const gdi::Colour* row = px.data() + static_cast<size_t>(y) * width;
+      for (int32_t x = 0; x < width; ++x)
+        if (row[x] != 0) {
+          left = std::min(left, rows.left + x);
+          right = std::max(right, rows.left + x + 1);
+        }
+    }
   }
-  if (right >= left) {
-    s.inkLeft = rows.left + left - s.x;
-    s.inkRight = rows.left + right + 1 - s.x;
+  if (right > left) {
+    s.inkLeft = left - s.x;
+    s.inkRight = right - s.x;
   }
 }
 
@@ -398,6 +448,7 @@ void LyricLines::SetCurrentSyllable(std::string_view text) {
 }
 
 std::optional<SyllableSpan> LyricLines::MeasureSyllable(uint32_t blockOffset) {
+  syllableOffset_ = blockOffset;
   const int current = CurrentSlotOf(frame_.slotState.load());
   if (current < 0)
     return std::nullopt;

@@ -14,6 +14,7 @@
 #include "display/lyric/lyric_style_table.h"
 #include "display/lyric/wipe_gate.h"
 #include "platform/gdi/dc.h"
+#include "platform/gdi/ink.h"
 
 #include <array>
 #include <atomic>
@@ -135,8 +136,9 @@ public:
   // fit, margins and tops; then, when given, measures the current syllable
   // at that block offset again and keeps its span in the frame.
   void LayOut(const gdi::Rect& r, std::optional<uint32_t> syllableOffset = std::nullopt);
-  // A new client size: lays out (0, 0, width, height), makes a new wipe
-  // bitmap and has the next paint prepare it; the whole view is invalidated.
+  // A new client size: lays out (0, 0, width, height), the current
+  // syllable measured again, makes a new wipe bitmap and has the next paint
+  // prepare it; the whole view is invalidated.
   void Resize(int32_t width, int32_t height);
   // A black bitmap of the client size with slot A's wipe rectangle the upper
   // half; false (and no wipe) when it cannot be made.
@@ -147,8 +149,10 @@ public:
 
   // Stores a line in a slot (cut to kMaxLineBytes, never in half a
   // double-byte character), fits it, invalidates its band when lyrics are
-  // shown and prepares its part of the wipe bitmap. The wipe stays held
-  // until the next paint has drawn the new line.
+  // shown and prepares its part of the wipe bitmap. Until the next paint has
+  // drawn the new line the slot awaits its paint: the wipe draws nothing
+  // there (the paint draws what it has sung meanwhile), while it goes on
+  // drawing in the other slot.
   void PlaceLine(int slot, std::string_view text, int32_t blockOffset, int32_t lineIndex);
   // A line from the lyric events, into the slot the slot state names. It is
   // placed when its text or its line differs from what the slot shows, so a
@@ -177,8 +181,11 @@ public:
   const std::string& CurrentSyllable() const { return syllable_; }
   // The current syllable at a block offset, measured in the current slot's
   // font: its start (the width of the slot's text before it) and its width.
-  // nullopt when the offset is not within the slot's reach.
+  // nullopt when the offset is not within the slot's reach. The offset is
+  // kept as the current syllable's until the line changes.
   std::optional<SyllableSpan> MeasureSyllable(uint32_t blockOffset);
+  std::optional<uint32_t> SyllableOffset() const { return syllableOffset_; }
+  void ForgetSyllable() { syllableOffset_.reset(); }
 
   // Inverts columns [from, to) of a slot (counted from its left, so from may
   // be -pad) over the slot's full height, on the view's surface. False when
@@ -190,6 +197,10 @@ public:
   int32_t SungColumn(int slot, int32_t edge) const;
 
   const LineSlot& Slot(int slot) const { return slots_[ClampSlot(slot)]; }
+  // The slot's band was invalidated and the screen still shows what stood
+  // there before: drawing the wipe there waits for the paint. Read by the
+  // wipe with the gate open; changed with it closed.
+  bool AwaitsPaint(int slot) const { return awaitingPaint_[ClampSlot(slot)]; }
   int32_t FontHeight() const { return fontHeight_; }
   const gdi::Rect& LayoutRect() const { return layout_; }
   // The band a slot draws in: A from its top - pad to B's top - 2 pad, B from
@@ -212,12 +223,15 @@ private:
   void PositionSlots();
   gdi::LogFont FontFor(const LineSlot& s, int32_t charWidth) const;
   int32_t Extent(const std::shared_ptr<const gdi::Font>& font, std::string_view text);
+  // The slot's text as it draws in its rectangle, rendered once per line,
+  // font and geometry; nullptr without a font.
+  const gdi::InkRuns* InkOf(int slot);
   void DrawText(gdi::Dc& dc, int slot, gdi::Colour outline, gdi::Colour centre);
   void PrepareSlot(gdi::Dc& bitmapDc, int slot);
   void InvertOn(gdi::Dc& dc, int slot, int32_t from, int32_t to);
   // Invalidates an area when lyrics are shown; true when it did, and the
-  // wipe then waits for the paint.
-  bool InvalidateForRepaint(const gdi::Rect& area);
+  // slots covered then await the paint.
+  bool InvalidateForRepaint(const gdi::Rect& area, int which);
 
   const LyricStyleTable& styles_;
   LyricFrameState& frame_;
@@ -227,12 +241,23 @@ private:
   int32_t fontHeight_ = 0;
   std::array<LineSlot, 2> slots_;
   std::array<std::shared_ptr<const gdi::Font>, 2> fonts_;
+  // What each slot's ink was rendered from, and the ink.
+  struct RenderedInk {
+    std::shared_ptr<const gdi::Font> font;
+    std::string text;
+    int32_t width = 0;
+    int32_t height = 0;
+    gdi::InkRuns ink;
+  };
+  std::array<std::optional<RenderedInk>, 2> ink_;
   std::shared_ptr<gdi::Bitmap> bitmap_;
   std::shared_ptr<gdi::Surface> surface_;
   AreaCallback invalidate_;
   AreaCallback update_;
   std::string syllable_;
+  std::optional<uint32_t> syllableOffset_;
   bool repaintNeedsBitmap_ = false;
+  std::array<bool, 2> awaitingPaint_{false, false};
   gdi::Dc measureDc_;
   WipeGate gate_;
   WipeFields wipe_;

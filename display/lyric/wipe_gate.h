@@ -5,10 +5,38 @@
 // before it touches what the timer reads, and turns it on again afterwards.
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
 #include <mutex>
 
 namespace display {
+
+// The tick lock. The wipe's timer thread runs above ordinary priority and the
+// user-interface thread at it: a user-interface thread put aside by a busy
+// machine while it holds the lock is raised to the timer's priority until it
+// lets go (priority inheritance), so the timer does not wait behind every
+// other program.
+class TickMutex {
+public:
+  TickMutex() {
+    pthread_mutexattr_t attr;
+    pthread_mutexattr_init(&attr);
+    pthread_mutexattr_setprotocol(&attr, PTHREAD_PRIO_INHERIT);
+    if (pthread_mutex_init(&mutex_, &attr) != 0)
+      pthread_mutex_init(&mutex_, nullptr);
+    pthread_mutexattr_destroy(&attr);
+  }
+  ~TickMutex() { pthread_mutex_destroy(&mutex_); }
+  TickMutex(const TickMutex&) = delete;
+  TickMutex& operator=(const TickMutex&) = delete;
+  void lock() { pthread_mutex_lock(&mutex_); }
+  bool try_lock() { return pthread_mutex_trylock(&mutex_) == 0; }
+  void unlock() { pthread_mutex_unlock(&mutex_); }
+
+private:
+  pthread_mutex_t mutex_;
+};
 
 class WipeGate {
 public:
@@ -28,11 +56,11 @@ public:
   }
 
   void WaitForTick() { std::lock_guard lock(tick_); }
-  std::unique_lock<std::mutex> LockTick() { return std::unique_lock(tick_); }
+  std::unique_lock<TickMutex> LockTick() { return std::unique_lock(tick_); }
 
 private:
   std::atomic<bool> ready_{false};
-  std::mutex tick_;
+  TickMutex tick_;
 };
 
 } // namespace display

@@ -222,6 +222,33 @@ TEST_F(ReceiverTest, ASyllableFromWithinTheProcessIsWipedFromNow) {
   EXPECT_LE(Lines().Wipe().arrivalMs.load(), after);
 }
 
+TEST_F(ReceiverTest, AFrameGivenANewSizeInMidLineLaysTheLineOutForIt) {
+  LoadSong();
+  Copy(kEventCopy, Event(17, 0, 0, 12));
+  Copy(kEventCopy, Event(16, 0, 6, 6, 5000));
+  ASSERT_TRUE(Lines().Wipe().running.load());
+  CKivo32Word& word = *frame->Word();
+  const int32_t font = Lines().FontHeight();
+  const int32_t start = word.State().syllableStart.load();
+  ASSERT_GT(start, 0);
+  auto rect = ui::GetWindowRect(hwnd);
+  ASSERT_TRUE(rect);
+  ui::MoveWindow(hwnd, rect->left, rect->top, rect->Width() * 2, rect->Height() * 2, true);
+  ASSERT_TRUE(PumpUntil([&] { return Lines().FontHeight() != font; }));
+  win::ProcessPendingMessages();
+  const gdi::Rect client = word.ClientRect();
+  EXPECT_EQ(Lines().LayoutRect(), (gdi::Rect{0, 0, client.Width(), client.Height()}));
+  EXPECT_GT(Lines().FontHeight(), font);
+  // The syllable being sung was measured again in the new font, and the
+  // wipe goes on within it.
+  EXPECT_EQ(Lines().SyllableOffset(), 6u);
+  EXPECT_GT(word.State().syllableStart.load(), start);
+  EXPECT_TRUE(Lines().Wipe().running.load());
+  EXPECT_GE(Lines().Wipe().drawnEdge.load(), word.State().syllableStart.load());
+  EXPECT_LE(Lines().Wipe().drawnEdge.load(),
+            word.State().syllableStart.load() + word.State().syllableWidth.load());
+}
+
 TEST_F(ReceiverTest, LineAndPreviewFillBothSlotsInTurn) {
   LoadSong();
   Copy(kEventCopy, Event(17, 0, 0, 12));

@@ -18,6 +18,8 @@
 
 namespace gdi {
 
+class InkRuns;
+
 // Background modes.
 constexpr int kTransparent = 1;
 constexpr int kOpaque = 2;
@@ -218,6 +220,8 @@ public:
   int DrawText(std::string_view text, Rect& rect, uint32_t format);
   // Width of the text and the font's cell height.
   Size TextExtent(std::string_view text);
+  // Paints ink runs (their origin at x, y) in the colour, within the clip.
+  bool FillInk(const InkRuns& ink, int32_t x, int32_t y, Colour colour);
   TextMetrics GetTextMetrics();
 
   // Block transfers. Source pixels outside the source surface leave the

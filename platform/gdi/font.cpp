@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <list>
 #include <map>
 #include <mutex>
 #include <tuple>
+#include <unordered_map>
 
 namespace gdi {
 
@@ -382,12 +384,89 @@ int Font::StretchPercent() const {
   return impl_->stretch;
 }
 
+namespace {
+
+// Fonts already made, by their description and code page, the most recently
+// used last. A font is immutable once made, so one object serves every
+// caller asking for the same; the cache holds a bounded number.
+class FontCache {
+public:
+  static constexpr size_t kCapacity = 256;
+
+  static std::string KeyOf(const LogFont& lf, int systemCodePage) {
+    std::string key;
+    key.reserve(80);
+    auto put = [&key](int64_t v) { key.append(reinterpret_cast<const char*>(&v), sizeof v); };
+    for (int64_t v : {int64_t{lf.height}, int64_t{lf.width}, int64_t{lf.escapement},
+                      int64_t{lf.orientation}, int64_t{lf.weight}, int64_t{systemCodePage}})
+      put(v);
+    for (uint8_t b : {lf.italic, lf.underline, lf.strikeOut, lf.charSet, lf.outPrecision,
+                      lf.clipPrecision, lf.quality, lf.pitchAndFamily})
+      key.push_back(static_cast<char>(b));
+    key.append(lf.FaceName());
+    return key;
+  }
+
+  std::shared_ptr<const Font> Find(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    // Fonts belong to the application object they were made under.
+    if (QCoreApplication::instance() != application_) {
+      fonts_.clear();
+      order_.clear();
+      application_ = QCoreApplication::instance();
+    }
+    auto it = fonts_.find(key);
+    if (it == fonts_.end())
+      return nullptr;
+    order_.splice(order_.end(), order_, it->second.second);
+    return it->second.first;
+  }
+
+  void Keep(const std::string& key, std::shared_ptr<const Font> font) {
+    std::lock_guard lock(mutex_);
+    if (fonts_.count(key) || QCoreApplication::instance() != application_)
+      return;
+    order_.push_back(key);
+    fonts_.emplace(key, std::make_pair(std::move(font), std::prev(order_.end())));
+    while (fonts_.size() > kCapacity) {
+      fonts_.erase(order_.front());
+      order_.pop_front();
+    }
+  }
+
+private:
+  std::mutex mutex_;
+  const QCoreApplication* application_ = nullptr;
+  std::list<std::string> order_;
+  std::unordered_map<std::string,
+                     std::pair<std::shared_ptr<const Font>, std::list<std::string>::iterator>>
+      fonts_;
+};
+
+FontCache& Cache() {
+  // Never destroyed: fonts may still be asked for while the program exits.
+  static FontCache* cache = new FontCache;
+  return *cache;
+}
+
+} // namespace
+
 std::shared_ptr<const Font> Font::Create(const LogFont& lf, int systemCodePage) {
   if (!HasGuiApplication())
     return nullptr;
   if (lf.height < -kMaxFontHeight || lf.height > kMaxFontHeight || lf.width < -kMaxFontHeight ||
       lf.width > kMaxFontHeight)
     return nullptr;
+  const std::string key = FontCache::KeyOf(lf, systemCodePage);
+  if (std::shared_ptr<const Font> kept = Cache().Find(key))
+    return kept;
+  std::shared_ptr<const Font> made = Make(lf, systemCodePage);
+  if (made)
+    Cache().Keep(key, made);
+  return made;
+}
+
+std::shared_ptr<const Font> Font::Make(const LogFont& lf, int systemCodePage) {
   // The sign of a width means nothing.
   const int32_t averageWidth = std::abs(lf.width);
   auto impl = std::make_unique<Impl>();

@@ -96,6 +96,8 @@ public:
   // nullptr when the description cannot be honoured (a height beyond
   // kMaxFontHeight) or when the process has no GUI application object, which
   // fonts need. systemCodePage stands in for the default character set.
+  // Fonts are kept for reuse (a bounded number): the same description and
+  // code page give the same font object again.
   static std::shared_ptr<const Font> Create(const LogFont& description,
                                             int systemCodePage = sys::kDefaultCodePage);
   ~Font();
@@ -117,6 +119,7 @@ public:
   const Impl& Internals() const { return *impl_; }
 
 private:
+  static std::shared_ptr<const Font> Make(const LogFont& description, int systemCodePage);
   explicit Font(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };

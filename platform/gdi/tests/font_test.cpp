@@ -281,5 +281,41 @@ TEST(FontFace, DescriptionAndMetricsTravelTogether) {
   EXPECT_EQ(cut.FaceName(), std::string(30, 'a'));
 }
 
+TEST(FontCache, TheSameDescriptionAndCodePageGiveTheSameFont) {
+  LogFont lf;
+  lf.height = 40;
+  lf.SetFaceName("DejaVu Sans");
+  const std::shared_ptr<const Font> a = Font::Create(lf, 1252);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(Font::Create(lf, 1252), a);
+  struct Row {
+    const char* what;
+    LogFont lf;
+    int codePage;
+  };
+  std::vector<Row> rows = {{"another code page", lf, 949}};
+  rows.push_back({"another width", lf, 1252});
+  rows.back().lf.width = 12;
+  rows.push_back({"another face", lf, 1252});
+  rows.back().lf.SetFaceName("DejaVu Serif");
+  rows.push_back({"italic", lf, 1252});
+  rows.back().lf.italic = 1;
+  for (const Row& r : rows) {
+    const std::shared_ptr<const Font> b = Font::Create(r.lf, r.codePage);
+    ASSERT_TRUE(b) << r.what;
+    EXPECT_NE(b, a) << r.what;
+    EXPECT_EQ(Font::Create(r.lf, r.codePage), b) << r.what;
+  }
+  // Many other fonts later, the first is made anew: the cache is bounded.
+  for (int32_t h = 1; h <= 600; ++h) {
+    LogFont other = lf;
+    other.height = -h;
+    ASSERT_TRUE(Font::Create(other, 1252));
+  }
+  const std::shared_ptr<const Font> again = Font::Create(lf, 1252);
+  EXPECT_NE(again, a);
+  EXPECT_EQ(again->Metrics().height, a->Metrics().height);
+}
+
 } // namespace
 } // namespace gdi

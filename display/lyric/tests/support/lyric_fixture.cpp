@@ -112,6 +112,15 @@ void TestView::RepaintAll() {
   Flush();
 }
 
+void TestView::Resize(int32_t width, int32_t height) {
+  surface_ = MakeBackground(width, height);
+  background_ = MakeBackground(width, height);
+  lines_->SetSurface(surface_);
+  lines_->SetPad(PadForHeight(height));
+  pending_ = gdi::Rect{};
+  lines_->Resize(width, height);
+}
+
 std::vector<gdi::Rect> TestView::TakeUpdates() {
   std::lock_guard lock(updatesMutex_);
   return std::exchange(updates_, {});

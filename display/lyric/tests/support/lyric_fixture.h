@@ -66,6 +66,9 @@ public:
   void Flush();
   // Everything again, as a window repainted whole.
   void RepaintAll();
+  // The window takes a new size: a new backing image (and background), and
+  // the lines laid out for it; everything awaits the paint.
+  void Resize(int32_t width, int32_t height);
   // Areas the wipe asked to show, and areas invalidated, since last asked.
   std::vector<gdi::Rect> TakeUpdates();
   std::vector<gdi::Rect> TakeInvalidated() { return std::exchange(invalidated_, {}); }
