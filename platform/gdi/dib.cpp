@@ -10,7 +10,8 @@ namespace gdi {
 namespace {
 
 bool KnownDepth(int bitCount) {
-  return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24 || bitCount == 32;
+  return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||
+         bitCount == 32;
 }
 
 bool SidesInBounds(int32_t width, int32_t height) {
@@ -132,6 +133,12 @@ Colour DibView::PixelColour(int32_t x, int32_t y) const {
   case 8:
     index = row[x];
     break;
+  case 16: {
+    // 5-5-5, each channel widened to 8 bits by repeating its top bits.
+    const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
+    auto widen = [](unsigned c) { return static_cast<uint8_t>((c << 3) | (c >> 2)); };
+    return Rgb(widen((v >> 10) & 31), widen((v >> 5) & 31), widen(v & 31));
+  }
   case 24:
     return Rgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
   case 32:

@@ -1,6 +1,7 @@
 // Device-independent bitmaps as BMP files and the decoders hold them: an info
 // header, a colour table and pixel rows stored bottom-up, each row padded to
-// a multiple of 4 bytes. 1, 4, 8, 24 and 32 bits per pixel, uncompressed.
+// a multiple of 4 bytes. 1, 4, 8, 16 (5-5-5), 24 and 32 bits per pixel,
+// uncompressed.
 #pragma once
 
 #include "platform/gdi/types.h"

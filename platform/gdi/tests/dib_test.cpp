@@ -242,11 +242,30 @@ TEST(Dib, PackedBitmapsKeepThePixelsRightAfterTheTable) {
   EXPECT_EQ(dib->PixelColour(0, 0), Rgb(7, 7, 7));
   EXPECT_EQ(dib->PixelColour(1, 0), Rgb(9, 9, 9));
   EXPECT_FALSE(Dib::Create(0, 5, 8));
-  EXPECT_FALSE(Dib::Create(4, 4, 16));
+  EXPECT_FALSE(Dib::Create(4, 4, 12));
   auto blank = Dib::Create(5, 3, 4);
   ASSERT_TRUE(blank);
   EXPECT_EQ(blank->Colours().size(), 16u);
   EXPECT_EQ(blank->Bits().size(), 12u);
+}
+
+TEST(Dib, ReadsSixteenBitPixelsAsFiveBitsAChannel) {
+  BmpBytes f;
+  const uint32_t off = 14 + 40;
+  f.FileHeader(off + 4, off);
+  f.InfoHeader(2, 1, 16, 0);
+  // 0x7C00 pure red; 0x0421 one step of each channel.
+  for (uint8_t v : {0x00, 0x7C, 0x21, 0x04})
+    f.U8(v);
+  auto dib = Dib::FromBmpFile(f.b);
+  ASSERT_TRUE(dib);
+  EXPECT_EQ(dib->BitCount(), 16);
+  EXPECT_EQ(dib->PixelColour(0, 0), Rgb(255, 0, 0));
+  EXPECT_EQ(dib->PixelColour(1, 0), Rgb(8, 8, 8));
+  auto blank = Dib::Create(3, 2, 16);
+  ASSERT_TRUE(blank);
+  EXPECT_EQ(blank->Stride(), 8u);
+  EXPECT_TRUE(blank->Colours().empty());
 }
 
 } // namespace
