@@ -48,8 +48,9 @@ TEST(LyricRecords, TitleCopyIsRefusedAbove49Bytes) {
     std::vector<uint8_t> b(r.size, 'T');
     auto t = ReadTitleCopy(b);
     EXPECT_EQ(t.has_value(), r.taken) << r.size;
-    if (t)
+    if (t) {
       EXPECT_EQ(t->size(), r.textLength) << r.size;
+    }
   }
   EXPECT_EQ(*ReadTitleCopy(Bytes(std::string("Song\0junk", 9))), "Song");
 }

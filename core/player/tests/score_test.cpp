@@ -35,9 +35,10 @@ TEST(ScoreBinding, BindsWhatTheModuleHasAndCallsThePauseOnlyWhenBound) {
     EXPECT_EQ(app.BindScoreLibrary(module), 1);
     EXPECT_EQ(app.scoreTable.BoundCount(), row.bound);
     for (int i = 0; i < core::kScoreNameCount; ++i) {
-      if (i != 4)
+      if (i != 4) {
         EXPECT_EQ(app.scoreTable.Entry(i), sys::FindName(module, core::kScoreNames[i]))
             << core::kScoreNames[i];
+      }
     }
     EXPECT_TRUE(app.scoreTable.ScoringActive());
     // An embedded wave pauses scoring, or plays on without when it cannot.
