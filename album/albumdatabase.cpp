@@ -806,9 +806,14 @@ int AlbumDatabase::CheckAlbumFolders() {
   if (!keys.empty()) {
     addedFolders_ = true;
     Status(kStatusFoldersAdded);
+    // All keys in one replacement of the file: a process killed half way
+    // must not leave "Dir5" without "Dir1" (never to be read again).
     if (Rebuild(0))
-      for (const std::string& key : keys)
-        sys::IniDeleteKey(ini, "AlbManager", key);
+      sys::IniUpdate(ini, [&](sys::IniDocument& doc) {
+        for (const std::string& key : keys)
+          doc.DeleteKey("AlbManager", key);
+        return true;
+      });
   }
   if (changed || !keys.empty())
     Status(kStatusFindingSongs);
