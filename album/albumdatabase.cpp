@@ -11,14 +11,41 @@
 #include "platform/sys/volume.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <unordered_set>
 
 namespace album {
+
+struct MappedAlbum {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  ~MappedAlbum() {
+    if (data)
+      munmap(const_cast<uint8_t*>(data), size);
+  }
+  static std::shared_ptr<MappedAlbum> Map(const std::string& path) {
+    auto m = std::make_shared<MappedAlbum>();
+    sys::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
+        static_cast<uint64_t>(st.st_size) > kMaxAlbumFileSize)
+      return m;
+    void* p = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd.Get(), 0);
+    if (p != MAP_FAILED) {
+      m->data = static_cast<const uint8_t*>(p);
+      m->size = static_cast<size_t>(st.st_size);
+    }
+    return m;
+  }
+};
+
 namespace {
 
 constexpr size_t kMaxFolderBytes = 259;
@@ -426,6 +453,7 @@ void AlbumDatabase::ReindexAlbum(AlbumFile& album, const LocalAlbum& full) {
              false);
   }
   album.header = full;
+  album.mapped.reset();
   album.header.records.clear();
   dirty_ = true;
 }
@@ -548,6 +576,7 @@ int AlbumDatabase::WriteAlbum(AlbumFile& album, bool keepNumbers) {
     }
     out.records.push_back(p.record);
   }
+  album.mapped.reset();
   if (!album::WriteLocalAlbum(linuxPath, out)) {
     // The old file is whole: the index goes back to it.
     RemoveAlbumSongs(album.number);
@@ -764,11 +793,29 @@ int AlbumDatabase::CheckAlbumFolders() {
   if (sys::IniGetInt(ini, "AlbManager", "AlbumCheck", 1) == 0)
     return 0;
   Status(kStatusCheckStart);
+  // The staleness tests only read folders: a few threads share them, the
+  // changes are then made here in album order.
+  std::vector<int> staleness(albums_.size());
+  {
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+      for (size_t i; (i = next++) < albums_.size();)
+        staleness[i] = IsAlbumStale(*albums_[i]);
+    };
+    size_t threads = std::min<size_t>(
+        {4, std::max(1u, std::thread::hardware_concurrency()), albums_.size() / 64 + 1});
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < threads; ++t)
+      pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool)
+      t.join();
+  }
   bool changed = false;
   std::vector<std::string> dropped;
-  for (size_t i = 0; i < albums_.size();) {
+  for (size_t i = 0, k = 0; i < albums_.size(); ++k) {
     AlbumFile& album = *albums_[i];
-    int stale = IsAlbumStale(album);
+    int stale = staleness[k];
     if (stale == 1) {
       Status(kStatusAlbumStale);
       RewriteLocalAlbum(album);
@@ -831,7 +878,10 @@ int AlbumDatabase::GetSongDataBySongNum(uint32_t number, SongRecord& out) const 
   const AlbumFile* album = GetAlbumByNumber(e.subAlbum);
   if (!album)
     return 0;
-  if (FindSongRecordInFile(Linux(album->path), number, e.position, out) != 1) {
+  if (!album->mapped)
+    album->mapped = MappedAlbum::Map(Linux(album->path));
+  SpanSource source({album->mapped->data, album->mapped->size});
+  if (!album->mapped->data || FindSongRecord(source, number, e.position, out) != 1) {
     out.type = e.type;
     return 0;
   }

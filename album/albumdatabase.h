@@ -67,6 +67,10 @@ struct IndexedSong {
   std::multiset<IndexedSong*>::iterator byTitle; // set by the database
 };
 
+// An album file mapped for look-ups; replacing the file (a rename) leaves
+// the mapping on the old file, so it is dropped whenever the album is written.
+struct MappedAlbum;
+
 // One sub-album: its album file and song folder (stored forms), the header
 // of its album file and the flags the rebuild uses.
 class AlbumFile {
@@ -85,6 +89,8 @@ public:
     std::string fileName;
   };
   std::vector<OldSong> oldSongs; // only while the album is rewritten
+
+  mutable std::shared_ptr<MappedAlbum> mapped; // made by the first look-up
 };
 
 class AlbumDatabase {

@@ -134,8 +134,10 @@ int main(int argc, char** argv) {
   std::sort(lookups.begin(), lookups.end());
 
   std::error_code ec;
+  auto cleanup = Clock::now();
   if (argc <= 2)
     fs::remove_all(work, ec);
+  std::fprintf(stderr, "cleanup %.0f ms, whole run %.0f ms\n", MsSince(cleanup), MsSince(start));
 
   Stats load = Of(loads), read = Of(reads), inc = Of(incs);
   std::printf("catalogue: %u songs, %d looked up\n", total, found);
