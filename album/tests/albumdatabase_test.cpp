@@ -1,5 +1,6 @@
 #include "album/albumdatabase.h"
 
+#include "album/testdata/catalogue_gen.h"
 #include "album/tests/support/song_tree.h"
 #include "platform/sys/ini.h"
 #include "platform/sys/paths.h"
@@ -475,6 +476,41 @@ TEST_F(AlbumDatabaseTest, AlbumsOnVolumesThatMayComeBackAreKept) {
     for (const auto& [name, bytes] : saved)
       sys::test::WriteFile(album_ + "/" + name, bytes);
   }
+}
+
+TEST_F(AlbumDatabaseTest, GeneratedTreeGroupsEverySyllableByItsInitial) {
+  std::vector<std::string> folders = album::testdata::MakeTestCatalogue(dir_ / "gen", {300, 3, 11});
+  ASSERT_EQ(folders.size(), 3u);
+  sys::IniWriteString(Ini(), "AlbManager", "Intl", "0");
+  SetDirs(folders);
+  AlbumDatabase db;
+  Load(db);
+  EXPECT_EQ(db.GetTotalNumOfSong(), 300u);
+  ExpectConsistent(db);
+  size_t doubleByte = 0;
+  for (const SongIndexEntry* e : db.Entries()) {
+    EXPECT_EQ(e->titleGroup, TitleGroupOf(e->title, false, AlbumTexts{}));
+    if (static_cast<uint8_t>(e->title[0]) >= 0x80) {
+      ++doubleByte;
+      EXPECT_LT(e->titleGroup, 14) << "Hangul title in another group";
+    }
+  }
+  EXPECT_GT(doubleByte, 100u);
+  // The lists: every double-byte title in the double-byte list.
+  EXPECT_EQ(db.GetTitleGroupList(0)->size(), doubleByte);
+  EXPECT_EQ(db.GetTitleGroupList(0)->size() + db.GetTitleGroupList(14)->size() +
+                db.GetTitleGroupList(40)->size(),
+            300u);
+}
+
+TEST(AlbumFolder, ConfigFolderOrBesideTheProgram) {
+  {
+    sys::test::ScopedEnv env("VEXO_CONFIG_DIR", "/srv/vexo");
+    EXPECT_EQ(DefaultAlbumFolder(), "/srv/vexo/");
+  }
+  sys::test::ScopedEnv env("VEXO_CONFIG_DIR", nullptr);
+  std::string folder = DefaultAlbumFolder();
+  EXPECT_EQ(folder, fs::canonical("/proc/self/exe").parent_path().string() + "/");
 }
 
 TEST(AlbumTitleGroups, InitialsLettersAndOthers) {
