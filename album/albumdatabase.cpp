@@ -635,6 +635,8 @@ bool AlbumDatabase::WriteMaster() {
   for (auto& a : albums_)
     a->indexedGeneration = static_cast<uint16_t>(a->header.generation);
   dirty_ = false;
+  // Album files of runs that died before their master was written.
+  DeleteUnreferencedAlbumFiles();
   return true;
 }
 
@@ -694,7 +696,6 @@ bool AlbumDatabase::FullRebuild() {
     ReadMaster();
     return false;
   }
-  DeleteUnreferencedAlbumFiles();
   return true;
 }
 
