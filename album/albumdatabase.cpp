@@ -324,6 +324,8 @@ int AlbumDatabase::ReadMaster() {
     albums_.push_back(std::move(album));
     albumMapBuilt_ = false;
   }
+  byNumber_.reserve(master.entries.size());
+  byName_.reserve(master.entries.size());
   for (SongIndexEntry& e : master.entries)
     if (loaded.count(e.subAlbum) && !stale.count(e.subAlbum))
       AddEntry(std::move(e), true);
