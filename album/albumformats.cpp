@@ -67,7 +67,9 @@ int ReadRecords(sys::ByteReader& in, uint64_t count, std::vector<SongRecord>& ou
 bool ReadSubAlbum(sys::ByteReader& in, SubAlbumRecord& out) {
   if (in.Remaining() < kSubAlbumRecordSize)
     return false;
-  out.number = static_cast<uint16_t>(*in.U32LE() & 0xFFFF);
+  uint32_t word = *in.U32LE();
+  out.number = static_cast<uint16_t>(word & 0xFFFF);
+  out.generation = static_cast<uint16_t>(word >> 16);
   out.albumPath = *in.FixedString(kSubAlbumPathSize);
   out.folder = *in.FixedString(kSubAlbumFolderSize);
   out.songCount = *in.U32LE();
@@ -77,7 +79,7 @@ bool ReadSubAlbum(sys::ByteReader& in, SubAlbumRecord& out) {
 
 void WriteSubAlbum(sys::ByteWriter& out, const SubAlbumRecord& s) {
   out.I16LE(static_cast<int16_t>(s.number));
-  out.U16LE(0);
+  out.U16LE(s.generation);
   PutField(out, s.albumPath, kSubAlbumPathSize);
   PutField(out, s.folder, kSubAlbumFolderSize);
   out.U32LE(s.songCount);
@@ -180,8 +182,8 @@ void WriteLocalHeader(sys::ByteWriter& out, const LocalAlbum& a, uint32_t count)
   out.U32LE(a.totalSize);
   PutField(out, a.name, kLocalNameSize);
   PutField(out, a.folder, kLocalFolderSize);
-  out.U32LE(0);
-  out.U32LE(0);
+  out.U32LE(a.generation);
+  out.U32LE(a.folderTime);
   out.U32LE(a.directIndex);
   out.U32LE(0);
 }
@@ -206,7 +208,8 @@ int ReadLocalAlbumHeader(std::span<const uint8_t> file, LocalAlbum& out) {
   out.totalSize = *in.U32LE();
   out.name = *in.FixedString(kLocalNameSize);
   out.folder = *in.FixedString(kLocalFolderSize);
-  in.Skip(8);
+  out.generation = *in.U32LE();
+  out.folderTime = *in.U32LE();
   out.directIndex = *in.U32LE();
   return kAlbumRead;
 }

@@ -64,6 +64,12 @@ struct LocalAlbum {
   std::string name;       // "%s [%03d]", at most 47 bytes
   std::string folder;     // without a trailing backslash, at most 259 bytes
   uint32_t directIndex = 1;
+  // The first reserved word: raised by each rewrite so that the master album
+  // can tell an album file written after it (0 in files of older writers).
+  uint32_t generation = 0;
+  // The second reserved word: the song folder's modification time when the
+  // album was written (a renamed file changes neither count nor size).
+  uint32_t folderTime = 0;
   std::vector<SongRecord> records;
 };
 
@@ -94,9 +100,11 @@ bool WriteInternetAlbum(const std::string& path, const InternetAlbum& album);
 constexpr size_t kSubAlbumRecordSize = 785;
 
 struct SubAlbumRecord {
-  uint16_t number = 0;   // stored in 4 bytes, the upper two 0
-  std::string albumPath; // at most 515 bytes
-  std::string folder;    // at most 259 bytes; internet albums: the base location
+  uint16_t number = 0;     // stored in 4 bytes, the upper two 0 ...
+  uint16_t generation = 0; // ... or, from this writer, the low 16 bits of the
+                           // album file's generation the master last indexed
+  std::string albumPath;   // at most 515 bytes
+  std::string folder;      // at most 259 bytes; internet albums: the base location
   uint32_t songCount = 0;
 };
 

@@ -1,0 +1,972 @@
+#include "album/albumdatabase.h"
+
+#include "album/recordsearch.h"
+#include "album/songprobe.h"
+#include "platform/sys/codepage.h"
+#include "platform/sys/files.h"
+#include "platform/sys/ini.h"
+#include "platform/sys/library.h"
+#include "platform/sys/paths.h"
+#include "platform/sys/unique_fd.h"
+#include "platform/sys/volume.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <unordered_set>
+
+namespace album {
+
+struct MappedAlbum {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  ~MappedAlbum() {
+    if (data)
+      munmap(const_cast<uint8_t*>(data), size);
+  }
+  static std::shared_ptr<MappedAlbum> Map(const std::string& path) {
+    auto m = std::make_shared<MappedAlbum>();
+    sys::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
+        static_cast<uint64_t>(st.st_size) > kMaxAlbumFileSize)
+      return m;
+    void* p = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd.Get(), 0);
+    if (p != MAP_FAILED) {
+      m->data = static_cast<const uint8_t*>(p);
+      m->size = static_cast<size_t>(st.st_size);
+    }
+    return m;
+  }
+};
+
+namespace {
+
+constexpr size_t kMaxFolderBytes = 259;
+constexpr size_t kMaxRecordPath = 255;
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The folder's modification time folded into 32 bits, never 0.
+uint32_t FolderTime(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0)
+    return 0;
+  uint64_t t = static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000007u +
+               static_cast<uint64_t>(st.st_mtim.tv_nsec);
+  return static_cast<uint32_t>(t ^ (t >> 32)) | 1u;
+}
+
+// The song files of a folder: ".vx3", ".sb3", ".sw3" (any case), sorted by
+// name; nullopt when the folder cannot be read.
+std::optional<std::vector<sys::FileEntry>> ListSongFiles(const std::string& folder) {
+  std::optional<std::vector<sys::FileEntry>> all = sys::ListFolder(folder);
+  if (!all)
+    return std::nullopt;
+  std::vector<sys::FileEntry> songs;
+  for (sys::FileEntry& e : *all) {
+    int kind = FileKindByExtension(e.name);
+    size_t dot = e.name.rfind('.');
+    if (!e.isFolder && kind >= kFileKindVx3 && kind <= kFileKindSw3 && dot != std::string::npos &&
+        e.name.size() - dot == 4)
+      songs.push_back(std::move(e));
+  }
+  return songs;
+}
+
+// The first bytes of a file (at most size).
+std::vector<uint8_t> ReadHead(const std::string& path, size_t size) {
+  sys::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  std::vector<uint8_t> bytes;
+  if (!fd.Valid())
+    return bytes;
+  bytes.resize(size);
+  size_t got = 0;
+  while (got < size) {
+    ssize_t n = read(fd.Get(), bytes.data() + got, size - got);
+    if (n <= 0)
+      break;
+    got += static_cast<size_t>(n);
+  }
+  bytes.resize(got);
+  return bytes;
+}
+
+// "Song" + digits + ".alb", letter case ignored: an album file name.
+bool IsAlbumFileName(std::string_view name) {
+  if (name.size() < 9)
+    return false;
+  std::string f = FoldAlbumText(name);
+  if (!f.starts_with("song") || !f.ends_with(".alb"))
+    return false;
+  std::string_view digits = std::string_view(f).substr(4, f.size() - 8);
+  return !digits.empty() &&
+         std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string LastComponent(std::string_view storedFolder) {
+  size_t cut = storedFolder.rfind('\\');
+  return std::string(cut == std::string_view::npos ? storedFolder : storedFolder.substr(cut + 1));
+}
+
+// The sub-album number an album file's name ends with ("pop [012]").
+int NumberFromAlbumName(std::string_view name) {
+  size_t open = name.rfind('[');
+  if (open == std::string_view::npos || !name.ends_with("]"))
+    return 0;
+  std::string_view digits = name.substr(open + 1, name.size() - open - 2);
+  if (digits.empty() || digits.size() > 5 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return 0;
+  int n = std::atoi(std::string(digits).c_str());
+  return n > 0 && n <= 0x7FFF ? n : 0;
+}
+
+SongIndexEntry EntryFromRecord(const SongRecord& r, uint16_t album, uint32_t position, int group) {
+  SongIndexEntry e;
+  e.number = r.number;
+  e.subAlbum = album;
+  e.titleGroup = static_cast<int16_t>(group);
+  e.position = position;
+  e.type = r.type;
+  e.title = FieldText(r.title);
+  e.fileName = FieldText(r.fileName);
+  e.singer = std::string(CutText(FieldText(r.singer), 32));
+  e.songCode = r.songCode;
+  return e;
+}
+
+// The initial consonant group of a Hangul syllable (any of the 11,172,
+// whether its code-page form is a KS X 1001 one or an extended one).
+std::optional<int> HangulGroup(std::string_view title) {
+  if (title.size() < 2)
+    return std::nullopt;
+  std::string u = sys::ToUtf8(title.substr(0, 2), 949);
+  if (u.size() < 3 || (static_cast<uint8_t>(u[0]) & 0xF0) != 0xE0)
+    return std::nullopt;
+  uint32_t cp = ((static_cast<uint8_t>(u[0]) & 0x0F) << 12) |
+                ((static_cast<uint8_t>(u[1]) & 0x3F) << 6) | (static_cast<uint8_t>(u[2]) & 0x3F);
+  if (cp < 0xAC00 || cp > 0xD7A3)
+    return std::nullopt;
+  static constexpr int kGroupOfInitial[19] = {0, 0, 1, 2, 2, 3,  4,  5,  5, 6,
+                                              6, 7, 8, 8, 9, 10, 11, 12, 13};
+  return kGroupOfInitial[(cp - 0xAC00) / 588];
+}
+
+} // namespace
+
+std::string DefaultAlbumFolder() {
+  std::string folder;
+  if (const char* dir = std::getenv("VEXO_CONFIG_DIR"); dir && *dir)
+    folder = dir;
+  else
+    folder = sys::ModuleFolder(reinterpret_cast<const void*>(&DefaultAlbumFolder));
+  if (folder.empty() || folder.back() != '/')
+    folder += '/';
+  return folder;
+}
+
+int TitleGroupOf(std::string_view title, bool intl, const AlbumTexts& texts) {
+  size_t start = title.find_first_not_of(' ');
+  if (start == std::string_view::npos)
+    return kOtherTitleGroup;
+  title = title.substr(start);
+  if (static_cast<uint8_t>(title[0]) >= 0x80) {
+    if (intl)
+      return kOtherTitleGroup;
+    if (std::optional<int> g = HangulGroup(title))
+      return *g;
+    for (size_t i = 0; i < texts.syllables.size(); ++i)
+      if (std::string_view(texts.syllables[i]) > title)
+        return i == 0 ? kOtherTitleGroup : static_cast<int>(i) - 1;
+    return 13;
+  }
+  std::string upper(title);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  if (upper[0] < 'A' || upper[0] > 'Z')
+    return kOtherTitleGroup;
+  for (size_t i = 0; i < texts.letters.size(); ++i)
+    if (std::string_view(texts.letters[i]) > std::string_view(upper))
+      return static_cast<int>(i) + 13;
+  return 39;
+}
+
+bool AlbumDatabase::TitleLess::operator()(const IndexedSong* a, const IndexedSong* b) const {
+  return CompareSongTitle(a->e.title.c_str(), b->e.title.c_str()) < 0;
+}
+
+AlbumDatabase::AlbumDatabase() : AlbumDatabase(Options{}) {}
+AlbumDatabase::AlbumDatabase(Options options) : options_(std::move(options)) {}
+
+AlbumDatabase::~AlbumDatabase() {
+  Flush();
+  Clear();
+}
+
+void AlbumDatabase::Status(int id) const {
+  if (options_.status)
+    options_.status(id);
+}
+
+std::string AlbumDatabase::Linux(std::string_view stored) const {
+  return sys::ToLinuxPath(stored, options_.volumes.drives).value_or(std::string());
+}
+
+std::string AlbumDatabase::StoredAlbumPath(int fileNumber) const {
+  char name[32];
+  std::snprintf(name, sizeof name, "Song%04d.alb", fileNumber);
+  return sys::ToStoredPath(albumFolder_ + name, options_.volumes.drives).value_or(std::string());
+}
+
+void AlbumDatabase::Clear() {
+  for (IndexedSong* s : byTitle_)
+    delete s;
+  byTitle_.clear();
+  byNumber_.clear();
+  byName_.clear();
+  byAlbum_.clear();
+  albums_.clear();
+  albumMapBuilt_ = false;
+  highest_ = 0;
+  lastHanded_ = 0;
+  groupsBuilt_ = false;
+}
+
+int AlbumDatabase::Open(const std::string& moduleFolder) {
+  Flush();
+  Clear();
+  dirty_ = false;
+  recoveredMaster_ = false;
+  reindexed_ = 0;
+  if (moduleFolder.empty())
+    return -1;
+  albumFolder_ = moduleFolder;
+  if (albumFolder_.back() != '/')
+    albumFolder_ += '/';
+  if (!IsFolder(albumFolder_) ||
+      !sys::ToStoredPath(albumFolder_ + "Song.alb", options_.volumes.drives))
+    return -1;
+  // The removed-songs and download folders sit beside the album folder.
+  std::string trimmed = albumFolder_.substr(0, albumFolder_.size() - 1);
+  std::string parent = trimmed.substr(0, trimmed.rfind('/') + 1);
+  if (parent.empty())
+    return -1;
+  removedFolder_ = parent + sys::ToUtf8(options_.texts.removedFolder) + "/";
+  downloadFolder_ = parent + sys::ToUtf8(options_.texts.downloadFolder) + "/";
+  for (const std::string& f : {removedFolder_, downloadFolder_})
+    if (!IsFolder(f) && mkdir(f.c_str(), 0755) != 0 && !IsFolder(f))
+      return -1;
+
+  const std::string ini = ConfigPath();
+  server_ = sys::IniGetString(ini, "OnLine", "Server", options_.texts.server);
+  if (!server_.empty() && server_.back() == '/')
+    server_.pop_back();
+  thunk_ = sys::IniGetString(ini, "OnLine", "iThunk", options_.texts.thunk);
+  thunkFolder_ = thunk_.substr(0, thunk_.rfind('/') + 1);
+  intl_ = sys::IniGetInt(ini, "AlbManager", "Intl", 1) != 0;
+
+  if (access(MasterPath().c_str(), F_OK) != 0)
+    return 0;
+  ReadMaster();
+  return 1;
+}
+
+int AlbumDatabase::Reload() {
+  Flush();
+  Clear();
+  reindexed_ = 0;
+  recoveredMaster_ = false;
+  if (access(MasterPath().c_str(), F_OK) != 0)
+    return 0;
+  ReadMaster();
+  return 1;
+}
+
+bool AlbumDatabase::Flush() {
+  if (!dirty_ || albumFolder_.empty())
+    return true;
+  return WriteMaster();
+}
+
+int AlbumDatabase::ReadMaster() {
+  std::optional<std::vector<uint8_t>> bytes = ReadAlbumFileBytes(MasterPath());
+  MasterAlbum master;
+  if (!bytes || ReadMasterAlbum(*bytes, master) != kAlbumRead) {
+    // Never half-loaded: the catalogue is built again from the album files.
+    RecoverFromAlbumFiles();
+    return 1;
+  }
+  std::unordered_set<uint16_t> loaded, stale;
+  for (const SubAlbumRecord& s : master.subAlbums) {
+    auto album = std::make_unique<AlbumFile>();
+    album->number = s.number;
+    album->path = s.albumPath;
+    album->folder = s.folder;
+    album->indexedGeneration = s.generation;
+    std::vector<uint8_t> head = ReadHead(Linux(s.albumPath), kLocalAlbumRecordsAt);
+    if (s.number == 0 || loaded.count(s.number) ||
+        ReadLocalAlbumHeader(head, album->header) != kAlbumRead)
+      continue; // an album file that cannot be read is dropped
+    loaded.insert(s.number);
+    if (static_cast<uint16_t>(album->header.generation) != s.generation)
+      stale.insert(s.number);
+    albums_.push_back(std::move(album));
+    albumMapBuilt_ = false;
+  }
+  byNumber_.reserve(master.entries.size());
+  byName_.reserve(master.entries.size());
+  for (SongIndexEntry& e : master.entries)
+    if (loaded.count(e.subAlbum) && !stale.count(e.subAlbum))
+      AddEntry(std::move(e), true);
+  // Album files written after the master are indexed from their records.
+  for (auto& album : albums_) {
+    if (!stale.count(album->number))
+      continue;
+    std::optional<std::vector<uint8_t>> file = ReadAlbumFileBytes(Linux(album->path));
+    LocalAlbum full;
+    if (file && ReadLocalAlbum(*file, full) == kAlbumRead)
+      ReindexAlbum(*album, full);
+    ++reindexed_;
+    dirty_ = true;
+  }
+  if (dirty_)
+    WriteMaster();
+  return 1;
+}
+
+bool AlbumDatabase::RecoverFromAlbumFiles() {
+  Clear();
+  recoveredMaster_ = true;
+  std::optional<std::vector<sys::FileEntry>> files = sys::ListFolder(albumFolder_, "Song*.alb");
+  struct Found {
+    std::string path;
+    LocalAlbum album;
+  };
+  std::vector<Found> found;
+  for (const sys::FileEntry& f : files.value_or(std::vector<sys::FileEntry>{})) {
+    if (f.isFolder || !IsAlbumFileName(f.name))
+      continue;
+    std::optional<std::vector<uint8_t>> bytes = ReadAlbumFileBytes(albumFolder_ + f.name);
+    Found x;
+    x.path = sys::ToStoredPath(albumFolder_ + f.name, options_.volumes.drives).value_or("");
+    if (!bytes || x.path.empty() || ReadLocalAlbum(*bytes, x.album) != kAlbumRead)
+      continue;
+    found.push_back(std::move(x));
+  }
+  // One album per folder: the newest generation (left over files of an
+  // unfinished rebuild lose).
+  std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    return a.album.generation > b.album.generation;
+  });
+  std::vector<Found*> kept;
+  for (Found& f : found)
+    if (std::none_of(kept.begin(), kept.end(), [&](const Found* k) {
+          return AlbumTextEqual(k->album.folder, f.album.folder);
+        }))
+      kept.push_back(&f);
+  std::unordered_set<int> numbers;
+  for (Found* f : kept) {
+    auto album = std::make_unique<AlbumFile>();
+    int n = NumberFromAlbumName(f->album.name);
+    if (n == 0 || numbers.count(n))
+      n = HighestAlbumNumber() + 1;
+    numbers.insert(n);
+    album->number = static_cast<uint16_t>(n);
+    album->path = f->path;
+    album->folder = f->album.folder;
+    album->header = f->album;
+    album->header.records.clear();
+    albums_.push_back(std::move(album));
+    albumMapBuilt_ = false;
+    ReindexAlbum(*albums_.back(), f->album);
+  }
+  std::sort(albums_.begin(), albums_.end(),
+            [](const auto& a, const auto& b) { return a->number < b->number; });
+  dirty_ = true;
+  return WriteMaster();
+}
+
+uint16_t AlbumDatabase::HighestAlbumNumber() const {
+  uint16_t n = 0;
+  for (const auto& a : albums_)
+    n = std::max(n, a->number);
+  return n;
+}
+
+IndexedSong* AlbumDatabase::AddEntry(SongIndexEntry e, bool atEnd) {
+  auto* song = new IndexedSong{std::move(e), {}};
+  // Before the first equal title: the newest of equal titles comes first.
+  song->byTitle = atEnd ? byTitle_.insert(byTitle_.end(), song)
+                        : byTitle_.insert(byTitle_.lower_bound(song), song);
+  byNumber_.emplace(song->e.number, song);
+  byName_.emplace(FoldAlbumText(song->e.fileName), song);
+  byAlbum_[song->e.subAlbum].push_back(song);
+  highest_ = std::max(highest_, song->e.number);
+  groupsBuilt_ = false;
+  return song;
+}
+
+void AlbumDatabase::Unlink(IndexedSong* song) {
+  byTitle_.erase(song->byTitle);
+  auto n = byNumber_.find(song->e.number);
+  if (n != byNumber_.end() && n->second == song)
+    byNumber_.erase(n);
+  auto [from, to] = byName_.equal_range(FoldAlbumText(song->e.fileName));
+  for (auto it = from; it != to; ++it)
+    if (it->second == song) {
+      byName_.erase(it);
+      break;
+    }
+  groupsBuilt_ = false;
+}
+
+void AlbumDatabase::RemoveAlbumSongs(uint16_t number) {
+  auto it = byAlbum_.find(number);
+  if (it == byAlbum_.end())
+    return;
+  std::vector<IndexedSong*> songs = std::move(it->second);
+  byAlbum_.erase(it);
+  for (IndexedSong* s : songs) {
+    Unlink(s);
+    delete s;
+  }
+  dirty_ = true;
+}
+
+void AlbumDatabase::ReindexAlbum(AlbumFile& album, const LocalAlbum& full) {
+  RemoveAlbumSongs(album.number);
+  for (size_t i = 0; i < full.records.size(); ++i) {
+    const SongRecord& r = full.records[i];
+    if (r.number == 0)
+      continue;
+    AddEntry(EntryFromRecord(r, album.number, static_cast<uint32_t>(i),
+                             TitleGroupOf(FieldText(r.title), intl_, options_.texts)),
+             false);
+  }
+  album.header = full;
+  album.mapped.reset();
+  album.header.records.clear();
+  dirty_ = true;
+}
+
+uint32_t AlbumDatabase::AssignSongNumber(AlbumFile& album, SongRecord& record, uint32_t position) {
+  // Numbers are never handed out twice while the catalogue lives.
+  uint32_t n = std::max(lastHanded_, highest_) + 1;
+  lastHanded_ = n;
+  record.number = n;
+  AddEntry(EntryFromRecord(record, album.number, position,
+                           TitleGroupOf(FieldText(record.title), intl_, options_.texts)),
+           false);
+  dirty_ = true;
+  return n;
+}
+
+int AlbumDatabase::IsAlbumStale(const AlbumFile& album) const {
+  std::string folder = Linux(album.folder);
+  if (!IsFolder(folder))
+    return -1;
+  std::optional<std::vector<sys::FileEntry>> songs = ListSongFiles(folder);
+  if (!songs)
+    return -1;
+  if (songs->empty())
+    return album.header.songCount != 0 ? 1 : 0;
+  uint32_t total = 0;
+  for (const sys::FileEntry& e : *songs)
+    total += static_cast<uint32_t>(e.size);
+  // A folder changed since the album was written (a rename keeps count and
+  // size) is stale too; albums of older writers carry no time.
+  bool touched = album.header.folderTime != 0 && album.header.folderTime != FolderTime(folder);
+  return songs->size() != album.header.songCount || total != album.header.totalSize || touched ? 1
+                                                                                               : 0;
+}
+
+int AlbumDatabase::WriteLocalAlbum(AlbumFile& album) {
+  return WriteAlbum(album, false);
+}
+int AlbumDatabase::RewriteLocalAlbum(AlbumFile& album) {
+  return WriteAlbum(album, true);
+}
+
+int AlbumDatabase::WriteAlbum(AlbumFile& album, bool keepNumbers) {
+  const std::string linuxFolder = Linux(album.folder);
+  const std::string linuxPath = Linux(album.path);
+  // What the album file holds now, to restore the index when writing fails.
+  std::optional<LocalAlbum> old;
+  if (std::optional<std::vector<uint8_t>> bytes = ReadAlbumFileBytes(linuxPath)) {
+    LocalAlbum a;
+    if (ReadLocalAlbum(*bytes, a) == kAlbumRead)
+      old = std::move(a);
+  }
+  LocalAlbum out;
+  out.name = std::string(CutText(LastComponent(album.folder), 40));
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, " [%03d]", album.number);
+  out.name += suffix;
+  out.folder = album.folder;
+  out.directIndex = 1;
+  out.folderTime = FolderTime(linuxFolder);
+  out.generation = std::max(album.header.generation, old ? old->generation : 0) + 1;
+
+  struct Probed {
+    SongRecord record;
+    uint32_t keep = 0; // the old number it keeps
+  };
+  std::vector<Probed> probed;
+  std::optional<std::vector<sys::FileEntry>> songs = ListSongFiles(linuxFolder);
+  for (const sys::FileEntry& f : songs.value_or(std::vector<sys::FileEntry>{})) {
+    std::optional<std::string> name = sys::FromUtf8(f.name);
+    std::string full = album.folder + "\\" + name.value_or("");
+    if (!name || full.size() > kMaxRecordPath) {
+      ++skipped_;
+      continue;
+    }
+    Probed p;
+    if (!ProbeSongRecord(linuxFolder + "/" + f.name, p.record))
+      continue;
+    SetField(p.record.fileName, *name);
+    out.totalSize += static_cast<uint32_t>(f.size);
+    probed.push_back(p);
+  }
+
+  if (keepNumbers && old) {
+    // Exact names first, then names ignoring case; each old song once, so
+    // that two files differing only in case keep their own numbers.
+    album.oldSongs.clear();
+    for (const SongRecord& r : old->records)
+      album.oldSongs.push_back({r.number, false, FieldText(r.fileName)});
+    for (int pass = 0; pass < 2; ++pass) {
+      std::unordered_multimap<std::string, AlbumFile::OldSong*> names;
+      for (AlbumFile::OldSong& o : album.oldSongs)
+        if (!o.found && o.number != 0)
+          names.emplace(pass == 0 ? o.fileName : FoldAlbumText(o.fileName), &o);
+      for (Probed& p : probed) {
+        if (p.keep)
+          continue;
+        std::string name = FieldText(p.record.fileName);
+        auto it = names.find(pass == 0 ? name : FoldAlbumText(name));
+        if (it == names.end())
+          continue;
+        p.keep = it->second->number;
+        it->second->found = true;
+        names.erase(it);
+      }
+    }
+    album.oldSongs.clear();
+  }
+
+  RemoveAlbumSongs(album.number);
+  for (size_t i = 0; i < probed.size(); ++i) {
+    Probed& p = probed[i];
+    if (p.keep && !byNumber_.count(p.keep)) {
+      p.record.number = p.keep;
+      AddEntry(EntryFromRecord(p.record, album.number, static_cast<uint32_t>(i),
+                               TitleGroupOf(FieldText(p.record.title), intl_, options_.texts)),
+               false);
+    } else {
+      AssignSongNumber(album, p.record, static_cast<uint32_t>(i));
+    }
+    out.records.push_back(p.record);
+  }
+  album.mapped.reset();
+  if (!album::WriteLocalAlbum(linuxPath, out)) {
+    // The old file is whole: the index goes back to it.
+    RemoveAlbumSongs(album.number);
+    if (old)
+      ReindexAlbum(album, *old);
+    return 0;
+  }
+  album.header = std::move(out);
+  album.header.songCount = static_cast<uint32_t>(album.header.records.size());
+  album.header.records.clear();
+  album.headerDirty = false;
+  dirty_ = true;
+  return 1;
+}
+
+int AlbumDatabase::AddSubAlbumFolder(std::string_view folder, bool keepWhole) {
+  std::string text(folder);
+  if (!keepWhole) {
+    size_t cut = text.rfind('\\');
+    if (cut != std::string::npos)
+      text.resize(cut);
+  }
+  // A Linux folder is kept in its stored form.
+  if (!text.empty() && text[0] == '/') {
+    std::optional<std::string> stored =
+        sys::ToStoredPath(sys::ToUtf8(text), options_.volumes.drives);
+    if (!stored)
+      return 0;
+    text = *stored;
+  }
+  while (text.size() > 3 && text.back() == '\\')
+    text.pop_back();
+  if (text.empty() || text.size() > kMaxFolderBytes)
+    return 0;
+  ++listCounter_;
+  subAlbumList_.push_back({listCounter_, text, StoredAlbumPath(listCounter_)});
+  return 1;
+}
+
+bool AlbumDatabase::WriteMaster() {
+  MasterAlbum m;
+  for (const auto& a : albums_) {
+    SubAlbumRecord s;
+    s.number = a->number;
+    s.generation = static_cast<uint16_t>(a->header.generation);
+    s.albumPath = a->path;
+    s.folder = a->folder;
+    s.songCount = a->header.songCount;
+    m.subAlbums.push_back(std::move(s));
+  }
+  m.entries.reserve(byTitle_.size());
+  for (const IndexedSong* s : byTitle_)
+    m.entries.push_back(s->e);
+  if (!WriteMasterAlbum(MasterPath(), m))
+    return false;
+  for (auto& a : albums_)
+    a->indexedGeneration = static_cast<uint16_t>(a->header.generation);
+  dirty_ = false;
+  // Album files of runs that died before their master was written.
+  DeleteUnreferencedAlbumFiles();
+  return true;
+}
+
+void AlbumDatabase::DeleteUnreferencedAlbumFiles() {
+  std::unordered_set<std::string> referenced;
+  for (const auto& a : albums_) {
+    std::string p = Linux(a->path);
+    referenced.insert(p.substr(p.rfind('/') + 1));
+  }
+  std::optional<std::vector<sys::FileEntry>> files = sys::ListFolder(albumFolder_, "Song*.alb");
+  for (const sys::FileEntry& f : files.value_or(std::vector<sys::FileEntry>{}))
+    if (!f.isFolder && IsAlbumFileName(f.name) && !referenced.count(f.name))
+      unlink((albumFolder_ + f.name).c_str());
+}
+
+bool AlbumDatabase::FullRebuild() {
+  // The new albums go to file names no present file has; the old files stay
+  // until the new "Song.alb" is whole.
+  std::unordered_set<std::string> present;
+  std::optional<std::vector<sys::FileEntry>> files = sys::ListFolder(albumFolder_, "Song*.alb");
+  for (const sys::FileEntry& f : files.value_or(std::vector<sys::FileEntry>{}))
+    present.insert(FoldAlbumText(f.name));
+  std::vector<std::unique_ptr<AlbumFile>> fresh;
+  int fileNumber = 0;
+  for (const ListEntry& entry : subAlbumList_) {
+    if (std::any_of(fresh.begin(), fresh.end(),
+                    [&](const auto& a) { return AlbumTextEqual(a->folder, entry.folder); }))
+      continue;
+    char name[32];
+    do
+      std::snprintf(name, sizeof name, "Song%04d.alb", ++fileNumber);
+    while (present.count(FoldAlbumText(name)));
+    auto album = std::make_unique<AlbumFile>();
+    album->number = static_cast<uint16_t>(entry.number);
+    album->folder = entry.folder;
+    album->path = StoredAlbumPath(fileNumber);
+    fresh.push_back(std::move(album));
+  }
+  Clear();
+  albums_ = std::move(fresh);
+  albumMapBuilt_ = false;
+  for (auto& album : albums_) {
+    if (album->path.empty() || !WriteLocalAlbum(*album)) {
+      // Back to the catalogue on disk, which nothing has touched.
+      for (auto& a : albums_)
+        if (!a->path.empty())
+          unlink(Linux(a->path).c_str());
+      Clear();
+      ReadMaster();
+      return false;
+    }
+  }
+  if (!WriteMaster()) {
+    for (auto& a : albums_)
+      unlink(Linux(a->path).c_str());
+    Clear();
+    ReadMaster();
+    return false;
+  }
+  return true;
+}
+
+bool AlbumDatabase::IncrementalRebuild() {
+  for (const ListEntry& entry : subAlbumList_) {
+    AlbumFile* album = nullptr;
+    for (auto& a : albums_)
+      if (AlbumTextEqual(a->folder, entry.folder))
+        album = a.get();
+    if (!album) {
+      // New albums take the highest number + 1, and a file name no album has.
+      auto fresh = std::make_unique<AlbumFile>();
+      fresh->number = static_cast<uint16_t>(HighestAlbumNumber() + 1);
+      fresh->folder = entry.folder;
+      int n = fresh->number;
+      auto taken = [&](const std::string& path) {
+        return std::any_of(albums_.begin(), albums_.end(),
+                           [&](const auto& a) { return AlbumTextEqual(a->path, path); });
+      };
+      fresh->path = StoredAlbumPath(n);
+      for (int k = 1; taken(fresh->path); ++k)
+        fresh->path = StoredAlbumPath(k);
+      if (fresh->path.empty())
+        continue;
+      albums_.push_back(std::move(fresh));
+      albumMapBuilt_ = false;
+      if (!WriteLocalAlbum(*albums_.back())) {
+        albums_.pop_back();
+        albumMapBuilt_ = false;
+        continue;
+      }
+      album = albums_.back().get();
+    } else if (IsAlbumStale(*album) == 1) {
+      RewriteLocalAlbum(*album);
+    }
+    album->visited = true;
+  }
+  return true;
+}
+
+int AlbumDatabase::Rebuild(int mode) {
+  if (subAlbumList_.empty() || (mode != 0 && mode != 1)) {
+    subAlbumList_.clear();
+    listCounter_ = 0;
+    return 0;
+  }
+  bool ok;
+  std::vector<std::string> dropped;
+  if (mode == 1) {
+    ok = FullRebuild();
+  } else {
+    if (addedFolders_)
+      for (auto& a : albums_)
+        a->visited = false;
+    ok = IncrementalRebuild();
+    if (addedFolders_) {
+      for (size_t i = albums_.size(); i-- > 0;)
+        if (!albums_[i]->visited) {
+          RemoveAlbumSongs(albums_[i]->number);
+          dropped.push_back(Linux(albums_[i]->path));
+          albums_.erase(albums_.begin() + static_cast<ptrdiff_t>(i));
+          albumMapBuilt_ = false;
+        }
+      addedFolders_ = false;
+    }
+    if (ok)
+      ok = WriteMaster();
+    // Files of dropped albums go once no master names them.
+    if (ok)
+      for (const std::string& p : dropped)
+        unlink(p.c_str());
+  }
+  subAlbumList_.clear();
+  listCounter_ = 0;
+  return ok ? 1 : 0;
+}
+
+bool AlbumDatabase::MayDropAlbum(const AlbumFile& album) const {
+  if (IsCdRomDrive(album.folder, options_.volumes))
+    return false;
+  // The folder's parent must be there, on a fixed volume: a folder of an
+  // unmounted disk or a stick is only away for now.
+  std::string folder = Linux(album.folder);
+  while (folder.size() > 1 && folder.back() == '/')
+    folder.pop_back();
+  size_t slash = folder.rfind('/');
+  if (folder.empty() || slash == std::string::npos)
+    return false;
+  std::string parent = slash == 0 ? "/" : folder.substr(0, slash);
+  return IsFolder(parent) &&
+         sys::VolumeKindOfPath(parent, options_.volumes.mounts) == sys::VolumeKind::kFixed;
+}
+
+int AlbumDatabase::CheckAlbumFolders() {
+  const std::string ini = ConfigPath();
+  if (sys::IniGetInt(ini, "AlbManager", "AlbumCheck", 1) == 0)
+    return 0;
+  Status(kStatusCheckStart);
+  // The staleness tests only read folders: a few threads share them, the
+  // changes are then made here in album order.
+  std::vector<int> staleness(albums_.size());
+  {
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+      for (size_t i; (i = next++) < albums_.size();)
+        staleness[i] = IsAlbumStale(*albums_[i]);
+    };
+    size_t threads = std::min<size_t>(
+        {4, std::max(1u, std::thread::hardware_concurrency()), albums_.size() / 64 + 1});
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < threads; ++t)
+      pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool)
+      t.join();
+  }
+  bool changed = false;
+  std::vector<std::string> dropped;
+  for (size_t i = 0, k = 0; i < albums_.size(); ++k) {
+    AlbumFile& album = *albums_[i];
+    int stale = staleness[k];
+    if (stale == 1) {
+      Status(kStatusAlbumStale);
+      RewriteLocalAlbum(album);
+      changed = true;
+    } else if (stale == -1) {
+      Status(kStatusFolderMissing);
+      if (MayDropAlbum(album)) {
+        RemoveAlbumSongs(album.number);
+        dropped.push_back(Linux(album.path));
+        albums_.erase(albums_.begin() + static_cast<ptrdiff_t>(i));
+        albumMapBuilt_ = false;
+        changed = true;
+        continue;
+      }
+    }
+    ++i;
+  }
+  if (changed && WriteMaster())
+    for (const std::string& p : dropped)
+      unlink(p.c_str());
+
+  // "Dir1", "Dir2", ... up to the first missing one; the keys are deleted
+  // only once the catalogue holding their folders is written.
+  std::vector<std::string> keys;
+  for (int i = 1;; ++i) {
+    std::string key = "Dir" + std::to_string(i);
+    std::string value = sys::IniGetString(ini, "AlbManager", key, "0");
+    if (value.empty() || value[0] == '0')
+      break;
+    if (value.size() > 3 && value.back() == '\\')
+      value.pop_back();
+    AddSubAlbumFolder(value, true);
+    keys.push_back(key);
+  }
+  if (!keys.empty()) {
+    addedFolders_ = true;
+    Status(kStatusFoldersAdded);
+    // All keys in one replacement of the file: a process killed half way
+    // must not leave "Dir5" without "Dir1" (never to be read again).
+    if (Rebuild(0))
+      sys::IniUpdate(ini, [&](sys::IniDocument& doc) {
+        for (const std::string& key : keys)
+          doc.DeleteKey("AlbManager", key);
+        return true;
+      });
+  }
+  if (changed || !keys.empty())
+    Status(kStatusFindingSongs);
+  Status(kStatusCheckDone);
+  return 1;
+}
+
+int AlbumDatabase::GetSongDataBySongNum(uint32_t number, SongRecord& out) const {
+  if (number == 0 || byTitle_.empty())
+    return 0;
+  auto it = byNumber_.find(number);
+  if (it == byNumber_.end())
+    return 0;
+  const SongIndexEntry& e = it->second->e;
+  const AlbumFile* album = GetAlbumByNumber(e.subAlbum);
+  if (!album)
+    return 0;
+  if (!album->mapped)
+    album->mapped = MappedAlbum::Map(Linux(album->path));
+  SpanSource source({album->mapped->data, album->mapped->size});
+  if (!album->mapped->data || FindSongRecord(source, number, e.position, out) != 1) {
+    out.type = e.type;
+    return 0;
+  }
+  std::string path = album->folder;
+  if (path.empty() || path.back() != '\\')
+    path += '\\';
+  path += FieldText(out.fileName);
+  SetField(out.fileName, path);
+  out.type = e.type;
+  return 1;
+}
+
+uint32_t AlbumDatabase::FindSongByPath(std::string_view path) const {
+  size_t cut = path.rfind('\\');
+  std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
+  if (name.empty())
+    return 0;
+  auto [from, to] = byName_.equal_range(FoldAlbumText(name));
+  uint32_t best = 0;
+  for (auto it = from; it != to; ++it) {
+    const AlbumFile* album = GetAlbumByNumber(it->second->e.subAlbum);
+    if (!album)
+      continue;
+    std::string full = album->folder;
+    if (full.empty() || full.back() != '\\')
+      full += '\\';
+    full += it->second->e.fileName;
+    if (AlbumTextEqual(full, path) && (best == 0 || it->second->e.number < best))
+      best = it->second->e.number;
+  }
+  return best;
+}
+
+int AlbumDatabase::GetTotalSongList(int32_t* out, size_t capacityBytes) const {
+  size_t count = byTitle_.size();
+  if (!out || count > capacityBytes / 4)
+    return 0;
+  size_t i = 0;
+  for (const IndexedSong* s : byTitle_)
+    out[i++] = static_cast<int32_t>(s->e.number);
+  return 1;
+}
+
+const AlbumFile* AlbumDatabase::GetAlbumByIndex(int oneBased) const {
+  if (oneBased < 1 || static_cast<size_t>(oneBased) > albums_.size())
+    return nullptr;
+  return albums_[static_cast<size_t>(oneBased - 1)].get();
+}
+
+const AlbumFile* AlbumDatabase::GetAlbumByNumber(uint16_t number) const {
+  if (!albumMapBuilt_) {
+    albumByNumber_.clear();
+    for (const auto& a : albums_)
+      albumByNumber_.emplace(a->number, a.get());
+    albumMapBuilt_ = true;
+  }
+  auto it = albumByNumber_.find(number);
+  return it == albumByNumber_.end() ? nullptr : it->second;
+}
+
+const std::vector<uint32_t>* AlbumDatabase::GetTitleGroupList(int group) const {
+  if (!groupsBuilt_) {
+    for (auto& l : groupLists_)
+      l.clear();
+    for (const IndexedSong* s : byTitle_) {
+      int g = s->e.titleGroup;
+      size_t list = g >= 0 && g < 14 && !intl_ ? 0 : g >= 14 && g < 40 ? 1 : 2;
+      groupLists_[list].push_back(s->e.number);
+    }
+    groupsBuilt_ = true;
+  }
+  if (intl_)
+    return &groupLists_[group >= 14 && group < 40 ? 1 : 2];
+  return &groupLists_[group < 14 ? 0 : group < 40 ? 1 : 2];
+}
+
+std::vector<const SongIndexEntry*> AlbumDatabase::Entries() const {
+  std::vector<const SongIndexEntry*> out;
+  out.reserve(byTitle_.size());
+  for (const IndexedSong* s : byTitle_)
+    out.push_back(&s->e);
+  return out;
+}
+
+} // namespace album

@@ -1,0 +1,229 @@
+// The song catalogue: the folders of song files (sub-albums), one album file
+// per folder, the master album "Song.alb" that lists them and serialises the
+// song index, and the index itself with its look-ups by number, title order,
+// file name and album.
+//
+// Folders and album paths are kept as the stored files hold them (code-page
+// bytes, backslashes, drive letters) and turned into Linux paths only to
+// touch the file system.
+//
+// Crash safety: every album file and "Song.alb" is replaced atomically; the
+// master is written last and is the point at which a change takes effect. A
+// full rebuild writes its albums under file names the current catalogue does
+// not use and deletes the old files only once the new "Song.alb" is whole.
+// Each album file carries a generation that the master records; an album
+// file rewritten after the master was written is re-indexed from its records
+// at load, and a damaged "Song.alb" is rebuilt from the album files.
+#pragma once
+
+#include "album/albumformats.h"
+#include "album/albumtext.h"
+#include "album/songrecord.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace album {
+
+// The folder that holds "Song.alb", "config.ini" and the album files, with a
+// trailing '/': $VEXO_CONFIG_DIR when set, else the folder of the album
+// library itself (beside the programs).
+std::string DefaultAlbumFolder();
+
+// Status texts sent to the host while the catalogue is checked.
+constexpr int kStatusCheckStart = 7101, kStatusCheckDone = 7102, kStatusAlbumStale = 7103;
+constexpr int kStatusFolderMissing = 7104, kStatusFoldersAdded = 7107, kStatusFindingSongs = 7108;
+
+// The texts that live in the resource library.
+struct AlbumTexts {
+  std::string removedFolder = "Removed Songs"; // sibling of the album folder
+  std::string downloadFolder = "Download";     // sibling of the album folder
+  std::string server = "http://localhost/vexo";
+  std::string thunk = "http://localhost/vexo/iThunk.alb";
+  // Title-group bounds: the first syllables of the 14 initial consonants
+  // (code-page bytes) and the 26 letters.
+  std::array<std::string, 14> syllables = {
+      "\xB0\xA1", "\xB3\xAA", "\xB4\xD9", "\xB6\xF3", "\xB8\xB6", "\xB9\xD9", "\xBB\xE7",
+      "\xBE\xC6", "\xC0\xDA", "\xC2\xF7", "\xC4\xAB", "\xC5\xB8", "\xC6\xC4", "\xC7\xCF"};
+  std::array<std::string, 26> letters = {"A", "B", "C", "D", "E", "F", "G", "H", "I",
+                                         "J", "K", "L", "M", "N", "O", "P", "Q", "R",
+                                         "S", "T", "U", "V", "W", "X", "Y", "Z"};
+};
+
+// Title groups: 0-13 double-byte initials, 14-39 letters, 40 the rest.
+constexpr int kOtherTitleGroup = 40;
+int TitleGroupOf(std::string_view title, bool intl, const AlbumTexts& texts);
+
+// One song of the index.
+struct IndexedSong {
+  SongIndexEntry e;
+  std::multiset<IndexedSong*>::iterator byTitle; // set by the database
+};
+
+// An album file mapped for look-ups; replacing the file (a rename) leaves
+// the mapping on the old file, so it is dropped whenever the album is written.
+struct MappedAlbum;
+
+// One sub-album: its album file and song folder (stored forms), the header
+// of its album file and the flags the rebuild uses.
+class AlbumFile {
+public:
+  uint16_t number = 0;
+  std::string path;               // album file, stored form
+  std::string folder;             // song folder, stored form, no trailing backslash
+  LocalAlbum header;              // records left empty
+  uint16_t indexedGeneration = 0; // what the master recorded
+  bool visited = false;
+  bool headerDirty = false;
+
+  struct OldSong {
+    uint32_t number = 0;
+    bool found = false;
+    std::string fileName;
+  };
+  std::vector<OldSong> oldSongs; // only while the album is rewritten
+
+  mutable std::shared_ptr<MappedAlbum> mapped; // made by the first look-up
+};
+
+class AlbumDatabase {
+public:
+  struct Options {
+    AlbumTexts texts;
+    VolumeLookup volumes;
+    // Receives the status text ids (7101-7108) when set.
+    std::function<void(int)> status;
+  };
+
+  AlbumDatabase();
+  explicit AlbumDatabase(Options options);
+  ~AlbumDatabase();
+  AlbumDatabase(const AlbumDatabase&) = delete;
+  AlbumDatabase& operator=(const AlbumDatabase&) = delete;
+
+  // moduleFolder is a Linux folder. 1 opened, 0 no "Song.alb", -1 failed.
+  int Open(const std::string& moduleFolder);
+  // Writes "Song.alb" when dirty, then reads it again. 1 loaded, 0 none.
+  int Reload();
+  // Writes "Song.alb" when the catalogue changed since it was read.
+  bool Flush();
+
+  // 1 when the folder (stored form) was added to the folder list; unless
+  // keepWhole, the text is first cut at its last backslash. 0 for an empty
+  // text or one past 259 bytes.
+  int AddSubAlbumFolder(std::string_view folder, bool keepWhole);
+  size_t SubAlbumListSize() const { return subAlbumList_.size(); }
+  void SetAddedFolders(bool added) { addedFolders_ = added; }
+
+  // Scans the folder list (mode 0 incremental, 1 full) and writes
+  // "Song.alb". 1 done, 0 failed or refused (a full rebuild of an empty list
+  // would only delete).
+  int Rebuild(int mode);
+  // The load-time check: stale albums rewritten, albums of vanished folders
+  // on fixed volumes dropped, [AlbManager] "Dir1".. read and rebuilt.
+  int CheckAlbumFolders();
+
+  // -1 folder missing, 0 up to date, 1 stale.
+  int IsAlbumStale(const AlbumFile& album) const;
+  // Write an album from its folder, with fresh numbers / keeping numbers.
+  int WriteLocalAlbum(AlbumFile& album);
+  int RewriteLocalAlbum(AlbumFile& album);
+  // Numbers a record of the album at the given position and indexes it.
+  uint32_t AssignSongNumber(AlbumFile& album, SongRecord& record, uint32_t position);
+
+  // The record with its file name replaced by the full stored path.
+  int GetSongDataBySongNum(uint32_t number, SongRecord& out) const;
+  uint32_t FindSongByPath(std::string_view storedPath) const;
+
+  uint32_t GetTotalNumOfSong() const { return static_cast<uint32_t>(byTitle_.size()); }
+  uint32_t GetMaxSongNum() const { return highest_; }
+  // Song numbers in title order; 0 when they do not fit capacityBytes.
+  int GetTotalSongList(int32_t* out, size_t capacityBytes) const;
+  int GetNumOfSubAlb() const { return static_cast<int>(albums_.size()); }
+  const AlbumFile* GetAlbumByIndex(int oneBased) const;
+  const AlbumFile* GetAlbumByNumber(uint16_t number) const;
+  const std::vector<uint32_t>* GetTitleGroupList(int group) const;
+
+  // Songs the last rebuild left out: a full path past the record's
+  // 255 bytes, or a name without a code-page form.
+  uint32_t SkippedSongs() const { return skipped_; }
+  // True when "Song.alb" was damaged at the last load and rebuilt from the
+  // album files; the count of albums re-indexed from their records.
+  bool RecoveredMaster() const { return recoveredMaster_; }
+  int ReindexedAlbums() const { return reindexed_; }
+
+  const std::string& AlbumFolder() const { return albumFolder_; } // Linux, '/'
+  std::string MasterPath() const { return albumFolder_ + "Song.alb"; }
+  std::string ConfigPath() const { return albumFolder_ + "config.ini"; }
+  const std::string& RemovedFolder() const { return removedFolder_; }
+  const std::string& ServerUrl() const { return server_; }
+  const std::string& ThunkFolder() const { return thunkFolder_; }
+  bool Intl() const { return intl_; }
+
+  // Every index entry in title order (for tests and listings).
+  std::vector<const SongIndexEntry*> Entries() const;
+
+private:
+  struct ListEntry {
+    int number;
+    std::string folder; // stored
+    std::string path;   // stored album path
+  };
+
+  void Clear();
+  int ReadMaster();
+  bool RecoverFromAlbumFiles();
+  bool WriteMaster();
+  void DeleteUnreferencedAlbumFiles();
+  IndexedSong* AddEntry(SongIndexEntry e, bool atEnd);
+  void Unlink(IndexedSong* song);
+  void RemoveAlbumSongs(uint16_t number);
+  void ReindexAlbum(AlbumFile& album, const LocalAlbum& full);
+  int WriteAlbum(AlbumFile& album, bool keepNumbers);
+  bool FullRebuild();
+  bool IncrementalRebuild();
+  bool MayDropAlbum(const AlbumFile& album) const;
+  std::string StoredAlbumPath(int fileNumber) const;
+  std::string Linux(std::string_view stored) const;
+  uint16_t HighestAlbumNumber() const;
+  void Status(int id) const;
+
+  Options options_;
+  std::string albumFolder_; // Linux, with '/'
+  std::string removedFolder_, downloadFolder_;
+  std::string server_, thunk_, thunkFolder_;
+  bool intl_ = true;
+
+  std::vector<ListEntry> subAlbumList_;
+  int listCounter_ = 0;
+  bool addedFolders_ = false;
+
+  std::vector<std::unique_ptr<AlbumFile>> albums_;
+  struct TitleLess {
+    bool operator()(const IndexedSong* a, const IndexedSong* b) const;
+  };
+  std::multiset<IndexedSong*, TitleLess> byTitle_;
+  std::unordered_map<uint32_t, IndexedSong*> byNumber_;
+  std::unordered_multimap<std::string, IndexedSong*> byName_; // folded file name
+  std::unordered_map<uint16_t, std::vector<IndexedSong*>> byAlbum_;
+  // Title-group lists (0 double-byte, 1 letters, 2 other), built on demand.
+  mutable std::array<std::vector<uint32_t>, 3> groupLists_;
+  mutable bool groupsBuilt_ = false;
+  mutable std::unordered_map<uint16_t, AlbumFile*> albumByNumber_;
+  mutable bool albumMapBuilt_ = false;
+  uint32_t highest_ = 0;
+  uint32_t lastHanded_ = 0;
+  bool dirty_ = false;
+  bool recoveredMaster_ = false;
+  int reindexed_ = 0;
+  uint32_t skipped_ = 0;
+};
+
+} // namespace album

@@ -1,0 +1,544 @@
+#include "album/albumdatabase.h"
+
+#include "album/testdata/catalogue_gen.h"
+#include "album/tests/support/song_tree.h"
+#include "platform/sys/ini.h"
+#include "platform/sys/paths.h"
+#include "platform/sys/tests/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <set>
+
+namespace {
+
+using namespace album;
+using album::testing::MakeSongFolder;
+using album::testing::WriteSong;
+namespace fs = std::filesystem;
+
+// Sets a folder's time an hour back, so that a change made in the same
+// clock tick as the album write still shows.
+void Age(const std::string& folder) {
+  fs::last_write_time(folder, fs::last_write_time(folder) - std::chrono::hours(1));
+}
+
+std::string Stored(const std::string& linux) {
+  return sys::ToStoredPath(linux).value_or("?");
+}
+
+// Every file of the album folder and its bytes.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> out;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.is_regular_file())
+      out[e.path().filename().string()] = sys::test::ReadFile(e.path().string()).value_or("");
+  return out;
+}
+
+// title -> number of every song in the catalogue.
+std::map<std::string, uint32_t> Numbers(const AlbumDatabase& db) {
+  std::map<std::string, uint32_t> out;
+  for (const SongIndexEntry* e : db.Entries())
+    out[e->fileName + "|" + e->title] = e->number;
+  return out;
+}
+
+// The catalogue agrees with itself: numbers unique, each entry resolves to
+// a record of its album carrying that number, and every album file's
+// records are indexed.
+void ExpectConsistent(const AlbumDatabase& db) {
+  std::set<uint32_t> numbers;
+  for (const SongIndexEntry* e : db.Entries()) {
+    EXPECT_TRUE(numbers.insert(e->number).second) << "number twice: " << e->number;
+    SongRecord r;
+    EXPECT_EQ(db.GetSongDataBySongNum(e->number, r), 1) << e->title;
+    EXPECT_EQ(r.number, e->number);
+    EXPECT_EQ(FieldText(r.title), e->title);
+  }
+  uint32_t records = 0;
+  for (int i = 1; i <= db.GetNumOfSubAlb(); ++i)
+    records += db.GetAlbumByIndex(i)->header.songCount;
+  EXPECT_EQ(records, db.GetTotalNumOfSong());
+}
+
+class AlbumDatabaseTest : public ::testing::Test {
+public:
+  void SetUp() override {
+    album_ = dir_ / "album";
+    fs::create_directories(album_);
+  }
+  std::string Songs(const std::string& name) { return dir_ / ("songs/" + name); }
+  std::string Ini() { return album_ + "/config.ini"; }
+  void SetDirs(const std::vector<std::string>& folders) {
+    for (size_t i = 0; i < folders.size(); ++i)
+      sys::IniWriteString(Ini(), "AlbManager", "Dir" + std::to_string(i + 1), folders[i]);
+  }
+  // Opens the catalogue and runs the load-time check, as the library does.
+  int Load(AlbumDatabase& db) {
+    int opened = db.Open(album_);
+    db.CheckAlbumFolders();
+    return opened;
+  }
+
+  sys::test::ScratchFolder dir_;
+  std::string album_;
+};
+
+TEST_F(AlbumDatabaseTest, OpenWithoutCatalogueMakesTheSiblingFoldersAndReadsSettings) {
+  sys::IniWriteString(Ini(), "OnLine", "Server", "http://example.org/v/");
+  sys::IniWriteString(Ini(), "OnLine", "iThunk", "http://example.org/t/iThunk.alb");
+  sys::IniWriteString(Ini(), "AlbManager", "Intl", "0");
+  AlbumDatabase db;
+  EXPECT_EQ(db.Open(album_), 0);
+  EXPECT_TRUE(fs::is_directory(dir_ / "Removed Songs"));
+  EXPECT_TRUE(fs::is_directory(dir_ / "Download"));
+  EXPECT_EQ(db.ServerUrl(), "http://example.org/v");
+  EXPECT_EQ(db.ThunkFolder(), "http://example.org/t/");
+  EXPECT_FALSE(db.Intl());
+  EXPECT_EQ(db.GetTotalNumOfSong(), 0u);
+  EXPECT_EQ(AlbumDatabase().Open(dir_ / "missing"), -1);
+}
+
+TEST_F(AlbumDatabaseTest, DirKeysAreReadUpToTheFirstMissingOne) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 2, "Alpha"));
+  ASSERT_TRUE(MakeSongFolder(Songs("b"), 3, "Beta"));
+  ASSERT_TRUE(MakeSongFolder(Songs("c"), 1, "Gamma"));
+  struct Case {
+    const char* what;
+    std::map<std::string, std::string> keys;
+    uint32_t songs;
+    int albums;
+    std::vector<std::string> keysLeft;
+  };
+  const Case cases[] = {
+      {"Dir1 and Dir2 consumed",
+       {{"Dir1", Songs("a")}, {"Dir2", Stored(Songs("b")) + "\\"}},
+       5,
+       2,
+       {}},
+      {"Dir3 alone not read", {{"Dir3", Songs("c")}}, 0, 0, {"Dir3"}},
+      {"the same folder twice makes one album",
+       {{"Dir1", Songs("a")}, {"Dir2", Stored(Songs("a"))}},
+       2,
+       1,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(album_);
+    fs::create_directories(album_);
+    for (const auto& [k, v] : c.keys)
+      sys::IniWriteString(Ini(), "AlbManager", k, v);
+    AlbumDatabase db;
+    EXPECT_EQ(Load(db), 0);
+    EXPECT_EQ(db.GetTotalNumOfSong(), c.songs);
+    EXPECT_EQ(db.GetNumOfSubAlb(), c.albums);
+    EXPECT_EQ(sys::IniKeyNames(Ini(), "AlbManager"), c.keysLeft);
+    ExpectConsistent(db);
+    // What was built loads again from "Song.alb".
+    AlbumDatabase again;
+    EXPECT_EQ(again.Open(album_), c.albums ? 1 : 0);
+    EXPECT_EQ(Numbers(again), Numbers(db));
+  }
+}
+
+TEST_F(AlbumDatabaseTest, ChecksAfterChangesKeepNumbersOfSongsLeftInPlace) {
+  struct Case {
+    const char* what;
+    std::function<void(AlbumDatabaseTest&)> change;
+    std::vector<int> statuses;
+    int albums;
+    uint32_t songs;
+    bool filesUnchanged;
+  };
+  const Case cases[] = {
+      {"nothing changed: every file byte-identical",
+       [](AlbumDatabaseTest&) {},
+       {7101, 7102},
+       2,
+       5,
+       true},
+      {"file renamed: new number, the others kept",
+       [](AlbumDatabaseTest& t) { fs::rename(t.Songs("a/song1.vx3"), t.Songs("a/renamed.vx3")); },
+       {7101, 7103, 7108, 7102},
+       2,
+       5,
+       false},
+      {"file added",
+       [](AlbumDatabaseTest& t) { ASSERT_TRUE(WriteSong(t.Songs("b/new.vx3"), "New")); },
+       {7101, 7103, 7108, 7102},
+       2,
+       6,
+       false},
+      {"file deleted",
+       [](AlbumDatabaseTest& t) { fs::remove(t.Songs("b/song2.vx3")); },
+       {7101, 7103, 7108, 7102},
+       2,
+       4,
+       false},
+      {"folder gone on a fixed volume: dropped",
+       [](AlbumDatabaseTest& t) { fs::remove_all(t.Songs("b")); },
+       {7101, 7104, 7108, 7102},
+       1,
+       2,
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(dir_ / "songs");
+    fs::remove_all(album_);
+    fs::create_directories(album_);
+    ASSERT_TRUE(MakeSongFolder(Songs("a"), 2, "Alpha"));
+    ASSERT_TRUE(MakeSongFolder(Songs("b"), 3, "Beta"));
+    Age(Songs("a"));
+    Age(Songs("b"));
+    SetDirs({Songs("a"), Songs("b")});
+    std::map<std::string, uint32_t> before;
+    {
+      AlbumDatabase db;
+      Load(db);
+      before = Numbers(db);
+    }
+    auto files = Snapshot(album_);
+    c.change(*this);
+    std::vector<int> statuses;
+    AlbumDatabase::Options o;
+    o.status = [&](int id) { statuses.push_back(id); };
+    AlbumDatabase db(o);
+    EXPECT_EQ(Load(db), 1);
+    EXPECT_EQ(statuses, c.statuses);
+    EXPECT_EQ(db.GetNumOfSubAlb(), c.albums);
+    EXPECT_EQ(db.GetTotalNumOfSong(), c.songs);
+    ExpectConsistent(db);
+    if (c.filesUnchanged) {
+      EXPECT_EQ(Snapshot(album_), files);
+    }
+    // Every song still there keeps its number; new songs get numbers above
+    // every old one.
+    uint32_t highest = 0;
+    for (const auto& [k, n] : before)
+      highest = std::max(highest, n);
+    for (const auto& [k, n] : Numbers(db)) {
+      if (before.count(k)) {
+        EXPECT_EQ(n, before.at(k)) << k;
+      } else {
+        EXPECT_GT(n, highest) << k;
+      }
+    }
+    // A dropped album's file is gone, the kept ones are there.
+    size_t albumFiles = 0;
+    for (const auto& [name, bytes] : Snapshot(album_))
+      albumFiles += name != "Song.alb" && name.ends_with(".alb");
+    EXPECT_EQ(albumFiles, static_cast<size_t>(c.albums));
+  }
+}
+
+TEST_F(AlbumDatabaseTest, CaseTwinsKeepTheirOwnNumbers) {
+  ASSERT_TRUE(WriteSong(Songs("t/twin.vx3"), "Lower"));
+  ASSERT_TRUE(WriteSong(Songs("t/TWIN.vx3"), "Upper"));
+  Age(Songs("t"));
+  SetDirs({Songs("t")});
+  std::map<std::string, uint32_t> before;
+  {
+    AlbumDatabase db;
+    Load(db);
+    before = Numbers(db);
+    ASSERT_EQ(before.size(), 2u);
+  }
+  ASSERT_TRUE(WriteSong(Songs("t/other.vx3"), "Other"));
+  Age(Songs("t"));
+  AlbumDatabase db;
+  Load(db);
+  std::map<std::string, uint32_t> after = Numbers(db);
+  EXPECT_EQ(after.at("twin.vx3|Lower"), before.at("twin.vx3|Lower"));
+  EXPECT_EQ(after.at("TWIN.vx3|Upper"), before.at("TWIN.vx3|Upper"));
+  // A song whose name changes only in case keeps its number too.
+  fs::rename(Songs("t/other.vx3"), Songs("t/OTHER.vx3"));
+  ASSERT_TRUE(WriteSong(Songs("t/more.vx3"), "More"));
+  AlbumDatabase db2;
+  Load(db2);
+  EXPECT_EQ(Numbers(db2).at("OTHER.vx3|Other"), after.at("other.vx3|Other"));
+  ExpectConsistent(db2);
+}
+
+TEST_F(AlbumDatabaseTest, TitlesAreOrderedNewestFirstAmongEquals) {
+  ASSERT_TRUE(WriteSong(Songs("e/1.vx3"), "Same Song"));
+  ASSERT_TRUE(WriteSong(Songs("e/2.vx3"), "Another"));
+  ASSERT_TRUE(WriteSong(Songs("e/3.vx3"), "SameSong"));
+  ASSERT_TRUE(WriteSong(Songs("e/4.vx3"), "Zebra"));
+  SetDirs({Songs("e")});
+  AlbumDatabase db;
+  Load(db);
+  std::vector<std::string> order;
+  for (const SongIndexEntry* e : db.Entries())
+    order.push_back(e->fileName);
+  // "Same Song" and "SameSong" sort equal; the later numbered comes first.
+  EXPECT_EQ(order, (std::vector<std::string>{"2.vx3", "3.vx3", "1.vx3", "4.vx3"}));
+  std::vector<int32_t> list(4);
+  EXPECT_EQ(db.GetTotalSongList(list.data(), 16), 1);
+  EXPECT_EQ(db.GetTotalSongList(list.data(), 15), 0);
+  EXPECT_EQ(static_cast<uint32_t>(list[0]), Numbers(db).at("2.vx3|Another"));
+}
+
+TEST_F(AlbumDatabaseTest, LookUpsGiveFullPathsAndFindSongsByPath) {
+  ASSERT_TRUE(MakeSongFolder(Songs("p"), 3, "Pop"));
+  SetDirs({Songs("p")});
+  AlbumDatabase db;
+  Load(db);
+  uint32_t n = Numbers(db).at("song2.vx3|Pop 2");
+  SongRecord r;
+  ASSERT_EQ(db.GetSongDataBySongNum(n, r), 1);
+  std::string full = Stored(Songs("p")) + "\\song2.vx3";
+  EXPECT_EQ(FieldText(r.fileName), full);
+  EXPECT_EQ(r.type, 't');
+  EXPECT_EQ(db.FindSongByPath(full), n);
+  std::string upper = full;
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  EXPECT_EQ(db.FindSongByPath(upper), n);
+  EXPECT_EQ(db.FindSongByPath(Stored(Songs("q")) + "\\song2.vx3"), 0u);
+  EXPECT_EQ(db.GetSongDataBySongNum(0, r), 0);
+  EXPECT_EQ(db.GetSongDataBySongNum(db.GetMaxSongNum() + 1, r), 0);
+}
+
+TEST_F(AlbumDatabaseTest, SongsWhosePathsDoNotFitAreSkippedAndCounted) {
+  std::string deep = Songs(std::string(150, 'd'));
+  ASSERT_TRUE(WriteSong(deep + "/ok.vx3", "Ok"));
+  ASSERT_TRUE(WriteSong(deep + "/" + std::string(120, 'n') + ".vx3", "Long"));
+  // U+00E9 has no code-page 949 form.
+  ASSERT_TRUE(WriteSong(deep + "/caf\xC3\xA9.vx3", "Cafe"));
+  SetDirs({deep});
+  AlbumDatabase db;
+  Load(db);
+  EXPECT_EQ(db.GetTotalNumOfSong(), 1u);
+  EXPECT_EQ(db.SkippedSongs(), 2u);
+  ExpectConsistent(db);
+}
+
+TEST_F(AlbumDatabaseTest, FullRebuildMakesFreshNumbersAndRefusesAnEmptyList) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 2, "Alpha"));
+  ASSERT_TRUE(MakeSongFolder(Songs("b"), 2, "Beta"));
+  SetDirs({Songs("a"), Songs("b")});
+  AlbumDatabase db;
+  Load(db);
+  auto files = Snapshot(album_);
+  EXPECT_EQ(db.Rebuild(1), 0) << "an empty folder list would only delete";
+  EXPECT_EQ(Snapshot(album_), files);
+  EXPECT_EQ(db.GetTotalNumOfSong(), 4u);
+
+  ASSERT_TRUE(db.AddSubAlbumFolder(Stored(Songs("b")), true));
+  ASSERT_TRUE(db.AddSubAlbumFolder(Stored(Songs("B")), true));
+  ASSERT_TRUE(db.AddSubAlbumFolder(Stored(Songs("a")) + "\\x.vx3", false));
+  EXPECT_EQ(db.Rebuild(1), 1);
+  EXPECT_EQ(db.GetNumOfSubAlb(), 2);
+  EXPECT_EQ(db.GetTotalNumOfSong(), 4u);
+  ExpectConsistent(db);
+  // Only the new album files are left.
+  size_t albumFiles = 0;
+  for (const auto& [name, bytes] : Snapshot(album_))
+    albumFiles += name != "Song.alb" && name.ends_with(".alb");
+  EXPECT_EQ(albumFiles, 2u);
+  AlbumDatabase again;
+  EXPECT_EQ(again.Open(album_), 1);
+  EXPECT_EQ(Numbers(again), Numbers(db));
+}
+
+TEST_F(AlbumDatabaseTest, NewAlbumsTakeTheHighestNumberPlusOne) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 1, "A"));
+  ASSERT_TRUE(MakeSongFolder(Songs("b"), 1, "B"));
+  ASSERT_TRUE(MakeSongFolder(Songs("c"), 1, "C"));
+  ASSERT_TRUE(MakeSongFolder(Songs("d"), 1, "D"));
+  SetDirs({Songs("a"), Songs("b"), Songs("c")});
+  {
+    AlbumDatabase db;
+    Load(db);
+  }
+  // Album 2 goes away; a count + 1 rule would give the new album number 3.
+  SetDirs({Songs("a"), Songs("c")});
+  {
+    AlbumDatabase db;
+    Load(db);
+    ASSERT_EQ(db.GetNumOfSubAlb(), 2);
+  }
+  SetDirs({Songs("a"), Songs("c"), Songs("d")});
+  AlbumDatabase db;
+  Load(db);
+  std::set<int> numbers;
+  for (int i = 1; i <= db.GetNumOfSubAlb(); ++i)
+    numbers.insert(db.GetAlbumByIndex(i)->number);
+  EXPECT_EQ(numbers, (std::set<int>{1, 3, 4}));
+  ExpectConsistent(db);
+}
+
+TEST_F(AlbumDatabaseTest, ADamagedCatalogueIsRebuiltFromTheAlbumFiles) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 3, "Alpha"));
+  ASSERT_TRUE(MakeSongFolder(Songs("b"), 2, "Beta"));
+  SetDirs({Songs("a"), Songs("b")});
+  std::map<std::string, uint32_t> before;
+  {
+    AlbumDatabase db;
+    Load(db);
+    before = Numbers(db);
+  }
+  std::string master = sys::test::ReadFile(album_ + "/Song.alb").value();
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"cut in its entries", master.substr(0, master.size() - 10)},
+      {"cut in its header", master.substr(0, 30)},
+      {"wrong magic", "VEXO3 MASTER ALBUM V9.9\x1A" + master.substr(24)},
+      {"empty", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sys::test::WriteFile(album_ + "/Song.alb", c.bytes);
+    AlbumDatabase db;
+    EXPECT_EQ(db.Open(album_), 1);
+    EXPECT_TRUE(db.RecoveredMaster());
+    EXPECT_EQ(Numbers(db), before);
+    EXPECT_EQ(db.GetNumOfSubAlb(), 2);
+    ExpectConsistent(db);
+    AlbumDatabase again;
+    EXPECT_EQ(again.Open(album_), 1);
+    EXPECT_FALSE(again.RecoveredMaster());
+    EXPECT_EQ(Numbers(again), before);
+  }
+}
+
+TEST_F(AlbumDatabaseTest, AnAlbumFileNewerThanTheCatalogueIsReindexed) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 3, "Alpha"));
+  Age(Songs("a"));
+  SetDirs({Songs("a")});
+  {
+    AlbumDatabase db;
+    Load(db);
+  }
+  std::string oldMaster = sys::test::ReadFile(album_ + "/Song.alb").value();
+  fs::remove(Songs("a/song1.vx3"));
+  ASSERT_TRUE(WriteSong(Songs("a/x.vx3"), "Xylophone"));
+  std::map<std::string, uint32_t> after;
+  {
+    AlbumDatabase db;
+    Load(db);
+    after = Numbers(db);
+  }
+  // As if the process died after rewriting the album, before "Song.alb".
+  sys::test::WriteFile(album_ + "/Song.alb", oldMaster);
+  AlbumDatabase db;
+  EXPECT_EQ(db.Open(album_), 1);
+  EXPECT_EQ(db.ReindexedAlbums(), 1);
+  EXPECT_EQ(Numbers(db), after);
+  ExpectConsistent(db);
+}
+
+TEST_F(AlbumDatabaseTest, AlbumsOnVolumesThatMayComeBackAreKept) {
+  ASSERT_TRUE(MakeSongFolder(Songs("stick/pop"), 2, "Pop"));
+  ASSERT_TRUE(MakeSongFolder(Songs("disk/rock"), 2, "Rock"));
+  SetDirs({Songs("stick/pop"), Songs("disk/rock")});
+  {
+    AlbumDatabase db;
+    Load(db);
+  }
+  fs::remove_all(Songs("stick/pop"));
+  fs::remove_all(Songs("disk/rock"));
+  std::string root = fs::canonical(dir_.Path()).string();
+  fs::create_directories(dir_ / "sys/dev/block/8:16");
+  sys::test::WriteFile(dir_ / "sys/dev/block/8:16/removable", "1\n");
+  std::string table = "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                      "25 22 8:16 / " +
+                      root + "/songs/stick rw - vfat /dev/sdb rw\n";
+  struct Case {
+    const char* what;
+    std::string mounts;
+    int albums;
+  };
+  const Case cases[] = {
+      {"stick folder kept, fixed one dropped", table, 1},
+      {"nothing mounts the parent (absent): both kept", "", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto saved = Snapshot(album_);
+    AlbumDatabase::Options o;
+    o.volumes.mounts = sys::MountTable::Parse(c.mounts, dir_ / "sys");
+    AlbumDatabase db(o);
+    Load(db);
+    EXPECT_EQ(db.GetNumOfSubAlb(), c.albums);
+    if (c.albums == 1) {
+      EXPECT_TRUE(AlbumTextEqual(db.GetAlbumByIndex(1)->folder, Stored(Songs("stick/pop"))));
+    }
+    for (const auto& [name, bytes] : saved)
+      sys::test::WriteFile(album_ + "/" + name, bytes);
+  }
+}
+
+TEST_F(AlbumDatabaseTest, GeneratedTreeGroupsEverySyllableByItsInitial) {
+  std::vector<std::string> folders = album::testdata::MakeTestCatalogue(dir_ / "gen", {300, 3, 11});
+  ASSERT_EQ(folders.size(), 3u);
+  sys::IniWriteString(Ini(), "AlbManager", "Intl", "0");
+  SetDirs(folders);
+  AlbumDatabase db;
+  Load(db);
+  EXPECT_EQ(db.GetTotalNumOfSong(), 300u);
+  ExpectConsistent(db);
+  size_t doubleByte = 0;
+  for (const SongIndexEntry* e : db.Entries()) {
+    EXPECT_EQ(e->titleGroup, TitleGroupOf(e->title, false, AlbumTexts{}));
+    if (static_cast<uint8_t>(e->title[0]) >= 0x80) {
+      ++doubleByte;
+      EXPECT_LT(e->titleGroup, 14) << "Hangul title in another group";
+    }
+  }
+  EXPECT_GT(doubleByte, 100u);
+  // The lists: every double-byte title in the double-byte list.
+  EXPECT_EQ(db.GetTitleGroupList(0)->size(), doubleByte);
+  EXPECT_EQ(db.GetTitleGroupList(0)->size() + db.GetTitleGroupList(14)->size() +
+                db.GetTitleGroupList(40)->size(),
+            300u);
+}
+
+TEST(AlbumFolder, ConfigFolderOrBesideTheProgram) {
+  {
+    sys::test::ScopedEnv env("VEXO_CONFIG_DIR", "/srv/vexo");
+    EXPECT_EQ(DefaultAlbumFolder(), "/srv/vexo/");
+  }
+  sys::test::ScopedEnv env("VEXO_CONFIG_DIR", nullptr);
+  std::string folder = DefaultAlbumFolder();
+  EXPECT_EQ(folder, fs::canonical("/proc/self/exe").parent_path().string() + "/");
+}
+
+TEST(AlbumTitleGroups, InitialsLettersAndOthers) {
+  AlbumTexts texts;
+  struct Case {
+    const char* what;
+    std::string title;
+    bool intl;
+    int group;
+  };
+  const Case cases[] = {
+      {"empty", "", false, 40},
+      {"blanks only", "   ", false, 40},
+      {"letter A", "  apple", false, 14},
+      {"letter Z", "Zoo", false, 39},
+      {"digit", "7 Rings", false, 40},
+      {"syllable ga", "\xB0\xA1\xB3\xAA", false, 0},
+      {"syllable kka groups with ga", "\xB1\xEE", false, 0},
+      {"syllable ha", "\xC7\xCF", false, 13},
+      {"extended syllable (initial g)", "\x81\x41", false, 0},
+      {"extended syllable (initial h)", "\xC6\x52", false, 13},
+      {"double-byte with the international flag", "\xB0\xA1", true, 40},
+      {"letters with the international flag", "Bee", true, 15},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(TitleGroupOf(c.title, c.intl, texts), c.group);
+  }
+}
+
+} // namespace

@@ -1,0 +1,177 @@
+// bench-album: the song catalogue over generated trees of 1,000 folders
+// (100,000 songs; 50,000 and 30,000 songs in subsets of the folders): full
+// rebuild, warm load with the folder check, "Song.alb" read, incremental
+// check with 1 % of the folders changed, look-up by number, memory.
+//   bench-album [songs] [work folder]
+// The song tree is generated once into build/bench-data/album-<songs>.
+#include "album/albumdatabase.h"
+#include "album/testdata/catalogue_gen.h"
+#include "platform/sys/ini.h"
+#include "platform/sys/paths.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+long StatusKb(const char* key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind(key, 0) == 0)
+      return std::atol(line.c_str() + std::strlen(key));
+  return 0;
+}
+
+struct Stats {
+  double median = 0, worst = 0;
+};
+Stats Of(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return {v[v.size() / 2], v.back()};
+}
+
+// A catalogue of the first n folders, built from scratch by a full rebuild.
+double FullRebuild(const std::string& albumDir, const std::vector<std::string>& folders, size_t n) {
+  fs::remove_all(albumDir);
+  fs::create_directories(albumDir);
+  auto start = Clock::now();
+  album::AlbumDatabase db;
+  db.Open(albumDir);
+  for (size_t i = 0; i < n; ++i)
+    db.AddSubAlbumFolder(sys::ToStoredPath(folders[i]).value_or(""), true);
+  db.Rebuild(1);
+  return MsSince(start);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  int songs = argc > 1 ? std::max(1000, std::atoi(argv[1])) : 100000;
+  // The generated song tree is kept for the next run (writing and removing
+  // 100,000 files costs more than everything measured).
+  std::string work =
+      argc > 2 ? argv[2]
+               : std::string(VEXO_BIN_DIR) + "/../bench-data/album-" + std::to_string(songs);
+  const int kFolders = 1000;
+  fs::create_directories(work);
+  auto start = Clock::now();
+  std::vector<std::string> folders;
+  if (fs::exists(work + "/songs/complete")) {
+    for (int f = 1; f <= kFolders; ++f) {
+      char name[16];
+      std::snprintf(name, sizeof name, "/f%04d", f);
+      folders.push_back(work + "/songs" + name);
+    }
+  } else {
+    fs::remove_all(work + "/songs");
+    folders = album::testdata::MakeTestCatalogue(work + "/songs", {songs, kFolders, 7});
+    std::ofstream(work + "/songs/complete") << "1\n";
+  }
+  if (folders.empty()) {
+    std::fprintf(stderr, "bench-album: cannot write the song tree under %s\n", work.c_str());
+    return 1;
+  }
+  std::printf("song tree of %d songs in %d folders ready: %.0f ms\n", songs, kFolders,
+              MsSince(start));
+  const std::string albumDir = work + "/album";
+
+  double full50 = FullRebuild(albumDir, folders, folders.size() / 2);
+  double full100 = FullRebuild(albumDir, folders, folders.size());
+
+  // Warm loads: open with the folder check, and the master file read alone.
+  std::vector<double> loads, reads;
+  uint32_t total = 0;
+  for (int r = 0; r < 3; ++r) {
+    auto t = Clock::now();
+    album::AlbumDatabase db;
+    db.Open(albumDir);
+    db.CheckAlbumFolders();
+    loads.push_back(MsSince(t));
+    total = db.GetTotalNumOfSong();
+    t = Clock::now();
+    auto bytes = album::ReadAlbumFileBytes(albumDir + "/Song.alb");
+    album::MasterAlbum m;
+    album::ReadMasterAlbum(*bytes, m);
+    reads.push_back(MsSince(t));
+  }
+
+  // 1 % of the folders changed: one song added to each.
+  std::vector<double> incs;
+  for (int r = 0; r < 3; ++r) {
+    for (size_t i = 0; i < folders.size(); i += 100) {
+      std::string from = folders[i] + "/s" + std::to_string(r) + "x.vx3";
+      fs::copy_file(fs::directory_iterator(folders[i])->path(), from,
+                    fs::copy_options::overwrite_existing);
+    }
+    auto t = Clock::now();
+    album::AlbumDatabase db;
+    db.Open(albumDir);
+    db.CheckAlbumFolders();
+    incs.push_back(MsSince(t));
+  }
+
+  for (size_t i = 0; i < folders.size(); i += 100)
+    for (int r = 0; r < 3; ++r)
+      fs::remove(folders[i] + "/s" + std::to_string(r) + "x.vx3");
+
+  // Look-ups by number, in random order; the second pass is measured (the
+  // first maps the album files).
+  album::AlbumDatabase db;
+  db.Open(albumDir);
+  long rss = StatusKb("VmRSS:");
+  std::vector<int32_t> numbers(db.GetTotalNumOfSong());
+  db.GetTotalSongList(numbers.data(), numbers.size() * 4);
+  std::mt19937 rng(5);
+  std::shuffle(numbers.begin(), numbers.end(), rng);
+  numbers.resize(std::min<size_t>(numbers.size(), 20000));
+  std::vector<double> lookups;
+  int found = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    lookups.clear();
+    found = 0;
+    for (int32_t n : numbers) {
+      album::SongRecord rec;
+      auto t = Clock::now();
+      found += db.GetSongDataBySongNum(static_cast<uint32_t>(n), rec);
+      lookups.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t).count());
+    }
+  }
+  std::sort(lookups.begin(), lookups.end());
+
+  std::error_code ec;
+  fs::remove_all(albumDir, ec);
+
+  Stats load = Of(loads), read = Of(reads), inc = Of(incs);
+  std::printf("catalogue: %u songs, %d looked up\n", total, found);
+  std::printf("full_rebuild_half: %.0f ms\n", full50);
+  std::printf("full_rebuild: %.0f ms\n", full100);
+  std::printf("full_rebuild_ratio: %.2f x\n", full100 / full50);
+  std::printf("warm_load_median: %.1f ms\n", load.median);
+  std::printf("warm_load_worst: %.1f ms\n", load.worst);
+  std::printf("master_read_median: %.1f ms\n", read.median);
+  std::printf("master_read_worst: %.1f ms\n", read.worst);
+  std::printf("incremental_1pct_median: %.1f ms\n", inc.median);
+  std::printf("incremental_1pct_worst: %.1f ms\n", inc.worst);
+  std::printf("lookup_p50: %.2f us\n", lookups[lookups.size() / 2]);
+  std::printf("lookup_p99: %.2f us\n", lookups[lookups.size() * 99 / 100]);
+  std::printf("memory_rss_loaded: %ld kB\n", rss);
+  std::printf("memory_peak: %ld kB\n", StatusKb("VmHWM:"));
+  return 0;
+}
