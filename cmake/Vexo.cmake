@@ -58,6 +58,7 @@ endfunction()
 # Builds tests/*_test.cpp of the current folder into one GoogleTest program
 # <name>_tests, and every tests/helpers/*.cpp into a program of its own (child
 # processes and test libraries that the tests start or load) in build/tests.
+# Both link vexo_systest, the shared support of platform/sys/tests/support.
 function(vexo_folder_tests)
   cmake_parse_arguments(T "" "PREFIX;TIMEOUT" "LIBS;LABELS;ENV" ${ARGN})
   if(NOT VEXO_TESTS)
@@ -66,13 +67,19 @@ function(vexo_folder_tests)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*_test.cpp)
   file(GLOB support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/support/*.cpp)
   file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/helpers/*.cpp)
+  # The platform's shared test support, which platform/sys builds from its
+  # own tests/support (so not for its own programs, which hold those sources).
+  set(shared_support)
+  if(NOT CMAKE_CURRENT_SOURCE_DIR STREQUAL "${CMAKE_SOURCE_DIR}/platform/sys")
+    set(shared_support vexo_systest)
+  endif()
   set(helper_targets)
   foreach(h ${helpers})
     get_filename_component(hname ${h} NAME_WE)
     add_executable(${T_PREFIX}_${hname} ${h} ${support})
     set_target_properties(${T_PREFIX}_${hname} PROPERTIES
       RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests OUTPUT_NAME ${hname})
-    target_link_libraries(${T_PREFIX}_${hname} PRIVATE ${T_LIBS} Threads::Threads)
+    target_link_libraries(${T_PREFIX}_${hname} PRIVATE ${T_LIBS} ${shared_support} Threads::Threads)
     target_compile_definitions(${T_PREFIX}_${hname} PRIVATE
       VEXO_CORPUS_DIR="${VEXO_CORPUS_DIR}" VEXO_BIN_DIR="${VEXO_BIN_DIR}"
       VEXO_TESTS_DIR="${CMAKE_BINARY_DIR}/tests")
@@ -89,6 +96,9 @@ function(vexo_folder_tests)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock
                         Threads::Threads)
+  if(shared_support)
+    target_link_libraries(${name} PRIVATE ${shared_support})
+  endif()
   target_compile_definitions(${name} PRIVATE
     VEXO_CORPUS_DIR="${VEXO_CORPUS_DIR}" VEXO_BIN_DIR="${VEXO_BIN_DIR}"
     VEXO_TESTS_DIR="${CMAKE_BINARY_DIR}/tests"

@@ -7,43 +7,9 @@
 
 #include "core/messages.h"
 #include "core/songdata.h"
+#include "platform/sys/json.h"
 
 namespace core {
-namespace {
-
-void AppendJsonString(std::string& out, std::string_view utf8) {
-  out += '"';
-  for (unsigned char c : utf8) {
-    switch (c) {
-    case '"':
-      out += "\\\"";
-      break;
-    case '\\':
-      out += "\\\\";
-      break;
-    case '\n':
-      out += "\\n";
-      break;
-    case '\r':
-      out += "\\r";
-      break;
-    case '\t':
-      out += "\\t";
-      break;
-    default:
-      if (c < 0x20) {
-        char b[8];
-        std::snprintf(b, sizeof b, "\\u%04x", c);
-        out += b;
-      } else {
-        out += static_cast<char>(c);
-      }
-    }
-  }
-  out += '"';
-}
-
-} // namespace
 
 int64_t CountNotes(const CSongData& song) {
   int64_t n = 0;
@@ -68,7 +34,7 @@ std::string SongInfoJson(const CSongData& song, int codePage) {
   }
   out += "],\"endMs\":" + std::to_string(song.endMs);
   out += ",\"title\":";
-  AppendJsonString(out, sys::ToUtf8(song.title, codePage));
+  sys::AppendJsonString(out, sys::ToUtf8(song.title, codePage));
   out += ",\"syllables\":[";
   int lines = 0;
   if (song.lyricsPresent && song.HasTrack(song.lyricTrack)) {
@@ -82,7 +48,7 @@ std::string SongInfoJson(const CSongData& song, int codePage) {
       first = false;
       out +=
           "{\"tick\":" + std::to_string(e.tick) + ",\"ms\":" + std::to_string(e.ms) + ",\"text\":";
-      AppendJsonString(out, sys::ToUtf8(song.SyllableText(song.lyricTrack, e), codePage));
+      sys::AppendJsonString(out, sys::ToUtf8(song.SyllableText(song.lyricTrack, e), codePage));
       out += "}";
     }
   }

@@ -3,6 +3,7 @@
 #include "album/albumformats.h"
 #include "album/songprobe.h"
 #include "platform/sys/codepage.h"
+#include "platform/sys/json.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,22 +66,7 @@ private:
       out_ += ',';
     first_ = false;
   }
-  void Quoted(std::string_view utf8) {
-    out_ += '"';
-    for (unsigned char c : utf8) {
-      if (c == '"' || c == '\\') {
-        out_ += '\\';
-        out_ += static_cast<char>(c);
-      } else if (c < 0x20) {
-        char b[8];
-        std::snprintf(b, sizeof b, "\\u%04x", c);
-        out_ += b;
-      } else {
-        out_ += static_cast<char>(c);
-      }
-    }
-    out_ += '"';
-  }
+  void Quoted(std::string_view utf8) { sys::AppendJsonString(out_, utf8); }
 
   int codePage_;
   std::string out_;

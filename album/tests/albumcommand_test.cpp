@@ -1,6 +1,7 @@
 #include "album/tests/support/album_bytes.h"
 
 #include "platform/sys/tests/scratch_folder.h"
+#include "platform/sys/tests/support/command_run.h"
 
 #include <gtest/gtest.h>
 
@@ -8,32 +9,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <sys/wait.h>
-
 namespace {
 
 using namespace album::testing;
 
-struct HostRun {
-  int status = -1;
-  std::string out, err;
-};
+using HostRun = systest::CommandRun;
 
-HostRun RunHost(const std::string& args, const sys::test::ScratchFolder& dir) {
-  std::string errFile = dir / "stderr.txt";
-  std::string cmd = std::string(VEXO_BIN_DIR) + "/vexo3 " + args + " 2>" + errFile;
-  HostRun r;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p)
-    return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-    r.out.append(buf, n);
-  int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  r.err = sys::test::ReadFile(errFile).value_or("");
-  return r;
+HostRun RunHost(const std::string& args) {
+  return systest::RunCommand(std::string(VEXO_BIN_DIR) + "/vexo3 " + args, systest::Stderr::Apart);
 }
 
 QJsonObject Parse(const std::string& line) {
@@ -50,10 +33,10 @@ void Put(const std::string& path, const Bytes& b) {
 TEST(AlbumCommand, ProbesTheConvertedDemoSong) {
   sys::test::ScratchFolder dir;
   std::string song = dir / "twinkle.vx3";
-  HostRun convert = RunHost(
-      "convert " + std::string(VEXO_BIN_DIR) + "/twinkle.kar " + song + " --kind 1020", dir);
+  HostRun convert =
+      RunHost("convert " + std::string(VEXO_BIN_DIR) + "/twinkle.kar " + song + " --kind 1020");
   ASSERT_EQ(convert.status, 0) << convert.err;
-  HostRun probe = RunHost("album probe " + song, dir);
+  HostRun probe = RunHost("album probe " + song);
   ASSERT_EQ(probe.status, 0) << probe.err;
   EXPECT_TRUE(probe.err.empty());
   QJsonObject o = Parse(probe.out);
@@ -69,7 +52,7 @@ TEST(AlbumCommand, ProbesTheConvertedDemoSong) {
 TEST(AlbumCommand, ProbeReportsEachUnreadableFileOnOneLine) {
   sys::test::ScratchFolder dir;
   Put(dir / "bad.vx3", Text("VEXO DATA V3.5"));
-  HostRun r = RunHost("album probe " + (dir / "bad.vx3") + " " + (dir / "none.vx3"), dir);
+  HostRun r = RunHost("album probe " + (dir / "bad.vx3") + " " + (dir / "none.vx3"));
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.out.empty());
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
@@ -84,7 +67,7 @@ TEST(AlbumCommand, DumpsAlbumFiles) {
   Bytes local = Cat({Text("VEXO3 ALBUM V2.0\x1A"), U32(1), U32(5), Field("k [001]", 48),
                      Field("/k", 260), U32(0), U32(0), U32(1), U32(0), Record(records[0])});
   Put(dir / "Song0001.alb", local);
-  HostRun l = RunHost("album dump " + (dir / "Song0001.alb"), dir);
+  HostRun l = RunHost("album dump " + (dir / "Song0001.alb"));
   ASSERT_EQ(l.status, 0) << l.err;
   QJsonObject lo = Parse(l.out);
   EXPECT_EQ(lo["kind"].toString(), "local album");
@@ -92,12 +75,12 @@ TEST(AlbumCommand, DumpsAlbumFiles) {
             QString::fromUtf8("\xEA\xB0\x80"));
 
   Put(dir / "Song.alb", MasterAlbumFixture(false));
-  QJsonObject m = Parse(RunHost("album dump " + (dir / "Song.alb"), dir).out);
+  QJsonObject m = Parse(RunHost("album dump " + (dir / "Song.alb")).out);
   EXPECT_EQ(m["version"].toString(), "2.0");
   EXPECT_EQ(m["entries"].toArray().size(), 2);
 
   Put(dir / "iRo0001.alz", RollFixture());
-  QJsonObject roll = Parse(RunHost("album dump " + (dir / "iRo0001.alz"), dir).out);
+  QJsonObject roll = Parse(RunHost("album dump " + (dir / "iRo0001.alz")).out);
   EXPECT_EQ(roll["album"].toObject()["baseLocation"].toString(), "http://x/songs");
 
   Bytes cut = MasterAlbumFixture(true);
@@ -105,12 +88,12 @@ TEST(AlbumCommand, DumpsAlbumFiles) {
   Put(dir / "cut.alb", cut);
   for (const std::string& name : {std::string("cut.alb"), std::string("none.alb")}) {
     SCOPED_TRACE(name);
-    HostRun r = RunHost("album dump " + (dir / name), dir);
+    HostRun r = RunHost("album dump " + (dir / name));
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
-  EXPECT_EQ(RunHost("album dump", dir).status, 2);
+  EXPECT_EQ(RunHost("album dump").status, 2);
 }
 
 } // namespace

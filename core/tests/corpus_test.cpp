@@ -22,6 +22,7 @@
 #include "core/songinfo.h"
 #include "core/tests/support/midi_bytes.h"
 #include "core/trackwalk.h"
+#include "platform/sys/tests/support/command_run.h"
 
 namespace core {
 namespace {
@@ -401,27 +402,10 @@ TEST(MidiCorpus, RoundTripsKeepEventsAndSecondSavesAreIdentical) {
   EXPECT_GE(WriteAll(dir, true).size(), 60u);
 }
 
-std::string RunCommand(const std::string& command, int* status) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) {
-    *status = -1;
-    return out;
-  }
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-    out.append(buf, n);
-  int st = pclose(p);
-  *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return out;
-}
-
 TEST(MidiCorpus, OtherReadersAcceptEveryWrittenFile) {
   SKIP_WITHOUT_CORPUS();
-  int status = 0;
-  RunCommand("/usr/bin/python3 -c 'import mido' 2>/dev/null", &status);
-  if (status != 0 || !fs::exists("/usr/bin/midicsv"))
+  if (systest::RunCommand("/usr/bin/python3 -c 'import mido' 2>/dev/null").status != 0 ||
+      !fs::exists("/usr/bin/midicsv"))
     GTEST_SKIP() << "python3-mido or midicsv missing";
   testing::TempFolder dir;
   std::vector<Written> written = WriteAll(dir, false);
@@ -442,8 +426,9 @@ TEST(MidiCorpus, OtherReadersAcceptEveryWrittenFile) {
   std::string command = "/usr/bin/python3 " + script;
   for (const auto& w : written)
     command += " '" + w.file + "'";
-  std::string out = RunCommand(command + " 2>&1", &status);
-  EXPECT_EQ(status, 0) << out;
+  const systest::CommandRun run = systest::RunCommand(command, systest::Stderr::WithOutput);
+  EXPECT_EQ(run.status, 0) << run.out;
+  const std::string& out = run.out;
   std::map<std::string, std::string> lines;
   for (size_t pos = 0; pos < out.size();) {
     size_t end = out.find('\n', pos);
@@ -455,8 +440,9 @@ TEST(MidiCorpus, OtherReadersAcceptEveryWrittenFile) {
   }
   for (const auto& w : written) {
     EXPECT_EQ(lines[w.file], "ok " + std::to_string(w.notes)) << w.file;
-    std::string csv = RunCommand("/usr/bin/midicsv '" + w.file + "' /dev/null 2>&1", &status);
-    EXPECT_EQ(status, 0) << w.file << ": " << csv;
+    const systest::CommandRun csv = systest::RunCommand(
+        "/usr/bin/midicsv '" + w.file + "' /dev/null", systest::Stderr::WithOutput);
+    EXPECT_EQ(csv.status, 0) << w.file << ": " << csv.out;
   }
 }
 

@@ -9,6 +9,7 @@
 #include "core/tests/support/midi_bytes.h"
 #include "core/tests/support/midi_fuzz_entry.h"
 #include "core/tests/support/mutate.h"
+#include "platform/sys/tests/support/fuzz_rounds.h"
 
 namespace core {
 namespace {
@@ -65,16 +66,11 @@ TEST(MidiFuzz, MutationsNeverBreakTheReaders) {
   std::vector<Bytes> seeds = Seeds();
   std::mt19937 rng(20240611);
   constexpr int kRounds = 2500;
-  for (int i = 0; i < kRounds; ++i) {
-    const Bytes& seed = seeds[i % seeds.size()];
-    Bytes input = testing::Mutate(seed, rng, kInteresting);
-    std::string fault = testing::CheckMidiInput(input.data(), input.size());
-    if (!fault.empty()) {
-      std::string kept = std::string(VEXO_TESTS_DIR) + "/midi-fuzz-failure.mid";
-      testing::WriteFileBytes(kept, input);
-      FAIL() << "round " << i << ": " << fault << " (input kept in " << kept << ")";
-    }
-  }
+  ASSERT_NO_FATAL_FAILURE(systest::FuzzRounds(
+      seeds, kRounds,
+      [&](const Bytes& seed, int) { return testing::Mutate(seed, rng, kInteresting); },
+      [](const Bytes& input) { return testing::CheckMidiInput(input.data(), input.size()); },
+      std::string(VEXO_TESTS_DIR) + "/midi-fuzz-failure.mid"));
   for (const auto& seed : seeds)
     EXPECT_EQ(testing::CheckMidiInput(seed.data(), seed.size()), "");
 }

@@ -8,6 +8,7 @@
 #include "core/songdata.h"
 #include "core/songinfo.h"
 #include "core/tests/support/midi_bytes.h"
+#include "platform/sys/tests/support/command_run.h"
 
 namespace core {
 namespace {
@@ -66,27 +67,11 @@ TEST(SongInfo, JsonOfAKaraokeSong) {
   EXPECT_EQ(J(info, "lines").toInt(), 2);
 }
 
-struct HostRun {
-  int status;
-  std::string out, err;
-};
+using HostRun = systest::CommandRun;
 
-HostRun RunInfo(const std::string& args, const testing::TempFolder& dir) {
-  std::string errFile = dir.Path("stderr.txt");
-  std::string cmd = std::string(VEXO_BIN_DIR) + "/vexo3 info " + args + " 2>" + errFile;
-  HostRun r{-1, {}, {}};
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p)
-    return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-    r.out.append(buf, n);
-  int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  auto err = testing::ReadFileBytes(errFile);
-  r.err.assign(err.begin(), err.end());
-  return r;
+HostRun RunInfo(const std::string& args) {
+  return systest::RunCommand(std::string(VEXO_BIN_DIR) + "/vexo3 info " + args,
+                             systest::Stderr::Apart);
 }
 
 TEST(SongInfo, CommandLine) {
@@ -95,14 +80,14 @@ TEST(SongInfo, CommandLine) {
   ASSERT_TRUE(testing::WriteFileBytes(dir.Path("bad.mid"), {'R', 'I', 'F', 'F', 0, 0}));
   ASSERT_TRUE(testing::WriteFileBytes(dir.Path("song.txt"), {'x'}));
 
-  HostRun ok = RunInfo(dir.Path("song.kar"), dir);
+  HostRun ok = RunInfo(dir.Path("song.kar"));
   EXPECT_EQ(ok.status, 0) << ok.err;
   EXPECT_TRUE(ok.err.empty());
   QJsonObject info = Parse(ok.out);
   EXPECT_EQ(J(info, "lines").toInt(), 2);
   EXPECT_EQ(J(info, "syllables").toArray().size(), 3);
 
-  HostRun sjis = RunInfo("--codepage 932 " + dir.Path("song.kar"), dir);
+  HostRun sjis = RunInfo("--codepage 932 " + dir.Path("song.kar"));
   EXPECT_EQ(sjis.status, 0);
   EXPECT_NE(J(J(Parse(sjis.out), "syllables").toArray()[2], "text").toString(),
             QString::fromUtf8("\xEA\xB0\x80"));
@@ -115,13 +100,13 @@ TEST(SongInfo, CommandLine) {
                           {dir.Path("bad.mid"), "not a Standard MIDI File"},
                           {dir.Path("song.txt"), "not a song file"}};
   for (const auto& row : failures) {
-    HostRun r = RunInfo(row.args, dir);
+    HostRun r = RunInfo(row.args);
     EXPECT_EQ(r.status, 1) << row.args;
     EXPECT_TRUE(r.out.empty()) << row.args;
     EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
-  EXPECT_EQ(RunInfo("", dir).status, 2);
+  EXPECT_EQ(RunInfo("").status, 2);
 }
 
 // A soft-karaoke file named ".mid" is reported with its words; the same
@@ -140,14 +125,14 @@ TEST(SongInfo, CommandLineFindsAKaraokeFileByItsHeader) {
   ASSERT_TRUE(testing::WriteFileBytes(dir.Path("karaoke.mid"), marked));
   ASSERT_TRUE(testing::WriteFileBytes(dir.Path("plain.mid"), plain));
 
-  HostRun karaoke = RunInfo(dir.Path("karaoke.mid"), dir);
+  HostRun karaoke = RunInfo(dir.Path("karaoke.mid"));
   ASSERT_EQ(karaoke.status, 0) << karaoke.err;
   QJsonObject info = Parse(karaoke.out);
   EXPECT_EQ(J(info, "title").toString(), "Song \"one\"");
   EXPECT_EQ(J(info, "syllables").toArray().size(), 3);
   EXPECT_EQ(J(info, "lines").toInt(), 2);
 
-  HostRun midi = RunInfo(dir.Path("plain.mid"), dir);
+  HostRun midi = RunInfo(dir.Path("plain.mid"));
   ASSERT_EQ(midi.status, 0) << midi.err;
   info = Parse(midi.out);
   EXPECT_EQ(J(info, "title").toString(), "");

@@ -9,6 +9,7 @@
 #include "core/tests/support/lyrictext_fuzz_entry.h"
 #include "core/tests/support/midi_bytes.h"
 #include "core/tests/support/mutate.h"
+#include "platform/sys/tests/support/fuzz_rounds.h"
 
 namespace core {
 namespace {
@@ -35,17 +36,16 @@ TEST(LyricTextFuzz, MutationsKeepTheSongWhole) {
   full[0] = 1;
   seeds.push_back(full);
   std::mt19937 rng(20261210);
-  for (int i = 0; i < 1500; ++i) {
-    Bytes input = testing::Mutate(seeds[i % seeds.size()], rng, kInteresting);
-    if (!input.empty())
-      input[0] = static_cast<uint8_t>(i & 3); // both split modes, with and without a range
-    std::string fault = testing::CheckLyricTextInput(input.data(), input.size());
-    if (!fault.empty()) {
-      std::string kept = std::string(VEXO_TESTS_DIR) + "/lyrictext-fuzz-failure.bin";
-      testing::WriteFileBytes(kept, input);
-      FAIL() << "round " << i << ": " << fault << " (input kept in " << kept << ")";
-    }
-  }
+  ASSERT_NO_FATAL_FAILURE(systest::FuzzRounds(
+      seeds, 1500,
+      [&](const Bytes& seed, int round) {
+        Bytes input = testing::Mutate(seed, rng, kInteresting);
+        if (!input.empty())
+          input[0] = static_cast<uint8_t>(round & 3); // both split modes, with and without a range
+        return input;
+      },
+      [](const Bytes& input) { return testing::CheckLyricTextInput(input.data(), input.size()); },
+      std::string(VEXO_TESTS_DIR) + "/lyrictext-fuzz-failure.bin"));
   for (const auto& seed : seeds)
     EXPECT_EQ(testing::CheckLyricTextInput(seed.data(), seed.size()), "");
 }

@@ -16,6 +16,7 @@
 #include "core/songfile.h"
 #include "core/tests/support/midi_bytes.h"
 #include "core/tests/support/song_edit_support.h"
+#include "platform/sys/tests/support/command_run.h"
 
 namespace core {
 namespace {
@@ -30,22 +31,6 @@ uint32_t NoteOn(uint8_t channel, uint8_t key, uint8_t velocity) {
 
 bool NotLineKind(uint8_t kind) {
   return kind != kKindLineBreak && kind != kKindNextLine;
-}
-
-std::string RunCommand(const std::string& command, int* status) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) {
-    *status = -1;
-    return out;
-  }
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-    out.append(buf, n);
-  int st = pclose(p);
-  *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return out;
 }
 
 // A karaoke song to edit: melody on track 1, lyrics on track 2.
@@ -147,9 +132,7 @@ TEST(SongEditFiles, EveryKindOfEditSavesAndReloads) {
     ++n;
   }
 
-  int status = 0;
-  RunCommand("/usr/bin/python3 -c 'import mido' 2>/dev/null", &status);
-  if (status != 0)
+  if (systest::RunCommand("/usr/bin/python3 -c 'import mido' 2>/dev/null").status != 0)
     GTEST_SKIP() << "python3-mido missing";
   std::string command =
       "/usr/bin/python3 -c 'import sys, mido\n"
@@ -158,8 +141,8 @@ TEST(SongEditFiles, EveryKindOfEditSavesAndReloads) {
       "    print(sum(1 for t in f.tracks for m in t if m.type == \"note_on\"))\n'";
   for (const auto& f : karaokeFiles)
     command += " '" + f + "'";
-  std::string out = RunCommand(command + " 2>&1", &status);
-  EXPECT_EQ(status, 0) << out;
+  const systest::CommandRun run = systest::RunCommand(command, systest::Stderr::WithOutput);
+  EXPECT_EQ(run.status, 0) << run.out;
 }
 
 fs::path CorpusDir() {

@@ -10,6 +10,7 @@
 #include "core/tests/support/mutate.h"
 #include "core/tests/support/songfile_bytes.h"
 #include "core/tests/support/songfile_fuzz_entry.h"
+#include "platform/sys/tests/support/fuzz_rounds.h"
 
 namespace core {
 namespace {
@@ -41,16 +42,11 @@ TEST(SongFileFuzz, MutationsNeverBreakTheReaders) {
   std::vector<Bytes> seeds = Seeds();
   std::mt19937 rng(20240613);
   constexpr int kRounds = 3000;
-  for (int i = 0; i < kRounds; ++i) {
-    const Bytes& seed = seeds[i % seeds.size()];
-    Bytes input = testing::Mutate(seed, rng, kInteresting);
-    std::string fault = testing::CheckSongFileInput(input.data(), input.size());
-    if (!fault.empty()) {
-      std::string kept = std::string(VEXO_TESTS_DIR) + "/songfile-fuzz-failure.bin";
-      testing::WriteFileBytes(kept, input);
-      FAIL() << "round " << i << ": " << fault << " (input kept in " << kept << ")";
-    }
-  }
+  ASSERT_NO_FATAL_FAILURE(systest::FuzzRounds(
+      seeds, kRounds,
+      [&](const Bytes& seed, int) { return testing::Mutate(seed, rng, kInteresting); },
+      [](const Bytes& input) { return testing::CheckSongFileInput(input.data(), input.size()); },
+      std::string(VEXO_TESTS_DIR) + "/songfile-fuzz-failure.bin"));
   for (const auto& seed : seeds)
     EXPECT_EQ(testing::CheckSongFileInput(seed.data(), seed.size()), "");
 }

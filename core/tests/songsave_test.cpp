@@ -3,8 +3,6 @@
 // and the command line's convert.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <memory>
 
@@ -14,6 +12,7 @@
 #include "core/tests/support/midi_bytes.h"
 #include "core/tests/support/songfile_bytes.h"
 #include "platform/sys/tempdir.h"
+#include "platform/sys/tests/support/command_run.h"
 #include "platform/ui/modal/messagebox.h"
 
 namespace core {
@@ -189,27 +188,10 @@ TEST_F(SongSaveKinds, NoTemporaryFileIsLeft) {
   EXPECT_EQ(files, 4u); // the song and the three saves
 }
 
-struct HostRun {
-  int status;
-  std::string out, err;
-};
+using HostRun = systest::CommandRun;
 
-HostRun Host(const std::string& args, const testing::TempFolder& dir) {
-  std::string errFile = dir.Path("stderr.txt");
-  std::string cmd = std::string(VEXO_BIN_DIR) + "/vexo3 " + args + " 2>" + errFile;
-  HostRun r{-1, {}, {}};
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p)
-    return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-    r.out.append(buf, n);
-  int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  auto err = testing::ReadFileBytes(errFile);
-  r.err.assign(err.begin(), err.end());
-  return r;
+HostRun Host(const std::string& args) {
+  return systest::RunCommand(std::string(VEXO_BIN_DIR) + "/vexo3 " + args, systest::Stderr::Apart);
 }
 
 TEST(SongConvert, CommandLine) {
@@ -225,7 +207,8 @@ TEST(SongConvert, CommandLine) {
                          TextEvent(1, "/you", 96), Bytes{0x00, 0xFF, 0x2F, 0x00}})})));
   const std::string a = dir.Path("a.kar"), packed = dir.Path("p.vx3"), plain = dir.Path("q.sw3"),
                     back = dir.Path("b.kar"), old = dir.Path("o.sb3");
-  HostRun info = Host("info " + a, dir);
+  ASSERT_TRUE(testing::WriteFileBytes(dir.Path("empty.txt"), {}));
+  HostRun info = Host("info " + a);
   ASSERT_EQ(info.status, 0) << info.err;
 
   struct Step {
@@ -244,15 +227,14 @@ TEST(SongConvert, CommandLine) {
       {"convert " + a + " " + plain + " --kind 1040", 2, "", "usage"},
       {"convert " + a + " " + plain, 2, "", "usage"},
       {"convert " + dir.Path("none.kar") + " " + plain + " --kind 1020", 1, "", "No such file"},
-      {"convert " + dir.Path("stderr.txt") + " " + plain + " --kind 1020", 1, "",
-       "not a song file"},
+      {"convert " + dir.Path("empty.txt") + " " + plain + " --kind 1020", 1, "", "not a song file"},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(step.args);
     const bool refusal = step.args.find(back) != std::string::npos && step.status != 0;
     if (refusal)
       fs::remove(back);
-    HostRun r = Host(step.args, dir);
+    HostRun r = Host(step.args);
     if (refusal) {
       EXPECT_FALSE(fs::exists(back));
     }
@@ -262,7 +244,7 @@ TEST(SongConvert, CommandLine) {
       EXPECT_NE(r.err.find(step.says), std::string::npos) << r.err;
     }
     if (!step.infoOf.empty()) {
-      HostRun i = Host("info " + step.infoOf, dir);
+      HostRun i = Host("info " + step.infoOf);
       EXPECT_EQ(i.status, 0) << i.err;
       EXPECT_EQ(i.out, info.out);
     }

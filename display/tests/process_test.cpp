@@ -12,6 +12,7 @@
 #include "platform/gdi/dib.h"
 #include "platform/sys/bytes.h"
 #include "platform/sys/ini.h"
+#include "platform/sys/tests/support/command_run.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/tests/support/child_process.h"
 #include "platform/win/window.h"
@@ -304,26 +305,12 @@ TEST_F(ProcessTest, APictureOfTheFrameAfterStart) {
 
 namespace {
 
-struct HostRun {
-  int status = -1;
-  std::string out;
-};
+using HostRun = systest::CommandRun;
 
 HostRun RunHost(const std::string& args) {
-  HostRun r;
   // Bounded, so that a display holding the pipe open cannot hang the test.
-  const std::string command =
-      "timeout 60 " + std::string(VEXO_BIN_DIR) + "/vexo3 " + args + " 2>&1";
-  FILE* p = popen(command.c_str(), "r");
-  if (!p)
-    return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-    r.out.append(buf, n);
-  const int status = pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  return systest::RunCommand("timeout 60 " + std::string(VEXO_BIN_DIR) + "/vexo3 " + args,
+                             systest::Stderr::WithOutput);
 }
 
 TEST_F(ProcessTest, TheHostStartsTheDisplayWhenItIsNotRunning) {

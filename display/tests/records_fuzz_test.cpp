@@ -3,30 +3,17 @@
 // harness runs the same step with clang).
 #include "display/tests/support/records_fuzz_entry.h"
 #include "display/tests/support/session.h"
+#include "platform/sys/tests/support/fuzz_rounds.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
-
-std::vector<Bytes> Seeds() {
-  std::vector<Bytes> seeds;
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator(
-           fs::path(VEXO_TEST_SOURCE_DIR) / "fuzz-seeds/fuzz-display-records", ec)) {
-    std::ifstream in(e.path(), std::ios::binary);
-    seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  return seeds;
-}
+using Bytes = systest::FuzzInput;
 
 // A few random edits: bytes changed, runs cut out or repeated.
 Bytes Mutate(Bytes b, std::mt19937& rng) {
@@ -57,22 +44,18 @@ Bytes Mutate(Bytes b, std::mt19937& rng) {
 
 TEST(DisplayRecordsFuzz, SeedsAndTheirMutationsLeaveTheFrameStanding) {
   displaytest::StartSession();
-  const std::vector<Bytes> seeds = Seeds();
+  const std::vector<Bytes> seeds = systest::ReadFuzzSeeds(
+      std::filesystem::path(VEXO_TEST_SOURCE_DIR) / "fuzz-seeds/fuzz-display-records");
   ASSERT_GE(seeds.size(), 6u);
   for (const Bytes& seed : seeds)
     EXPECT_EQ(displaytest::CheckDisplayRecordsInput(seed.data(), seed.size()), "");
   std::mt19937 rng(20261210);
-  for (int round = 0; round < 40; ++round) {
-    const Bytes input = Mutate(seeds[round % seeds.size()], rng);
-    const std::string fault = displaytest::CheckDisplayRecordsInput(input.data(), input.size());
-    if (!fault.empty()) {
-      const std::string kept = std::string(VEXO_TESTS_DIR) + "/display-records-fuzz-failure.bin";
-      std::ofstream(kept, std::ios::binary)
-          .write(reinterpret_cast<const char*>(input.data()),
-                 static_cast<std::streamsize>(input.size()));
-      FAIL() << "round " << round << ": " << fault << " (input kept in " << kept << ")";
-    }
-  }
+  systest::FuzzRounds(
+      seeds, 40, [&](const Bytes& seed, int) { return Mutate(seed, rng); },
+      [](const Bytes& input) {
+        return displaytest::CheckDisplayRecordsInput(input.data(), input.size());
+      },
+      std::string(VEXO_TESTS_DIR) + "/display-records-fuzz-failure.bin");
 }
 
 } // namespace

@@ -1,29 +1,16 @@
+#include "platform/sys/tests/support/command_run.h"
+
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
 
 namespace {
 
-struct HostRun {
-  int status;
-  std::string out;
-};
+using HostRun = systest::CommandRun;
 
 HostRun RunHost(const std::string& args) {
-  std::string cmd = std::string(VEXO_BIN_DIR) + "/vexo3 " + args + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  HostRun r{-1, {}};
-  if (!p)
-    return r;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-    r.out.append(buf.data(), n);
-  int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
+  return systest::RunCommand(std::string(VEXO_BIN_DIR) + "/vexo3 " + args,
+                             systest::Stderr::WithOutput);
 }
 
 TEST(HostCommandLine, HelpListsCommands) {

@@ -2,39 +2,23 @@
 // karaoke song whose syllables stand on the melody's notes; the files and
 // arguments it cannot use.
 #include "core/songdata.h"
+#include "platform/sys/tests/support/command_run.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 const std::string kBin = VEXO_BIN_DIR;
 
-struct HostRun {
-  int status = -1;
-  std::string out;
-};
+using HostRun = systest::CommandRun;
 
 HostRun RunHost(const std::string& args) {
-  std::string cmd = kBin + "/vexo3 " + args + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  HostRun r;
-  if (!p)
-    return r;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-    r.out.append(buf.data(), n);
-  int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
+  return systest::RunCommand(kBin + "/vexo3 " + args, systest::Stderr::WithOutput);
 }
 
 class LyricsCommand : public testing::Test {

@@ -6,11 +6,11 @@
 #include "platform/media/software_synth.h"
 #include "platform/media/tests/support/wav_file.h"
 #include "platform/sys/tests/support/spawned_child.h"
+#include "support/host_run.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -27,10 +27,7 @@ namespace {
 const std::string kBin = VEXO_BIN_DIR;
 const std::string kDemo = kBin + "/twinkle.kar";
 
-struct HostRun {
-  int status = -1;
-  std::string out;
-};
+using hosttest::HostRun;
 
 // The host's commands run on a runtime folder and settings of their own.
 class PlayCommand : public testing::Test {
@@ -41,20 +38,7 @@ protected:
   }
 
   HostRun Host(const std::string& args, const std::string& env = "") const {
-    const std::string cmd = env + " VEXO_RUNTIME_DIR=" + dir_.Path() +
-                            "/run VEXO_SETTINGS_FILE=" + dir_.Path() + "/settings.ini " + kBin +
-                            "/vexo3 " + args + " 2>&1";
-    HostRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p)
-      return r;
-    std::array<char, 4096> buf{};
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-      r.out.append(buf.data(), n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    return hosttest::RunHost(dir_.Path(), args, env);
   }
 
   std::string Path(const std::string& name) const { return dir_.Path() + "/" + name; }

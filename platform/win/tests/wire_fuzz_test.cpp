@@ -3,29 +3,17 @@
 // the same step with clang).
 #include "platform/win/tests/support/wire_fuzz_entry.h"
 
+#include "platform/sys/tests/support/fuzz_rounds.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
-
-std::vector<Bytes> Seeds() {
-  std::vector<Bytes> seeds;
-  std::error_code ec;
-  for (const auto& e :
-       fs::directory_iterator(fs::path(VEXO_TEST_SOURCE_DIR) / "fuzz-seeds/fuzz-wire", ec)) {
-    std::ifstream in(e.path(), std::ios::binary);
-    seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  return seeds;
-}
+using Bytes = systest::FuzzInput;
 
 // Sizes, kinds and flags of the frames and tables worth trying.
 const uint8_t kInteresting[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06,
@@ -61,7 +49,8 @@ Bytes Mutate(Bytes b, std::mt19937& rng) {
 }
 
 TEST(WireFuzz, MutationsNeverBreakTheDecoders) {
-  std::vector<Bytes> seeds = Seeds();
+  std::vector<Bytes> seeds =
+      systest::ReadFuzzSeeds(std::filesystem::path(VEXO_TEST_SOURCE_DIR) / "fuzz-seeds/fuzz-wire");
   ASSERT_GE(seeds.size(), 5u);
   // All seeds in one stream, as one connection carries many frames.
   Bytes all;
@@ -72,17 +61,10 @@ TEST(WireFuzz, MutationsNeverBreakTheDecoders) {
   for (const Bytes& seed : seeds)
     EXPECT_EQ(wintest::CheckWireInput(seed.data(), seed.size()), "");
   std::mt19937 rng(20261210);
-  for (int round = 0; round < 20000; ++round) {
-    const Bytes input = Mutate(seeds[round % seeds.size()], rng);
-    const std::string fault = wintest::CheckWireInput(input.data(), input.size());
-    if (!fault.empty()) {
-      const std::string kept = std::string(VEXO_TESTS_DIR) + "/wire-fuzz-failure.bin";
-      std::ofstream(kept, std::ios::binary)
-          .write(reinterpret_cast<const char*>(input.data()),
-                 static_cast<std::streamsize>(input.size()));
-      FAIL() << "round " << round << ": " << fault << " (input kept in " << kept << ")";
-    }
-  }
+  systest::FuzzRounds(
+      seeds, 20000, [&](const Bytes& seed, int) { return Mutate(seed, rng); },
+      [](const Bytes& input) { return wintest::CheckWireInput(input.data(), input.size()); },
+      std::string(VEXO_TESTS_DIR) + "/wire-fuzz-failure.bin");
 }
 
 } // namespace

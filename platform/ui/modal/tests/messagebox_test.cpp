@@ -1,3 +1,4 @@
+#include "platform/sys/tests/scratch_folder.h"
 #include "platform/ui/modal/messagebox.h"
 
 #include <gtest/gtest.h>
@@ -19,28 +20,7 @@ namespace {
 
 using namespace ui;
 
-// Sets or clears an environment variable for one test, then puts it back.
-class ScopedEnv {
-public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name))
-      old_ = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
-private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using sys::test::ScopedEnv;
 
 TEST(MessageBox, ButtonSetsAndDefaults) {
   struct Row {

@@ -57,12 +57,7 @@ public:
   std::function<void(LogDialog&)> onInit;
   std::function<bool(LogDialog&, uint16_t id, uint16_t code)> onCommand;
   std::vector<Logged> Only(std::initializer_list<uint32_t> wanted) const {
-    std::vector<Logged> out;
-    for (const Logged& m : log)
-      for (uint32_t w : wanted)
-        if (m.message == w)
-          out.push_back(m);
-    return out;
+    return LoggedOnly(log, wanted);
   }
 
 protected:

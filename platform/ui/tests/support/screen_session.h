@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +59,17 @@ inline std::ostream& operator<<(std::ostream& os, const Logged& m) {
             << std::dec << "}";
 }
 
+// The logged messages among those wanted, in order.
+inline std::vector<Logged> LoggedOnly(const std::vector<Logged>& log,
+                                      std::initializer_list<uint32_t> wanted) {
+  std::vector<Logged> out;
+  for (const Logged& m : log)
+    for (uint32_t w : wanted)
+      if (m.message == w)
+        out.push_back(m);
+  return out;
+}
+
 // A window object that records its messages and lets a test answer them.
 class LogWindow : public ui::ScreenWindow {
 public:
@@ -74,12 +86,7 @@ public:
 
   // The logged messages among those wanted, in order.
   std::vector<Logged> Only(std::initializer_list<uint32_t> wanted) const {
-    std::vector<Logged> out;
-    for (const Logged& m : log)
-      for (uint32_t w : wanted)
-        if (m.message == w)
-          out.push_back(m);
-    return out;
+    return LoggedOnly(log, wanted);
   }
   std::vector<uint32_t> Messages(std::initializer_list<uint32_t> wanted) const {
     std::vector<uint32_t> out;
