@@ -32,9 +32,11 @@ TEST(LyricTextFuzz, MutationsKeepTheSongWhole) {
   for (int i = 0; i < 600; ++i)
     lines.insert(lines.end(), {'l', '/', 'a', '\n'});
   seeds.push_back(lines);
+  // A text at the import's limit is checked as it is, not mutated: each of its
+  // rounds costs as much as hundreds of the others under the sanitizers.
   Bytes full(70000, 0xB0);
   full[0] = 1;
-  seeds.push_back(full);
+  EXPECT_EQ(testing::CheckLyricTextInput(full.data(), full.size()), "");
   std::mt19937 rng(20261210);
   ASSERT_NO_FATAL_FAILURE(systest::FuzzRounds(
       seeds, 1500,
