@@ -104,6 +104,9 @@ TEST(RealTime, KillFromInsideItsCallbackEndsItAtOnce) {
   id = RealTime().SetPeriodicEvent(3, 1, [&, sentinel] {
     if (++calls != 3)
       return;
+    // A late-started thread can catch up three ticks before the id is stored.
+    while (id == 0)
+      std::this_thread::yield();
     killResult = RealTime().KillEvent(id);
     killReturnedAfter = media::MonotonicNs() - start;
   });
