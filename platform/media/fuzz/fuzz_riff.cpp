@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       again->format.channels != f.channels || again->format.bits != f.bits)
     Fault("a written file does not read back");
   // libsamplerate changes a rate by a factor of at most 256.
-  if (wave->data.size() <= 16384 && f.rate >= 22050 / 256 && f.rate <= 22050 * 256) {
+  if (wave->data.size() <= 16384 && uint64_t{f.rate} * 256 >= 22050 && f.rate <= 22050 * 256) {
     auto mono = media::ConvertPcm(*wave, media::WaveFormat::Pcm(22050, 8, 1), &error);
     if (!mono)
       Fault("a file read cannot be converted");
