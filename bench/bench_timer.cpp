@@ -7,6 +7,7 @@
 //   bench-timer --idle 60 --loaded 60 --drift 300   the full-length runs
 //   options: --period MS (10), --event-every MS (37), --log FILE (the lateness
 //   of every callback, one line each: run, callback number, microseconds)
+#include "bench/cpu_load.h"
 #include "platform/media/clock.h"
 #include "platform/media/midiout.h"
 
@@ -82,32 +83,6 @@ struct RunResult {
   bool realTimePriority = false;
 };
 
-// Keeps every core busy at normal priority for as long as it lives.
-class Load {
-public:
-  explicit Load(bool on) {
-    if (!on)
-      return;
-    const unsigned n = std::max(1u, std::thread::hardware_concurrency());
-    for (unsigned i = 0; i < n; ++i)
-      threads_.emplace_back([this] {
-        volatile double x = 1;
-        while (!stop_.load(std::memory_order_relaxed))
-          for (int k = 0; k < 10000; ++k)
-            x = x * 1.0000001 + 1e-9;
-      });
-  }
-  ~Load() {
-    stop_ = true;
-    for (auto& t : threads_)
-      t.join();
-  }
-
-private:
-  std::atomic<bool> stop_{false};
-  std::vector<std::thread> threads_;
-};
-
 RunResult Run(const Options& o, double seconds, bool loaded) {
   const size_t ticks = static_cast<size_t>(seconds * 1000 / o.periodMs) + 16;
   const size_t events = static_cast<size_t>(seconds * 1000 / o.eventEveryMs) + 16;
@@ -125,7 +100,8 @@ RunResult Run(const Options& o, double seconds, bool loaded) {
   double maxDrift = 0, lastDrift = 0;
   bool fifo = false;
 
-  Load load(loaded);
+  bench::CpuLoad load(loaded ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                             : 0);
   const uint32_t id = media::RealTime().SetPeriodicEvent(o.periodMs, o.periodMs, [&] {
     const int64_t now = media::MonotonicNs();
     const int64_t due = media::CallbackDueNs();

@@ -15,6 +15,7 @@
 // by up to one period between ticks (plus the pixel the edge is truncated
 // to, which for a slow syllable is several milliseconds): the lag beyond one
 // period's movement is given as well.
+#include "bench/cpu_load.h"
 #include "display/lyric/colour_wipe.h"
 #include "display/lyric/lyric_geometry.h"
 #include "display/lyric/lyric_lines.h"
@@ -87,32 +88,6 @@ double Percentile(std::vector<double> v, double p) {
 double MsSince(std::chrono::steady_clock::time_point t) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
 }
-
-// Threads spinning at normal priority for as long as it lives, as other
-// programs keep the cores of a karaoke machine busy.
-class Load {
-public:
-  explicit Load(int threads) {
-    for (int i = 0; i < threads; ++i)
-      threads_.emplace_back([this] {
-        volatile double x = 1;
-        while (!stop_.load(std::memory_order_relaxed))
-          for (int k = 0; k < 10000; ++k)
-            x = x * 1.0000001 + 1e-9;
-      });
-  }
-  ~Load() {
-    stop_ = true;
-    for (auto& t : threads_)
-      t.join();
-  }
-  Load(const Load&) = delete;
-  Load& operator=(const Load&) = delete;
-
-private:
-  std::atomic<bool> stop_{false};
-  std::vector<std::thread> threads_;
-};
 
 // A view of 1920 x 1080 on a black background, with the default styles.
 struct View {
@@ -401,7 +376,7 @@ int main(int argc, char** argv) {
   EdgeRun edgesLoaded;
   if (o.load > 0) {
     std::fprintf(stderr, "bench-wipe: the same with %d threads spinning\n", o.load);
-    Load load(o.load);
+    bench::CpuLoad load(o.load);
     layoutsLoaded = MeasureLayouts(o);
     edgesLoaded = MeasureEdges(o);
   }
