@@ -1,6 +1,7 @@
 #include "display/stills/bmp.h"
 
 #include "display/stills/result.h"
+#include "display/stills/tests/support/decode_case.h"
 #include "display/stills/tests/support/still_bytes.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 namespace {
 
 using stills::test::Bytes;
+using stills::test::DecodeCase;
 using stills::test::Indexes;
 
 // A BMP file: headers, colours grey entries (i, i, i) whose fourth byte is
@@ -26,18 +28,8 @@ std::vector<uint8_t> Cut(std::vector<uint8_t> file, size_t n) {
   return file;
 }
 
-struct DecodeCase {
-  const char* what;
-  std::vector<uint8_t> file;
-  int result;
-  int width = 0, height = 0, bits = 0;
-  // Row by row from the top: palette indexes for 1 to 8 bits, else colours.
-  std::vector<uint8_t> indexes = {};
-  std::vector<gdi::Colour> colours = {};
-};
-
 TEST(StillBmp, DecodesEveryDepthAndCoding) {
-  const DecodeCase cases[] = {
+  const std::vector<DecodeCase> cases = {
       {"1 bit",
        Bmp(10, 1, 1, 0, 2, {0xA0, 0xC0, 0, 0}),
        1,
@@ -153,25 +145,8 @@ TEST(StillBmp, DecodesEveryDepthAndCoding) {
       {"colour table cut short", Cut(Bmp(1, 1, 8, 0, 2, {}), 1), -4},
       {"not a BMP", {'X', 'M', 0, 0}, -3},
   };
-  for (const DecodeCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    gdi::Dib dib;
-    ASSERT_EQ(stills::DecodeBmp(c.file, dib), c.result);
-    if (c.result != stills::kDecoded)
-      continue;
-    EXPECT_EQ(dib.Width(), c.width);
-    EXPECT_EQ(dib.Height(), c.height);
-    EXPECT_EQ(dib.BitCount(), c.bits);
-    EXPECT_EQ(dib.Header().compression, 0u);
-    if (!c.indexes.empty()) {
-      EXPECT_EQ(Indexes(dib), c.indexes);
-    }
-    for (size_t i = 0; i < c.colours.size(); ++i)
-      EXPECT_EQ(
-          dib.PixelColour(static_cast<int32_t>(i % c.width), static_cast<int32_t>(i / c.width)),
-          c.colours[i])
-          << i;
-  }
+  stills::test::ExpectDecodes(cases, stills::DecodeBmp,
+                              [](const gdi::Dib& dib) { EXPECT_EQ(dib.Header().compression, 0u); });
 }
 
 TEST(StillBmp, WidensCoreHeaderEntriesAndDropsTheTablesFourthByte) {

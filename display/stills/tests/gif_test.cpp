@@ -1,6 +1,7 @@
 #include "display/stills/gif.h"
 
 #include "display/stills/result.h"
+#include "display/stills/tests/support/decode_case.h"
 #include "display/stills/tests/support/still_bytes.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 namespace {
 
 using stills::test::Bytes;
+using stills::test::DecodeCase;
 using stills::test::GifFrame;
 using stills::test::Indexes;
 using Codes = std::vector<std::pair<int, int>>;
@@ -46,14 +48,6 @@ std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
   return all;
 }
 
-struct DecodeCase {
-  const char* what;
-  std::vector<uint8_t> file;
-  int result;
-  int width = 0, height = 0, bits = 0;
-  std::vector<uint8_t> indexes = {};
-};
-
 TEST(StillGif, DecodesTheFirstImage) {
   std::vector<uint8_t> truncated =
       Gif("GIF89a", 3, 1, 1, 0, {}, GifFrame{0, 0, 3, 1, 0}, 2, {{4, 3}, {1, 3}, {2, 3}});
@@ -62,7 +56,7 @@ TEST(StillGif, DecodesTheFirstImage) {
   truncated[truncated.size() - 3] = 50;
   auto noTable = Small("GIF89a", {});
   noTable[10] = 0;
-  const DecodeCase cases[] = {
+  const std::vector<DecodeCase> cases = {
       {"87a, 2 colours", Small("GIF87a", {}), 1, 3, 1, 1, {1, 0, 1}},
       {"89a", Small("GIF89a", {}), 1, 3, 1, 1, {1, 0, 1}},
       {"graphic control skipped", Small("GIF89a", kGraphicControl), 1, 3, 1, 1, {1, 0, 1}},
@@ -120,17 +114,7 @@ TEST(StillGif, DecodesTheFirstImage) {
        }(),
        -3},
   };
-  for (const DecodeCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    gdi::Dib dib;
-    ASSERT_EQ(stills::DecodeGif(c.file, dib), c.result);
-    if (c.result != stills::kDecoded)
-      continue;
-    EXPECT_EQ(dib.Width(), c.width);
-    EXPECT_EQ(dib.Height(), c.height);
-    EXPECT_EQ(dib.BitCount(), c.bits);
-    EXPECT_EQ(Indexes(dib), c.indexes);
-  }
+  stills::test::ExpectDecodes(cases, stills::DecodeGif);
 }
 
 TEST(StillGif, FillsTheColourTableAndZeroesTheRest) {

@@ -1,6 +1,7 @@
 #include "display/stills/pcx.h"
 
 #include "display/stills/result.h"
+#include "display/stills/tests/support/decode_case.h"
 #include "display/stills/tests/support/still_bytes.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 namespace {
 
 using stills::test::Bytes;
+using stills::test::DecodeCase;
 using stills::test::Indexes;
 
 std::vector<uint8_t> Pcx(uint16_t width, uint16_t height, uint8_t bitsPerPlane, uint8_t planes,
@@ -24,20 +26,12 @@ std::vector<uint8_t> Pcx(uint16_t width, uint16_t height, uint8_t bitsPerPlane, 
   return f.b;
 }
 
-struct DecodeCase {
-  const char* what;
-  std::vector<uint8_t> file;
-  int result;
-  int width = 0, height = 0, bits = 0;
-  std::vector<uint8_t> indexes = {};
-};
-
 TEST(StillPcx, DecodesEachLayout) {
   auto inverted = Pcx(2, 1, 8, 1, 2, {0, 0});
   inverted[8] = 0; // xMax below xMin
   inverted[9] = 0;
   inverted[4] = 5;
-  const DecodeCase cases[] = {
+  const std::vector<DecodeCase> cases = {
       // Bytes of 0xC0 and up are coded as runs of one.
       {"1 bit x 1 plane",
        Pcx(10, 2, 1, 1, 2, {0xA0, 0xC1, 0xC0, 0xC1, 0xFF, 0x00}),
@@ -100,17 +94,7 @@ TEST(StillPcx, DecodesEachLayout) {
       {"header cut short", std::vector<uint8_t>(100, 0x0A), -4},
       {"not a PCX", {'B', 'M'}, -3},
   };
-  for (const DecodeCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    gdi::Dib dib;
-    ASSERT_EQ(stills::DecodePcx(c.file, dib), c.result);
-    if (c.result != stills::kDecoded)
-      continue;
-    EXPECT_EQ(dib.Width(), c.width);
-    EXPECT_EQ(dib.Height(), c.height);
-    EXPECT_EQ(dib.BitCount(), c.bits);
-    EXPECT_EQ(Indexes(dib), c.indexes);
-  }
+  stills::test::ExpectDecodes(cases, stills::DecodePcx);
 }
 
 TEST(StillPcx, TakesTheHeaderOrEndPalette) {
