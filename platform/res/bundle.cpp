@@ -187,6 +187,10 @@ std::optional<std::vector<uint8_t>> Bundle::File(std::string_view path) const {
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
+ui::ResourceFiles Bundle::Files() const {
+  return [self = *this](std::string_view path) { return self.File(path); };
+}
+
 std::string Bundle::QtPath(std::string_view path) const {
   return ":" + state_->root.toStdString() + "/" + std::string(path);
 }

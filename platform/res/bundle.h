@@ -10,6 +10,7 @@
 
 #include "platform/sys/codepage.h"
 #include "platform/ui/modal/messagebox.h"
+#include "platform/ui/resource/resource_text.h"
 
 #include <cstdint>
 #include <memory>
@@ -52,6 +53,9 @@ public:
   std::optional<std::vector<uint8_t>> File(std::string_view path) const;
   // The path by which Qt reads that file (":/...").
   std::string QtPath(std::string_view path) const;
+  // Its files for the resource forms of platform/ui (menus, accelerators,
+  // tool bars, icons); the bundle's contents stay alive with it.
+  ui::ResourceFiles Files() const;
 
 private:
   struct State;
