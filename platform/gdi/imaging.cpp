@@ -234,8 +234,10 @@ std::optional<Dib> DibOfImage(const QImage& image, int bits) {
   case 8:
     return IndexedDib(image.convertToFormat(QImage::Format_Indexed8, Qt::DiffuseDither), 8);
   case 4: {
-    // Qt's indexed conversion keeps an exact table up to 256 colours.
-    const QImage eight = image.convertToFormat(QImage::Format_Indexed8);
+    // Qt's indexed conversion keeps an exact table up to 256 colours, of the
+    // colours used, not those a table holds.
+    const QImage eight =
+        image.convertToFormat(QImage::Format_RGB32).convertToFormat(QImage::Format_Indexed8);
     if (eight.colorCount() <= 16)
       return IndexedDib(eight, 4);
     return IndexedDib(DitherToSixteen(image), 4);
