@@ -2,6 +2,7 @@
 
 #include "core/player/display_records.h"
 #include "core/player/tambloapp.h"
+#include "core/player/waveplayer.h"
 #include "platform/sys/library.h"
 #include "platform/sys/paths.h"
 #include "platform/win/dispatch.h"
@@ -191,6 +192,9 @@ win::LResult CPlayerNotifyWnd::WindowProc(uint32_t message, win::WParam wParam,
       return 0;
     case kRealTimeEvent:
       return OnRealTimeEvent(wParam, lParam);
+    case kWaveOutDone:
+      TheWavePlayer().OnDone(static_cast<uint32_t>(wParam));
+      return 0;
     case win::MM_MCINOTIFY:
       if (auto done = waveDeviceDone.load())
         done();

@@ -1,6 +1,8 @@
 #include "core/player/tambloapp.h"
 
+#include "core/player/notifywnd.h"
 #include "core/player/platform_family.h"
+#include "core/player/waveplayer.h"
 #include "platform/win/window.h"
 
 #include <memory>
@@ -54,6 +56,8 @@ bool CTambloApp::InitInstance() {
   if (!RegisterNotifyWindowClass())
     return Refuse(std::string("the window class \"") + kNotifyWindowClass +
                   "\" cannot be registered");
+  TheWavePlayer().InitWaveOut();
+  SetEmbeddedWavePlayer(PlayWaveEvent);
   started_ = true;
   return true;
 }
@@ -93,6 +97,8 @@ bool CTambloApp::Refuse(std::string reason) {
 }
 
 void CTambloApp::ReleaseAll() {
+  SetEmbeddedWavePlayer(nullptr);
+  TheWavePlayer().Stop();
   resources_.reset();
   instanceMapping_.reset();
   bankManager_.Free();

@@ -5,6 +5,7 @@
 #include "core/player/musicfont.h"
 #include "core/player/notifywnd.h"
 #include "core/player/tambloapp.h"
+#include "core/player/waveplayer.h"
 #include "platform/ui/modal/messagebox.h"
 
 #include <algorithm>
@@ -159,6 +160,8 @@ int32_t LoadSong(const char* path, int32_t kind) {
   if (Playing())
     Stop();
   p.paused = 0;
+  // The wave that sounds is the old song's.
+  TheWavePlayer().Stop();
   CSongData& song = TheSong();
   const int32_t result = song.LoadByKind(path, kind);
   if (result) {
@@ -185,6 +188,7 @@ int32_t CloseSong() {
   if (Playing())
     Stop();
   p.paused = 0;
+  TheWavePlayer().Stop();
   TheSong().Reset();
   MapDevices(false);
   SendSongStateNotify(kSongClosed);
