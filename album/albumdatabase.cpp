@@ -232,6 +232,7 @@ std::string AlbumDatabase::StoredAlbumPath(int fileNumber) const {
 void AlbumDatabase::Clear() {
   for (IndexedSong* s : byTitle_)
     delete s;
+  block_.clear();
   byTitle_.clear();
   byNumber_.clear();
   byName_.clear();
@@ -294,9 +295,32 @@ int AlbumDatabase::Reload() {
 }
 
 bool AlbumDatabase::Flush() {
-  if (!dirty_ || albumFolder_.empty())
+  if (albumFolder_.empty())
+    return true;
+  RewriteDirtyHeaders();
+  if (!dirty_)
     return true;
   return WriteMaster();
+}
+
+void AlbumDatabase::RewriteDirtyHeaders() {
+  for (auto& album : albums_) {
+    if (!album->headerDirty)
+      continue;
+    album->headerDirty = false;
+    const std::string path = Linux(album->path);
+    std::optional<std::vector<uint8_t>> bytes = ReadAlbumFileBytes(path);
+    LocalAlbum full;
+    if (!bytes || ReadLocalAlbum(*bytes, full) != kAlbumRead)
+      continue;
+    full.name = album->header.name;
+    full.generation = std::max(full.generation, album->header.generation) + 1;
+    album->mapped.reset();
+    if (!album::WriteLocalAlbum(path, full))
+      continue;
+    album->header.generation = full.generation;
+    dirty_ = true; // the master records the new generation
+  }
 }
 
 int AlbumDatabase::ReadMaster() {
@@ -918,13 +942,148 @@ uint32_t AlbumDatabase::FindSongByPath(std::string_view path) const {
   return best;
 }
 
-int AlbumDatabase::GetTotalSongList(int32_t* out, size_t capacityBytes) const {
-  size_t count = byTitle_.size();
-  if (!out || count > capacityBytes / 4)
+int AlbumDatabase::GetSongRecordAndFolder(uint32_t number, SongRecord& record,
+                                          std::string& folder) const {
+  auto it = number ? byNumber_.find(number) : byNumber_.end();
+  if (it == byNumber_.end())
     return 0;
-  size_t i = 0;
-  for (const IndexedSong* s : byTitle_)
-    out[i++] = static_cast<int32_t>(s->e.number);
+  const SongIndexEntry& e = it->second->e;
+  const AlbumFile* album = GetAlbumByNumber(e.subAlbum);
+  if (!album)
+    return 0;
+  if (!album->mapped)
+    album->mapped = MappedAlbum::Map(Linux(album->path));
+  SpanSource source({album->mapped->data, album->mapped->size});
+  if (!album->mapped->data || FindSongRecord(source, number, e.position, record) != 1)
+    return 0;
+  folder = album->folder;
+  return 1;
+}
+
+uint32_t AlbumDatabase::GetTotalNumOfSong() const {
+  if (context_ < 0)
+    return static_cast<uint32_t>(byTitle_.size());
+  if (context_ < 0x10000)
+    return 0; // my-album lists come with their store
+  const AlbumFile* album = GetAlbumByIndex(context_ >> 16);
+  return album ? album->header.songCount : 0;
+}
+
+int AlbumDatabase::GetTotalSongList(int32_t* out, size_t capacityBytes) const {
+  // One rule for the count and the copy: the numbers of the context's list.
+  std::vector<int32_t> numbers;
+  if (context_ < 0) {
+    numbers.reserve(byTitle_.size());
+    for (const IndexedSong* s : byTitle_)
+      numbers.push_back(static_cast<int32_t>(s->e.number));
+  } else if (context_ >= 0x10000) {
+    const uint32_t* list = GetSongListOfSubAlbum(context_ >> 16);
+    if (list)
+      numbers.assign(list + 1, list + 1 + list[0]);
+  }
+  if (!out || numbers.size() > capacityBytes / 4)
+    return 0;
+  std::copy(numbers.begin(), numbers.end(), out);
+  return 1;
+}
+
+int AlbumDatabase::GetSubAlbDataPath(int oneBased, char* buffer, size_t size) const {
+  const AlbumFile* album = GetAlbumByIndex(oneBased);
+  if (!album || !buffer || size == 0)
+    return 0;
+  std::string_view folder = CutText(album->folder, size - 1);
+  std::copy(folder.begin(), folder.end(), buffer);
+  buffer[folder.size()] = '\0';
+  return 1;
+}
+
+const char* AlbumDatabase::GetSubAlbumName(int oneBased) const {
+  const AlbumFile* album = GetAlbumByIndex(oneBased);
+  return album ? album->header.name.c_str() : nullptr;
+}
+
+int AlbumDatabase::RenameSubAlbum(std::string_view oldName, std::string_view newName) {
+  for (auto& album : albums_) {
+    if (album->header.name != oldName)
+      continue;
+    album->header.name = std::string(CutText(newName, 47));
+    album->headerDirty = true;
+    return 1;
+  }
+  return 0;
+}
+
+void AlbumDatabase::BuildLists() const {
+  if (groupsBuilt_)
+    return;
+  for (auto& l : groupLists_)
+    l.clear();
+  albumLists_.clear();
+  for (const IndexedSong* s : byTitle_) {
+    int g = s->e.titleGroup;
+    size_t list = g >= 0 && g < 14 && !intl_ ? 0 : g >= 14 && g < 40 ? 1 : 2;
+    groupLists_[list].push_back(s->e.number);
+    albumLists_[s->e.subAlbum].push_back(s->e.number);
+  }
+  groupsBuilt_ = true;
+}
+
+const uint32_t* AlbumDatabase::GetSongListOfSubAlbum(int oneBased) const {
+  const AlbumFile* album = GetAlbumByIndex(oneBased);
+  if (!album)
+    return nullptr;
+  BuildLists();
+  auto it = albumLists_.find(album->number);
+  block_.assign(1, 0);
+  if (it != albumLists_.end())
+    block_.insert(block_.end(), it->second.begin(), it->second.end());
+  block_[0] = static_cast<uint32_t>(block_.size() - 1);
+  return block_.data();
+}
+
+const uint32_t* AlbumDatabase::GetNewSongListBlock() const {
+  return newSongBlock_.size() > 1 ? newSongBlock_.data() : nullptr;
+}
+
+int AlbumDatabase::RemoveSongs(int32_t* numbers, int count) {
+  if (!numbers)
+    return count > 0 ? 0 : 1;
+  for (int i = 0; i < count; ++i) {
+    auto it = numbers[i] > 0 ? byNumber_.find(static_cast<uint32_t>(numbers[i])) : byNumber_.end();
+    if (it == byNumber_.end())
+      continue;
+    IndexedSong* song = it->second;
+    AlbumFile* album = const_cast<AlbumFile*>(GetAlbumByNumber(song->e.subAlbum));
+    if (!album)
+      continue;
+    // The song's own folder; a file of the same name in the removed-songs
+    // folder stays, the song takes the next free name.
+    const std::string from = Linux(album->folder + "\\" + song->e.fileName);
+    const std::string name = from.substr(from.rfind('/') + 1);
+    const size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+    const std::string ext = dot == std::string::npos ? "" : name.substr(dot);
+    bool moved = false;
+    for (int k = 1; !moved && k <= 1000; ++k) {
+      std::string to =
+          removedFolder_ + (k == 1 ? name : stem + " (" + std::to_string(k) + ")" + ext);
+      if (access(to.c_str(), F_OK) == 0)
+        continue;
+      moved = sys::MoveFile(from, to);
+      if (!moved && access(to.c_str(), F_OK) != 0)
+        break; // not a name clash: the move itself failed
+    }
+    if (!moved)
+      return 0;
+    auto& list = byAlbum_[song->e.subAlbum];
+    list.erase(std::remove(list.begin(), list.end(), song), list.end());
+    Unlink(song);
+    delete song;
+    numbers[i] = 0;
+    if (album->header.songCount > 0)
+      --album->header.songCount;
+    dirty_ = true;
+  }
   return 1;
 }
 
@@ -946,16 +1105,7 @@ const AlbumFile* AlbumDatabase::GetAlbumByNumber(uint16_t number) const {
 }
 
 const std::vector<uint32_t>* AlbumDatabase::GetTitleGroupList(int group) const {
-  if (!groupsBuilt_) {
-    for (auto& l : groupLists_)
-      l.clear();
-    for (const IndexedSong* s : byTitle_) {
-      int g = s->e.titleGroup;
-      size_t list = g >= 0 && g < 14 && !intl_ ? 0 : g >= 14 && g < 40 ? 1 : 2;
-      groupLists_[list].push_back(s->e.number);
-    }
-    groupsBuilt_ = true;
-  }
+  BuildLists();
   if (intl_)
     return &groupLists_[group >= 14 && group < 40 ? 1 : 2];
   return &groupLists_[group < 14 ? 0 : group < 40 ? 1 : 2];

@@ -140,16 +140,53 @@ public:
 
   // The record with its file name replaced by the full stored path.
   int GetSongDataBySongNum(uint32_t number, SongRecord& out) const;
+  // The record as its album file holds it (file name alone) and the song's
+  // folder (stored form). 1 found, 0 not.
+  int GetSongRecordAndFolder(uint32_t number, SongRecord& record, std::string& folder) const;
   uint32_t FindSongByPath(std::string_view storedPath) const;
 
-  uint32_t GetTotalNumOfSong() const { return static_cast<uint32_t>(byTitle_.size()); }
+  // The album context: -1 the whole catalogue, 0 to 0xFFFF a my-album list,
+  // otherwise a 1-based sub-album index in the high 16 bits.
+  static constexpr int32_t kWholeAlbum = -1;
+  void SetCurrAlbumContext(int32_t context) { context_ = context; }
+  int32_t GetCurrAlbumContext() const { return context_; }
+
+  // Songs of the current context.
+  uint32_t GetTotalNumOfSong() const;
   uint32_t GetMaxSongNum() const { return highest_; }
-  // Song numbers in title order; 0 when they do not fit capacityBytes.
+  // The song numbers of the current context (title order, or the album's
+  // order); 0 when they do not all fit capacityBytes, and then nothing is
+  // written.
   int GetTotalSongList(int32_t* out, size_t capacityBytes) const;
   int GetNumOfSubAlb() const { return static_cast<int>(albums_.size()); }
   const AlbumFile* GetAlbumByIndex(int oneBased) const;
   const AlbumFile* GetAlbumByNumber(uint16_t number) const;
+  // Copies the sub-album's song folder (stored form) with its zero byte,
+  // cut to size bytes in all. 1 copied, 0 no such sub-album.
+  int GetSubAlbDataPath(int oneBased, char* buffer, size_t size = kSubAlbDataPathSize) const;
+  static constexpr size_t kSubAlbDataPathSize = 260;
+  // The album name of the sub-album's header; nullptr when there is none.
+  const char* GetSubAlbumName(int oneBased) const;
+  // The first album named oldName is renamed (cut to 47 bytes, whole
+  // characters); its header is written when the catalogue is freed.
+  // 1 renamed, 0 no such album.
+  int RenameSubAlbum(std::string_view oldName, std::string_view newName);
+  // A u32 count then that many song numbers (title order); owned by the
+  // database until the next call. nullptr when there is no such album.
+  const uint32_t* GetSongListOfSubAlbum(int oneBased) const;
+  // Moves the songs' files into the removed-songs folder (under a free name:
+  // a file already there is kept) and drops them from the catalogue; each
+  // slot removed is set to 0. 0 when a file could not be moved (the songs
+  // before it stay removed).
+  int RemoveSongs(int32_t* numbers, int count);
   const std::vector<uint32_t>* GetTitleGroupList(int group) const;
+  // The time of writing of the mode album; 0 for the local album.
+  uint32_t GetAlbumListLUT() const { return albumListLut_; }
+  // A u32 count then the numbers of the new-song list; nullptr while the
+  // list is empty (the local album has none).
+  const uint32_t* GetNewSongListBlock() const;
+  // Sends status text id through the status sink.
+  void SendStatusText(int id) const { Status(id); }
 
   // Songs the last rebuild left out: a full path past the record's
   // 255 bytes, or a name without a code-page form.
@@ -182,6 +219,8 @@ private:
   bool RecoverFromAlbumFiles();
   bool WriteMaster();
   void DeleteUnreferencedAlbumFiles();
+  void BuildLists() const;
+  void RewriteDirtyHeaders();
   IndexedSong* AddEntry(SongIndexEntry e, bool atEnd);
   void Unlink(IndexedSong* song);
   void RemoveAlbumSongs(uint16_t number);
@@ -213,9 +252,15 @@ private:
   std::unordered_map<uint32_t, IndexedSong*> byNumber_;
   std::unordered_multimap<std::string, IndexedSong*> byName_; // folded file name
   std::unordered_map<uint16_t, std::vector<IndexedSong*>> byAlbum_;
-  // Title-group lists (0 double-byte, 1 letters, 2 other), built on demand.
+  // Title-group lists (0 double-byte, 1 letters, 2 other) and the song
+  // numbers of each album in title order, built together on demand.
   mutable std::array<std::vector<uint32_t>, 3> groupLists_;
+  mutable std::unordered_map<uint16_t, std::vector<uint32_t>> albumLists_;
   mutable bool groupsBuilt_ = false;
+  mutable std::vector<uint32_t> block_; // the last sub-album list handed out
+  std::vector<uint32_t> newSongBlock_;  // count, then the new songs
+  uint32_t albumListLut_ = 0;
+  int32_t context_ = kWholeAlbum;
   mutable std::unordered_map<uint16_t, AlbumFile*> albumByNumber_;
   mutable bool albumMapBuilt_ = false;
   uint32_t highest_ = 0;

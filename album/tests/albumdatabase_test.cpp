@@ -503,6 +503,139 @@ TEST_F(AlbumDatabaseTest, GeneratedTreeGroupsEverySyllableByItsInitial) {
             300u);
 }
 
+TEST_F(AlbumDatabaseTest, SubAlbumsAndContextsGiveTheirOwnSongs) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 3, "Alpha"));
+  ASSERT_TRUE(MakeSongFolder(Songs("b"), 2, "Beta"));
+  SetDirs({Songs("a"), Songs("b")});
+  AlbumDatabase db;
+  Load(db);
+  ASSERT_EQ(db.GetNumOfSubAlb(), 2);
+  EXPECT_STREQ(db.GetSubAlbumName(2), "b [002]");
+  EXPECT_EQ(db.GetSubAlbumName(3), nullptr);
+  EXPECT_EQ(db.GetSongListOfSubAlbum(0), nullptr);
+
+  std::string folder = Stored(Songs("b"));
+  std::vector<char> path(300, 'x');
+  ASSERT_EQ(db.GetSubAlbDataPath(2, path.data()), 1);
+  EXPECT_EQ(std::string(path.data()), folder);
+  // Cut to the buffer's size, the zero byte counted, nothing written after.
+  std::fill(path.begin(), path.end(), 'x');
+  ASSERT_EQ(db.GetSubAlbDataPath(2, path.data(), 6), 1);
+  EXPECT_EQ(std::string(path.data()), folder.substr(0, 5));
+  EXPECT_EQ(path[6], 'x');
+  EXPECT_EQ(db.GetSubAlbDataPath(3, path.data()), 0);
+
+  std::map<std::string, uint32_t> n = Numbers(db);
+  const uint32_t* block = db.GetSongListOfSubAlbum(2);
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(std::vector<uint32_t>(block, block + 3),
+            (std::vector<uint32_t>{2, n.at("song1.vx3|Beta 1"), n.at("song2.vx3|Beta 2")}));
+
+  struct {
+    const char* what;
+    int32_t context;
+    uint32_t total;
+    std::vector<int32_t> list; // empty: not checked beyond the total
+  } cases[] = {
+      {"whole catalogue", -1, 5, {}},
+      {"second sub-album",
+       0x20000,
+       2,
+       {static_cast<int32_t>(n.at("song1.vx3|Beta 1")),
+        static_cast<int32_t>(n.at("song2.vx3|Beta 2"))}},
+      {"no such sub-album", 0x30000, 0, {}},
+      {"my-album list without a store", 0, 0, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    db.SetCurrAlbumContext(c.context);
+    EXPECT_EQ(db.GetCurrAlbumContext(), c.context);
+    EXPECT_EQ(db.GetTotalNumOfSong(), c.total);
+    std::vector<int32_t> out(c.total + 1, -7);
+    EXPECT_EQ(db.GetTotalSongList(out.data(), c.total * 4), 1);
+    EXPECT_EQ(out[c.total], -7) << "written past the list";
+    if (!c.list.empty()) {
+      out.pop_back();
+      EXPECT_EQ(out, c.list);
+    }
+    if (c.total > 0) {
+      std::vector<int32_t> small(c.total, -7);
+      EXPECT_EQ(db.GetTotalSongList(small.data(), c.total * 4 - 1), 0);
+      EXPECT_EQ(small, std::vector<int32_t>(c.total, -7)) << "nothing copied when it does not fit";
+    }
+  }
+  EXPECT_EQ(db.GetAlbumListLUT(), 0u);
+  EXPECT_EQ(db.GetNewSongListBlock(), nullptr);
+}
+
+TEST_F(AlbumDatabaseTest, RenamedSubAlbumIsWrittenWhenTheCatalogueIsFreed) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 2, "Alpha"));
+  SetDirs({Songs("a")});
+  // 46 letters and a double-byte character across the 47-byte bound.
+  std::string longName = std::string(46, 'n') + "\xB0\xA1" + "tail";
+  {
+    AlbumDatabase db;
+    Load(db);
+    EXPECT_EQ(db.RenameSubAlbum("missing", "x"), 0);
+    EXPECT_EQ(db.RenameSubAlbum("a [001]", longName), 1);
+    EXPECT_EQ(std::string(db.GetSubAlbumName(1)), std::string(46, 'n'));
+  }
+  AlbumDatabase db;
+  Load(db);
+  EXPECT_EQ(std::string(db.GetSubAlbumName(1)), std::string(46, 'n'));
+  EXPECT_EQ(db.ReindexedAlbums(), 0) << "the catalogue knows the rewritten album";
+  EXPECT_EQ(db.GetTotalNumOfSong(), 2u);
+  ExpectConsistent(db);
+}
+
+TEST_F(AlbumDatabaseTest, RemovedSongsMoveAsideWithoutReplacingEarlierOnes) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 3, "Alpha"));
+  ASSERT_TRUE(MakeSongFolder(Songs("b"), 1, "Beta"));
+  SetDirs({Songs("a"), Songs("b")});
+  const fs::path removed = dir_ / "Removed Songs";
+  std::map<std::string, uint32_t> n;
+  {
+    AlbumDatabase db;
+    Load(db);
+    n = Numbers(db);
+    // A song removed earlier under the same name stays as it is.
+    sys::test::WriteFile((removed / "song2.vx3").string(), "earlier");
+    std::vector<int32_t> numbers = {static_cast<int32_t>(n.at("song2.vx3|Alpha 2")), 999999,
+                                    static_cast<int32_t>(n.at("song1.vx3|Beta 1"))};
+    EXPECT_EQ(db.RemoveSongs(numbers.data(), 3), 1);
+    EXPECT_EQ(numbers, (std::vector<int32_t>{0, 999999, 0}));
+    EXPECT_EQ(sys::test::ReadFile((removed / "song2.vx3").string()), "earlier");
+    EXPECT_TRUE(fs::exists(removed / "song2 (2).vx3"));
+    EXPECT_TRUE(fs::exists(removed / "song1.vx3"));
+    EXPECT_FALSE(fs::exists(Songs("a/song2.vx3")));
+    EXPECT_FALSE(fs::exists(Songs("b/song1.vx3")));
+    EXPECT_EQ(db.GetTotalNumOfSong(), 2u);
+    SongRecord r;
+    EXPECT_EQ(db.GetSongDataBySongNum(n.at("song2.vx3|Alpha 2"), r), 0);
+    const uint32_t* block = db.GetSongListOfSubAlbum(1);
+    EXPECT_EQ(std::vector<uint32_t>(block, block + 3),
+              (std::vector<uint32_t>{2, n.at("song1.vx3|Alpha 1"), n.at("song3.vx3|Alpha 3")}));
+    const std::vector<uint32_t>* group = db.GetTitleGroupList(14); // "A"
+    EXPECT_EQ(std::count(group->begin(), group->end(), n.at("song2.vx3|Alpha 2")), 0);
+    db.SetCurrAlbumContext(0x10000);
+    EXPECT_EQ(db.GetTotalNumOfSong(), 2u);
+
+    // A file that cannot be moved ends the removal.
+    fs::remove(Songs("a/song3.vx3"));
+    int32_t gone = static_cast<int32_t>(n.at("song3.vx3|Alpha 3"));
+    EXPECT_EQ(db.RemoveSongs(&gone, 1), 0);
+    EXPECT_NE(gone, 0);
+  }
+  // The catalogue written when freed no longer has the removed songs; the
+  // check brings the albums in line with their folders.
+  AlbumDatabase db;
+  Load(db);
+  std::map<std::string, uint32_t> after = Numbers(db);
+  EXPECT_EQ(after,
+            (std::map<std::string, uint32_t>{{"song1.vx3|Alpha 1", n.at("song1.vx3|Alpha 1")}}));
+  ExpectConsistent(db);
+}
+
 TEST(AlbumFolder, ConfigFolderOrBesideTheProgram) {
   {
     sys::test::ScopedEnv env("VEXO_CONFIG_DIR", "/srv/vexo");
