@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -177,6 +180,35 @@ TEST(WavePlayerRead, TakesPcmOfEightOrSixteenBitsAndLeavesAllElseUnchanged) {
 
 // --- Waves of due events ------------------------------------------------
 
+// The test score library bound in the core's score table, with its counts
+// of pauses and resumes since.
+class TestScore {
+public:
+  TestScore() {
+    std::string error;
+    auto library = sys::Library::Load(kFixtures + "/score-full", "Nyvanta", &error);
+    EXPECT_TRUE(library) << error;
+    if (!library)
+      return;
+    module_ = library->Release();
+    core::TheApp().scoreTable.Bind(module_);
+    paused_ = reinterpret_cast<int32_t (*)()>(sys::FindName(module_, "FakeScore_Paused"));
+    resumed_ = reinterpret_cast<int32_t (*)()>(sys::FindName(module_, "FakeScore_Resumed"));
+    EXPECT_TRUE(paused_ && resumed_);
+    paused0_ = paused_ ? paused_() : 0;
+    resumed0_ = resumed_ ? resumed_() : 0;
+  }
+  ~TestScore() { core::TheApp().scoreTable.Clear(); }
+  int Paused() const { return paused_ ? paused_() - paused0_ : -1; }
+  int Resumed() const { return resumed_ ? resumed_() - resumed0_ : -1; }
+
+private:
+  sys::ModuleHandle module_ = nullptr;
+  int32_t (*paused_)() = nullptr;
+  int32_t (*resumed_)() = nullptr;
+  int paused0_ = 0, resumed0_ = 0;
+};
+
 // The notification window with a song of two filled slots, the recording
 // sink on virtual time and the test score library bound.
 class WaveEventTest : public NotifyTest {
@@ -186,16 +218,6 @@ protected:
     media::InstallTimeSource(&time);
     sink = std::make_shared<media::RecordingWaveOut>();
     media::WaveOut().UseDevicesForTesting({sink});
-    std::string error;
-    auto library = sys::Library::Load(kFixtures + "/score-full", "Nyvanta", &error);
-    ASSERT_TRUE(library) << error;
-    score = library->Release();
-    core::TheApp().scoreTable.Bind(score);
-    paused = reinterpret_cast<int32_t (*)()>(sys::FindName(score, "FakeScore_Paused"));
-    resumed = reinterpret_cast<int32_t (*)()>(sys::FindName(score, "FakeScore_Resumed"));
-    ASSERT_TRUE(paused && resumed);
-    paused0 = paused();
-    resumed0 = resumed();
     core::SetEmbeddedWavePlayer(core::PlayWaveEvent);
     core::CSongData& song = core::TheSong();
     // Slot 0: 100 ms of 8-bit mono at 1 kHz; slot 2: 50 ms of 16-bit mono.
@@ -209,7 +231,6 @@ protected:
   void TearDown() override {
     core::TheWavePlayer().Stop();
     core::SetEmbeddedWavePlayer(nullptr);
-    core::TheApp().scoreTable.Clear();
     media::WaveOut().UseDevicesForTesting({});
     media::InstallTimeSource(nullptr);
     NotifyTest::TearDown();
@@ -219,15 +240,12 @@ protected:
   win::LResult Due(int32_t index) {
     return win::SendMessage(window, core::kRealTimeEvent, 0, core::RealTimeEventLParam(index));
   }
-  int Paused() const { return paused() - paused0; }
-  int Resumed() const { return resumed() - resumed0; }
+  int Paused() const { return score.Paused(); }
+  int Resumed() const { return score.Resumed(); }
 
   media::VirtualTime time{5000};
   std::shared_ptr<media::RecordingWaveOut> sink;
-  sys::ModuleHandle score = nullptr;
-  int32_t (*paused)() = nullptr;
-  int32_t (*resumed)() = nullptr;
-  int paused0 = 0, resumed0 = 0;
+  TestScore score;
 };
 
 TEST_F(WaveEventTest, AWavePlaysWholeWithScoringPausedUntilItsNaturalEnd) {
@@ -304,6 +322,77 @@ TEST_F(WaveEventTest, StopEndsTheWaveAndResumesOnce) {
   EXPECT_EQ(Paused(), 1);
   EXPECT_EQ(Resumed(), 1);
   EXPECT_EQ(sink->Closes(), 1);
+}
+
+// A device around another that counts its openings and closings.
+class CountingDevice final : public media::WaveOutDevice {
+public:
+  explicit CountingDevice(std::shared_ptr<media::WaveOutDevice> inner) : inner_(std::move(inner)) {}
+  media::WaveOutCaps Caps() const override { return inner_->Caps(); }
+  std::unique_ptr<media::WaveOutStream> Open(const media::WaveFormat& format,
+                                             uint32_t* result) override {
+    auto stream = inner_->Open(format, result);
+    if (!stream)
+      return nullptr;
+    ++opens;
+    return std::make_unique<Stream>(std::move(stream), this);
+  }
+  std::atomic<int> opens{0}, closes{0};
+
+private:
+  class Stream final : public media::WaveOutStream {
+  public:
+    Stream(std::unique_ptr<media::WaveOutStream> inner, CountingDevice* device)
+        : inner_(std::move(inner)), device_(device) {}
+    ~Stream() override {
+      inner_.reset();
+      ++device_->closes;
+    }
+    bool Play(std::span<const uint8_t> bytes, std::function<void()> done) override {
+      return inner_->Play(bytes, std::move(done));
+    }
+    void Reset() override { inner_->Reset(); }
+
+  private:
+    std::unique_ptr<media::WaveOutStream> inner_;
+    CountingDevice* device_;
+  };
+  std::shared_ptr<media::WaveOutDevice> inner_;
+};
+
+using RealTime = NotifyTest;
+
+// A thousand waves of 1 to 20 ms replacing each other on the real clock,
+// some ending on their own: every device opened is closed once, and the
+// score's pauses and resumes balance.
+TEST_F(RealTime, AThousandWavesReplacingEachOtherCloseEachDeviceOnce) {
+  Scratch dir;
+  auto device = std::make_shared<CountingDevice>(media::WavSinkDevice(dir / "waves.wav"));
+  media::WaveOut().UseDevicesForTesting({device});
+  TestScore score;
+  std::vector<core::WaveSlot> slots(20);
+  for (size_t i = 0; i < slots.size(); ++i) {
+    slots[i].pcm = Samples(2 * 44 * (i + 1)); // (i + 1) ms of 16-bit mono at 44 kHz
+    slots[i].format = core::WaveFormatWord(44000, 16, 1);
+  }
+  core::WavePlayer& player = core::TheWavePlayer();
+  for (int i = 0; i < 1000; ++i) {
+    ASSERT_EQ(player.PlaySlot(slots[static_cast<size_t>(i * 7 % 20)]), 1);
+    if (i % 5 == 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(i % 23));
+    Pump();
+  }
+  for (int i = 0; i < 500 && player.isOpen; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    Pump();
+  }
+  EXPECT_EQ(player.isOpen, 0);
+  EXPECT_EQ(device->opens.load(), 1000);
+  EXPECT_EQ(device->closes.load(), 1000);
+  EXPECT_EQ(media::WaveOut().OpenCount(), 0);
+  EXPECT_EQ(score.Paused(), score.Resumed());
+  EXPECT_GE(score.Paused(), 1);
+  media::WaveOut().UseDevicesForTesting({});
 }
 
 } // namespace

@@ -1,0 +1,86 @@
+// A song's embedded waves played through the player core's exports on the
+// real engine, virtual time, the recording MIDI devices and the recording
+// wave sink, with the test score library handed over by the host.
+#include "common/transport_fixture.h"
+
+#include "core/player/waveplayer.h"
+#include "core/songdata.h"
+#include "platform/media/wave_sinks.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace transporttest;
+
+std::vector<uint8_t> Samples(size_t n, uint8_t seed) {
+  std::vector<uint8_t> b(n);
+  for (size_t i = 0; i < n; ++i)
+    b[i] = static_cast<uint8_t>(seed + i * 29);
+  return b;
+}
+
+class WavePlay : public TransportTest {
+protected:
+  void SetUp() override {
+    TransportTest::SetUp();
+    sink = std::make_shared<media::RecordingWaveOut>();
+    media::WaveOut().UseDevicesForTesting({sink});
+    std::string error;
+    auto library = sys::Library::Load(kFixtures + "/score-full", "Nyvanta", &error);
+    ASSERT_TRUE(library) << error;
+    score = library->Release();
+    ASSERT_EQ(X().InitDLL(InProcess().module, score, frame.Hwnd(), host.Hwnd(), "tests"), 1);
+    paused = reinterpret_cast<int32_t (*)()>(sys::FindName(score, "FakeScore_Paused"));
+    resumed = reinterpret_cast<int32_t (*)()>(sys::FindName(score, "FakeScore_Resumed"));
+    ASSERT_TRUE(paused && resumed);
+  }
+  void TearDown() override {
+    TransportTest::TearDown();
+    media::WaveOut().UseDevicesForTesting({});
+  }
+
+  std::shared_ptr<media::RecordingWaveOut> sink;
+  sys::ModuleHandle score = nullptr;
+  int32_t (*paused)() = nullptr;
+  int32_t (*resumed)() = nullptr;
+};
+
+TEST_F(WavePlay, ASongsWaveEventsSoundTheirSlotsAtTheirTimes) {
+  // Steps at 120 beats a minute: tick 480 is 500 ms, tick 960 is 1000 ms.
+  core::CSongData song;
+  ASSERT_EQ(song.LoadByKind(Song("steps.mid", StepsSong(4)), core::kFileMidi), 1);
+  song.waves[0].pcm = Samples(200, 1); // 200 ms of 8-bit mono at 1 kHz
+  song.waves[0].format = core::WaveFormatWord(1000, 8, 1);
+  song.waves[0].name = "first";
+  song.waves[5].pcm = Samples(1600, 2); // 100 ms of 16-bit mono at 8 kHz
+  song.waves[5].format = core::WaveFormatWord(8000, 16, 1);
+  ASSERT_EQ(song.AddEvent(1, 480, 0, 0, 0, core::kKindWave), 1);
+  ASSERT_EQ(song.AddEvent(1, 960, 0, 0, 5, core::kKindWave), 1);
+  const std::string file = scratch / "waves.vx3";
+  ASSERT_GT(song.SaveByKind(file, core::kSaveV350First), 0);
+
+  ASSERT_EQ(X().LoadFile(file.c_str(), core::kFileVx3), 1);
+  const int paused0 = paused(), resumed0 = resumed();
+  const uint32_t start = Clock().NowMs();
+  ASSERT_EQ(X().Play(), 1);
+  ASSERT_TRUE(RunUntil([&] { return HostGot(1283u) > 0; }, 400));
+  ASSERT_TRUE(RunUntil([&] { return sink->OpenStreams() == 0; }, 50));
+
+  const auto streams = sink->Streams();
+  ASSERT_EQ(streams.size(), 2u);
+  EXPECT_EQ(streams[0].Bytes(), song.waves[0].pcm);
+  EXPECT_EQ(streams[1].Bytes(), song.waves[5].pcm);
+  EXPECT_EQ(streams[1].format.bits, 16);
+  EXPECT_EQ(streams[1].format.rate, 8000u);
+  const uint32_t due[] = {start + 500, start + 1000};
+  for (size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_GE(streams[i].openMs, due[i]);
+    EXPECT_LE(streams[i].openMs, due[i] + 10);
+  }
+  EXPECT_EQ(paused() - paused0, 2);
+  EXPECT_EQ(resumed() - resumed0, 2);
+}
+
+} // namespace
