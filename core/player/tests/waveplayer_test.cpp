@@ -232,7 +232,7 @@ protected:
     core::TheWavePlayer().Stop();
     core::SetEmbeddedWavePlayer(nullptr);
     media::WaveOut().UseDevicesForTesting({});
-    media::InstallTimeSource(nullptr);
+    media::InstallTimeSource(&playertest::Clock());
     NotifyTest::TearDown();
   }
 
@@ -366,6 +366,7 @@ using RealTime = NotifyTest;
 // some ending on their own: every device opened is closed once, and the
 // score's pauses and resumes balance.
 TEST_F(RealTime, AThousandWavesReplacingEachOtherCloseEachDeviceOnce) {
+  media::InstallTimeSource(&media::RealTime());
   Scratch dir;
   auto device = std::make_shared<CountingDevice>(media::WavSinkDevice(dir / "waves.wav"));
   media::WaveOut().UseDevicesForTesting({device});
@@ -393,6 +394,7 @@ TEST_F(RealTime, AThousandWavesReplacingEachOtherCloseEachDeviceOnce) {
   EXPECT_EQ(score.Paused(), score.Resumed());
   EXPECT_GE(score.Paused(), 1);
   media::WaveOut().UseDevicesForTesting({});
+  media::InstallTimeSource(&playertest::Clock());
 }
 
 } // namespace
