@@ -1,31 +1,25 @@
 #include "display/bkbitmap.h"
 
 #include "display/resources.h"
+#include "display/stills/background.h"
 #include "display/utils.h"
 #include "platform/gdi/dib.h"
 
 namespace display {
-namespace {
-
-std::shared_ptr<gdi::Bitmap> FromBmp(const std::vector<uint8_t>& bytes) {
-  if (bytes.size() < gdi::kBitmapFileHeaderSize + gdi::kBitmapInfoHeaderSize)
-    return nullptr;
-  auto dib = gdi::Dib::FromBmpFile(bytes);
-  if (!dib || dib->Header().compression != gdi::kBiRgb)
-    return nullptr;
-  return gdi::Surface::FromDib(dib->View());
-}
-
-} // namespace
 
 bool BackgroundBitmap::Load(const std::string& path) {
   std::vector<uint8_t> block;
-  bitmap_.reset();
+  Destroy();
   if (LoadFileToGlobal(path, block) > 0)
-    bitmap_ = FromBmp(block);
+    if (auto file = stills::ReadBackgroundFile(block)) {
+      bitmap_ = gdi::Surface::FromDib(file->dib.View());
+      if (bitmap_)
+        palette_ = gdi::Palette::Create(file->palette);
+    }
   if (!bitmap_)
     if (auto resource = LoadResourceFile("bitmaps/169.bmp"))
-      bitmap_ = FromBmp(*resource);
+      if (auto dib = gdi::Dib::FromBmpFile(*resource))
+        bitmap_ = gdi::Surface::FromDib(dib->View());
   return bitmap_ != nullptr;
 }
 

@@ -1,5 +1,6 @@
 #include "display/stills/tests/support/stills_fuzz_entry.h"
 
+#include "display/stills/background.h"
 #include "display/stills/bmp.h"
 #include "display/stills/gif.h"
 #include "display/stills/pcx.h"
@@ -59,6 +60,13 @@ std::string CheckStillInput(const uint8_t* data, size_t size) {
     std::string fault = CheckResult(d.name, d.decode(file, dib), dib);
     if (!fault.empty())
       return fault;
+  }
+  if (auto background = ReadBackgroundFile(file)) {
+    std::string fault = CheckResult("background", kDecoded, background->dib);
+    if (!fault.empty())
+      return fault;
+    if (background->palette.size() != background->dib.Colours().size())
+      return "background: palette and colour table differ";
   }
   return {};
 }
