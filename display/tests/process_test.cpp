@@ -282,12 +282,12 @@ TEST_F(ProcessTest, APictureOfTheFrameAfterStart) {
   ASSERT_FALSE(image.isNull());
   EXPECT_EQ(image.width(), kDefaultFrameRect.Width());
   EXPECT_EQ(image.height(), kDefaultFrameRect.Height());
-  // Without "bkimage.bmp" the resource module's bitmap 169 is the
-  // background, in tiles from the frame's corner; the views over it show the
-  // same tiles, lined up.
-  auto bytes = LoadResourceFile("bitmaps/169.bmp");
-  ASSERT_TRUE(bytes);
-  auto tile = gdi::Dib::FromBmpFile(*bytes);
+  // "bkimage.bmp" beside the program is the background, in tiles from the
+  // frame's corner; the views over it show the same tiles, lined up.
+  const std::string art = std::string(VEXO_BIN_DIR) + "/bkimage.bmp";
+  auto bytes = ReadFile(art);
+  ASSERT_FALSE(bytes.empty());
+  auto tile = gdi::Dib::FromBmpFile(std::vector<uint8_t>(bytes.begin(), bytes.end()));
   ASSERT_TRUE(tile);
   int wrong = 0;
   for (int y = 0; y < image.height(); ++y)
@@ -298,6 +298,9 @@ TEST_F(ProcessTest, APictureOfTheFrameAfterStart) {
         ++wrong;
     }
   EXPECT_EQ(wrong, 0);
+  // The same picture under the name that shows the default background.
+  std::filesystem::copy_file(picture, folder + "/kivo32-background-default.png",
+                             std::filesystem::copy_options::overwrite_existing);
   RecordProperty("picture", picture);
 }
 
