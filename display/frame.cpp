@@ -473,6 +473,15 @@ void CKivo32Frame::LeaveVideoModes() {
   SetBackgroundMode(kModeStill);
 }
 
+void CKivo32Frame::EnterMpegMode() {
+  if (!mpeg_.IsOpen())
+    return;
+  // The overlay card may have keyed the class on its own colour since.
+  ui::SetClassBackground(kFrameClass, kMpegKeyColour);
+  mpeg_.VideoOn();
+  SetBackgroundMode(kModeMpeg);
+}
+
 void CKivo32Frame::OpenFile(const std::string& path) {
   const win::Hwnd self = Hwnd();
   const std::string ext = Extension(path);

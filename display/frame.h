@@ -174,6 +174,11 @@ public:
   // Frame operations the receiver and the views call.
   void SetBackgroundMode(int32_t mode);
   void RefreshAfterModeChange();
+  // Stops the video of the current background mode (overlay, MPEG, or the
+  // info view's clip); the mode becomes 0.
+  void LeaveVideoModes();
+  // MPEG video on behind the frame, keyed on the board's colour: mode 2.
+  void EnterMpegMode();
   // Reads [Words] ByChar and [Image] Type, IsFix and Change again; true when
   // Type or IsFix changed (the shown image is then laid out anew).
   bool RereadImageSettings();
@@ -231,7 +236,6 @@ private:
   void ToggleLayoutEdit();
   void RememberNormalRect();
   void FindHostWindows();
-  void LeaveVideoModes();
   void StartMediaPick(int32_t kind);
   std::optional<std::string> TakePick();
 

@@ -1,32 +1,38 @@
 #include "display/mpeg.h"
 
-#include "display/mci.h"
+#include "platform/media/mci.h"
 #include "platform/ui/window/screen.h"
 #include "platform/win/window.h"
 
 namespace display {
+namespace {
+
+bool Send(const std::string& command, win::Hwnd notify) {
+  return media::mci::SendString(command, nullptr, 128, notify) == media::mci::kOk;
+}
+
+} // namespace
 
 bool MpegPlayer::Command(const std::string& command) {
-  return open_ && MciSendString(command, nullptr, 128, window_) == kMciOk;
+  return open_ && Send(command, window_);
 }
 
 bool MpegPlayer::Detect(win::Hwnd window) {
   present_ = false;
-  if (MciSendString("open mpegvideo type mpegvideo", nullptr, 128, window) != kMciOk)
+  lastOpenResult_ = media::mci::SendString("open mpegvideo type mpegvideo", nullptr, 128, window);
+  if (lastOpenResult_ != media::mci::kOk)
     return false;
   std::string product;
-  if (MciSendString("info mpegvideo product", &product, 128, window) == kMciOk)
+  if (media::mci::SendString("info mpegvideo product", &product, 128, window) == media::mci::kOk)
     present_ = product == kMpegProduct;
-  MciSendString("close mpegvideo", nullptr, 128, window);
+  Send("close mpegvideo", window);
   return present_;
 }
 
 bool MpegPlayer::Open(win::Hwnd window, std::string_view title) {
   if (!present_)
     return false;
-  auto send = [&](const std::string& c) {
-    return MciSendString(c, nullptr, 128, window) == kMciOk;
-  };
+  auto send = [&](const std::string& c) { return Send(c, window); };
   if (!send("open mpegvideo style overlapped"))
     return false;
   const bool ok = send("window mpegvideo handle " + std::to_string(window)) &&
@@ -54,7 +60,8 @@ void MpegPlayer::Close() {
 }
 
 bool MpegPlayer::Load(std::string_view file) {
-  if (!Command("load mpegvideo " + std::string(file)))
+  // Quoted, so that blanks and long paths reach the device whole.
+  if (!Command("load mpegvideo " + media::mci::QuoteWord(file, true)))
     return false;
   loaded_ = true;
   return true;
@@ -94,15 +101,16 @@ bool MpegPlayer::Fit() {
   return Command("put mpegvideo destination");
 }
 bool MpegPlayer::VideoOff() {
-  return open_ && MciSendString("set mpegvideo video off") == kMciOk;
+  return open_ && Send("set mpegvideo video off", 0);
 }
 bool MpegPlayer::VideoOn() {
-  return open_ && MciSendString("set mpegvideo video on") == kMciOk;
+  return open_ && Send("set mpegvideo video on", 0);
 }
 
 bool MpegPlayer::ModeIs(std::string_view mode) {
   std::string answer;
-  if (!open_ || MciSendString("status mpegvideo mode", &answer, 11, window_) != kMciOk)
+  if (!open_ || media::mci::SendString("status mpegvideo mode", &answer, kModeAnswerSize,
+                                       window_) != media::mci::kOk)
     return false;
   return answer == mode;
 }

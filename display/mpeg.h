@@ -14,6 +14,8 @@ namespace display {
 
 inline constexpr const char* kMpegProduct = "Tessarin MpegVideo";
 inline constexpr gdi::Colour kMpegKeyColour = gdi::Rgb(128, 0, 128);
+// The buffer "status mpegvideo mode" answers into.
+inline constexpr size_t kModeAnswerSize = 10;
 
 class MpegPlayer {
 public:
@@ -45,6 +47,8 @@ public:
   bool Present() const { return present_; }
   bool IsOpen() const { return open_; }
   bool Loaded() const { return loaded_; }
+  // The result of Detect's open (0: the device opened).
+  uint32_t LastOpenResult() const { return lastOpenResult_; }
 
 private:
   bool Command(const std::string& command);
@@ -53,6 +57,7 @@ private:
   bool present_ = false;
   bool open_ = false;
   bool loaded_ = false;
+  uint32_t lastOpenResult_ = 0;
   win::Hwnd window_ = 0;
 };
 

@@ -1,6 +1,6 @@
 #include "display/overlay.h"
 
-#include "display/mci.h"
+#include "platform/media/mci.h"
 #include "platform/sys/ini.h"
 #include "platform/ui/window/screen.h"
 #include "platform/win/window.h"
@@ -11,7 +11,7 @@ namespace display {
 namespace {
 
 bool Ok(std::string_view command, std::string* answer = nullptr) {
-  return MciSendString(command, answer) == kMciOk;
+  return media::mci::SendString(command, answer) == media::mci::kOk;
 }
 
 } // namespace

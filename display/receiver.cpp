@@ -471,6 +471,28 @@ void LyricReceiver::OnDisplaySettings(win::LParam what) {
     wipe->Resume();
 }
 
+void LyricReceiver::AfterVideoModeChange() {
+  const win::Hwnd frame = frame_.Hwnd();
+  if (frame_.Info() && frame_.Info()->ShowsLyricPage())
+    win::PostMessage(frame, win::WM_COMMAND, cmd::kLyricText, 0xFFFF);
+  ui::InvalidateRect(frame, nullptr, true);
+  frame_.RefreshAfterModeChange();
+}
+
+void LyricReceiver::OnVideoOff() {
+  frame_.LeaveVideoModes();
+  frame_.SetBackgroundMode(kModeStill);
+  AfterVideoModeChange();
+}
+
+void LyricReceiver::OnMpegVideo() {
+  if (frame_.BackgroundMode() == kModeInfo)
+    frame_.LeaveVideoModes();
+  if (frame_.BackgroundMode() != kModeMpeg && frame_.Mpeg().IsOpen())
+    frame_.EnterMpegMode();
+  AfterVideoModeChange();
+}
+
 win::LResult LyricReceiver::OnUser(win::WParam code, win::LParam argument) {
   const win::Hwnd frame = frame_.Hwnd();
   switch (code) {
@@ -491,6 +513,12 @@ win::LResult LyricReceiver::OnUser(win::WParam code, win::LParam argument) {
     break;
   case kDisplaySettingsNotify:
     OnDisplaySettings(argument);
+    break;
+  case kVideoOffRequest:
+    OnVideoOff();
+    break;
+  case kMpegVideoRequest:
+    OnMpegVideo();
     break;
   case kDisplayRepaintRequest:
   case kStopImageNotify:

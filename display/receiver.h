@@ -55,6 +55,11 @@ private:
   void OnSingScore(win::LParam score);
   void OnCodePage(int32_t codePage);
   void OnDisplaySettings(win::LParam what);
+  void OnVideoOff();
+  void OnMpegVideo();
+  // After a background mode change: the lyric-text page is laid out again
+  // and the frame repainted.
+  void AfterVideoModeChange();
   void OnReserveList(std::span<const uint8_t> bytes);
   void OnNextSong(std::span<const uint8_t> bytes);
   // Both slots blank with line index -1, the wipe's edges zeroed, redrawn.

@@ -16,31 +16,29 @@ protected:
   // A frame in background mode 2 with an MPEG board whose mode answers
   // "status mpegvideo mode".
   CKivo32Frame& StartWithMpeg(const std::string& mode) {
-    mci = std::make_shared<ScriptedMci>();
-    mci->Allow({"open mpegvideo type mpegvideo", "close mpegvideo",
-                "open mpegvideo style overlapped", "put mpegvideo destination",
-                "set mpegvideo time format ms", "set mpegvideo video key color to 128:0:128",
-                "window mpegvideo handle *", "window mpegvideo text *", "load mpegvideo *",
-                "play mpegvideo repeat notify", "stop mpegvideo", "pause mpegvideo",
-                "resume mpegvideo notify", "seek mpegvideo backward by 10000",
-                "seek mpegvideo to end", "play mpegvideo slow 100 notify"});
-    mci->answers["info mpegvideo product"] = {kMciOk, kMpegProduct};
-    mci->answers["status mpegvideo mode"] = {kMciOk, mode};
-    display::SetMciBackend(mci);
+    media::mci::Script& mci = ScriptDevices();
+    mci.Allow({"open mpegvideo type mpegvideo", "close mpegvideo",
+               "open mpegvideo style overlapped", "put mpegvideo destination",
+               "set mpegvideo time format ms", "set mpegvideo video key color to 128:0:128",
+               "window mpegvideo handle *", "window mpegvideo text *", "load mpegvideo *",
+               "play mpegvideo repeat notify", "stop mpegvideo", "pause mpegvideo",
+               "resume mpegvideo notify", "seek mpegvideo backward by 10000",
+               "seek mpegvideo to end", "play mpegvideo slow 100 notify"});
+    mci.Set("info mpegvideo product", {media::mci::kOk, kMpegProduct});
+    mci.Set("status mpegvideo mode", {media::mci::kOk, mode});
     dir.Write("config.ini", "[Words]\nDisplay=2\n[Mpeg]\nCheck=1\n");
     CKivo32Frame& f = Start();
     EXPECT_EQ(f.BackgroundMode(), kModeMpeg);
-    mci->sent.clear();
+    mci.ClearSent();
     return f;
   }
   std::vector<std::string> Transport() const {
     std::vector<std::string> out;
-    for (const auto& c : mci->sent)
+    for (const auto& c : script->Sent())
       if (c != "status mpegvideo mode")
         out.push_back(c);
     return out;
   }
-  std::shared_ptr<ScriptedMci> mci;
 };
 
 TEST_F(FrameCommandsTest, PlayPicksTheStoredFileOrAsksAndRemembersTheChoice) {
@@ -51,16 +49,16 @@ TEST_F(FrameCommandsTest, PlayPicksTheStoredFileOrAsksAndRemembersTheChoice) {
   dialogs->Answer(chosen);
   win::SendMessage(hwnd, win::WM_COMMAND, cmd::kMpegPlay, 0);
   ASSERT_EQ(dialogs->Shown().size(), 1u);
-  EXPECT_EQ(Transport(),
-            (std::vector<std::string>{"load mpegvideo " + chosen, "play mpegvideo repeat notify"}));
+  EXPECT_EQ(Transport(), (std::vector<std::string>{"load mpegvideo \"" + chosen + "\"",
+                                                   "play mpegvideo repeat notify"}));
   EXPECT_EQ(Ini("Mpeg", "File"), *sys::ToStoredPath(chosen));
 
   // Next time the stored file plays without asking.
-  mci->sent.clear();
+  script->ClearSent();
   win::SendMessage(hwnd, win::WM_COMMAND, cmd::kMpegPlay, 0);
   EXPECT_EQ(dialogs->Shown().size(), 1u);
-  EXPECT_EQ(Transport(),
-            (std::vector<std::string>{"load mpegvideo " + chosen, "play mpegvideo repeat notify"}));
+  EXPECT_EQ(Transport(), (std::vector<std::string>{"load mpegvideo \"" + chosen + "\"",
+                                                   "play mpegvideo repeat notify"}));
 }
 
 TEST_F(FrameCommandsTest, TheTransportFollowsTheVideosState) {

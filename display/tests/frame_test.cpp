@@ -129,7 +129,7 @@ TEST_F(FrameTest, SavedVideoModesWithoutTheirDevicesStartWithStillImages) {
 
 // The commands with which the overlay card and the MPEG board are found and
 // opened; each test takes some of them away.
-void AllowDevices(ScriptedMci& mci) {
+void AllowDevices(media::mci::Script& mci) {
   mci.Allow({"open overlay style overlapped", "status overlay window handle",
              "set overlay video key on", "set overlay video key color to 255:0:255",
              "set overlay video off", "set overlay source number to 0", "close overlay",
@@ -137,8 +137,8 @@ void AllowDevices(ScriptedMci& mci) {
              "put mpegvideo destination", "set mpegvideo time format ms",
              "set mpegvideo video key color to 128:0:128", "window overlay handle *",
              "window overlay text *", "window mpegvideo handle *", "window mpegvideo text *"});
-  mci.answers["info overlay product"] = {kMciOk, kOverlayModel};
-  mci.answers["info mpegvideo product"] = {kMciOk, kMpegProduct};
+  mci.Set("info overlay product", {media::mci::kOk, kOverlayModel});
+  mci.Set("info mpegvideo product", {media::mci::kOk, kMpegProduct});
 }
 
 // The colour the frame's background shows in a mode that erases it.
@@ -150,9 +150,7 @@ gdi::Colour ErasedColour(win::Hwnd hwnd) {
 }
 
 TEST_F(FrameTest, OpenedDevicesKeepTheirModesAndKeyTheBackground) {
-  auto mci = std::make_shared<ScriptedMci>();
-  AllowDevices(*mci);
-  display::SetMciBackend(mci);
+  AllowDevices(ScriptDevices());
   dir.Write("config.ini", "[Words]\nDisplay=1\n[Overlay]\nCheck=1\n[Mpeg]\nCheck=1\n");
   CKivo32Frame& f = Start();
   EXPECT_TRUE(f.Overlay().IsOpen());
@@ -181,10 +179,9 @@ TEST_F(FrameTest, ADeviceThatFailsToOpenOnlyTakesItsModeAway) {
       {"mpeg product", "info mpegvideo product", 2, true, false},
   };
   for (const auto& r : rows) {
-    auto mci = std::make_shared<ScriptedMci>();
-    AllowDevices(*mci);
-    mci->answers.erase(r.failing);
-    display::SetMciBackend(mci);
+    media::mci::Script& mci = ScriptDevices();
+    AllowDevices(mci);
+    mci.Remove(r.failing);
     dir.Write("config.ini", "[Words]\nDisplay=" + std::to_string(r.savedMode) +
                                 "\n[Overlay]\nCheck=1\n[Mpeg]\nCheck=1\n");
     CKivo32Frame& f = Start();
@@ -204,7 +201,7 @@ TEST_F(FrameTest, ADeviceThatFailsToOpenOnlyTakesItsModeAway) {
     Close();
     EXPECT_EQ(Ini("Words", "Display"), "0") << r.what;
     frame.reset();
-    display::SetMciBackend(nullptr);
+    devices.reset();
   }
 }
 

@@ -4,10 +4,10 @@
 #pragma once
 
 #include "display/frame.h"
-#include "display/mci.h"
 #include "display/tests/support/session.h"
 #include "display/tests/support/temp_folder.h"
 
+#include "platform/media/mci_scripted.h"
 #include "platform/sys/ini.h"
 #include "platform/ui/window/paint.h"
 #include "platform/ui/window/screen.h"
@@ -95,36 +95,6 @@ private:
   }
 };
 
-// Video devices that answer from a table: a command not in it fails. A key
-// ending in '*' answers every command that starts with the rest.
-class ScriptedMci : public display::MciBackend {
-public:
-  struct Answer {
-    uint32_t result = display::kMciOk;
-    std::string text;
-  };
-  std::map<std::string, Answer> answers;
-  std::vector<std::string> sent;
-  uint32_t SendString(std::string_view command, std::string& answer, win::Hwnd) override {
-    sent.emplace_back(command);
-    auto it = answers.find(std::string(command));
-    if (it == answers.end())
-      for (it = answers.begin(); it != answers.end(); ++it)
-        if (it->first.ends_with('*') &&
-            command.starts_with(std::string_view(it->first).substr(0, it->first.size() - 1)))
-          break;
-    if (it == answers.end())
-      return display::kMciErrDeviceNotInstalled;
-    answer = it->second.text;
-    return it->second.result;
-  }
-  // Each of the commands answers success.
-  void Allow(std::initializer_list<const char*> commands) {
-    for (const char* c : commands)
-      answers[c] = Answer{};
-  }
-};
-
 class FrameTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -134,7 +104,17 @@ protected:
   void TearDown() override {
     frame.reset();
     host.reset();
-    display::SetMciBackend(nullptr);
+    devices.reset();
+  }
+
+  // The overlay card and the MPEG board as devices of the media-command
+  // layer that answer from one script (a fresh one on each call).
+  media::mci::Script& ScriptDevices() {
+    devices.reset();
+    script = std::make_shared<media::mci::Script>();
+    devices = std::make_unique<media::mci::ScopedScriptedDevices>(
+        script, std::initializer_list<const char*>{"overlay", "mpegvideo"});
+    return *script;
   }
 
   // Creates, shows and paints the frame as the program does.
@@ -167,6 +147,8 @@ protected:
   std::unique_ptr<display::CKivo32Frame> frame;
   win::Hwnd hwnd = 0;
   std::unique_ptr<TestHost> host;
+  std::shared_ptr<media::mci::Script> script;
+  std::unique_ptr<media::mci::ScopedScriptedDevices> devices;
 };
 
 } // namespace displaytest
