@@ -7,6 +7,7 @@
 #include "core/songinfo.h"
 #include "host/play.h"
 #include "host/score_command.h"
+#include "host/waves_command.h"
 
 #include <cstdio>
 #include <string>
@@ -35,6 +36,9 @@ const Command kCommands[] = {
      "prints song files as album records, or an album file, as JSON", AlbumCommand},
     {"score", "score VOICE.wav [SONG] [--rate R] [--offset MS] [--params F] [--trace]",
      "scores a recorded voice against a song's melody", ScoreCommand},
+    {"waves", "waves SONG [--load SLOT FILE.wav] [--name SLOT TEXT] [--delete SLOT] [--event SLOT TICK] [--play SLOT] [-o OUT]",
+     "lists, fills and plays a song's embedded waves, adds wave events, saves as a 3.50 song",
+     WavesCommand},
 };
 
 int Help(std::span<char*>) {

@@ -4,9 +4,12 @@
 #include "host/display_log.h"
 #include "host/remote_window.h"
 #include "host/tamblo_client.h"
+#include "host/wave_mix.h"
 #include "platform/media/clock.h"
 #include "platform/media/software_synth.h"
 #include "platform/media/virtual_time.h"
+#include "platform/media/wave_sinks.h"
+#include "platform/media/waveout.h"
 #include "platform/sys/codepage.h"
 #include "platform/sys/library.h"
 #include "platform/sys/runtime.h"
@@ -122,13 +125,16 @@ private:
   int32_t perMille_ = -2;
 };
 
-// The virtual clock and the synthesizer's rendering for the caller, for the
-// time of one rendering; both are given back at the end.
+// The virtual clock, the synthesizer's rendering for the caller and a sink
+// that records the embedded waves, for the time of one rendering; all are
+// given back at the end.
 class RenderSetup {
 public:
   bool Begin(const std::string& wav, std::string* error) {
     media::InstallTimeSource(&clock_);
     installed_ = true;
+    waves_ = std::make_shared<media::RecordingWaveOut>("Rendered Waves");
+    media::WaveOut().UseDevices({waves_});
     if (!media::BeginSoftwareSynthRender(wav)) {
       *error = "the built-in synthesizer is busy";
       return false;
@@ -139,12 +145,16 @@ public:
   ~RenderSetup() {
     if (rendering_)
       media::EndSoftwareSynthRender();
+    if (waves_)
+      media::WaveOut().UseDevices({});
     if (installed_)
       media::InstallTimeSource(nullptr);
   }
   media::VirtualTime& Clock() { return clock_; }
+  const media::RecordingWaveOut* Waves() const { return waves_.get(); }
 
 private:
+  std::shared_ptr<media::RecordingWaveOut> waves_;
   media::VirtualTime clock_{0};
   bool installed_ = false;
   bool rendering_ = false;
@@ -312,6 +322,8 @@ int PlaySong(const PlayOptions& o) {
 
   InterruptGuard interrupt;
   const auto began = std::chrono::steady_clock::now();
+  // The rendered file's first frame.
+  const uint32_t startMs = setup.Clock().NowMs();
   state.ended = state.stopped = false;
   if (!t.Play())
     return Fail(o.file + ": the song cannot be played");
@@ -329,6 +341,14 @@ int PlaySong(const PlayOptions& o) {
       win::ProcessPendingMessages();
       if (t.GetcMidiPlayFlag())
         status.Show(t.GetPlayTime(), state.perMille);
+    }
+    // A wave still sounding at the end is heard out.
+    while (!interrupted.load() && setup.Waves()->OpenStreams() > 0) {
+      const uint32_t before = clock.NowMs();
+      if (!clock.RunNextEvent())
+        break;
+      media::RenderSoftwareSynth(clock.NowMs() - before);
+      win::ProcessPendingMessages();
     }
   } else {
     while (!interrupted.load()) {
@@ -356,6 +376,8 @@ int PlaySong(const PlayOptions& o) {
   if (stoppedByUser)
     std::printf("stopped\n");
   if (render) {
+    if (!MixWavesIntoFile(o.wav, setup.Waves()->Streams(), startMs, &error))
+      return Fail("the embedded waves cannot be mixed in: " + error);
     const media::SoftwareSynthStatus synth = media::SoftwareSynthState();
     const double audio = double(synth.framesWritten) / media::kSynthSampleRate;
     std::printf("wrote %s: %.2f s of audio in %.2f s\n", o.wav.c_str(), audio, seconds);

@@ -5,23 +5,9 @@
 #include "platform/win/dispatch.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace core {
-
-uint32_t WaveFormatWord(uint32_t rate, uint16_t bits, uint16_t channels) {
-  return (rate & 0xFFFFFF) | static_cast<uint32_t>(channels & 15) << 24 |
-         static_cast<uint32_t>((bits / 8) & 15) << 28;
-}
-
-std::string FormatWordText(uint32_t word) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%liHz, %ibit, %s", static_cast<long>(FormatWordRate(word)),
-                static_cast<int>(FormatWordBits(word)),
-                FormatWordChannels(word) == 1 ? "Mono" : "Stereo");
-  return text;
-}
 
 void WavePlayer::InitWaveOut() {
   const int count = media::WaveOut().Count();

@@ -10,6 +10,7 @@
 
 #include "core/songdata.h"
 #include "core/songevent.h"
+#include "core/wavebank.h"
 #include "platform/media/riff.h"
 #include "platform/media/waveout.h"
 
@@ -20,21 +21,6 @@
 #include <vector>
 
 namespace core {
-
-// The slot format word: the rate in bits 0-23, the channel count in bits
-// 24-27, the bytes per sample in bits 28-31.
-uint32_t WaveFormatWord(uint32_t rate, uint16_t bits, uint16_t channels);
-inline uint32_t FormatWordRate(uint32_t word) {
-  return word & 0xFFFFFF;
-}
-inline uint16_t FormatWordChannels(uint32_t word) {
-  return static_cast<uint16_t>((word >> 24) & 15);
-}
-inline uint16_t FormatWordBits(uint32_t word) {
-  return static_cast<uint16_t>((word >> 25) & ~7u);
-}
-// "22050Hz, 16bit, Stereo"; "Mono" for one channel.
-std::string FormatWordText(uint32_t word);
 
 constexpr int kMaxWaveDevices = 10;
 constexpr size_t kWaveErrorTextSize = 256;

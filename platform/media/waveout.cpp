@@ -129,7 +129,7 @@ void WaveOutSystem::SetFallback(std::shared_ptr<WaveOutDevice> device) {
   fallback_ = std::move(device);
 }
 
-void WaveOutSystem::UseDevicesForTesting(std::vector<std::shared_ptr<WaveOutDevice>> devices) {
+void WaveOutSystem::UseDevices(std::vector<std::shared_ptr<WaveOutDevice>> devices) {
   std::lock_guard lock(mutex_);
   backends_.clear();
   backends_.push_back({"testing", [devices] { return devices; }});

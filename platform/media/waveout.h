@@ -129,8 +129,8 @@ public:
   // The device the mapper opens when no listed device opens.
   void SetFallback(std::shared_ptr<WaveOutDevice> device);
   void Enumerate();
-  // Tests: replaces every backend with a fixed list and no fallback.
-  void UseDevicesForTesting(std::vector<std::shared_ptr<WaveOutDevice>> devices);
+  // Replaces every backend with a fixed list and no fallback (renders, tests).
+  void UseDevices(std::vector<std::shared_ptr<WaveOutDevice>> devices);
 
 private:
   struct Handle;

@@ -25,7 +25,7 @@ protected:
   void SetUp() override {
     TransportTest::SetUp();
     sink = std::make_shared<media::RecordingWaveOut>();
-    media::WaveOut().UseDevicesForTesting({sink});
+    media::WaveOut().UseDevices({sink});
     std::string error;
     auto library = sys::Library::Load(kFixtures + "/score-full", "Nyvanta", &error);
     ASSERT_TRUE(library) << error;
@@ -37,7 +37,7 @@ protected:
   }
   void TearDown() override {
     TransportTest::TearDown();
-    media::WaveOut().UseDevicesForTesting({});
+    media::WaveOut().UseDevices({});
   }
 
   std::shared_ptr<media::RecordingWaveOut> sink;

@@ -106,8 +106,17 @@ TEST(WaveFormatWord, PacksRateChannelsAndBytesPerSampleBothWays) {
     EXPECT_EQ(word >> 28, c.bits / 8u);
     EXPECT_EQ(core::FormatWordText(word), c.text);
   }
-  // The empty slot.
-  EXPECT_EQ(core::WaveSlot{}.format, 0x11002B11u);
+  // The empty slot, and the rows of the slot list.
+  core::WaveSlot slot;
+  EXPECT_EQ(slot.format, 0x11002B11u);
+  EXPECT_EQ(core::WaveSlotRow(7, slot), "[ ] 007 : ");
+  core::FillWaveSlot(slot, {1, 2, 3, 4}, 22050, 16, 2);
+  EXPECT_EQ(slot.format, 0x22005622u);
+  slot.name = "Bell";
+  EXPECT_EQ(core::WaveSlotRow(255, slot), "[X] 255 : Bell");
+  core::ClearWaveSlot(slot);
+  EXPECT_EQ(slot.format, 0x11002B11u);
+  EXPECT_TRUE(slot.pcm.empty() && slot.name.empty());
 }
 
 TEST(WavePlayerRead, TakesPcmOfEightOrSixteenBitsAndLeavesAllElseUnchanged) {
@@ -217,7 +226,7 @@ protected:
     NotifyTest::SetUp();
     media::InstallTimeSource(&time);
     sink = std::make_shared<media::RecordingWaveOut>();
-    media::WaveOut().UseDevicesForTesting({sink});
+    media::WaveOut().UseDevices({sink});
     core::SetEmbeddedWavePlayer(core::PlayWaveEvent);
     core::CSongData& song = core::TheSong();
     // Slot 0: 100 ms of 8-bit mono at 1 kHz; slot 2: 50 ms of 16-bit mono.
@@ -231,7 +240,7 @@ protected:
   void TearDown() override {
     core::TheWavePlayer().Stop();
     core::SetEmbeddedWavePlayer(nullptr);
-    media::WaveOut().UseDevicesForTesting({});
+    media::WaveOut().UseDevices({});
     media::InstallTimeSource(&playertest::Clock());
     NotifyTest::TearDown();
   }
@@ -369,7 +378,7 @@ TEST_F(RealTime, AThousandWavesReplacingEachOtherCloseEachDeviceOnce) {
   media::InstallTimeSource(&media::RealTime());
   Scratch dir;
   auto device = std::make_shared<CountingDevice>(media::WavSinkDevice(dir / "waves.wav"));
-  media::WaveOut().UseDevicesForTesting({device});
+  media::WaveOut().UseDevices({device});
   TestScore score;
   std::vector<core::WaveSlot> slots(20);
   for (size_t i = 0; i < slots.size(); ++i) {
@@ -393,7 +402,7 @@ TEST_F(RealTime, AThousandWavesReplacingEachOtherCloseEachDeviceOnce) {
   EXPECT_EQ(media::WaveOut().OpenCount(), 0);
   EXPECT_EQ(score.Paused(), score.Resumed());
   EXPECT_GE(score.Paused(), 1);
-  media::WaveOut().UseDevicesForTesting({});
+  media::WaveOut().UseDevices({});
   media::InstallTimeSource(&playertest::Clock());
 }
 

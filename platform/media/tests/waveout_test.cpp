@@ -38,7 +38,7 @@ class WaveOutTest : public ::testing::Test {
 protected:
   void SetUp() override { media::InstallTimeSource(&clock); }
   void TearDown() override {
-    WaveOut().UseDevicesForTesting({});
+    WaveOut().UseDevices({});
     media::InstallTimeSource(nullptr);
   }
 
@@ -88,7 +88,7 @@ TEST(WaveOutCaps, RecordHasItsByteLayout) {
 
 TEST_F(WaveOutTest, BuffersPlayInOrderAtTheClocksPaceAndCompleteAfterTheirLength) {
   auto device = std::make_shared<RecordingWaveOut>();
-  WaveOut().UseDevicesForTesting({device});
+  WaveOut().UseDevices({device});
   ASSERT_EQ(WaveOut().Count(), 1);
   // 8 kHz 16-bit mono: 16 bytes a millisecond; 100 ms then 50 ms.
   const WaveFormat format = WaveFormat::Pcm(8000, 16, 1);
@@ -139,7 +139,7 @@ TEST_F(WaveOutTest, BuffersPlayInOrderAtTheClocksPaceAndCompleteAfterTheirLength
 
 TEST_F(WaveOutTest, ResetCompletesEveryBufferAtOnceAndCutsTheSound) {
   auto device = std::make_shared<RecordingWaveOut>();
-  WaveOut().UseDevicesForTesting({device});
+  WaveOut().UseDevices({device});
   const WaveOutHandle h = Open(WaveFormat::Pcm(1000, 8, 1)); // a byte a millisecond
   const std::vector<uint8_t> a = Ramp(500), b = Ramp(500, 3);
   WaveOutHeader ha, hb;
@@ -172,7 +172,7 @@ TEST_F(WaveOutTest, TheMapperOpensTheFirstDeviceThatOpens) {
   auto failing = std::make_shared<RecordingWaveOut>("failing");
   auto second = std::make_shared<RecordingWaveOut>("second");
   failing->SetOpenFails(true);
-  WaveOut().UseDevicesForTesting({failing, second});
+  WaveOut().UseDevices({failing, second});
   media::WaveOutCaps caps;
   ASSERT_TRUE(WaveOut().Caps(1, &caps));
   EXPECT_EQ(caps.Name(), "second");
@@ -215,7 +215,7 @@ TEST_F(WaveOutTest, TheMapperOpensTheFirstDeviceThatOpens) {
 
 TEST_F(WaveOutTest, AWriteTheDeviceRefusesFails) {
   auto device = std::make_shared<RecordingWaveOut>();
-  WaveOut().UseDevicesForTesting({device});
+  WaveOut().UseDevices({device});
   const WaveOutHandle h = Open(WaveFormat::Pcm(8000, 8, 1));
   device->SetPlayFails(true);
   const std::vector<uint8_t> a = Ramp(80);
@@ -231,7 +231,7 @@ TEST_F(WaveOutTest, AWriteTheDeviceRefusesFails) {
 TEST_F(WaveOutTest, TheWavSinkWritesExactlyWhatWasPlayed) {
   mediatest::TempDir dir;
   const std::string path = dir.Path() + "/out.wav";
-  WaveOut().UseDevicesForTesting({media::WavSinkDevice(path)});
+  WaveOut().UseDevices({media::WavSinkDevice(path)});
   const WaveFormat format = WaveFormat::Pcm(11025, 16, 2);
   const std::vector<uint8_t> a = Ramp(4 * 1103, 5); // just over 100 ms
   WaveOutHeader ha;
@@ -262,7 +262,7 @@ TEST(AlsaWave, AFilePcmReceivesExactlyTheBytesPlayed) {
   const std::string raw = dir.Path() + "/out.raw";
   const std::string config = "pcm.vexotest { type file slave { pcm { type null } } file \"" +
                              raw + "\" format \"raw\" }";
-  WaveOut().UseDevicesForTesting({media::AlsaWaveDevice("vexotest", "test", config)});
+  WaveOut().UseDevices({media::AlsaWaveDevice("vexotest", "test", config)});
   std::mutex mutex;
   std::condition_variable cv;
   int done = 0;
@@ -294,20 +294,20 @@ TEST(AlsaWave, AFilePcmReceivesExactlyTheBytesPlayed) {
   std::vector<uint8_t> want = a;
   want.insert(want.end(), b.begin(), b.end());
   EXPECT_EQ(FileBytes(raw), want);
-  WaveOut().UseDevicesForTesting({});
+  WaveOut().UseDevices({});
 }
 
 TEST(AlsaWave, AnUnknownPcmDoesNotOpen) {
-  WaveOut().UseDevicesForTesting({media::AlsaWaveDevice("vexo_no_such_pcm", "none")});
+  WaveOut().UseDevices({media::AlsaWaveDevice("vexo_no_such_pcm", "none")});
   WaveOutHandle h = 0;
   EXPECT_EQ(WaveOut().Open(0, WaveFormat::Pcm(22050, 16, 2), nullptr, &h), media::kWaveNoDriver);
-  WaveOut().UseDevicesForTesting({});
+  WaveOut().UseDevices({});
 }
 
 TEST_F(WaveOutTest, AWaveFilePlaysByNameWaitingOrNot) {
   mediatest::TempDir dir;
   auto device = std::make_shared<RecordingWaveOut>();
-  WaveOut().UseDevicesForTesting({device});
+  WaveOut().UseDevices({device});
   const std::string path = dir.Path() + "/a.wav";
   const std::vector<uint8_t> a = Ramp(300);
   ASSERT_TRUE(media::WriteWaveFile(path, WaveFormat::Pcm(1000, 8, 1), a, nullptr));
@@ -343,7 +343,7 @@ TEST_F(WaveOutTest, AWaveFilePlaysByNameWaitingOrNot) {
 // closed once, and every buffer completes once.
 TEST(RealTime, WavesReplacingEachOtherCloseEachDeviceOnce) {
   mediatest::TempDir dir;
-  WaveOut().UseDevicesForTesting({media::WavSinkDevice(dir.Path() + "/r.wav")});
+  WaveOut().UseDevices({media::WavSinkDevice(dir.Path() + "/r.wav")});
   std::atomic<int> done{0};
   const std::vector<uint8_t> data = Ramp(2 * 441 * 20);
   for (int i = 0; i < 300; ++i) {
@@ -364,7 +364,7 @@ TEST(RealTime, WavesReplacingEachOtherCloseEachDeviceOnce) {
     ASSERT_EQ(done.load(), i + 1);
   }
   EXPECT_EQ(WaveOut().OpenCount(), 0);
-  WaveOut().UseDevicesForTesting({});
+  WaveOut().UseDevices({});
 }
 
 } // namespace
