@@ -10,6 +10,7 @@
 #include "platform/sys/ini.h"
 #include "platform/sys/instance.h"
 #include "platform/sys/library.h"
+#include "platform/sys/log.h"
 #include "platform/sys/runtime.h"
 #include "platform/ui/modal/messagebox.h"
 #include "platform/ui/window/drop.h"
@@ -109,7 +110,7 @@ void ChooseHeadlessPlatform() {
   if (Env("QT_QPA_PLATFORM") || Env("DISPLAY") || Env("WAYLAND_DISPLAY"))
     return;
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  std::fprintf(stderr, "Kivo32: no display found; running without showing a window\n");
+  sys::Warn("display", "no display found; running without showing a window");
 }
 
 std::string WindowTitle() {
@@ -134,7 +135,7 @@ bool BroughtFirstForward(std::optional<sys::InstanceGuard>& guard) {
     if (std::chrono::steady_clock::now() >= deadline) {
       // Running, but its frame lives inside a host window where a search
       // of the desktop does not reach.
-      std::fprintf(stderr, "Kivo32: already running\n");
+      sys::Warn("display", "already running");
       return true;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -157,7 +158,7 @@ void WriteSnapshot(CKivo32Frame& frame) {
   win::RunMessageLoopUntil(painted, 5000);
   win::ProcessPendingMessages();
   if (!ui::SaveWindowImage(frame.Hwnd(), path))
-    std::fprintf(stderr, "Kivo32: cannot write %s\n", path);
+    sys::Warn("display", "cannot write %s", path);
 }
 
 } // namespace
@@ -187,7 +188,7 @@ int RunKivo32(int argc, char** argv) {
 
   if (sys::RuntimeDir().empty()) {
     // Without it no other process could find the display's windows.
-    std::fprintf(stderr, "Kivo32: no private runtime folder for this session\n");
+    sys::Warn("display", "no private runtime folder for this session");
     return 1;
   }
   std::optional<sys::InstanceGuard> guard;

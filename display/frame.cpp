@@ -5,6 +5,7 @@
 
 #include "htmltitle/marquell.h"
 #include "platform/sys/ini.h"
+#include "platform/sys/log.h"
 #include "platform/sys/paths.h"
 #include "platform/ui/modal/messagebox.h"
 #include "platform/ui/window/cursor.h"
@@ -364,10 +365,10 @@ void CKivo32Frame::Embed(const DisplayModeRecord& record) {
   // of another process cannot, so the frame is placed over it at the
   // record's rectangle, which the host gives in screen coordinates then.
   if (!ui::IsScreenWindow(host))
-    std::fprintf(stderr,
-                 "Kivo32: the host window belongs to another program; the display is "
-                 "placed over it at (%d, %d), not inside it\n",
-                 record.x, record.y);
+    sys::Warn("display",
+              "the host window belongs to another program; the display is "
+              "placed over it at (%d, %d), not inside it",
+              record.x, record.y);
   ui::SetParent(self, host);
   embedded_ = true;
   ui::SetWindowPos(self, ui::HWND_TOP, record.x, record.y, std::max(record.width, 0),
@@ -511,7 +512,7 @@ void CKivo32Frame::OpenFile(const std::string& path) {
     // The player core opens stored paths: drive letters and code-page bytes.
     auto stored = sys::ToStoredPath(path);
     if (!stored) {
-      std::fprintf(stderr, "Kivo32: %s has no name the player can open\n", path.c_str());
+      sys::Warn("display", "%s has no name the player can open", path.c_str());
       return;
     }
     win::SendCopyDataTimeout(tamblo_, self, kSongFileCopy, stored->c_str(),
@@ -737,8 +738,7 @@ void CKivo32Frame::OnDropFiles(WParam drop) {
     return;
   const std::string& path = files->paths.front();
   if (path.empty() || path.size() > kMaxDroppedPath) {
-    std::fprintf(stderr, "Kivo32: a dropped path longer than %zu bytes is not opened\n",
-                 kMaxDroppedPath);
+    sys::Warn("display", "a dropped path longer than %zu bytes is not opened", kMaxDroppedPath);
     return;
   }
   OpenFile(path);

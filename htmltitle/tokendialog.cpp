@@ -4,6 +4,7 @@
 #include "htmltitle/tokenlist.h"
 #include "htmltitle/tokenlistview.h"
 #include "platform/res/bundle.h"
+#include "platform/sys/log.h"
 #include "platform/ui/dialog/dialog.h"
 
 #include <cstdio>
@@ -30,8 +31,7 @@ constexpr int kFields[] = {
 };
 
 void Complain(const std::string& why) {
-  std::string line = "View Token List: " + why + "\n";
-  std::fputs(line.c_str(), stderr);
+  sys::Warn("htmltitle", "View Token List: %s", why.c_str());
 }
 
 std::optional<ui::DialogTemplate> LoadTemplate(int* codePage) {

@@ -4,6 +4,7 @@
 #include "core/player/tambloapp.h"
 #include "core/player/waveplayer.h"
 #include "platform/sys/library.h"
+#include "platform/sys/log.h"
 #include "platform/sys/paths.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/timer.h"
@@ -206,7 +207,11 @@ win::LResult CPlayerNotifyWnd::WindowProc(uint32_t message, win::WParam wParam,
     default:
       return win::DefWindowProc(GetHwnd(), message, wParam, lParam);
     }
+  } catch (const std::exception& e) {
+    sys::Warn("player", "the notify window threw on message 0x%04x: %s", message, e.what());
+    return 0;
   } catch (...) {
+    sys::Warn("player", "the notify window threw on message 0x%04x", message);
     return 0;
   }
 }

@@ -1,6 +1,7 @@
 // The real time source: the monotonic clock in milliseconds, and periodic
 // events each on a thread of its own that sleeps to absolute due times.
 #include "platform/media/clock.h"
+#include "platform/sys/log.h"
 
 #include <atomic>
 #include <cerrno>
@@ -60,10 +61,10 @@ void RaiseTimerPriority() {
     return;
   static std::once_flag told;
   std::call_once(told, [err] {
-    std::fprintf(stderr,
-                 "vexo3: the timer cannot run at real-time priority (%s); it runs at normal "
-                 "priority and may fall late under load\n",
-                 std::strerror(err));
+    sys::Warn("timer",
+              "the timer cannot run at real-time priority (%s); it runs at normal priority "
+              "and may fall late under load",
+              std::strerror(err));
   });
 }
 
@@ -83,7 +84,7 @@ public:
     try {
       std::thread(Run, event).detach();
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "vexo3: cannot start a timer thread: %s\n", e.what());
+      sys::Warn("timer", "cannot start a timer thread: %s", e.what());
       return 0;
     }
     events_[event->id] = event;
@@ -155,7 +156,7 @@ private:
       try {
         event->callback();
       } catch (...) {
-        std::fprintf(stderr, "vexo3: a timer callback threw an exception\n");
+        sys::Warn("timer", "a timer callback threw an exception");
       }
       currentEvent = nullptr;
       currentDueNs = 0;

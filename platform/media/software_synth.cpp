@@ -3,6 +3,7 @@
 #include "platform/media/clock.h"
 #include "platform/media/riff.h"
 #include "platform/sys/bytes.h"
+#include "platform/sys/log.h"
 #include "platform/sys/runtime.h"
 
 #include <fluidsynth.h>
@@ -49,7 +50,7 @@ std::atomic<bool> quietLog{false};
 
 void LogMessage(int, const char* message, void*) {
   if (!quietLog.load())
-    std::fprintf(stderr, "vexo3: synthesizer: %s\n", message);
+    sys::Warn("synth", "%s", message);
 }
 
 void SetUpLogging() {
@@ -74,7 +75,7 @@ void LoadOnThisThreadOnly() {
 }
 
 void TellOnce(std::once_flag& flag, const std::string& text) {
-  std::call_once(flag, [&] { std::fprintf(stderr, "vexo3: %s\n", text.c_str()); });
+  std::call_once(flag, [&] { sys::Warn("synth", "%s", text.c_str()); });
 }
 
 // Plays one short message on the synthesizer.
@@ -643,7 +644,7 @@ private:
     std::string error;
     renderer_ = WavRenderer::Create(synth_, path, &error);
     if (!renderer_) {
-      std::fprintf(stderr, "vexo3: synthesizer: %s\n", error.c_str());
+      sys::Warn("synth", "%s", error.c_str());
       return false;
     }
     wavPath_ = path;
@@ -671,7 +672,7 @@ private:
     std::string error;
     caller_ = CallerRenderer::Create(synth_, path, &error);
     if (!caller_) {
-      std::fprintf(stderr, "vexo3: synthesizer: %s\n", error.c_str());
+      sys::Warn("synth", "%s", error.c_str());
       return false;
     }
     wavPath_ = path;

@@ -1,6 +1,7 @@
 #include "platform/media/wave_sinks.h"
 
 #include "platform/media/clock.h"
+#include "platform/sys/log.h"
 
 #include <cerrno>
 #include <condition_variable>
@@ -12,7 +13,7 @@ namespace media {
 namespace {
 
 void TellOnce(std::once_flag& flag, const std::string& text) {
-  std::call_once(flag, [&] { std::fprintf(stderr, "vexo3: %s\n", text.c_str()); });
+  std::call_once(flag, [&] { sys::Warn("wave", "%s", text.c_str()); });
 }
 
 // A stream that hands the bytes of its buffer to Consume as they fall due on
@@ -116,8 +117,8 @@ private:
 };
 
 bool Supported(const WaveFormat& f) {
-  return f.formatTag == 1 && (f.bits == 8 || f.bits == 16) && (f.channels == 1 || f.channels == 2) &&
-         f.rate > 0;
+  return f.formatTag == 1 && (f.bits == 8 || f.bits == 16) &&
+         (f.channels == 1 || f.channels == 2) && f.rate > 0;
 }
 
 // --- WAV file ------------------------------------------------------------

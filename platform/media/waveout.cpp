@@ -2,6 +2,7 @@
 
 #include "platform/media/alsa_wave.h"
 #include "platform/media/wave_sinks.h"
+#include "platform/sys/log.h"
 #include "platform/sys/runtime.h"
 
 #include <algorithm>
@@ -185,8 +186,8 @@ uint32_t WaveOutSystem::Open(int device, const WaveFormat& format, WaveOutCallba
     return kWaveBadParam;
   *handle = 0;
   if (format.formatTag != 1 || (format.bits != 8 && format.bits != 16) ||
-      (format.channels != 1 && format.channels != 2) || format.rate == 0 ||
-      format.rate > 192000 || format.blockAlign != format.bits / 8 * format.channels)
+      (format.channels != 1 && format.channels != 2) || format.rate == 0 || format.rate > 192000 ||
+      format.blockAlign != format.bits / 8 * format.channels)
     return kWaveBadFormat;
   std::vector<std::shared_ptr<WaveOutDevice>> candidates;
   {
@@ -353,8 +354,8 @@ public:
     if (dir.empty()) {
       static std::once_flag told;
       std::call_once(told, [] {
-        std::fprintf(stderr, "vexo3: no sound output could be opened and there is no runtime "
-                             "folder for the waves' WAV file\n");
+        sys::Warn("wave", "no sound output could be opened and there is no runtime folder "
+                          "for the waves' WAV file");
       });
       *result = kWaveNoDriver;
       return nullptr;

@@ -4,6 +4,7 @@
 
 #include "platform/res/string_table.h"
 #include "platform/sys/library.h"
+#include "platform/sys/log.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -23,7 +24,6 @@ namespace {
 // Bundles are ours and small; anything near these sizes is not a bundle.
 constexpr off_t kMaxBundleBytes = 256 << 20;
 constexpr qint64 kMaxStringsBytes = 8 << 20;
-
 
 std::string BaseName(std::string_view name) {
   if (sys::EndsWithIgnoringAsciiCase(name, ".dll") || sys::EndsWithIgnoringAsciiCase(name, ".rcc"))
@@ -200,7 +200,7 @@ std::optional<Bundle> LoadAtStart(std::string_view name, std::string_view folder
   std::string error;
   std::optional<Bundle> bundle = Bundle::Load(name, folder, &error);
   if (!bundle) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    sys::Warn("res", "%s", error.c_str());
     ui::MessageBox(box.text, box.caption, box.flags);
   }
   return bundle;

@@ -19,8 +19,9 @@
 #include "platform/win/window_table.h"
 
 #include "platform/sys/clock.h"
-#include "platform/sys/unique_fd.h"
+#include "platform/sys/log.h"
 #include "platform/sys/runtime.h"
+#include "platform/sys/unique_fd.h"
 
 #include <atomic>
 #include <cerrno>
@@ -264,7 +265,7 @@ int Listen(uint32_t slot) {
   std::string temp = WindowDir() + "/." + std::to_string(slot) + "." + std::to_string(getpid());
   sockaddr_un addr;
   if (!FillAddress(temp, addr) || !FillAddress(SlotPath(slot), addr) || !FillAddress(temp, addr)) {
-    std::fprintf(stderr, "win: the window folder's path is too long: %s\n", WindowDir().c_str());
+    sys::Warn("win", "the window folder's path is too long: %s", WindowDir().c_str());
     return -1;
   }
   unlink(temp.c_str());
@@ -525,12 +526,12 @@ void ReaderLoop(Endpoint* ep) {
 
 Endpoint* StartEndpoint() {
   if (WindowDir().empty()) {
-    std::fprintf(stderr, "win: no usable runtime folder for the session's windows\n");
+    sys::Warn("win", "no usable runtime folder for the session's windows");
     return nullptr;
   }
   uint32_t slot = TakeSlot();
   if (!slot) {
-    std::fprintf(stderr, "win: no free window slot in %s\n", WindowDir().c_str());
+    sys::Warn("win", "no free window slot in %s", WindowDir().c_str());
     return nullptr;
   }
   int listenFd = Listen(slot);
@@ -680,8 +681,8 @@ void PublishWindows() {
   }
   if (!WriteFileAtomically(WindowDir(), OwnTableName(), table::Encode(t)) && !pub.warned) {
     pub.warned = true;
-    std::fprintf(stderr, "win: cannot publish the window table in %s: %s\n", WindowDir().c_str(),
-                 std::strerror(errno));
+    sys::Warn("win", "cannot publish the window table in %s: %s", WindowDir().c_str(),
+              std::strerror(errno));
   }
 }
 

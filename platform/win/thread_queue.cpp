@@ -1,5 +1,6 @@
 // The per-thread queue and its delivery: on the thread's Qt event loop when
 // there is a Qt application, else by the waits of this layer's own loops.
+#include "platform/sys/log.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/internal.h"
 #include "platform/win/timer.h"
@@ -74,7 +75,7 @@ bool DeliverPosted(ThreadQueue& q, Msg& msg) {
     try {
       consumed = (*filter)(msg);
     } catch (...) {
-      std::fprintf(stderr, "win: a message filter threw on message 0x%04x\n", msg.message);
+      sys::Warn("win", "a message filter threw on message 0x%04x", msg.message);
     }
     if (consumed)
       return false;

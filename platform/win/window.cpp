@@ -2,6 +2,7 @@
 // their objects, properties, and the search across processes.
 #include "platform/sys/ascii.h"
 #include "platform/sys/clock.h"
+#include "platform/sys/log.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/internal.h"
 
@@ -33,7 +34,7 @@ void ReleaseObject(WindowRec& rec) {
     try {
       object->Detached();
     } catch (...) {
-      std::fprintf(stderr, "win: Detached() of window %08x threw\n", rec.hwnd);
+      sys::Warn("win", "Detached() of window %08x threw", rec.hwnd);
     }
   }
 }
@@ -155,10 +156,9 @@ LResult CallWindow(const std::shared_ptr<WindowRec>& rec, uint32_t message, WPar
     result = rec->object ? rec->object->WindowProc(message, wParam, lParam)
                          : DefWindowProc(rec->hwnd, message, wParam, lParam);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "win: window %08x threw on message 0x%04x: %s\n", rec->hwnd, message,
-                 e.what());
+    sys::Warn("win", "window %08x threw on message 0x%04x: %s", rec->hwnd, message, e.what());
   } catch (...) {
-    std::fprintf(stderr, "win: window %08x threw on message 0x%04x\n", rec->hwnd, message);
+    sys::Warn("win", "window %08x threw on message 0x%04x", rec->hwnd, message);
   }
   // A window destroyed during its own call keeps its object until the
   // outermost call has returned.
@@ -273,7 +273,7 @@ Hwnd CreateWindow(const CreateParams& params) {
     try {
       rec->owned = cls->factory();
     } catch (...) {
-      std::fprintf(stderr, "win: the factory of class %s threw\n", cls->name.c_str());
+      sys::Warn("win", "the factory of class %s threw", cls->name.c_str());
     }
     rec->object = rec->owned.get();
   }

@@ -1,6 +1,7 @@
 #include "platform/ui/controls/control.h"
 
 #include "platform/sys/codepage.h"
+#include "platform/sys/log.h"
 #include "platform/ui/dialog/dialog.h"
 #include "platform/ui/window/screen.h"
 #include "platform/win/dispatch.h"
@@ -116,7 +117,11 @@ LResult Control::OnCreate(LParam createStruct) {
 LResult Control::WindowProc(uint32_t message, WParam wParam, LParam lParam) {
   try {
     return HandleMessage(message, wParam, lParam);
+  } catch (const std::exception& e) {
+    sys::Warn("ui", "control %d threw on message 0x%04x: %s", id_, message, e.what());
+    return 0;
   } catch (...) {
+    sys::Warn("ui", "control %d threw on message 0x%04x", id_, message);
     return 0;
   }
 }

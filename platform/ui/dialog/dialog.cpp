@@ -1,5 +1,6 @@
 #include "platform/ui/dialog/dialog.h"
 
+#include "platform/sys/log.h"
 #include "platform/ui/controls/control_table.h"
 #include "platform/ui/dialog/dialog_view.h"
 #include "platform/ui/window/screen.h"
@@ -170,8 +171,8 @@ bool Dialog::Open(Hwnd owner, LParam initParam, DialogBackend& backend) {
     c.width = r.Width();
     c.height = r.Height();
     if (!win::CreateWindow(c)) {
-      std::fprintf(stderr, "dialog \"%s\": control %d could not be made\n",
-                   template_.caption.c_str(), item.id);
+      sys::Warn("ui", "dialog \"%s\": control %d could not be made", template_.caption.c_str(),
+                item.id);
       Close();
       return false;
     }
@@ -408,12 +409,11 @@ LResult Dialog::WindowProc(uint32_t message, WParam wParam, LParam lParam) {
     }
     return DefaultHandling(message, wParam, lParam);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "dialog \"%s\" threw on message 0x%04x: %s\n", template_.caption.c_str(),
-                 message, e.what());
+    sys::Warn("ui", "dialog \"%s\" threw on message 0x%04x: %s", template_.caption.c_str(), message,
+              e.what());
     return 0;
   } catch (...) {
-    std::fprintf(stderr, "dialog \"%s\" threw on message 0x%04x\n", template_.caption.c_str(),
-                 message);
+    sys::Warn("ui", "dialog \"%s\" threw on message 0x%04x", template_.caption.c_str(), message);
     return 0;
   }
 }

@@ -1,5 +1,6 @@
 #include "platform/ui/dialog/dialog.h"
 
+#include "platform/sys/log.h"
 #include "platform/win/loop.h"
 
 #include <cstdio>
@@ -7,9 +8,7 @@
 namespace ui {
 
 void HeadlessDialogs::RunModal(Dialog& dialog) {
-  std::string line = "dialog \"" + dialog.Template().caption + "\" has no display: cancelled\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  sys::Warn("ui", "dialog \"%s\" has no display: cancelled", dialog.Template().caption.c_str());
   dialog.PressEscape();
   if (!dialog.Ended())
     dialog.EndDialog(IDCANCEL);

@@ -1,6 +1,7 @@
 // Pop-up menus and their backends.
 #include "platform/ui/modal/menu.h"
 
+#include "platform/sys/log.h"
 #include "platform/ui/modal/messagebox.h"
 #include "platform/ui/window/screen.h"
 #include "platform/ui/window/screen_internal.h"
@@ -166,7 +167,7 @@ std::vector<MenuRequest> ScriptedPopupMenu::Shown() const {
 
 uint32_t QtPopupMenu::Track(const MenuRequest& request) {
   if (!detail::OnGuiThread()) {
-    std::fprintf(stderr, "ui: a pop-up menu off the Qt application's thread is not shown\n");
+    sys::Warn("ui", "a pop-up menu off the Qt application's thread is not shown");
     return 0;
   }
   QMenu menu(GetWidget(request.owner));

@@ -1,6 +1,7 @@
 #include "platform/ui/modal/messagebox.h"
 
 #include "platform/sys/codepage.h"
+#include "platform/sys/log.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -300,10 +301,8 @@ int StderrMessageBox::Show(const MessageBoxRequest& request) {
       buttons += '/';
     buttons += ButtonName(b);
   }
-  std::string line = "message box \"" + request.caption + "\": " + request.text + " [" + buttons +
-                     "] -> " + std::string(ButtonName(answer)) + "\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  sys::Warn("ui", "message box \"%s\": %s [%s] -> %s", request.caption.c_str(),
+            request.text.c_str(), buttons.c_str(), std::string(ButtonName(answer)).c_str());
   return answer;
 }
 

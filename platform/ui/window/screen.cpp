@@ -5,6 +5,7 @@
 #include "platform/ui/window/screen.h"
 
 #include "platform/gdi/surface_impl.h"
+#include "platform/sys/log.h"
 #include "platform/ui/modal/messagebox.h"
 #include "platform/ui/window/input.h"
 #include "platform/ui/window/paint.h"
@@ -674,7 +675,7 @@ bool ScreenWindow::Attach(LParam lParam) {
   const gdi::Size size = SurfaceSize(width, height);
   s->surface = gdi::Surface::Create(size.cx, size.cy, FillOf(*s));
   if (!s->surface) {
-    std::fprintf(stderr, "ui: no surface for a window of class %s\n", s->className.c_str());
+    sys::Warn("ui", "no surface for a window of class %s", s->className.c_str());
     return false;
   }
   s->surface->SetVisible(false);

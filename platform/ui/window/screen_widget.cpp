@@ -1,6 +1,7 @@
 // The widget of a screen window: paints the window's surface and turns the
 // widget's Qt events into the window's messages.
 #include "platform/gdi/surface_impl.h"
+#include "platform/sys/log.h"
 #include "platform/ui/window/input.h"
 #include "platform/ui/window/screen_internal.h"
 #include "platform/win/dispatch.h"
@@ -137,9 +138,9 @@ bool ScreenWidget::event(QEvent* event) {
       break;
     }
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "ui: window %08x failed on a Qt event: %s\n", hwnd_, e.what());
+    sys::Warn("ui", "window %08x failed on a Qt event: %s", hwnd_, e.what());
   } catch (...) {
-    std::fprintf(stderr, "ui: window %08x failed on a Qt event\n", hwnd_);
+    sys::Warn("ui", "window %08x failed on a Qt event", hwnd_);
   }
   --eventDepth_;
   switch (outcome) {

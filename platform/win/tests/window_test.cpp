@@ -1,5 +1,6 @@
 // Window classes, the life of a window and its object, parents, titles and
 // the search within one process.
+#include "platform/sys/log.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/loop.h"
 #include "platform/win/tests/support/fn_window.h"
@@ -212,8 +213,10 @@ TEST_F(WindowTest, ExceptionsStopAtTheWindowProcedure) {
   });
   Hwnd h = MakeWindow("Throwing");
   ASSERT_NE(h, 0u);
+  sys::ScopedLogCapture log;
   EXPECT_EQ(SendMessage(h, WM_USER), 0);
   EXPECT_TRUE(IsWindow(h));
+  EXPECT_TRUE(log.Holds("threw on message 0x0400: handler failed")) << log.Lines().size();
   DestroyWindow(h);
 }
 
