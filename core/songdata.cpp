@@ -9,8 +9,12 @@
 #include "core/messages.h"
 #include "core/midifile.h"
 #include "core/songfile.h"
+#include "platform/sys/midi_message.h"
 
 namespace core {
+
+namespace midi = sys::midi;
+
 namespace {
 
 int32_t ClampToI32(int64_t v) {
@@ -458,7 +462,7 @@ void CSongData::ComputeSummary(int16_t track) {
       s.channel = e.Status() & 0x0F;
       haveChannel = true;
     }
-    if (channelMessage && (e.Status() & 0xF0) == 0x90)
+    if (channelMessage && midi::TypeOf(e.Status()) == midi::kNoteOn)
       beforeNote = false;
     if (!beforeNote) {
       if (haveChannel)
@@ -471,12 +475,12 @@ void CSongData::ComputeSummary(int16_t track) {
       s.name = std::string(name);
       haveName = true;
     } else if (channelMessage) {
-      uint8_t type = e.Status() & 0xF0;
-      if (type == 0xC0 && s.program == 255)
+      uint8_t type = midi::TypeOf(e.Status());
+      if (type == midi::kProgramChange && s.program == 255)
         s.program = e.Data1();
-      else if (type == 0xB0 && e.Data1() == 7 && s.volume == 255)
+      else if (type == midi::kControlChange && e.Data1() == midi::kVolume && s.volume == 255)
         s.volume = e.Data2();
-      else if (type == 0xB0 && e.Data1() == 10 && s.pan == 255)
+      else if (type == midi::kControlChange && e.Data1() == midi::kPan && s.pan == 255)
         s.pan = e.Data2();
     }
   }

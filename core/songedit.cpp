@@ -3,12 +3,16 @@
 // melody and lyric tracks and find events by tick. The lyric operations are
 // in songlyrics.cpp.
 #include "core/songdata.h"
+#include "platform/sys/midi_message.h"
 
 #include <algorithm>
 #include <climits>
 #include <new>
 
 namespace core {
+
+namespace midi = sys::midi;
+
 namespace {
 
 constexpr int32_t kMaxEditTick = INT32_MAX;
@@ -359,18 +363,18 @@ int CSongData::SetTrackSummary(int16_t track, const TrackSummary& request) {
     for (auto& e : events) {
       if (e.kind != kKindChannel)
         continue;
-      const uint8_t type = e.Status() & 0xF0;
+      const uint8_t type = midi::TypeOf(e.Status());
       uint32_t d1 = e.Data1(), d2 = e.Data2();
       // A velocity offset changes only sounding notes, and never silences
       // one: a note-on of velocity 0 is a note-off and stays one.
-      if (dv && type == 0x90 && d2 != 0)
+      if (dv && type == midi::kNoteOn && d2 != 0)
         d2 = ClampByte(static_cast<int>(d2) + dv, 1);
-      else if (dv && type == 0xA0)
+      else if (dv && type == midi::kPolyPressure)
         d2 = ClampByte(static_cast<int>(d2) + dv, 0);
-      else if (dv && type == 0xD0)
+      else if (dv && type == midi::kChannelPressure)
         d1 = ClampByte(static_cast<int>(d1) + dv, 0);
       // Note-offs move with their note-ons.
-      if (dk && (type == 0x80 || type == 0x90 || type == 0xA0))
+      if (dk && (type == midi::kNoteOff || type == midi::kNoteOn || type == midi::kPolyPressure))
         d1 = ClampByte(static_cast<int>(d1) + dk, 0);
       e.data = (e.data & 0xFF0000FFu) | d1 << 8 | d2 << 16;
     }
@@ -383,8 +387,8 @@ int CSongData::SetTrackSummary(int16_t track, const TrackSummary& request) {
     for (auto& e : events) {
       if (e.kind != kKindChannel)
         continue;
-      const uint8_t st = e.Status() & 0xF0;
-      if (st == 0x90 && e.Data2() != 0)
+      const uint8_t st = midi::TypeOf(e.Status());
+      if (st == midi::kNoteOn && e.Data2() != 0)
         break;
       if (st == type && (controller < 0 || e.Data1() == controller)) {
         if (controller < 0)
@@ -402,8 +406,9 @@ int CSongData::SetTrackSummary(int16_t track, const TrackSummary& request) {
     auto it = std::lower_bound(events.begin(), events.end(), e, SortsBefore);
     return InsertRaw(track, static_cast<int32_t>(it - events.begin()), e) != 0;
   };
-  bool ok = setFirst(request.volume, 0xB0, 7) && setFirst(request.pan, 0xB0, 10) &&
-            setFirst(request.program, 0xC0, -1);
+  bool ok = setFirst(request.volume, midi::kControlChange, midi::kVolume) &&
+            setFirst(request.pan, midi::kControlChange, midi::kPan) &&
+            setFirst(request.program, midi::kProgramChange, -1);
   if (ok && !request.name.empty()) {
     std::string name = request.name.substr(0, kTrackNameSize);
     name.push_back('\0');

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/sys/bytes.h"
+#include "platform/sys/midi_message.h"
 
 namespace core {
 
@@ -57,7 +58,8 @@ struct SongEvent {
   uint8_t Data2() const { return (data >> 16) & 0xFF; }
   // A channel note-on that sounds (velocity above 0).
   bool IsSoundingNoteOn() const {
-    return kind == kKindChannel && (Status() & 0xF0) == 0x90 && Data2() != 0;
+    return kind == kKindChannel && sys::midi::TypeOf(Status()) == sys::midi::kNoteOn &&
+           Data2() != 0;
   }
 };
 static_assert(sizeof(SongEvent) == 24);

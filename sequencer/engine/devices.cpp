@@ -2,6 +2,7 @@
 // raw output, all-notes-off, panic and channel switch-off.
 #include "platform/media/clock.h"
 #include "platform/media/midiout.h"
+#include "platform/sys/midi_message.h"
 #include "sequencer/engine/notices.h"
 #include "sequencer/engine/state.h"
 
@@ -11,9 +12,7 @@
 namespace seq {
 namespace {
 
-constexpr uint32_t Message(uint32_t status, uint32_t data1, uint32_t data2 = 0) {
-  return status | (data1 << 8) | (data2 << 16);
-}
+using namespace sys::midi;
 
 // Slot of a device: 0 the mapper, d + 1 device d; -1 when it has none.
 int SlotOf(int device) {
@@ -25,10 +24,25 @@ struct PanicRow {
   uint8_t status, data1, data2;
 };
 constexpr PanicRow kPanicRows[] = {
-    {0xB0, 121, 0},   {0xB0, 0, 0},     {0xC0, 0, 0},   {0xB0, 1, 10},  {0xB0, 7, 110},
-    {0xB0, 10, 64},   {0xB0, 11, 127},  {0xB0, 91, 80}, {0xB0, 93, 10}, {0xB0, 101, 0},
-    {0xB0, 100, 0},   {0xB0, 6, 2},     {0xB0, 100, 1}, {0xB0, 64, 0},  {0xB0, 65, 0},
-    {0xB0, 101, 127}, {0xB0, 100, 127}, {0xE0, 0, 64},  {0xB0, 123, 0},
+    {kControlChange, kResetAllControllers, 0},
+    {kControlChange, kBankSelect, 0},
+    {kProgramChange, 0, 0},
+    {kControlChange, kModulation, 10},
+    {kControlChange, kVolume, 110},
+    {kControlChange, kPan, 64},
+    {kControlChange, kExpression, 127},
+    {kControlChange, kReverb, 80},
+    {kControlChange, kChorus, 10},
+    {kControlChange, kRpnMsb, 0},
+    {kControlChange, kRpnLsb, 0},
+    {kControlChange, kDataEntry, 2},
+    {kControlChange, kRpnLsb, 1},
+    {kControlChange, kSustain, 0},
+    {kControlChange, kPortamento, 0},
+    {kControlChange, kRpnMsb, 127},
+    {kControlChange, kRpnLsb, 127},
+    {kPitchBend, 0, 64},
+    {kControlChange, kAllNotesOff, 0},
 };
 static_assert(std::size(kPanicRows) == 19);
 
@@ -54,16 +68,15 @@ bool SendToDevice(int device, uint32_t message) {
 }
 
 void UpdateChannelState(uint32_t message) {
-  const uint8_t status = message & 0xFF;
-  const uint8_t type = status >> 4;
-  Channel& c = State().channels[status & 0x0F];
-  const uint8_t d1 = (message >> 8) & 0x7F;
-  const uint8_t d2 = (message >> 16) & 0x7F;
-  switch (type) {
-  case 0x8:
+  const uint8_t status = StatusOf(message);
+  Channel& c = State().channels[ChannelOf(status)];
+  const uint8_t d1 = Data1Of(message) & 0x7F;
+  const uint8_t d2 = Data2Of(message) & 0x7F;
+  switch (TypeOf(status)) {
+  case kNoteOff:
     c.noteOn = 0;
     break;
-  case 0x9:
+  case kNoteOn:
     if (d2 > 0) {
       c.noteOn = 1;
       c.meterTrigger = 1;
@@ -71,16 +84,16 @@ void UpdateChannelState(uint32_t message) {
       c.noteOn = 0;
     }
     break;
-  case 0xB:
-    if (d1 == 7)
+  case kControlChange:
+    if (d1 == kVolume)
       c.volume = d2;
-    else if (d1 == 10)
+    else if (d1 == kPan)
       c.pan = d2;
     break;
-  case 0xC:
+  case kProgramChange:
     c.program = d1;
     break;
-  case 0xE:
+  case kPitchBend:
     c.wheel = static_cast<int16_t>((d2 - 64) * 128 + d1);
     break;
   default:
@@ -117,9 +130,9 @@ void AllNoteOff() {
     if (handle == 0)
       continue;
     for (uint32_t ch = 0; ch < kChannels; ++ch) {
-      media::MidiOut().ShortMessage(handle, Message(0xB0 | ch, 64));
-      media::MidiOut().ShortMessage(handle, Message(0xB0 | ch, 66));
-      media::MidiOut().ShortMessage(handle, Message(0xB0 | ch, 123));
+      media::MidiOut().ShortMessage(handle, PackShort(kControlChange | ch, kSustain));
+      media::MidiOut().ShortMessage(handle, PackShort(kControlChange | ch, kSostenuto));
+      media::MidiOut().ShortMessage(handle, PackShort(kControlChange | ch, kAllNotesOff));
     }
   }
 }
@@ -138,7 +151,7 @@ void DoPanicLocked() {
     }
     for (const PanicRow& row : kPanicRows) {
       for (uint32_t ch = 0; ch < kChannels; ++ch)
-        media::MidiOut().ShortMessage(handle, Message(row.status | ch, row.data1, row.data2));
+        media::MidiOut().ShortMessage(handle, PackShort(row.status | ch, row.data1, row.data2));
       media::Time().Delay(1);
     }
     if (opened)
@@ -192,7 +205,8 @@ void _32_DoPanic(void) {
 void _32_TurnOffChannel(uint16_t channel) {
   if (channel >= seq::kChannels)
     return;
-  seq::SendToDevice(State().currentDevice, seq::Message(0xB0 | channel, 123));
+  seq::SendToDevice(State().currentDevice, sys::midi::PackShort(sys::midi::kControlChange | channel,
+                                                                sys::midi::kAllNotesOff));
 }
 
 uint8_t _32_CheckMidDevOpened(void) {

@@ -21,7 +21,7 @@ static_assert(sizeof(EngineEvent) == 20);
 enum EventKind : uint8_t {
   kKindMidi = 0,
   kKindTempo = 2,
-  kKindMarker = 12,
+  kKindWave = 12, // an embedded wave falls due: told to the notification window
   kKindSyllable = 16,
   kKindLyricLast = 31,
   // A slot of a buffer that the player core never wrote.

@@ -1,6 +1,7 @@
 // Start, stop, pause and jump, and the timer tick that plays every due event
 // of the chain.
 #include "platform/media/clock.h"
+#include "platform/sys/midi_message.h"
 #include "sequencer/engine/notices.h"
 #include "sequencer/engine/state.h"
 
@@ -9,9 +10,11 @@
 namespace seq {
 namespace {
 
-constexpr uint32_t Message(uint32_t status, uint32_t data1, uint32_t data2 = 0) {
-  return status | (data1 << 8) | (data2 << 16);
-}
+using namespace sys::midi;
+
+// The controller by which a song turns transposition of its channel on (1)
+// or off (0); never sent on.
+constexpr uint8_t kTransposeSwitch = 88;
 
 // Plays a MIDI or tempo event (kinds below 16) of a track.
 void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) {
@@ -23,17 +26,17 @@ void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) {
   if (e.kind != kKindMidi)
     return;
   uint32_t message = e.data;
-  const uint8_t status = message & 0xFF;
-  const uint8_t type = status >> 4;
-  const int ch = status & 0x0F;
+  const uint8_t status = StatusOf(message);
+  const uint8_t type = TypeOf(status);
+  const int ch = ChannelOf(status);
   Channel& c = s.channels[ch];
-  const uint8_t d1 = (message >> 8) & 0x7F;
-  const uint8_t d2 = (message >> 16) & 0x7F;
+  const uint8_t d1 = Data1Of(message) & 0x7F;
+  const uint8_t d2 = Data2Of(message) & 0x7F;
 
-  if (type == 0x8 || type == 0x9) {
+  if (type == kNoteOff || type == kNoteOn) {
     // The score follows the melody as written, muted or not.
     if (track == s.melodyTrack) {
-      if (type == 0x8 || d2 == 0) {
+      if (type == kNoteOff || d2 == 0) {
         s.noNote = 1;
       } else {
         s.prevNote = s.curNote;
@@ -49,7 +52,7 @@ void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) {
   }
   if (!c.sounding || s.trackMute[track])
     return;
-  if (type == 0xB && d1 == 88) {
+  if (type == kControlChange && d1 == kTransposeSwitch) {
     if (d2 <= 1)
       c.transpose = d2;
     return;
@@ -57,8 +60,8 @@ void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) {
   const int device = s.tracks[track].device;
   SendToDevice(device, message);
   UpdateChannelState(message);
-  if (type == 0xB && d1 == 0)
-    SendToDevice(device, Message(0xC0 | ch, c.program));
+  if (type == kControlChange && d1 == kBankSelect)
+    SendToDevice(device, PackShort(kProgramChange | ch, c.program));
 }
 
 // The chain has run out: stop and tell the notification window.
@@ -105,7 +108,7 @@ bool PlayDueEventsLocked() {
 
     if (e.kind < kKindSyllable) {
       PlayMidiOrTempoLocked(current, e);
-      if (e.kind == kKindMarker && !s.trackMute[current])
+      if (e.kind == kKindWave && !s.trackMute[current])
         PostRealTimeEvent(current, e.postValue);
     } else if (e.kind <= kKindLyricLast && current == s.lyricTrack) {
       if (!s.trackMute[current])
@@ -207,16 +210,16 @@ bool ReplayToLocked(int64_t target) {
   while (target > s.currentTime) {
     if (e->kind == kKindMidi) {
       const uint32_t message = e->data;
-      const uint8_t type = (message & 0xFF) >> 4;
-      const int ch = message & 0x0F;
-      const uint8_t d1 = (message >> 8) & 0x7F;
-      const uint8_t d2 = (message >> 16) & 0x7F;
-      if (type == 0xB && d1 == 88) {
+      const uint8_t type = TypeOf(StatusOf(message));
+      const int ch = ChannelOf(StatusOf(message));
+      const uint8_t d1 = Data1Of(message) & 0x7F;
+      const uint8_t d2 = Data2Of(message) & 0x7F;
+      if (type == kControlChange && d1 == kTransposeSwitch) {
         if (d2 <= 1)
           s.channels[ch].transpose = d2;
-      } else if (type != 0x8 && type != 0x9) {
+      } else if (type != kNoteOff && type != kNoteOn) {
         SendToDevice(s.tracks[current].device, message);
-        if (type == 0xB && d1 == 7)
+        if (type == kControlChange && d1 == kVolume)
           s.channels[ch].volume = d2;
       }
     }
@@ -328,7 +331,9 @@ uint8_t _32_StartPlay(void) {
   if (s.bankFlag) {
     for (uint32_t ch = 0; ch < seq::kChannels; ++ch) {
       if (s.banks[ch] < 128)
-        seq::SendToDevice(s.currentDevice, seq::Message(0xB0 | ch, 0, s.banks[ch]));
+        seq::SendToDevice(s.currentDevice,
+                          sys::midi::PackShort(sys::midi::kControlChange | ch,
+                                               sys::midi::kBankSelect, s.banks[ch]));
     }
   }
   seq::PlayStateResetLocked();
