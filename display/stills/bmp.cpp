@@ -31,11 +31,10 @@ void ExpandRle(std::span<const uint8_t> data, int bits, gdi::Dib& dib) {
     const uint8_t count = data[pos], value = data[pos + 1];
     pos += 2;
     if (count > 0) {
-      for (int i = 0; i < count; ++i) {
-        if (x >= width)
-          return; // a run past the row's end ends the image
+      // Encoders may run on into the row's padding (to the stride); those
+      // pixels are dropped, the row's end stays at the width.
+      for (int i = 0; i < count && x < width; ++i)
         put(nibble(value, i));
-      }
       continue;
     }
     switch (value) {
@@ -60,11 +59,8 @@ void ExpandRle(std::span<const uint8_t> data, int bits, gdi::Dib& dib) {
       const size_t bytes = bits == 8 ? value : (value + 1u) / 2;
       if (pos + bytes > data.size())
         return;
-      for (int i = 0; i < value; ++i) {
-        if (x >= width)
-          return;
+      for (int i = 0; i < value && x < width; ++i)
         put(nibble(data[pos + (bits == 8 ? i : i / 2)], i));
-      }
       pos += (bytes + 1) & ~size_t{1};
       break;
     }
