@@ -36,6 +36,9 @@ int LoadOwn(const std::string& path, int screenBits, LoadedStill& out) {
     return result;
   if (!FitsScreen(dib, screenBits))
     return kUnsupported;
+  // A 1-bit image shows in black and white, whatever its table says.
+  if (dib.BitCount() == 1 && dib.Colours().size() == 2)
+    dib.Colours() = {gdi::RgbQuad{0, 0, 0, 0}, gdi::RgbQuad{255, 255, 255, 0}};
   const auto entries = StillPalette(dib);
   out.palette = gdi::Palette::Create(entries);
   out.dib = std::move(dib);

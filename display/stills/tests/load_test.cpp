@@ -121,4 +121,22 @@ TEST(StillLoad, TheImagingLibraryIsAskedForTheScreensDepth) {
     EXPECT_EQ(stills::ImagingDepthFor(c.file, c.screen), c.want) << c.file << " on " << c.screen;
 }
 
+TEST(StillLoad, OneBitImagesShowInBlackAndWhite) {
+  // A table of two greens, pixels 0 1 1 0; trailers bring it to 54 bytes.
+  Bytes f = stills::test::GifHead("GIF89a", 4, 1, 0, 0, {}, stills::test::GifFrame{0, 0, 4, 1, 0});
+  f.U8(2);
+  auto data = stills::test::PackCodes(stills::test::EncodeLzw({0, 1, 1, 0}, 2));
+  f.b.insert(f.b.end(), data.begin(), data.end());
+  f.Fill(20, 0x3B);
+  stills::LoadedStill still;
+  ASSERT_EQ(stills::LoadStill(Written("two.gif", f.b), 32, still), stills::kDecoded);
+  ASSERT_EQ(still.dib.BitCount(), 1);
+  const gdi::Colour K = gdi::Rgb(0, 0, 0), W = gdi::Rgb(255, 255, 255);
+  for (int x = 0; x < 4; ++x)
+    EXPECT_EQ(still.dib.PixelColour(x, 0), (x == 1 || x == 2) ? W : K) << x;
+  ASSERT_TRUE(still.palette);
+  EXPECT_EQ(still.palette->Entries(0, 2),
+            (std::vector<gdi::PaletteEntry>{{0, 0, 0, 0}, {255, 255, 255, 0}}));
+}
+
 } // namespace
