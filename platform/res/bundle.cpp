@@ -187,6 +187,11 @@ std::optional<std::vector<uint8_t>> Bundle::File(std::string_view path) const {
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
+int MessageBoxString(const Bundle& bundle, uint32_t id, uint32_t flags, ui::WindowHandle owner,
+                     std::string_view caption) {
+  return ui::MessageBox(bundle.String(id).value_or(""), caption, flags, owner);
+}
+
 ui::ResourceFiles Bundle::Files() const {
   return [self = *this](std::string_view path) { return self.File(path); };
 }

@@ -63,6 +63,11 @@ private:
   std::shared_ptr<const State> state_;
 };
 
+// A message box of the bundle's string id (UTF-8; empty when it has none)
+// under caption; returns the button chosen.
+int MessageBoxString(const Bundle& bundle, uint32_t id, uint32_t flags = ui::MB_OK,
+                     ui::WindowHandle owner = 0, std::string_view caption = {});
+
 // The message box shown when a bundle cannot be loaded at start.
 struct MissingBundleBox {
   std::string text;              // UTF-8, e.g. "rKivo32.dll is not found!"

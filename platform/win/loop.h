@@ -32,6 +32,9 @@ using MessageFilter = std::function<bool(Msg& msg)>;
 // returns its id for RemoveMessageFilter.
 int AddMessageFilter(MessageFilter filter);
 bool RemoveMessageFilter(int id);
+// Gives msg to the calling thread's filters as the loop does; true when one
+// consumed it. For input that reaches a window without passing the queue.
+bool PassMessageFilters(Msg& msg);
 
 // Delivers one message to its window's procedure on this thread (what the
 // loop does after the filters); 0 when the window is not this thread's.

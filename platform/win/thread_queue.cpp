@@ -68,7 +68,7 @@ void OnApplicationGone() {
     tQueue.queue->DropPump();
 }
 
-bool DeliverPosted(ThreadQueue& q, Msg& msg) {
+bool Filtered(ThreadQueue& q, Msg& msg) {
   for (size_t i = 0; i < q.filters.size(); ++i) {
     std::shared_ptr<MessageFilter> filter = q.filters[i].second;
     bool consumed = false;
@@ -78,8 +78,14 @@ bool DeliverPosted(ThreadQueue& q, Msg& msg) {
       sys::Warn("win", "a message filter threw on message 0x%04x", msg.message);
     }
     if (consumed)
-      return false;
+      return true;
   }
+  return false;
+}
+
+bool DeliverPosted(ThreadQueue& q, Msg& msg) {
+  if (Filtered(q, msg))
+    return false;
   DispatchMessage(msg);
   return true;
 }
@@ -527,6 +533,11 @@ int AddMessageFilter(MessageFilter filter) {
   int id = q->nextFilterId++;
   q->filters.emplace_back(id, std::make_shared<MessageFilter>(std::move(filter)));
   return id;
+}
+
+bool PassMessageFilters(Msg& msg) {
+  auto q = CurrentQueue();
+  return Filtered(*q, msg);
 }
 
 bool RemoveMessageFilter(int id) {

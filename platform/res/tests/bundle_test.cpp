@@ -83,6 +83,28 @@ TEST(Bundle, OtherFilesByPath) {
   EXPECT_FALSE(bundle->File("/bitmaps/130.bmp"));
 }
 
+TEST(Bundle, FilesForTheResourceFormsAndBoxesOfStrings) {
+  auto bundle = Bundle::Load("rGood", TestBundles());
+  ASSERT_TRUE(bundle);
+  ui::ResourceFiles files = bundle->Files();
+  bundle.reset(); // the files stay readable without the object
+  EXPECT_EQ(files("bitmaps/130.bmp")->size(), 6u);
+  EXPECT_FALSE(files("bitmaps/131.bmp"));
+
+  auto again = Bundle::Load("rGood", TestBundles());
+  auto boxes = std::make_shared<ui::ScriptedMessageBox>();
+  ui::ScopedMessageBoxBackend scoped(boxes);
+  boxes->Answer(ui::IDNO);
+  EXPECT_EQ(MessageBoxString(*again, 3, ui::MB_YESNO, 0, "Song"), ui::IDNO);
+  MessageBoxString(*again, 9);
+  auto shown = boxes->Shown();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text, "Karaoke");
+  EXPECT_EQ(shown[0].caption, "Song");
+  EXPECT_EQ(shown[0].flags, ui::MB_YESNO);
+  EXPECT_EQ(shown[1].text, "");
+}
+
 TEST(Bundle, TwoLoadsOfOneBundleStandApart) {
   auto first = Bundle::Load("rGood", TestBundles());
   ASSERT_TRUE(first);

@@ -1,6 +1,7 @@
 #include "platform/ui/dialog/dialog.h"
 
 #include "platform/sys/log.h"
+#include "platform/ui/modal/modal_hook.h"
 #include "platform/ui/controls/control_table.h"
 #include "platform/ui/dialog/dialog_view.h"
 #include "platform/ui/window/screen.h"
@@ -207,6 +208,7 @@ int Dialog::DoModal(Hwnd owner, LParam initParam) {
     return -1;
   std::shared_ptr<DialogBackend> backend = DialogBackend::Slot().Current();
   modal_ = true;
+  ModalScope scope(owner, [this] { EndDialog(IDCANCEL); });
   if (!Open(owner, initParam, *backend)) {
     Close();
     return -1;

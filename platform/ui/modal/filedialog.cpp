@@ -1,11 +1,16 @@
 #include "platform/ui/modal/filedialog.h"
 
+#include "platform/ui/dialog/dialog_view.h"
+
 #include "platform/ui/modal/messagebox.h"
+#include "platform/ui/modal/modal_hook.h"
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QPointer>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 
 namespace ui {
 namespace {
@@ -58,12 +63,27 @@ std::vector<FileFilter> ParseFileFilter(std::string_view filter) {
   return out;
 }
 
-std::optional<std::string> GetOpenFileName(const OpenFileRequest& request) {
+std::optional<FileChoice> RunFileDialog(const OpenFileRequest& request) {
+  ModalScope scope;
   try {
-    return FileDialogBackend::Slot().Current()->Open(request);
+    return FileDialogBackend::Slot().Current()->Run(request);
   } catch (...) {
     return std::nullopt;
   }
+}
+
+std::optional<std::string> GetOpenFileName(const OpenFileRequest& request) {
+  OpenFileRequest open = request;
+  open.save = false;
+  auto choice = RunFileDialog(open);
+  if (!choice)
+    return std::nullopt;
+  return choice->path;
+}
+
+std::optional<FileChoice> GetSaveFileName(OpenFileRequest request) {
+  request.save = true;
+  return RunFileDialog(request);
 }
 
 BackendSlot<FileDialogBackend>& FileDialogBackend::Slot() {
@@ -78,19 +98,24 @@ SetFileDialogBackend(std::shared_ptr<FileDialogBackend> backend) {
 
 void ScriptedFileDialog::Answer(std::string path) {
   std::lock_guard lock(mutex_);
-  answers_.push_back(std::move(path));
+  answers_.emplace_back(std::move(path), std::nullopt);
 }
 
-std::optional<std::string> ScriptedFileDialog::Open(const OpenFileRequest& request) {
+void ScriptedFileDialog::Answer(std::string path, int filterIndex) {
+  std::lock_guard lock(mutex_);
+  answers_.emplace_back(std::move(path), filterIndex);
+}
+
+std::optional<FileChoice> ScriptedFileDialog::Run(const OpenFileRequest& request) {
   std::lock_guard lock(mutex_);
   shown_.push_back(request);
   if (answers_.empty())
     return std::nullopt;
-  std::string path = std::move(answers_.front());
+  auto [path, index] = std::move(answers_.front());
   answers_.pop_front();
   if (path.empty())
     return std::nullopt;
-  return path;
+  return FileChoice{std::move(path), index.value_or(request.filterIndex)};
 }
 
 std::vector<OpenFileRequest> ScriptedFileDialog::Shown() const {
@@ -98,16 +123,52 @@ std::vector<OpenFileRequest> ScriptedFileDialog::Shown() const {
   return shown_;
 }
 
-std::optional<std::string> QtFileDialog::Open(const OpenFileRequest& request) {
+std::optional<FileChoice> QtFileDialog::Run(const OpenFileRequest& request) {
   auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-  if (!app || QThread::currentThread() != app->thread() || !CanShowQtDialogs())
+  if (!app || QThread::currentThread() != app->thread() || (!driver_ && !CanShowQtDialogs()))
     return std::nullopt;
-  QString path = QFileDialog::getOpenFileName(nullptr, QString::fromStdString(request.title),
-                                              QString::fromStdString(request.fileName),
-                                              QtFilter(ParseFileFilter(request.filter)));
-  if (path.isEmpty())
+  const std::vector<FileFilter> filters = ParseFileFilter(request.filter);
+  QStringList names;
+  for (const FileFilter& f : filters)
+    names << QtFilter({f});
+  // On the heap and watched: when the owner's widget goes, Qt takes the
+  // dialog with it and the run ends as cancelled.
+  QPointer<QFileDialog> dialog =
+      new QFileDialog(detail::OwnerWidget(request.owner), QString::fromStdString(request.title));
+  dialog->setOption(QFileDialog::DontUseNativeDialog, static_cast<bool>(driver_));
+  if (!names.isEmpty())
+    dialog->setNameFilters(names);
+  const int index =
+      request.filterIndex >= 1 && request.filterIndex <= names.size() ? request.filterIndex : 1;
+  if (!names.isEmpty())
+    dialog->selectNameFilter(names[index - 1]);
+  if (request.save) {
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+  } else {
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+  }
+  if (!request.initialFolder.empty())
+    dialog->setDirectory(QString::fromStdString(request.initialFolder));
+  if (!request.fileName.empty())
+    dialog->selectFile(QString::fromStdString(request.fileName));
+  if (driver_)
+    QTimer::singleShot(0, dialog, [this, dialog] {
+      if (dialog)
+        driver_(*dialog);
+    });
+  const int result = dialog->exec();
+  if (!dialog)
     return std::nullopt;
-  return path.toStdString();
+  std::optional<FileChoice> choice;
+  if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
+    const qsizetype chosen = names.indexOf(dialog->selectedNameFilter());
+    choice = FileChoice{dialog->selectedFiles().front().toStdString(),
+                        chosen >= 0 ? static_cast<int>(chosen) + 1 : index};
+  }
+  delete dialog.data();
+  return choice;
 }
 
 } // namespace ui

@@ -1,5 +1,7 @@
 #include "platform/ui/modal/messagebox.h"
 
+#include "platform/ui/modal/modal_hook.h"
+
 #include "platform/sys/codepage.h"
 #include "platform/sys/log.h"
 
@@ -245,6 +247,7 @@ std::string_view ButtonName(int result) {
 int MessageBox(std::string_view text, std::string_view caption, uint32_t flags,
                WindowHandle owner) {
   MessageBoxRequest request{std::string(text), std::string(caption), flags, owner};
+  ModalScope scope;
   try {
     return MessageBoxBackend::Slot().Current()->Show(request);
   } catch (...) {

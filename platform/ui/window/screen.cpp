@@ -4,6 +4,8 @@
 // show states and placing, painting and dumps have files of their own.
 #include "platform/ui/window/screen.h"
 
+#include "platform/ui/modal/modal_hook.h"
+
 #include "platform/gdi/surface_impl.h"
 #include "platform/sys/log.h"
 #include "platform/ui/modal/messagebox.h"
@@ -600,6 +602,9 @@ LResult ScreenWindow::WindowProc(uint32_t message, WParam wParam, LParam lParam)
   case win::WM_DESTROY:
     if (screen_)
       HideForDestroy(*screen_);
+    // A dialog or box this window owns ends as cancelled, so that the
+    // handler that opened it returns while the object still stands.
+    CancelModalsOwnedBy(GetHwnd());
     return OnMessage(message, wParam, lParam);
   case win::WM_NCDESTROY: {
     const LResult r = OnMessage(message, wParam, lParam);

@@ -5,6 +5,8 @@
 #include "platform/ui/window/input.h"
 #include "platform/ui/window/screen_internal.h"
 #include "platform/win/dispatch.h"
+#include "platform/win/loop.h"
+#include "platform/win/timer.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -30,6 +32,16 @@ namespace {
 gdi::Point PointOf(const QPointF& p) {
   return gdi::Point{static_cast<int32_t>(std::floor(p.x())),
                     static_cast<int32_t>(std::floor(p.y()))};
+}
+
+// Input reaches its window as posted input does: past the thread's message
+// filters first (a host's loop, accelerators); false when one consumed it.
+bool Deliver(Hwnd hwnd, uint32_t message, WParam wParam, LParam lParam) {
+  win::Msg msg{hwnd, message, wParam, lParam, static_cast<uint32_t>(win::TimerNowMs())};
+  if (win::PassMessageFilters(msg))
+    return false;
+  win::SendMessage(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+  return true;
 }
 
 Hwnd HwndOf(QWidget* w) {
@@ -267,8 +279,7 @@ void ScreenWidget::Mouse(QEvent* event) {
     if (message == win::WM_MOUSEMOVE || down)
       win::SendMessage(target, win::WM_SETCURSOR, target, MakeLParam(HTCLIENT, message));
   }
-  win::SendMessage(target, message, MouseFlags(me->buttons(), me->modifiers()),
-                   MakeLParam(p.x, p.y));
+  Deliver(target, message, MouseFlags(me->buttons(), me->modifiers()), MakeLParam(p.x, p.y));
 }
 
 void ScreenWidget::Key(QEvent* event) {
@@ -287,12 +298,14 @@ void ScreenWidget::Key(QEvent* event) {
     if (!press && ke->isAutoRepeat())
       return;
     NoteKey(vk, press);
-    win::SendMessage(hwnd_, press ? win::WM_KEYDOWN : win::WM_KEYUP, vk, lParam);
+    // A key a filter consumed (an accelerator) gives no characters either.
+    if (!Deliver(hwnd_, press ? win::WM_KEYDOWN : win::WM_KEYUP, vk, lParam))
+      return;
   }
   if (!press || vk == VK_DELETE)
     return;
   for (char32_t c : ke->text().toStdU32String())
-    win::SendMessage(hwnd_, win::WM_CHAR, static_cast<WParam>(c), lParam);
+    Deliver(hwnd_, win::WM_CHAR, static_cast<WParam>(c), lParam);
 }
 
 void ScreenWidget::paintEvent(QPaintEvent* event) {

@@ -347,3 +347,38 @@ TEST_F(ScreenInputTest, SizingByTheWindowSystemReachesTheWindowThenItIsPainted) 
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ScreenInputTest, WidgetInputPassesTheThreadsFiltersAndAConsumedKeyGoesNoFurther) {
+  LogWindow w;
+  Hwnd h = Create(w, kPlainClass, win::WS_POPUP | win::WS_VISIBLE, {0, 0, 50, 50});
+  std::vector<win::Msg> filtered;
+  const int id = win::AddMessageFilter([&](win::Msg& msg) {
+    filtered.push_back(msg);
+    return msg.message == win::WM_KEYDOWN && msg.wParam == 'X';
+  });
+  w.log.clear();
+  SendKey(h, QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x");
+  SendKey(h, QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+  SendMouse(h, QEvent::MouseButtonPress, {3, 4}, Qt::LeftButton, Qt::LeftButton);
+  win::RemoveMessageFilter(id);
+
+  std::vector<std::pair<uint32_t, WParam>> seen;
+  for (const win::Msg& m : filtered) {
+    EXPECT_EQ(m.hwnd, h);
+    seen.push_back({m.message, m.wParam});
+  }
+  const std::vector<std::pair<uint32_t, WParam>> want = {{win::WM_KEYDOWN, 'X'},
+                                                         {win::WM_KEYDOWN, VK_SPACE},
+                                                         {win::WM_CHAR, ' '},
+                                                         {win::WM_LBUTTONDOWN, MK_LBUTTON}};
+  EXPECT_EQ(seen, want);
+  // The consumed X gave neither its key message nor its character.
+  EXPECT_EQ(w.Only({win::WM_KEYDOWN, win::WM_CHAR, win::WM_LBUTTONDOWN}),
+            (std::vector<Logged>{{win::WM_KEYDOWN, VK_SPACE, w.Only({win::WM_KEYDOWN})[0].lParam},
+                                 {win::WM_CHAR, ' ', w.Only({win::WM_CHAR})[0].lParam},
+                                 {win::WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(3, 4)}}));
+}
+
+} // namespace
