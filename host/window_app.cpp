@@ -1,0 +1,43 @@
+#include "host/window_app.h"
+
+#include "platform/win/loop.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace host {
+namespace {
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+} // namespace
+
+bool HasScreen() {
+  return Set("QT_QPA_PLATFORM") || Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+}
+
+int RunWindowCommand(std::string_view command, const std::function<bool()>& open) {
+  if (!HasScreen()) {
+    std::fprintf(stderr, "vexo3 %s: no screen to show windows on (DISPLAY is not set)\n",
+                 std::string(command).c_str());
+    return 1;
+  }
+  static int argc = 1;
+  static char name[] = "vexo3";
+  static char* argv[] = {name, nullptr};
+  std::unique_ptr<QApplication> app;
+  if (!QCoreApplication::instance())
+    app = std::make_unique<QApplication>(argc, argv);
+  if (!open())
+    return 1;
+  return win::RunMessageLoop();
+}
+
+} // namespace host

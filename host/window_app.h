@@ -1,0 +1,20 @@
+// Commands of the host that open windows: one QApplication on the main
+// thread for the command's time, run by the host's message loop.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+namespace host {
+
+// Whether windows can be shown: a Qt platform chosen by name
+// (QT_QPA_PLATFORM, offscreen included), or an X11 or Wayland display.
+bool HasScreen();
+
+// Without a screen says so on standard error and returns 1. Otherwise
+// makes the application (unless one runs already), calls open, which makes
+// the command's windows (false: 1), and runs the loop until
+// PostQuitMessage; returns its code. Main thread only.
+int RunWindowCommand(std::string_view command, const std::function<bool()>& open);
+
+} // namespace host
