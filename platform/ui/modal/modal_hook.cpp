@@ -1,7 +1,8 @@
 #include "platform/ui/modal/modal_hook.h"
 
+#include "platform/sys/log.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <utility>
 #include <vector>
@@ -32,9 +33,9 @@ void RunHooks(bool entering) {
     try {
       hook(entering);
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "ui: a modal hook threw: %s\n", e.what());
+      sys::Warn("ui", "a modal hook threw: %s", e.what());
     } catch (...) {
-      std::fprintf(stderr, "ui: a modal hook threw\n");
+      sys::Warn("ui", "a modal hook threw");
     }
   }
 }
