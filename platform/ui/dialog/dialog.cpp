@@ -261,6 +261,8 @@ void Dialog::ForgetControl(Control* control) {
 void Dialog::ControlChanged(Control& control, uint32_t what) {
   if (widgets_)
     widgets_->Sync(control, what);
+  if (busy_ && ready_)
+    ShowBusyChange(control, what);
 }
 
 void Dialog::DropWidgets() {
@@ -278,21 +280,21 @@ QWidget* Dialog::ItemWidget(int32_t id) const {
 
 bool Dialog::Click(int32_t id) {
   Control* c = Item(id);
-  return ready_ && !ended_ && Usable(c) && c->TakeClick();
+  return ready_ && !ended_ && !busy_ && Usable(c) && c->TakeClick();
 }
 
 bool Dialog::Type(int32_t id, std::string_view utf8) {
   Control* c = Item(id);
-  return ready_ && !ended_ && Usable(c) && c->TakeTyping(utf8);
+  return ready_ && !ended_ && !busy_ && Usable(c) && c->TakeTyping(utf8);
 }
 
 bool Dialog::Choose(int32_t id, int index) {
   Control* c = Item(id);
-  return ready_ && !ended_ && Usable(c) && c->TakeChoice(index);
+  return ready_ && !ended_ && !busy_ && Usable(c) && c->TakeChoice(index);
 }
 
 void Dialog::PressEnter(int32_t focusedId) {
-  if (!ready_ || ended_ || !GetHwnd())
+  if (!ready_ || ended_ || busy_ || !GetHwnd())
     return;
   int id = DefaultId();
   if (Button* f = focusedId ? Item<Button>(focusedId) : nullptr; f && f->IsPushButton())
@@ -306,7 +308,7 @@ void Dialog::PressEnter(int32_t focusedId) {
 }
 
 void Dialog::PressEscape() {
-  if (!ready_ || ended_ || !GetHwnd())
+  if (!ready_ || ended_ || busy_ || !GetHwnd())
     return;
   Control* c = Item(IDCANCEL);
   if (c && !c->Enabled())
@@ -316,7 +318,7 @@ void Dialog::PressEscape() {
 }
 
 void Dialog::PressClose() {
-  if (!ready_ || ended_ || !GetHwnd())
+  if (!ready_ || ended_ || busy_ || !GetHwnd())
     return;
   win::SendMessage(GetHwnd(), win::WM_CLOSE, 0, 0);
 }

@@ -85,6 +85,13 @@ public:
   // one. Later calls change nothing.
   void EndDialog(int result);
   bool Ended() const { return ended_; }
+  // A modeless dialog of a thread busy with a long job that runs no message
+  // loop meanwhile: each change of a control repaints the dialog at once
+  // (nothing else is processed, so nothing re-enters the job), and what a
+  // person does is refused. Without widgets, each change of a text or of the
+  // bar writes the dialog's texts and bar on one line of standard error.
+  void SetBusy(bool busy);
+  bool Busy() const { return busy_; }
   int Result() const { return result_; }
   bool IsModal() const { return modal_; }
   Hwnd Owner() const { return owner_; }
@@ -159,6 +166,7 @@ private:
   void AdoptControl(Control* control);
   void ForgetControl(Control* control);
   void ControlChanged(Control& control, uint32_t what);
+  void ShowBusyChange(Control& control, uint32_t what);
   LResult DefaultHandling(uint32_t message, WParam wParam, LParam lParam);
   void DropWidgets();
 
@@ -172,6 +180,8 @@ private:
   bool modal_ = false;
   bool ended_ = false;
   bool ready_ = false; // controls made: messages go to the handlers
+  bool busy_ = false;
+  std::string busyLine_; // the line last echoed while busy
   int result_ = 0;
   std::shared_ptr<detail::DialogView> widgets_;
 };

@@ -28,6 +28,8 @@ public:
   virtual void SetCaption(const std::string& utf8) = 0;
   virtual void FocusFirst() = 0;
   virtual void ShowModeless() = 0;
+  // Paints the dialog now, without running the event loop.
+  virtual void RepaintNow() = 0;
   // Shows the dialog application-modal and runs the Qt loop until the
   // dialog has ended.
   virtual void RunModal() = 0;

@@ -35,6 +35,7 @@ struct DialogWidgets : DialogView, std::enable_shared_from_this<DialogWidgets> {
   void SetCaption(const std::string& utf8) override;
   void FocusFirst() override;
   void ShowModeless() override;
+  void RepaintNow() override;
   void RunModal() override;
   void Ended() override;
   void Teardown() override;
@@ -236,6 +237,11 @@ void DialogWidgets::ShowModeless() {
     return;
   window->setModal(false);
   window->show();
+}
+
+void DialogWidgets::RepaintNow() {
+  if (window && window->isVisible())
+    window->repaint();
 }
 
 void DialogWidgets::RunModal() {

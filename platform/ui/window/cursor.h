@@ -68,4 +68,16 @@ size_t CursorFrameCount(const CursorHandle& cursor);
 CursorHandle SetCursor(CursorHandle cursor);
 CursorHandle GetCursor();
 
+// Shows the wait cursor while it lives, then the cursor shown before.
+class WaitCursor {
+public:
+  WaitCursor() : previous_(SetCursor(LoadCursor(IDC_WAIT))) {}
+  ~WaitCursor() { SetCursor(previous_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+  CursorHandle previous_;
+};
+
 } // namespace ui

@@ -135,6 +135,13 @@ TEST_F(ScreenExtrasTest, TheClassCursorShowsUnlessTheWindowSetsItsOwn) {
   EXPECT_EQ(widget->cursor().shape(), Qt::CrossCursor);
   SetCursor(nullptr); // hidden
   EXPECT_EQ(widget->cursor().shape(), Qt::BlankCursor);
+  // A wait cursor scope, and the cursor before it afterwards.
+  {
+    WaitCursor wait;
+    EXPECT_EQ(widget->cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(GetCursor(), LoadCursor(IDC_WAIT));
+  }
+  EXPECT_EQ(widget->cursor().shape(), Qt::BlankCursor);
 
   // An animated cursor shows its frames in turn.
   SetCursor(CreateAnimatedCursor({Square(8, 0xFF0000FF), Square(8, 0xFF00FF00)}, {10, 10}));
