@@ -219,6 +219,16 @@ void AlbumDatabase::Status(int id) const {
     options_.status(id);
 }
 
+void AlbumDatabase::ShowText(int line, std::string_view text) const {
+  if (options_.progress)
+    options_.progress->SetText(line, text);
+}
+
+void AlbumDatabase::ShowBar(int percent) const {
+  if (options_.progress)
+    options_.progress->SetBar(percent);
+}
+
 std::string AlbumDatabase::Linux(std::string_view stored) const {
   return sys::ToLinuxPath(stored, options_.volumes.drives).value_or(std::string());
 }
@@ -547,6 +557,15 @@ int AlbumDatabase::WriteAlbum(AlbumFile& album, bool keepNumbers) {
     uint32_t keep = 0; // the old number it keeps
   };
   std::vector<Probed> probed;
+  if (options_.progress) {
+    // The format is a text of the resource bundle: only its "%s" is filled.
+    std::string text = options_.texts.writingAlbum;
+    size_t at = text.find("%s");
+    std::string name = album.path.substr(album.path.rfind('\\') + 1);
+    if (at != std::string::npos)
+      text.replace(at, 2, name);
+    ShowText(1, text);
+  }
   std::optional<std::vector<sys::FileEntry>> songs = ListSongFiles(linuxFolder);
   for (const sys::FileEntry& f : songs.value_or(std::vector<sys::FileEntry>{})) {
     std::optional<std::string> name = sys::FromUtf8(f.name);
@@ -560,8 +579,11 @@ int AlbumDatabase::WriteAlbum(AlbumFile& album, bool keepNumbers) {
       continue;
     SetField(p.record.fileName, *name);
     out.totalSize += static_cast<uint32_t>(f.size);
+    if (options_.progress)
+      ShowText(2, FieldText(p.record.title));
     probed.push_back(p);
   }
+  ShowText(2, " ");
 
   if (keepNumbers && old) {
     // Exact names first, then names ignoring case; each old song once, so
@@ -704,8 +726,15 @@ bool AlbumDatabase::FullRebuild() {
   Clear();
   albums_ = std::move(fresh);
   albumMapBuilt_ = false;
-  for (auto& album : albums_) {
-    if (album->path.empty() || !WriteLocalAlbum(*album)) {
+  const int entries = static_cast<int>(subAlbumList_.size());
+  ShowBar(1);
+  for (size_t k = 0; k < albums_.size(); ++k) {
+    auto& album = albums_[k];
+    if (k > 0)
+      ShowText(2, album->folder);
+    bool written = !album->path.empty() && WriteLocalAlbum(*album);
+    ShowBar(std::min(100, (100 + 100 * static_cast<int>(k)) / entries));
+    if (!written) {
       // Back to the catalogue on disk, which nothing has touched.
       for (auto& a : albums_)
         if (!a->path.empty())
@@ -726,7 +755,17 @@ bool AlbumDatabase::FullRebuild() {
 }
 
 bool AlbumDatabase::IncrementalRebuild() {
+  const int entries = static_cast<int>(subAlbumList_.size());
+  int k = 0;
+  ShowBar(1);
+  // The bar moves once an entry is done, whichever way it ends.
+  struct Step {
+    const AlbumDatabase* db;
+    int k, entries;
+    ~Step() { db->ShowBar(std::min(100, 100 * k / entries)); }
+  };
   for (const ListEntry& entry : subAlbumList_) {
+    Step step{this, ++k, entries};
     AlbumFile* album = nullptr;
     for (auto& a : albums_)
       if (AlbumTextEqual(a->folder, entry.folder))
@@ -768,6 +807,8 @@ int AlbumDatabase::Rebuild(int mode) {
     listCounter_ = 0;
     return 0;
   }
+  if (options_.progress)
+    options_.progress->Open(options_.texts.building);
   bool ok;
   std::vector<std::string> dropped;
   if (mode == 1) {
@@ -796,6 +837,8 @@ int AlbumDatabase::Rebuild(int mode) {
   }
   subAlbumList_.clear();
   listCounter_ = 0;
+  if (options_.progress)
+    options_.progress->Close(options_.texts.built);
   return ok ? 1 : 0;
 }
 

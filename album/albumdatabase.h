@@ -55,6 +55,22 @@ struct AlbumTexts {
   std::array<std::string, 26> letters = {"A", "B", "C", "D", "E", "F", "G", "H", "I",
                                          "J", "K", "L", "M", "N", "O", "P", "Q", "R",
                                          "S", "T", "U", "V", "W", "X", "Y", "Z"};
+  // What a rebuild shows: its start and end, and each album file it writes
+  // ("%s" is the file's name).
+  std::string building = "Building the song albums...";
+  std::string built = "The song albums are built.";
+  std::string writingAlbum = "Writing %s";
+};
+
+// What a rebuild shows while it runs (the library puts it in its progress
+// dialog): two lines of text (code-page bytes) and a bar from 0 to 100.
+class RebuildProgress {
+public:
+  virtual ~RebuildProgress() = default;
+  virtual void Open(std::string_view text) = 0;
+  virtual void SetText(int line, std::string_view text) = 0; // line 1 or 2
+  virtual void SetBar(int percent) = 0;
+  virtual void Close(std::string_view text) = 0;
 };
 
 // Title groups: 0-13 double-byte initials, 14-39 letters, 40 the rest.
@@ -100,6 +116,8 @@ public:
     VolumeLookup volumes;
     // Receives the status text ids (7101-7108) when set.
     std::function<void(int)> status;
+    // Shows the rebuilds when set; it outlives the database.
+    RebuildProgress* progress = nullptr;
   };
 
   AlbumDatabase();
@@ -233,6 +251,8 @@ private:
   std::string Linux(std::string_view stored) const;
   uint16_t HighestAlbumNumber() const;
   void Status(int id) const;
+  void ShowText(int line, std::string_view text) const;
+  void ShowBar(int percent) const;
 
   Options options_;
   std::string albumFolder_; // Linux, with '/'

@@ -289,16 +289,32 @@ int Dump(const char* file, int codePage) {
 
 int Usage() {
   std::fprintf(stderr, "usage: vexo3 album probe [--codepage N] FILE...\n"
-                       "       vexo3 album dump [--codepage N] FILE\n");
+                       "       vexo3 album dump [--codepage N] FILE\n"
+                       "       vexo3 album build DIR... [--add]\n"
+                       "       vexo3 album check|albums\n"
+                       "       vexo3 album list [--album N]\n"
+                       "       vexo3 album show NUMBER\n");
   return 2;
 }
 
 } // namespace
 
+std::string SongRecordJson(const album::SongRecord& record, int codePage) {
+  Json j(codePage);
+  j.Open('{');
+  RecordFields(j, record);
+  j.Close('}');
+  return j.Take();
+}
+
 int AlbumCommand(std::span<char*> args) {
   if (args.empty())
     return Usage();
   std::string_view what = args[0];
+  if (what == "build" || what == "check" || what == "albums" || what == "list" || what == "show") {
+    int result = AlbumCatalogueCommand(what, args.subspan(1));
+    return result == 2 ? Usage() : result;
+  }
   int codePage = sys::kDefaultCodePage;
   std::vector<char*> files;
   for (size_t i = 1; i < args.size(); ++i) {

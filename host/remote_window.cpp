@@ -30,6 +30,11 @@ win::LResult RemoteWindow::WindowProc(uint32_t message, win::WParam wParam, win:
       title.assign(bytes, strnlen(bytes, size));
       return 1;
     }
+    if (copy && copy->kind == kAlbumStatusKind && copy->data) {
+      if (albumStatus)
+        albumStatus(std::string_view(static_cast<const char*>(copy->data), copy->size));
+      return 1;
+    }
     return 0;
   }
   return win::Window::WindowProc(message, wParam, lParam);

@@ -7,7 +7,9 @@
 #include "platform/win/window.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace host {
 
@@ -18,8 +20,9 @@ inline constexpr const char* kRemoteClass = "MSG_REMOTE";
 inline constexpr uint32_t kPlayStoppedCode = 258;
 inline constexpr uint32_t kProgressNotifyCode = 1281;
 inline constexpr uint32_t kEndNotifyCode = 1283;
-// WM_COPYDATA kind of the song's title.
+// WM_COPYDATA kinds of the song's title and of the song album's status texts.
 inline constexpr uintptr_t kTitleCopyKind = 0x10001;
+inline constexpr uintptr_t kAlbumStatusKind = 0x10506;
 constexpr size_t kTitleSize = 48;
 
 class RemoteWindow : public win::Window {
@@ -30,6 +33,8 @@ public:
   bool ended = false;    // EndNotify: the song ran to its end
   bool stopped = false;  // PlayStopped
   std::string title;     // code-page bytes, from the last TitleCopy
+  // Receives each status text of the song album (code-page bytes).
+  std::function<void(std::string_view)> albumStatus;
 };
 
 // The two windows, made on the calling thread and destroyed with the object.

@@ -1,4 +1,5 @@
 #include "album/tests/support/album_bytes.h"
+#include "album/tests/support/song_tree.h"
 
 #include "platform/sys/tests/scratch_folder.h"
 #include "platform/sys/tests/support/command_run.h"
@@ -8,6 +9,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <filesystem>
 
 namespace {
 
@@ -94,6 +97,91 @@ TEST(AlbumCommand, DumpsAlbumFiles) {
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
   EXPECT_EQ(RunHost("album dump").status, 2);
+}
+
+// The catalogue commands as a user runs them, on an album folder and a
+// runtime folder of the test's own.
+class AlbumCatalogueCommand : public ::testing::Test {
+public:
+  void SetUp() override {
+    std::filesystem::create_directories(dir_ / "album");
+    ASSERT_TRUE(album::testing::MakeSongFolder(dir_ / "songs/a", 2, "Alpha"));
+    ASSERT_TRUE(album::testing::MakeSongFolder(dir_ / "songs/b", 1, "Beta"));
+    ASSERT_TRUE(album::testing::MakeSongFolder(dir_ / "songs/c", 1, "Gamma"));
+  }
+  HostRun Album(const std::string& args) {
+    return systest::RunCommand("VEXO_CONFIG_DIR=" + (dir_ / "album") +
+                                   " VEXO_RUNTIME_DIR=" + (dir_ / "run") + " " +
+                                   std::string(VEXO_BIN_DIR) + "/vexo3 album " + args,
+                               systest::Stderr::Apart);
+  }
+  std::string Songs(const std::string& name) { return dir_ / ("songs/" + name); }
+  // "show N" as JSON; its path is the song file's Linux path.
+  QJsonObject Show(int n) {
+    HostRun r = Album("show " + std::to_string(n));
+    EXPECT_EQ(r.status, 0) << r.err;
+    return Parse(r.out);
+  }
+
+  sys::test::ScratchFolder dir_;
+};
+
+TEST_F(AlbumCatalogueCommand, BuildListShowAndAddFolders) {
+  HostRun none = Album("list");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("vexo3 album build"), std::string::npos) << none.err;
+
+  HostRun build = Album("build " + Songs("a") + " " + Songs("b"));
+  ASSERT_EQ(build.status, 0) << build.err;
+  EXPECT_EQ(build.out.substr(0, 23), "3 songs in 2 albums, ca") << build.out;
+  for (const char* shown : {"Checking the song album folders...", "Writing Song0002.alb | Beta 1",
+                            "The song albums are built. [100%]"})
+    EXPECT_NE(build.err.find(shown), std::string::npos) << shown << "\n" << build.err;
+
+  HostRun albums = Album("albums");
+  ASSERT_EQ(albums.status, 0) << albums.err;
+  EXPECT_EQ(albums.out,
+            "1\ta [001]\t2 songs\t" + Songs("a") + "\n2\tb [002]\t1 songs\t" + Songs("b") + "\n");
+
+  HostRun list = Album("list --album 2");
+  ASSERT_EQ(list.status, 0) << list.err;
+  ASSERT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 1) << list.out;
+  const int beta = std::atoi(list.out.c_str());
+  EXPECT_EQ(list.out, std::to_string(beta) + "\tBeta 1\tS\t" + Songs("b") + "/song1.vx3\n");
+  QJsonObject song = Show(beta);
+  EXPECT_EQ(song["title"].toString(), "Beta 1");
+  EXPECT_EQ(song["path"].toString().toStdString(), Songs("b") + "/song1.vx3");
+  std::string all = Album("list").out;
+  EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 3) << all;
+
+  // --add keeps the albums there and their songs' numbers.
+  ASSERT_EQ(Album("build --add " + Songs("c")).status, 0);
+  EXPECT_EQ(Show(beta)["path"].toString().toStdString(), Songs("b") + "/song1.vx3");
+  std::string three = Album("albums").out;
+  EXPECT_EQ(std::count(three.begin(), three.end(), '\n'), 3) << three;
+  // Without it, the list given is the whole list.
+  HostRun only = Album("build " + Songs("c"));
+  ASSERT_EQ(only.status, 0) << only.err;
+  EXPECT_EQ(only.out.substr(0, 19), "1 songs in 1 albums") << only.out;
+
+  struct {
+    const char* what;
+    std::string args;
+    int status;
+  } errors[] = {
+      {"no such song", "show 9999", 1},
+      {"no such album", "list --album 5", 1},
+      {"no such folder", "build " + (dir_ / "none"), 1},
+      {"no folder given", "build --add", 2},
+      {"unknown option", "list --bogus", 2},
+      {"show without a number", "show", 2},
+  };
+  for (const auto& e : errors) {
+    SCOPED_TRACE(e.what);
+    HostRun r = Album(e.args);
+    EXPECT_EQ(r.status, e.status) << r.err;
+    EXPECT_FALSE(r.err.empty());
+  }
 }
 
 } // namespace

@@ -636,6 +636,52 @@ TEST_F(AlbumDatabaseTest, RemovedSongsMoveAsideWithoutReplacingEarlierOnes) {
   ExpectConsistent(db);
 }
 
+// Records what a rebuild shows, one line per call.
+class ProgressLog : public RebuildProgress {
+public:
+  void Open(std::string_view text) override { lines.push_back("open " + std::string(text)); }
+  void SetText(int line, std::string_view text) override {
+    lines.push_back("text" + std::to_string(line) + " " + std::string(text));
+  }
+  void SetBar(int percent) override {
+    if (lines.empty() || lines.back() != "bar " + std::to_string(percent))
+      lines.push_back("bar " + std::to_string(percent));
+  }
+  void Close(std::string_view text) override { lines.push_back("close " + std::string(text)); }
+  std::vector<std::string> lines;
+};
+
+TEST_F(AlbumDatabaseTest, RebuildsShowEachAlbumSongAndStep) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 2, "Alpha"));
+  ASSERT_TRUE(MakeSongFolder(Songs("b"), 1, "Beta"));
+  ProgressLog log;
+  AlbumDatabase::Options options;
+  options.progress = &log;
+  AlbumDatabase db(options);
+  db.Open(album_);
+  db.AddSubAlbumFolder(Stored(Songs("a")), true);
+  db.AddSubAlbumFolder(Stored(Songs("b")), true);
+  ASSERT_EQ(db.Rebuild(1), 1);
+  EXPECT_EQ(log.lines,
+            (std::vector<std::string>{
+                "open Building the song albums...", "bar 1", "text1 Writing Song0001.alb",
+                "text2 Alpha 1", "text2 Alpha 2", "text2  ", "bar 50",
+                "text2 " + Stored(Songs("b")), "text1 Writing Song0002.alb", "text2 Beta 1",
+                "text2  ", "bar 100", "close The song albums are built."}));
+
+  // Incremental: the bar moves once per folder of the list.
+  log.lines.clear();
+  ASSERT_TRUE(WriteSong(Songs("b/new.vx3"), "Beta New"));
+  Age(Songs("b"));
+  db.AddSubAlbumFolder(Stored(Songs("a")), true);
+  db.AddSubAlbumFolder(Stored(Songs("b")), true);
+  ASSERT_EQ(db.Rebuild(0), 1);
+  EXPECT_EQ(log.lines, (std::vector<std::string>{"open Building the song albums...", "bar 1",
+                                                 "bar 50", "text1 Writing Song0002.alb",
+                                                 "text2 Beta New", "text2 Beta 1", "text2  ",
+                                                 "bar 100", "close The song albums are built."}));
+}
+
 TEST(AlbumFolder, ConfigFolderOrBesideTheProgram) {
   {
     sys::test::ScopedEnv env("VEXO_CONFIG_DIR", "/srv/vexo");

@@ -1,0 +1,304 @@
+// The exports of the song-album library: its start and end, loading the
+// album database, and the thin shells over the database's operations. The
+// library's texts and its progress dialog come from the bundle rTondo32.
+#include "album/tondo32.h"
+
+#include "album/albumdatabase.h"
+#include "display/progressdlg.h"
+#include "platform/res/bundle.h"
+#include "platform/sys/bytes.h"
+#include "platform/sys/library.h"
+#include "platform/ui/controls/progress.h"
+#include "platform/ui/window/cursor.h"
+#include "platform/win/dispatch.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr uintptr_t kAlbumStatusTextKind = 0x10506;
+constexpr size_t kMaxStatusText = 515;
+
+// String numbers of the bundle.
+constexpr uint32_t kStringBuilding = 50025, kStringBuilt = 50026, kStringWritingAlbum = 60045;
+constexpr uint32_t kStringRemovedFolder = 50047, kStringDownloadFolder = 50048;
+constexpr uint32_t kStringFirstSyllable = 60000, kStringFirstLetter = 60015;
+constexpr uint32_t kStringServer = 60041, kStringThunk = 60042;
+
+// The rebuild's progress in the bundle's progress dialog, with the wait
+// cursor while it shows.
+class DialogProgress : public album::RebuildProgress {
+public:
+  explicit DialogProgress(const res::Bundle& bundle) : bundle_(bundle) {}
+
+  void Open(std::string_view text) override {
+    Close({});
+    cursor_.emplace();
+    std::optional<ui::DialogTemplate> t = ProgressDlg::LoadTemplate(bundle_);
+    if (!t)
+      return;
+    dialog_ = std::make_unique<ProgressDlg>(std::move(*t));
+    if (!dialog_->Create()) {
+      dialog_.reset();
+      return;
+    }
+    dialog_->SetBusy(true);
+    SetText(1, text);
+  }
+  void SetText(int line, std::string_view text) override {
+    if (dialog_)
+      ui::SetDlgItemText(dialog_->GetHwnd(),
+                         line == 1 ? ProgressDlg::kItemFirstText : ProgressDlg::kItemSecondText,
+                         text);
+  }
+  void SetBar(int percent) override {
+    if (dialog_)
+      ui::SendDlgItemMessage(dialog_->GetHwnd(), ProgressDlg::kItemProgress, ui::PBM_SETPOS,
+                             static_cast<ui::WParam>(percent));
+  }
+  void Close(std::string_view text) override {
+    if (dialog_) {
+      if (!text.empty())
+        SetText(1, text);
+      dialog_->SetBusy(false);
+      win::DestroyWindow(dialog_->GetHwnd());
+      dialog_.reset();
+    }
+    cursor_.reset();
+  }
+
+private:
+  const res::Bundle& bundle_;
+  std::unique_ptr<ProgressDlg> dialog_;
+  std::optional<ui::WaitCursor> cursor_;
+};
+
+struct Library {
+  std::optional<res::Bundle> bundle;
+  std::string attachError;
+  std::unique_ptr<DialogProgress> progress;
+  std::unique_ptr<album::AlbumDatabase> db;
+  bool loaded = false;
+  win::Hwnd statusWindow = 0;
+};
+
+// Never destroyed: the unload hook below still finds it.
+Library& Lib() {
+  static Library* lib = new Library;
+  return *lib;
+}
+
+std::string Text(uint32_t id, const std::string& fallback) {
+  std::string bytes = Lib().bundle ? Lib().bundle->StringBytes(id) : std::string();
+  return bytes.empty() ? fallback : bytes;
+}
+
+album::AlbumTexts Texts() {
+  album::AlbumTexts t;
+  t.removedFolder = Text(kStringRemovedFolder, t.removedFolder);
+  t.downloadFolder = Text(kStringDownloadFolder, t.downloadFolder);
+  t.server = Text(kStringServer, t.server);
+  t.thunk = Text(kStringThunk, t.thunk);
+  for (size_t i = 0; i < t.syllables.size(); ++i)
+    t.syllables[i] = Text(kStringFirstSyllable + static_cast<uint32_t>(i), t.syllables[i]);
+  for (size_t i = 0; i < t.letters.size(); ++i)
+    t.letters[i] = Text(kStringFirstLetter + static_cast<uint32_t>(i), t.letters[i]);
+  t.building = Text(kStringBuilding, t.building);
+  t.built = Text(kStringBuilt, t.built);
+  t.writingAlbum = Text(kStringWritingAlbum, t.writingAlbum);
+  return t;
+}
+
+// The status text with the id to the status window, when both are there.
+void SendStatusText(int id) {
+  Library& lib = Lib();
+  if (lib.statusWindow == 0 || !lib.bundle)
+    return;
+  std::string text = lib.bundle->StringBytes(static_cast<uint32_t>(id));
+  if (text.empty())
+    return;
+  std::string_view cut = album::CutText(text, kMaxStatusText);
+  win::SendCopyData(lib.statusWindow, 0, kAlbumStatusTextKind, cut.data(),
+                    static_cast<uint32_t>(cut.size()));
+}
+
+void FreeAlbum() {
+  Library& lib = Lib();
+  lib.db.reset(); // writes what changed
+  lib.loaded = false;
+}
+
+// The database, loaded first when there is none yet.
+album::AlbumDatabase& Loaded() {
+  if (!Lib().db)
+    TONDO32_LoadTondo32(0);
+  return *Lib().db;
+}
+
+void Unload() {
+  Library& lib = Lib();
+  FreeAlbum();
+  lib.progress.reset();
+  lib.bundle.reset();
+}
+
+// Unloaded without Tondo32_Detach: the catalogue is still written.
+__attribute__((destructor)) void AtUnload() {
+  Unload();
+}
+
+} // namespace
+
+extern "C" {
+
+int32_t Tondo32_Attach(void) {
+  Library& lib = Lib();
+  if (lib.bundle)
+    return 1;
+  try {
+    res::MissingBundleBox box;
+    box.text = "rTondo32.dll is not found!";
+    std::string folder = sys::ModuleFolder(reinterpret_cast<const void*>(&Tondo32_Attach));
+    lib.bundle = res::LoadAtStart("rTondo32", folder, box);
+    if (!lib.bundle) {
+      lib.attachError = box.text;
+      return 0;
+    }
+    lib.attachError.clear();
+    lib.progress = std::make_unique<DialogProgress>(*lib.bundle);
+    return 1;
+  } catch (...) {
+    lib.attachError = "the start failed";
+    return 0;
+  }
+}
+
+int32_t Tondo32_AttachError(char* text, int32_t size) {
+  const std::string& error = Lib().attachError;
+  if (text && size > 0) {
+    const size_t n = std::min(error.size(), static_cast<size_t>(size) - 1);
+    std::memcpy(text, error.data(), n);
+    text[n] = '\0';
+  }
+  return static_cast<int32_t>(error.size());
+}
+
+int32_t Tondo32_Detach(void) {
+  try {
+    Unload();
+  } catch (...) {
+  }
+  return 1;
+}
+
+int32_t TONDO32_LoadTondo32(uint32_t statusWindow) {
+  Library& lib = Lib();
+  if (lib.loaded)
+    return 1;
+  try {
+    // An earlier load failed: begin again from a fresh database.
+    lib.db.reset();
+    album::AlbumDatabase::Options options;
+    options.texts = Texts();
+    options.status = SendStatusText;
+    options.progress = lib.progress.get();
+    lib.db = std::make_unique<album::AlbumDatabase>(std::move(options));
+    lib.statusWindow = statusWindow;
+    int opened = lib.db->Open(album::DefaultAlbumFolder());
+    lib.loaded = opened > 0;
+    // A folder that could not be opened is not checked either.
+    if (opened >= 0)
+      lib.db->CheckAlbumFolders();
+    return opened > 0 ? 1 : opened == 0 ? -1 : 0;
+  } catch (...) {
+    if (!lib.db)
+      lib.db = std::make_unique<album::AlbumDatabase>();
+    lib.loaded = false;
+    return 0;
+  }
+}
+
+void TONDO32_FreeTondo32(void) {
+  try {
+    FreeAlbum();
+  } catch (...) {
+  }
+}
+
+void TONDO32_AutoAlbumUpdate(void) {
+  if (Lib().db)
+    Lib().db->CheckAlbumFolders();
+}
+
+int32_t TONDO32_GetTotalNumOfSong(void) {
+  return static_cast<int32_t>(Loaded().GetTotalNumOfSong());
+}
+
+int32_t TONDO32_GetMaxSongNum(void) {
+  return static_cast<int32_t>(Loaded().GetMaxSongNum());
+}
+
+int32_t TONDO32_GetTotalSongList(int32_t* numbers, int32_t capacity) {
+  album::AlbumDatabase& db = Loaded();
+  return capacity < 0 ? 0 : db.GetTotalSongList(numbers, static_cast<size_t>(capacity));
+}
+
+int32_t TONDO32_GetSongDataBySongNum(int32_t number, void* record) {
+  album::AlbumDatabase& db = Loaded();
+  if (!record || number <= 0)
+    return 0;
+  album::SongRecord r;
+  int found = db.GetSongDataBySongNum(static_cast<uint32_t>(number), r);
+  auto* out = static_cast<uint8_t*>(record);
+  if (found == 1) {
+    sys::ByteWriter w;
+    album::WriteSongRecord(w, r);
+    std::memcpy(out, w.Data().data(), album::kSongRecordSize);
+  } else if (r.type != 0) {
+    out[offsetof(album::SongRecord, type)] = static_cast<uint8_t>(r.type);
+  }
+  return found;
+}
+
+int32_t TONDO32_GetNumOfSubAlb(void) {
+  return Lib().db ? Lib().db->GetNumOfSubAlb() : 0;
+}
+
+int32_t TONDO32_GetNumOfSubAlbum(void) {
+  return TONDO32_GetNumOfSubAlb();
+}
+
+int32_t TONDO32_GetSubAlbDataPath(int32_t index, char* buffer) {
+  return Lib().db ? Lib().db->GetSubAlbDataPath(index, buffer) : 0;
+}
+
+const char* TONDO32_GetSubAlbumName(int32_t index) {
+  return Lib().db ? Lib().db->GetSubAlbumName(index) : nullptr;
+}
+
+const void* TONDO32_GetSongListOfSubAlbum(int32_t index) {
+  return Lib().db ? Lib().db->GetSongListOfSubAlbum(index) : nullptr;
+}
+
+void TONDO32_SetCurrAlbumContext(int32_t context) {
+  if (Lib().db)
+    Lib().db->SetCurrAlbumContext(context);
+}
+
+int32_t TONDO32_GetCurrAlbumContext(void) {
+  return Lib().db ? Lib().db->GetCurrAlbumContext() : album::AlbumDatabase::kWholeAlbum;
+}
+
+uint32_t TONDO32_GetAlbumListLUT(void) {
+  return Lib().db ? Lib().db->GetAlbumListLUT() : 0;
+}
+
+const int32_t* TONDO32_GetNewSongListBlock(void) {
+  return Lib().db ? reinterpret_cast<const int32_t*>(Lib().db->GetNewSongListBlock()) : nullptr;
+}
+
+} // extern "C"

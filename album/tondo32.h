@@ -1,0 +1,63 @@
+// The song-album library Tondo32 as a host sees it: its start and end, and
+// the `TONDO32_` exports over the album database. Everything runs on the
+// host's calling thread; pointers handed out stay owned by the library and
+// valid until the next call that rebuilds the same data.
+//
+// Linux gives a library no way to refuse its own load, so the host calls
+// Tondo32_Attach right after loading it and unloads it again when the start
+// is refused (the resource bundle rTondo32 missing, after the message box
+// "rTondo32.dll is not found!").
+#pragma once
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// 1 when the library may stay loaded, 0 when it refuses; a second call
+// after a start returns 1 and does nothing.
+int32_t Tondo32_Attach(void);
+// Why the last start was refused (empty after a start), zero-terminated and
+// cut to fit into text when given; returns its full length.
+int32_t Tondo32_AttachError(char* text, int32_t size);
+// Frees the album (its catalogue written when changed) and what the start
+// took. Returns 1.
+int32_t Tondo32_Detach(void);
+
+// Opens the catalogue of the album folder and checks its folders; status
+// texts go to statusWindow (WM_COPYDATA kind 0x10506) when it is not 0.
+// 1 loaded (also for every later call), -1 nothing to load, 0 failed.
+int32_t TONDO32_LoadTondo32(uint32_t statusWindow);
+void TONDO32_FreeTondo32(void);
+// The folder check again (also reads new [AlbManager] "Dir1".. keys).
+void TONDO32_AutoAlbumUpdate(void);
+
+// These four load the album first when it is not loaded yet.
+int32_t TONDO32_GetTotalNumOfSong(void);
+int32_t TONDO32_GetMaxSongNum(void);
+// Song numbers of the current context into numbers (capacity in bytes): 1
+// when all of them fitted, else 0.
+int32_t TONDO32_GetTotalSongList(int32_t* numbers, int32_t capacity);
+// The song's 541-byte record with its file's full path: 1 found, 0 not.
+int32_t TONDO32_GetSongDataBySongNum(int32_t number, void* record);
+
+int32_t TONDO32_GetNumOfSubAlb(void);
+int32_t TONDO32_GetNumOfSubAlbum(void);
+// The sub-album's (1-based) song folder into buffer, at most 260 bytes with
+// the zero byte: 1 copied, 0 no such sub-album.
+int32_t TONDO32_GetSubAlbDataPath(int32_t index, char* buffer);
+const char* TONDO32_GetSubAlbumName(int32_t index);
+// u32 count, then the sub-album's song numbers; null when there is none.
+const void* TONDO32_GetSongListOfSubAlbum(int32_t index);
+// -1 the whole album, below 0x10000 a my-album list, otherwise a 1-based
+// sub-album index in the high 16 bits.
+void TONDO32_SetCurrAlbumContext(int32_t context);
+int32_t TONDO32_GetCurrAlbumContext(void);
+uint32_t TONDO32_GetAlbumListLUT(void);
+// u32 count, then the new songs' numbers; null while there are none.
+const int32_t* TONDO32_GetNewSongListBlock(void);
+
+#ifdef __cplusplus
+} // extern "C"
+#endif

@@ -1,0 +1,256 @@
+// The song catalogue from the command line, through the song-album library
+// as a host uses it: the folders to build go into [AlbManager] "Dir1".. of
+// the album folder's "config.ini", which the library's folder check reads;
+// its status texts and progress show on standard error.
+#include "album/songrecord.h"
+#include "host/album_client.h"
+#include "host/album_command.h"
+#include "host/remote_window.h"
+#include "platform/sys/bytes.h"
+#include "platform/sys/codepage.h"
+#include "platform/sys/ini.h"
+#include "platform/sys/json.h"
+#include "platform/sys/library.h"
+#include "platform/sys/paths.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace host {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Where the library keeps the catalogue: $VEXO_CONFIG_DIR, else beside the
+// programs.
+std::string AlbumFolder() {
+  const char* dir = std::getenv("VEXO_CONFIG_DIR");
+  std::string folder = dir && *dir ? dir : sys::ProgramFolder();
+  if (folder.empty() || folder.back() != '/')
+    folder += '/';
+  return folder;
+}
+
+std::string Shown(std::string_view bytes) {
+  return sys::ToUtf8(bytes);
+}
+
+// A stored path as the Linux path it names.
+std::string LinuxShown(std::string_view stored) {
+  return sys::ToLinuxPath(stored).value_or(Shown(stored));
+}
+
+class Session {
+public:
+  bool Start() {
+    if (!windows_.Ok()) {
+      std::fprintf(stderr, "vexo3: the host's windows cannot be made\n");
+      return false;
+    }
+    windows_.State().albumStatus = [](std::string_view text) {
+      std::fprintf(stderr, "%s\n", Shown(text).c_str());
+    };
+    std::string error;
+    client_ = AlbumClient::Start(sys::ProgramFolder(), &error);
+    if (!client_) {
+      std::fprintf(stderr, "vexo3: %s\n", error.c_str());
+      return false;
+    }
+    return true;
+  }
+  // LoadTondo32's result.
+  int Load() { return T().LoadTondo32(windows_.Remote()); }
+  const Tondo32Exports& T() const { return client_->Exports(); }
+
+  std::vector<std::string> Folders() const {
+    std::vector<std::string> out;
+    for (int i = 1; i <= T().GetNumOfSubAlb(); ++i) {
+      char buffer[kSubAlbDataPathSize] = {};
+      if (T().GetSubAlbDataPath(i, buffer))
+        out.push_back(buffer);
+    }
+    return out;
+  }
+
+  void Summary() const {
+    std::printf("%d songs in %d albums, catalogue in %s\n", T().GetTotalNumOfSong(),
+                T().GetNumOfSubAlb(), AlbumFolder().c_str());
+  }
+
+private:
+  RemoteWindows windows_;
+  std::unique_ptr<AlbumClient> client_;
+};
+
+// Replaces every "Dir" key of [AlbManager] by Dir1..DirN for folders.
+bool WriteDirKeys(const std::vector<std::string>& folders) {
+  const std::string ini = AlbumFolder() + "config.ini";
+  return sys::IniUpdate(ini, [&](sys::IniDocument& doc) {
+    for (const std::string& key : doc.Keys("AlbManager"))
+      if (key.size() > 3 && doc.NamesEqual(key.substr(0, 3), "Dir"))
+        doc.DeleteKey("AlbManager", key);
+    for (size_t i = 0; i < folders.size(); ++i)
+      if (!doc.Set("AlbManager", "Dir" + std::to_string(i + 1), folders[i]))
+        return false;
+    return true;
+  });
+}
+
+int Build(std::span<char*> args) {
+  bool add = false;
+  std::vector<std::string> folders;
+  for (const char* a : args) {
+    std::string_view arg = a;
+    if (arg == "--add") {
+      add = true;
+      continue;
+    }
+    std::error_code ec;
+    fs::path path = fs::weakly_canonical(fs::absolute(arg, ec), ec);
+    if (ec || !fs::is_directory(path)) {
+      std::fprintf(stderr, "vexo3: %s is not a folder\n", a);
+      return 1;
+    }
+    std::optional<std::string> stored = sys::ToStoredPath(path.string());
+    if (!stored) {
+      std::fprintf(stderr, "vexo3: %s has no name the album can store\n", a);
+      return 1;
+    }
+    folders.push_back(*stored);
+  }
+  if (folders.empty())
+    return 2;
+  if (!fs::is_directory(AlbumFolder())) {
+    std::fprintf(stderr, "vexo3: the album folder %s is missing\n", AlbumFolder().c_str());
+    return 1;
+  }
+  Session s;
+  if (!s.Start())
+    return 1;
+  if (add) {
+    // The albums there are kept: the list read back is the whole list.
+    s.Load();
+    std::vector<std::string> present = s.Folders();
+    folders.insert(folders.begin(), present.begin(), present.end());
+  }
+  if (!WriteDirKeys(folders)) {
+    std::fprintf(stderr, "vexo3: cannot write %sconfig.ini\n", AlbumFolder().c_str());
+    return 1;
+  }
+  if (add)
+    s.T().AutoAlbumUpdate();
+  else if (s.Load() == 0) {
+    std::fprintf(stderr, "vexo3: the album cannot be opened in %s\n", AlbumFolder().c_str());
+    return 1;
+  }
+  s.Summary();
+  return 0;
+}
+
+// Opens the catalogue (with its folder check); false with a message when
+// there is none.
+bool Open(Session& s) {
+  if (!s.Start())
+    return false;
+  int loaded = s.Load();
+  if (loaded == 1 || s.T().GetNumOfSubAlb() > 0)
+    return true;
+  std::fprintf(stderr, "vexo3: no song catalogue in %s (make one with 'vexo3 album build DIR')\n",
+               AlbumFolder().c_str());
+  return false;
+}
+
+int Check(Session& s) {
+  s.Summary();
+  return 0;
+}
+
+int Albums(Session& s) {
+  const Tondo32Exports& t = s.T();
+  for (int i = 1; i <= t.GetNumOfSubAlb(); ++i) {
+    const auto* list = static_cast<const uint32_t*>(t.GetSongListOfSubAlbum(i));
+    char folder[kSubAlbDataPathSize] = {};
+    t.GetSubAlbDataPath(i, folder);
+    const char* name = t.GetSubAlbumName(i);
+    std::printf("%d\t%s\t%u songs\t%s\n", i, Shown(name ? name : "").c_str(), list ? list[0] : 0u,
+                LinuxShown(folder).c_str());
+  }
+  return 0;
+}
+
+int List(Session& s, std::span<char*> args) {
+  const Tondo32Exports& t = s.T();
+  if (args.size() == 2 && std::string_view(args[0]) == "--album") {
+    int album = std::atoi(args[1]);
+    if (album < 1 || album > t.GetNumOfSubAlb()) {
+      std::fprintf(stderr, "vexo3: no album %s (see 'vexo3 album albums')\n", args[1]);
+      return 1;
+    }
+    t.SetCurrAlbumContext(album << 16);
+  } else if (!args.empty()) {
+    return 2;
+  }
+  std::vector<int32_t> numbers(static_cast<size_t>(std::max(0, t.GetTotalNumOfSong())));
+  if (!t.GetTotalSongList(numbers.data(), static_cast<int32_t>(numbers.size() * 4))) {
+    std::fprintf(stderr, "vexo3: the song list cannot be read\n");
+    return 1;
+  }
+  std::vector<uint8_t> bytes(album::kSongRecordSize);
+  for (int32_t n : numbers) {
+    album::SongRecord r;
+    sys::ByteReader in(bytes.data(), bytes.size());
+    if (!t.GetSongDataBySongNum(n, bytes.data()) || !album::ReadSongRecord(in, r))
+      continue;
+    std::printf("%d\t%s\t%s\t%s\n", n, Shown(album::FieldText(r.title)).c_str(),
+                Shown(album::FieldText(r.singer)).c_str(),
+                LinuxShown(album::FieldText(r.fileName)).c_str());
+  }
+  return 0;
+}
+
+int Show(Session& s, std::span<char*> args) {
+  if (args.size() != 1)
+    return 2;
+  int32_t n = std::atoi(args[0]);
+  std::vector<uint8_t> bytes(album::kSongRecordSize);
+  album::SongRecord r;
+  sys::ByteReader in(bytes.data(), bytes.size());
+  if (n <= 0 || !s.T().GetSongDataBySongNum(n, bytes.data()) || !album::ReadSongRecord(in, r)) {
+    std::fprintf(stderr, "vexo3: no song number %s in the catalogue\n", args[0]);
+    return 1;
+  }
+  std::string json = SongRecordJson(r, sys::kDefaultCodePage);
+  json.pop_back();
+  std::string path;
+  sys::AppendJsonString(path, LinuxShown(album::FieldText(r.fileName)));
+  std::printf("%s,\"path\":%s}\n", json.c_str(), path.c_str());
+  return 0;
+}
+
+} // namespace
+
+int AlbumCatalogueCommand(std::string_view what, std::span<char*> args) {
+  if (what == "build")
+    return Build(args);
+  if ((what == "check" || what == "albums") && !args.empty())
+    return 2;
+  if (what == "show" && args.size() != 1)
+    return 2;
+  Session s;
+  if (!Open(s))
+    return 1;
+  if (what == "check")
+    return Check(s);
+  if (what == "albums")
+    return Albums(s);
+  if (what == "list")
+    return List(s, args);
+  if (what == "show")
+    return Show(s, args);
+  return 2;
+}
+
+} // namespace host

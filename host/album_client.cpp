@@ -1,0 +1,77 @@
+#include "host/album_client.h"
+
+#include <array>
+#include <vector>
+
+namespace host {
+namespace {
+
+struct Binding {
+  const char* name;
+  void** entry;
+};
+
+template <typename F> void** Slot(F*& f) {
+  return reinterpret_cast<void**>(&f);
+}
+
+std::vector<Binding> Bindings(Tondo32Exports& t) {
+  return {
+      {"Tondo32_Attach", Slot(t.Attach)},
+      {"Tondo32_AttachError", Slot(t.AttachError)},
+      {"Tondo32_Detach", Slot(t.Detach)},
+      {"TONDO32_LoadTondo32", Slot(t.LoadTondo32)},
+      {"TONDO32_FreeTondo32", Slot(t.FreeTondo32)},
+      {"TONDO32_AutoAlbumUpdate", Slot(t.AutoAlbumUpdate)},
+      {"TONDO32_GetTotalNumOfSong", Slot(t.GetTotalNumOfSong)},
+      {"TONDO32_GetMaxSongNum", Slot(t.GetMaxSongNum)},
+      {"TONDO32_GetTotalSongList", Slot(t.GetTotalSongList)},
+      {"TONDO32_GetSongDataBySongNum", Slot(t.GetSongDataBySongNum)},
+      {"TONDO32_GetNumOfSubAlb", Slot(t.GetNumOfSubAlb)},
+      {"TONDO32_GetNumOfSubAlbum", Slot(t.GetNumOfSubAlbum)},
+      {"TONDO32_GetSubAlbDataPath", Slot(t.GetSubAlbDataPath)},
+      {"TONDO32_GetSubAlbumName", Slot(t.GetSubAlbumName)},
+      {"TONDO32_GetSongListOfSubAlbum", Slot(t.GetSongListOfSubAlbum)},
+      {"TONDO32_SetCurrAlbumContext", Slot(t.SetCurrAlbumContext)},
+      {"TONDO32_GetCurrAlbumContext", Slot(t.GetCurrAlbumContext)},
+      {"TONDO32_GetAlbumListLUT", Slot(t.GetAlbumListLUT)},
+      {"TONDO32_GetNewSongListBlock", Slot(t.GetNewSongListBlock)},
+  };
+}
+
+} // namespace
+
+std::unique_ptr<AlbumClient> AlbumClient::Start(const std::string& folder, std::string* error) {
+  std::string why;
+  auto library = sys::Library::Load(folder, "Tondo32", &why);
+  if (!library) {
+    *error = "the song album cannot be loaded: " + why;
+    return nullptr;
+  }
+  std::unique_ptr<AlbumClient> client(new AlbumClient(std::move(*library)));
+  for (const Binding& b : Bindings(client->exports_)) {
+    *b.entry = client->library_.Find(b.name);
+    if (!*b.entry) {
+      *error = std::string("the song album lacks ") + b.name;
+      return nullptr;
+    }
+  }
+  if (!client->exports_.Attach()) {
+    std::array<char, 512> reason{};
+    client->exports_.AttachError(reason.data(), static_cast<int32_t>(reason.size()));
+    *error = std::string("the song album refused to start: ") + reason.data();
+    return nullptr;
+  }
+  client->attached_ = true;
+  return client;
+}
+
+AlbumClient::~AlbumClient() {
+  if (attached_)
+    exports_.Detach();
+  // Kept loaded until the process ends: the window classes and widgets the
+  // library's dialogs made stay reachable.
+  library_.Release();
+}
+
+} // namespace host

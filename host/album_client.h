@@ -1,0 +1,58 @@
+// The song album as a host sees it: the library Tondo32 loaded by name from
+// a folder, its start, and the exports this host calls, bound by name.
+#pragma once
+
+#include "platform/sys/library.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace host {
+
+struct Tondo32Exports {
+  int32_t (*Attach)() = nullptr;
+  int32_t (*AttachError)(char* text, int32_t size) = nullptr;
+  int32_t (*Detach)() = nullptr;
+  int32_t (*LoadTondo32)(uint32_t statusWindow) = nullptr;
+  void (*FreeTondo32)() = nullptr;
+  void (*AutoAlbumUpdate)() = nullptr;
+  int32_t (*GetTotalNumOfSong)() = nullptr;
+  int32_t (*GetMaxSongNum)() = nullptr;
+  int32_t (*GetTotalSongList)(int32_t* numbers, int32_t capacity) = nullptr;
+  int32_t (*GetSongDataBySongNum)(int32_t number, void* record) = nullptr;
+  int32_t (*GetNumOfSubAlb)() = nullptr;
+  int32_t (*GetNumOfSubAlbum)() = nullptr;
+  int32_t (*GetSubAlbDataPath)(int32_t index, char* buffer) = nullptr;
+  const char* (*GetSubAlbumName)(int32_t index) = nullptr;
+  const void* (*GetSongListOfSubAlbum)(int32_t index) = nullptr;
+  void (*SetCurrAlbumContext)(int32_t context) = nullptr;
+  int32_t (*GetCurrAlbumContext)() = nullptr;
+  uint32_t (*GetAlbumListLUT)() = nullptr;
+  const int32_t* (*GetNewSongListBlock)() = nullptr;
+};
+
+// The buffer GetSubAlbDataPath fills.
+constexpr size_t kSubAlbDataPathSize = 260;
+
+class AlbumClient {
+public:
+  // Loads Tondo32 from folder, binds its exports and starts it; nullptr, with
+  // the reason in *error, when any of it fails.
+  static std::unique_ptr<AlbumClient> Start(const std::string& folder, std::string* error);
+  // Frees the album (written when changed) and ends the library.
+  ~AlbumClient();
+  AlbumClient(const AlbumClient&) = delete;
+  AlbumClient& operator=(const AlbumClient&) = delete;
+
+  const Tondo32Exports& Exports() const { return exports_; }
+
+private:
+  explicit AlbumClient(sys::Library library) : library_(std::move(library)) {}
+
+  sys::Library library_;
+  Tondo32Exports exports_;
+  bool attached_ = false;
+};
+
+} // namespace host
