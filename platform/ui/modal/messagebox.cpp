@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QPointer>
 #include <QPushButton>
 #include <QString>
 #include <QThread>
@@ -152,7 +153,10 @@ int ShowOnGuiThread(const MessageBoxRequest& request) {
     resolver = ownerResolver;
   }
   QWidget* parent = request.owner && resolver ? resolver(request.owner) : nullptr;
-  QMessageBox box(parent);
+  // On the heap and watched: a box whose owner is destroyed ends as
+  // cancelled, and Qt may take it along with the owner's widget.
+  QPointer<QMessageBox> guard = new QMessageBox(parent);
+  QMessageBox& box = *guard;
   box.setIcon(IconOf(request.flags));
   box.setWindowTitle(
       QString::fromUtf8(request.caption.data(), static_cast<qsizetype>(request.caption.size())));
@@ -183,13 +187,27 @@ int ShowOnGuiThread(const MessageBoxRequest& request) {
     box.raise();
     box.activateWindow();
   }
-  box.exec();
+  bool cancelled = false;
+  {
+    OwnerWatch watch(request.owner, [guard, &cancelled] {
+      cancelled = true;
+      if (guard)
+        guard->reject();
+    });
+    box.exec();
+  }
+  if (!guard || cancelled) {
+    delete guard.data();
+    return Contains(results, IDCANCEL) ? IDCANCEL : escape ? escape : def;
+  }
   QAbstractButton* clicked = box.clickedButton();
+  int answer = escape ? escape : def;
   for (size_t i = 0; i < results.size(); ++i) {
     if (buttons[i] && buttons[i] == clicked)
-      return results[i];
+      answer = results[i];
   }
-  return escape ? escape : def;
+  delete guard.data();
+  return answer;
 }
 
 } // namespace

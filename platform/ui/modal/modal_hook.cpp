@@ -62,6 +62,14 @@ ModalScope::~ModalScope() {
   RunHooks(false);
 }
 
+OwnerWatch::OwnerWatch(win::Hwnd owner, std::function<void()> cancel) : id_(tModals.nextId++) {
+  tModals.running.push_back({id_, owner, std::move(cancel)});
+}
+
+OwnerWatch::~OwnerWatch() {
+  std::erase_if(tModals.running, [this](const Running& r) { return r.id == id_; });
+}
+
 void CancelModalsOwnedBy(win::Hwnd owner) {
   if (!owner)
     return;

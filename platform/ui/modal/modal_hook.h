@@ -30,6 +30,19 @@ private:
   int id_;
 };
 
+// The owner part alone, for a backend inside a ModalScope: cancel runs
+// when owner is destroyed while the object lives.
+class OwnerWatch {
+public:
+  OwnerWatch(win::Hwnd owner, std::function<void()> cancel);
+  ~OwnerWatch();
+  OwnerWatch(const OwnerWatch&) = delete;
+  OwnerWatch& operator=(const OwnerWatch&) = delete;
+
+private:
+  int id_;
+};
+
 // Cancels the modal pieces of this thread that owner owns; the window
 // layer calls it when a window is being destroyed.
 void CancelModalsOwnedBy(win::Hwnd owner);

@@ -184,3 +184,27 @@ TEST_F(QtFileDialogTest, DestroyingTheOwnerOfARunningDialogEndsItAsCancelled) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(QtFileDialogTest, AQtBoxWhoseOwnerIsDestroyedEndsAsCancelled) {
+  LogWindow owner;
+  const Hwnd h = Create(owner, kPlainClass, win::WS_POPUP | win::WS_VISIBLE, {0, 0, 120, 80});
+  ASSERT_NE(GetWidget(h), nullptr);
+  // Once the box is up its owner goes.
+  auto* timer = new QTimer(QCoreApplication::instance());
+  timer->setInterval(1);
+  QObject::connect(timer, &QTimer::timeout, [timer, h] {
+    if (!QApplication::activeModalWidget())
+      return;
+    timer->stop();
+    timer->deleteLater();
+    win::DestroyWindow(h);
+  });
+  timer->start();
+  const int answer = QtMessageBox().Show({"Save the song?", "Editor", MB_YESNOCANCEL, h});
+  EXPECT_EQ(answer, IDCANCEL);
+  EXPECT_FALSE(win::IsWindow(h));
+}
+
+} // namespace
