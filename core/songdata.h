@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/songevent.h"
+#include "platform/sys/codepage.h"
 
 namespace core {
 
@@ -270,6 +271,24 @@ public:
   int ImportTrack(const std::string& file, int kind, uint16_t target);
   // As ImportTrack, from the file's bytes.
   int ImportTrackBytes(std::span<const uint8_t> bytes, uint16_t target);
+
+  // The interchange text (interchange.cpp): the song's information and its
+  // lyric track as lines a text editor can change, and such a text read back.
+  // The text of the song's information and lyric track; events is set to
+  // the number of event lines.
+  std::string InterchangeText(int32_t& events) const;
+  // The number of events written; 0 when the file cannot be made.
+  int32_t ExportInterchange(const std::string& file) const;
+  // The number of track sections read. The whole text is checked first: a
+  // text that cannot be read (a wrong header, a malformed line, a section
+  // too large, a track that cannot be added) or a track not below the track
+  // count gives 0, error set to the fault (with its line), and leaves the
+  // song as it was. Fields cut at their width never end in half a
+  // double-byte character of codePage.
+  int ImportInterchange(const std::string& file, int16_t track, std::string* error = nullptr,
+                        int codePage = sys::kDefaultCodePage);
+  int ImportInterchangeText(std::string_view text, int16_t track, std::string* error = nullptr,
+                            int codePage = sys::kDefaultCodePage);
 
   // Whether the lyric text is split automatically: a byte with its high bit
   // set begins a double-byte syllable. A setting, kept over Reset.
