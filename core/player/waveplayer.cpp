@@ -94,11 +94,8 @@ int32_t WavePlayer::ReadWaveFile(const std::string& path) {
   // The format word keeps 24 bits of rate.
   if (!wave || wave->format.rate > 0xFFFFFF)
     return 0;
-  format_ = wave->format;
-  format_.formatTag = 1;
+  fileFormat_ = media::WaveFormat::Pcm(wave->format.rate, wave->format.bits, wave->format.channels);
   fileData_ = std::move(wave->data);
-  header_.data = fileData_.data();
-  header_.size = static_cast<uint32_t>(fileData_.size());
   return 1;
 }
 

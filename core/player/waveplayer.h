@@ -41,9 +41,11 @@ public:
   // 1 when the header was prepared and written (isPlaying = 1).
   int32_t WriteWave();
   // Reads a RIFF WAVE file: PCM of 8 or 16 bits and 1 or 2 channels. 1 on
-  // success: the current format is the file's and FileData() holds its data
-  // (whole frames); 0 leaves both as they were.
+  // success: FileFormat() is the file's and TakeFileData() gives its data
+  // (whole frames); 0 leaves both as they were. The wave in play, its
+  // header and format are not touched.
   int32_t ReadWaveFile(const std::string& path);
+  const media::WaveFormat& FileFormat() const { return fileFormat_; }
   // The data read by the last successful ReadWaveFile, handed over.
   std::vector<uint8_t> TakeFileData() { return std::move(fileData_); }
 
@@ -77,6 +79,7 @@ private:
   media::WaveOutHeader header_;
   bool prepared_ = false;
   media::WaveOutHandle handle_ = 0;
+  media::WaveFormat fileFormat_ = media::WaveFormat::Pcm(11025, 8, 1);
   std::vector<uint8_t> fileData_;
   // The number of the wave last written; read by the device's thread.
   std::atomic<uint32_t> wave_{0};

@@ -170,9 +170,9 @@ TEST(WavePlayerRead, TakesPcmOfEightOrSixteenBitsAndLeavesAllElseUnchanged) {
       std::ofstream(path, std::ios::binary)
           .write(reinterpret_cast<const char*>(c.file.data()), std::streamsize(c.file.size()));
     core::WavePlayer player;
-    const media::WaveFormat before = player.Format();
+    const media::WaveFormat before = player.FileFormat();
     ASSERT_EQ(player.ReadWaveFile(path), c.taken ? 1 : 0);
-    const media::WaveFormat& f = player.Format();
+    const media::WaveFormat& f = player.FileFormat();
     if (c.taken) {
       EXPECT_EQ(core::WaveFormatWord(f.rate, f.bits, f.channels), c.word);
       EXPECT_EQ(f.formatTag, 1);

@@ -121,6 +121,10 @@ public:
     (void)index;
     return false;
   }
+  virtual bool TakeDoubleClick(int index) {
+    (void)index;
+    return false;
+  }
 
   // The control's part of the dialog's record; kinds add their fields.
   virtual void Describe(ControlState& state) const;

@@ -20,6 +20,14 @@ bool ListBox::TakeChoice(int index) {
   return true;
 }
 
+bool ListBox::TakeDoubleClick(int index) {
+  if (!TakeChoice(index))
+    return false;
+  if (Style() & LBS_NOTIFY)
+    Notify(LBN_DBLCLK);
+  return true;
+}
+
 QWidget* ListBox::MakeWidget(const WidgetLink& link) {
   const int32_t id = Id();
   auto* list = new QListWidget(link.Parent());
@@ -29,6 +37,12 @@ QWidget* ListBox::MakeWidget(const WidgetLink& link) {
     link.Act(id, WidgetLink::WhileSyncing::Skip, kStateChanged,
              [id, row](Dialog& d) { d.Choose(id, row); });
   });
+  QObject::connect(list, &QListWidget::itemDoubleClicked, link.Context(),
+                   [link, id, list](QListWidgetItem* item) {
+                     const int row = list->row(item);
+                     link.Act(id, WidgetLink::WhileSyncing::Skip, kStateChanged,
+                              [id, row](Dialog& d) { d.DoubleClick(id, row); });
+                   });
   return list;
 }
 

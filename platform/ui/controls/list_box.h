@@ -19,6 +19,8 @@ inline constexpr LResult LB_ERR = -1;
 
 // WM_COMMAND's code when a person chooses an item.
 inline constexpr uint16_t LBN_SELCHANGE = 1;
+// ... and when a person double-clicks one (after its LBN_SELCHANGE).
+inline constexpr uint16_t LBN_DBLCLK = 2;
 
 class ListBox : public ItemList {
 public:
@@ -26,6 +28,8 @@ public:
 
   // Chooses an item: LBN_SELCHANGE follows with LBS_NOTIFY.
   bool TakeChoice(int index) override;
+  // Chooses the item, then LBN_DBLCLK follows with LBS_NOTIFY.
+  bool TakeDoubleClick(int index) override;
 
   QWidget* MakeWidget(const WidgetLink& link) override;
   void SyncWidget(QWidget& widget, uint32_t what) const override;

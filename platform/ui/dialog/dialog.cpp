@@ -293,6 +293,11 @@ bool Dialog::Choose(int32_t id, int index) {
   return ready_ && !ended_ && !busy_ && Usable(c) && c->TakeChoice(index);
 }
 
+bool Dialog::DoubleClick(int32_t id, int index) {
+  Control* c = Item(id);
+  return ready_ && !ended_ && Usable(c) && c->TakeDoubleClick(index);
+}
+
 void Dialog::PressEnter(int32_t focusedId) {
   if (!ready_ || ended_ || busy_ || !GetHwnd())
     return;

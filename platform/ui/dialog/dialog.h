@@ -126,6 +126,9 @@ public:
   // Chooses an item of a list or combo box: LBN_SELCHANGE (list boxes with
   // LBS_NOTIFY) or CBN_SELCHANGE follows.
   bool Choose(int32_t id, int index);
+  // Double-clicks an item of a list box: it is chosen, then LBN_DBLCLK
+  // follows (LBS_NOTIFY).
+  bool DoubleClick(int32_t id, int index);
   // Enter: the command of the focused push button, else of the default one.
   void PressEnter(int32_t focusedId = 0);
   // Escape: WM_COMMAND IDCANCEL.
@@ -265,7 +268,7 @@ public:
 
 // One thing a script does to a dialog.
 struct DialogStep {
-  enum class Action { Click, Type, Choose, Enter, Escape, Close };
+  enum class Action { Click, Type, Choose, Enter, Escape, Close, DoubleClick };
   Action action = Action::Click;
   int32_t id = 0;
   std::string text; // UTF-8, for Type
@@ -276,6 +279,9 @@ struct DialogStep {
     return {Action::Type, id, std::move(utf8), 0};
   }
   static DialogStep ChooseIn(int32_t id, int index) { return {Action::Choose, id, {}, index}; }
+  static DialogStep DoubleClickIn(int32_t id, int index) {
+    return {Action::DoubleClick, id, {}, index};
+  }
   static DialogStep PressEnter() { return {Action::Enter, 0, {}, 0}; }
   static DialogStep PressEscape() { return {Action::Escape, 0, {}, 0}; }
   static DialogStep PressClose() { return {Action::Close, 0, {}, 0}; }

@@ -56,6 +56,9 @@ DialogRun ScriptedDialogs::Run(Dialog& dialog) {
     case DialogStep::Action::Choose:
       accepted = dialog.Choose(step.id, step.index);
       break;
+    case DialogStep::Action::DoubleClick:
+      accepted = dialog.DoubleClick(step.id, step.index);
+      break;
     case DialogStep::Action::Enter:
       dialog.PressEnter();
       break;
