@@ -9,8 +9,6 @@ namespace display {
 
 namespace {
 
-constexpr uint32_t kTextFormat = gdi::kDtSingleLine | gdi::kDtNoPrefix | gdi::kDtLeft | gdi::kDtTop;
-
 gdi::Colour XorColour(gdi::Colour a, gdi::Colour b) {
   return (a ^ b) & 0x00FFFFFFu;
 }
@@ -281,21 +279,10 @@ const gdi::InkRuns* LyricLines::InkOf(int slot) {
   kept.reset();
   if (rect.IsEmpty())
     return nullptr;
-  // The text drawn white on black in a bitmap of its rectangle, just as it
-  // draws in the rectangle itself, clipped to it.
-  std::shared_ptr<gdi::Bitmap> scratch = gdi::CreateBitmap(rect.Width(), rect.Height(), 0);
-  if (!scratch)
-    return nullptr;
-  {
-    gdi::Dc dc(scratch);
-    dc.SelectFont(font);
-    dc.SetBkMode(gdi::kTransparent);
-    dc.SetTextColor(gdi::Rgb(255, 255, 255));
-    gdi::Rect r{0, 0, rect.Width(), rect.Height()};
-    dc.DrawText(s.text + std::string(kTrailingBlanks), r, kTextFormat);
-  }
+  // The text as it draws in its rectangle, clipped to it.
   kept = RenderedInk{font, s.text, rect.Width(), rect.Height(),
-                     gdi::InkRuns::FromSurface(*scratch, 0)};
+                     gdi::InkRuns::OfText(font, s.text + std::string(kTrailingBlanks), rect.Width(),
+                                          rect.Height())};
   return &kept->ink;
 }
 

@@ -11,26 +11,13 @@ namespace gdi {
 
 InkRuns InkRuns::FromSurface(const Surface& surface, Colour background) {
   InkRuns ink;
-  const uint32_t bk = detail::PixelOf(background) & 0x00FFFFFFu;
+  const uint32_t bk = detail::PixelOf(background);
   std::lock_guard lock(surface.Internals().mutex);
   const QImage& image = surface.Internals().image;
-  const int32_t width = image.width();
-  const uint32_t* const first = detail::RowOf(image, 0);
-  const qsizetype stride = image.bytesPerLine() / static_cast<qsizetype>(sizeof(uint32_t));
-  for (int32_t y = 0; y < image.height(); ++y) {
-    const uint32_t* row = first + y * stride;
-    for (int32_t x = 0; x < width;) {
-      if ((row[x] & 0x00FFFFFFu) == bk) {
-        ++x;
-        continue;
-      }
-      const int32_t left = x;
-      while (x < width && (row[x] & 0x00FFFFFFu) != bk)
-        ++x;
-      ink.runs_.push_back(InkRun{y, left, x});
-      ink.bounds_ = Union(ink.bounds_, Rect{left, y, x, y + 1});
-    }
-  }
+  for (int32_t y = 0; y < image.height(); ++y)
+    detail::AppendInkRuns(detail::RowOf(image, y), image.width(), bk, y, 0, ink.runs_);
+  for (const InkRun& run : ink.runs_)
+    ink.bounds_ = Union(ink.bounds_, Rect{run.left, run.y, run.right, run.y + 1});
   return ink;
 }
 

@@ -9,6 +9,7 @@
 #include <QRawFont>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <list>
@@ -469,7 +470,9 @@ std::shared_ptr<const Font> Font::Create(const LogFont& lf, int systemCodePage) 
 std::shared_ptr<const Font> Font::Make(const LogFont& lf, int systemCodePage) {
   // The sign of a width means nothing.
   const int32_t averageWidth = std::abs(lf.width);
+  static std::atomic<uint64_t> serials{0};
   auto impl = std::make_unique<Impl>();
+  impl->serial = ++serials;
   impl->description = lf;
   impl->codePage = CodePageOfCharSet(lf.charSet, systemCodePage);
   const Script script = ScriptOfCodePage(impl->codePage);

@@ -7,6 +7,8 @@
 #include <QFont>
 #include <QString>
 
+#include <cstdint>
+
 namespace gdi {
 
 struct Font::Impl {
@@ -18,6 +20,9 @@ struct Font::Impl {
   int pixelSize = 0;
   int stretch = 100;
   QFont qfont;
+  // Unique to this font for the life of the process: what is kept of its
+  // drawings is keyed by it, never by an address another font may reuse.
+  uint64_t serial = 0;
 };
 
 namespace detail {

@@ -4,10 +4,13 @@
 // text itself would be drawn there.
 #pragma once
 
+#include "platform/gdi/font.h"
 #include "platform/gdi/surface.h"
 #include "platform/gdi/types.h"
 
 #include <cstdint>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 namespace gdi {
@@ -22,6 +25,15 @@ class InkRuns {
 public:
   // The pixels of the surface whose colour is not the background's.
   static InkRuns FromSurface(const Surface& surface, Colour background);
+  // The ink of text drawn white on black in one line from the top left of a
+  // width x height area, clipped to it, as DrawText with kDtSingleLine |
+  // kDtNoPrefix | kDtLeft | kDtTop draws it there. It is laid together from
+  // the ink of its characters, each drawn once per font and position within
+  // a pixel and kept (a bounded number), so that a line of characters seen
+  // before costs no drawing; characters whose ink might touch are drawn
+  // together, and text that is shaped or reordered is drawn whole.
+  static InkRuns OfText(const std::shared_ptr<const Font>& font, std::string_view text,
+                        int32_t width, int32_t height);
 
   const std::vector<InkRun>& Runs() const { return runs_; }
   bool Empty() const { return runs_.empty(); }

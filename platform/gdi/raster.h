@@ -2,6 +2,7 @@
 // 0xFFRRGGBB pixels and the locked drawing session on one or two surfaces.
 #pragma once
 
+#include "platform/gdi/ink.h"
 #include "platform/gdi/surface_impl.h"
 #include "platform/gdi/types.h"
 
@@ -10,6 +11,7 @@
 #include <climits>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace gdi::detail {
 
@@ -114,6 +116,29 @@ template <typename Draw> bool DrawOn(Surface& target, const Rect& clip, Draw&& d
   if (notify)
     impl.NotifyDirty();
   return true;
+}
+
+// Appends the runs of a row of pixels whose colour (alpha aside) is not
+// background's, as row y with columns moved by dx. Text leaves most of a
+// row blank, so blank pixels are skipped four at a time.
+inline void AppendInkRuns(const uint32_t* row, int32_t width, uint32_t background, int32_t y,
+                          int32_t dx, std::vector<InkRun>& out) {
+  const uint32_t bk = background & 0x00FFFFFFu;
+  auto inked = [&](int32_t x) { return ((row[x] ^ bk) & 0x00FFFFFFu) != 0; };
+  for (int32_t x = 0; x < width;) {
+    while (x + 4 <= width &&
+           (((row[x] ^ bk) | (row[x + 1] ^ bk) | (row[x + 2] ^ bk) | (row[x + 3] ^ bk)) &
+            0x00FFFFFFu) == 0)
+      x += 4;
+    while (x < width && !inked(x))
+      ++x;
+    if (x >= width)
+      break;
+    const int32_t left = x;
+    while (x < width && inked(x))
+      ++x;
+    out.push_back(InkRun{y, left + dx, x + dx});
+  }
 }
 
 // The same with a source surface locked too (once when it is the target).

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <utility>
+
 namespace gdi {
 namespace {
 
@@ -112,6 +115,125 @@ TEST(InkRuns, FilledInkEqualsTheTextDrawnInPlace) {
     }
     EXPECT_EQ(laid->CopyPixels(), direct->CopyPixels());
   }
+}
+
+using Pixels = std::set<std::pair<int32_t, int32_t>>;
+
+Pixels PixelsOf(const InkRuns& ink) {
+  Pixels p;
+  for (const InkRun& run : ink.Runs())
+    for (int32_t x = run.left; x < run.right; ++x)
+      p.insert({x, run.y});
+  return p;
+}
+
+InkRuns DrawnWhole(const std::shared_ptr<const Font>& font, const std::string& text, int32_t width,
+                   int32_t height) {
+  auto scratch = Surface::Create(width, height, 0);
+  Dc dc(scratch);
+  dc.SelectFont(font);
+  dc.SetBkMode(kTransparent);
+  dc.SetTextColor(Rgb(255, 255, 255));
+  Rect rect{0, 0, width, height};
+  dc.DrawText(text, rect, kFormat);
+  return InkRuns::FromSurface(*scratch, 0);
+}
+
+// Laid together from characters drawn one by one, a line has the ink the
+// line drawn whole has, but for a few pixels where a glyph's edge covers
+// less than a 256th of a pixel (the glyph's outline is rounded a little
+// differently at another place); each such pixel touches ink both have.
+// Text that is shaped or reordered is drawn whole.
+TEST(InkRuns, TextLaidTogetherHasTheInkOfTheTextDrawnWhole) {
+  struct Row {
+    const char* what;
+    const char* face;
+    int32_t height;
+    int32_t width;
+    uint8_t quality;
+    uint8_t italic;
+    const char* utf8;
+    int32_t areaPercent; // of the text's extent, and of the cell height
+    bool exact;
+    uint8_t charSet = kDefaultCharSet;
+  };
+  const Row rows[] = {
+      {"large serif", "DejaVu Serif", 200, 0, kAntialiasedQuality, 0, "Twinkle, little star!   ",
+       100, false},
+      {"condensed", "DejaVu Sans", 120, 30, kAntialiasedQuality, 0, "How I wonder what you are",
+       100, false},
+      {"clipped right and below", "DejaVu Sans", 90, 0, kAntialiasedQuality, 0, "Wipe jy! Qg", 60,
+       false},
+      {"overlapping italics", "DejaVu Serif", 100, 0, kAntialiasedQuality, 1, "ffi fj //\\ AVAW",
+       100, false},
+      {"small, cached glyphs", "DejaVu Sans", 14, 0, kAntialiasedQuality, 0, "Up above the world",
+       100, false},
+      {"without antialiasing", "DejaVu Sans", 70, 0, kNonAntialiasedQuality, 0, "Hg jy %&@", 100,
+       false},
+      {"hangul", "NanumGothic", 80, 0, kAntialiasedQuality, 0, "반짝반짝 작은 별", 100, false},
+      {"accents of the western code page", "DejaVu Sans", 60, 0, kAntialiasedQuality, 0,
+       "\xC3\x85ngstr\xC3\xB6m caf\xC3\xA9", 100, false, kAnsiCharSet},
+      {"a tab is drawn whole", "DejaVu Sans", 40, 0, kAntialiasedQuality, 0, "a\tb", 100, true},
+      {"a soft hyphen is drawn whole", "DejaVu Sans", 60, 0, kAntialiasedQuality, 0, "co\xC2\xADop",
+       100, true, kAnsiCharSet},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    LogFont lf;
+    lf.height = r.height;
+    lf.width = r.width;
+    lf.quality = r.quality;
+    lf.italic = r.italic;
+    lf.weight = kWeightBold;
+    lf.charSet = r.charSet;
+    lf.SetFaceName(r.face);
+    auto font = Font::Create(lf, 949);
+    ASSERT_TRUE(font);
+    const std::string text = sys::FromUtf8Lossy(r.utf8, font->CodePage());
+    auto measure = Surface::Create(1, 1, 0);
+    Dc dc(measure);
+    dc.SelectFont(font);
+    const int32_t width = std::max(1, dc.TextExtent(text).cx * r.areaPercent / 100);
+    const int32_t height = std::max(1, font->Metrics().height * r.areaPercent / 100);
+
+    const InkRuns whole = DrawnWhole(font, text, width, height);
+    const InkRuns laid = InkRuns::OfText(font, text, width, height);
+    const Pixels expected = PixelsOf(whole), got = PixelsOf(laid);
+    ASSERT_GT(expected.size(), 20u);
+    Pixels differing;
+    for (const Pixels* a : {&expected, &got})
+      for (const auto& p : *a)
+        if (!(a == &expected ? got : expected).count(p))
+          differing.insert(p);
+    if (r.exact) {
+      EXPECT_TRUE(differing.empty());
+    } else {
+      EXPECT_LE(differing.size(), 4u);
+    }
+    for (const auto& [x, y] : differing) {
+      bool touches = false;
+      for (int32_t dy = -1; dy <= 1; ++dy)
+        for (int32_t dx = -1; dx <= 1; ++dx)
+          touches = touches || (expected.count({x + dx, y + dy}) && got.count({x + dx, y + dy}));
+      EXPECT_TRUE(touches) << x << "," << y;
+    }
+    // Runs are whole, row by row and left to right, as a surface gives them.
+    for (size_t i = 1; i < laid.Runs().size(); ++i) {
+      const InkRun& a = laid.Runs()[i - 1];
+      const InkRun& b = laid.Runs()[i];
+      EXPECT_TRUE(a.y < b.y || (a.y == b.y && a.right < b.left)) << i;
+    }
+    Rect bounds;
+    for (const auto& [x, y] : got)
+      bounds = Union(bounds, Rect{x, y, x + 1, y + 1});
+    EXPECT_EQ(laid.Bounds(), bounds);
+    // Drawn from the kept pieces the second time, the same again.
+    const InkRuns again = InkRuns::OfText(font, text, width, height);
+    EXPECT_EQ(PixelsOf(again), got);
+  }
+  EXPECT_TRUE(InkRuns::OfText(nullptr, "x", 10, 10).Empty());
+  EXPECT_TRUE(InkRuns::OfText(MakeFont("DejaVu Sans", 20), "", 10, 10).Empty());
+  EXPECT_TRUE(InkRuns::OfText(MakeFont("DejaVu Sans", 20), "x", 0, 10).Empty());
 }
 
 } // namespace
