@@ -143,7 +143,7 @@ std::optional<Wave> ReadWave(std::span<const uint8_t> file, std::string* error) 
   return wave;
 }
 
-std::optional<Wave> ReadWaveFile(const std::string& path, std::string* error) {
+std::optional<std::vector<uint8_t>> ReadRiffFile(const std::string& path, std::string* error) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) {
     Fail(error, "cannot open " + path + ": " + std::strerror(errno));
@@ -160,7 +160,36 @@ std::optional<Wave> ReadWaveFile(const std::string& path, std::string* error) {
     Fail(error, "cannot read " + path);
     return std::nullopt;
   }
-  auto wave = ReadWave(bytes, error);
+  return bytes;
+}
+
+bool LooksLikeSoundFont(std::span<const uint8_t> bytes) {
+  const std::vector<RiffChunk> top = RiffChunks(bytes);
+  if (top.empty() || top[0].id != "RIFF" || top[0].form != "sfbk" || top[0].Truncated())
+    return false;
+  bool info = false, samples = false, presets = false;
+  for (const RiffChunk& c : RiffChunks(top[0].data)) {
+    if (c.id != "LIST")
+      continue;
+    if (c.Truncated())
+      return false;
+    info = info || c.form == "INFO";
+    samples = samples || c.form == "sdta";
+    presets = presets || c.form == "pdta";
+  }
+  return info && samples && presets;
+}
+
+bool IsSoundFontFile(const std::string& path) {
+  const auto bytes = ReadRiffFile(path, nullptr);
+  return bytes && LooksLikeSoundFont(*bytes);
+}
+
+std::optional<Wave> ReadWaveFile(const std::string& path, std::string* error) {
+  const auto bytes = ReadRiffFile(path, error);
+  if (!bytes)
+    return std::nullopt;
+  auto wave = ReadWave(*bytes, error);
   if (!wave && error)
     *error = path + ": " + *error;
   return wave;

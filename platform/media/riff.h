@@ -33,6 +33,17 @@ std::vector<RiffChunk> RiffChunks(std::span<const uint8_t> data, size_t baseOffs
 std::optional<RiffChunk> FindChunk(std::span<const uint8_t> data, std::string_view id,
                                    std::string_view form = {});
 
+// A whole RIFF file's bytes; nullopt, with the reason in *error, when it
+// cannot be read or passes the 2 GiB a RIFF size can count.
+std::optional<std::vector<uint8_t>> ReadRiffFile(const std::string& path, std::string* error);
+
+// True when bytes are a SoundFont 2 file as far as its RIFF form shows: a
+// "sfbk" form whose INFO, sdta and pdta lists are all there and whole. A
+// SoundFont parser is given nothing else.
+bool LooksLikeSoundFont(std::span<const uint8_t> bytes);
+// The same for a file; false when it cannot be read.
+bool IsSoundFontFile(const std::string& path);
+
 // The format of PCM sound.
 struct WaveFormat {
   uint16_t formatTag = 1; // PCM

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -558,18 +559,118 @@ public:
     return true;
   }
 
+  std::string GeneralMidi() {
+    std::lock_guard lock(mutex_);
+    return FindGeneralMidi();
+  }
+
+  bool SetBase(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    if (!LoadLocked())
+      return false;
+    const std::string target = path.empty() ? FindGeneralMidi() : path;
+    if (target == soundFont_)
+      return true;
+    if (target != FindGeneralMidi() && !IsSoundFontFile(target))
+      return false;
+    const int id = fluid_synth_sfload(synth_, target.c_str(), 0);
+    if (id == FLUID_FAILED)
+      return false;
+    fluid_synth_sfunload(synth_, baseId_, 0);
+    baseId_ = id;
+    soundFont_ = target;
+    // The user banks go back above the new base, so that they are heard first.
+    for (auto& [bank, loaded] : banks_) {
+      const int again = fluid_synth_sfload(synth_, loaded.path.c_str(), 0);
+      if (again == FLUID_FAILED)
+        continue;
+      fluid_synth_set_bank_offset(synth_, again, bank);
+      fluid_synth_sfunload(synth_, loaded.id, 0);
+      loaded.id = again;
+    }
+    fluid_synth_program_reset(synth_);
+    return true;
+  }
+
+  std::string Base() {
+    std::lock_guard lock(mutex_);
+    return soundFont_;
+  }
+
+  bool LoadBank(int bank, const std::string& path) {
+    if (bank < 1 || bank > 127 || !IsSoundFontFile(path))
+      return false;
+    std::lock_guard lock(mutex_);
+    if (!LoadLocked())
+      return false;
+    const int id = fluid_synth_sfload(synth_, path.c_str(), 0);
+    if (id == FLUID_FAILED)
+      return false;
+    fluid_synth_set_bank_offset(synth_, id, bank);
+    if (auto old = banks_.find(bank); old != banks_.end())
+      fluid_synth_sfunload(synth_, old->second.id, 0);
+    banks_[bank] = LoadedBank{path, id};
+    fluid_synth_program_reset(synth_);
+    return true;
+  }
+
+  bool UnloadBank(int bank) {
+    std::lock_guard lock(mutex_);
+    auto it = banks_.find(bank);
+    if (it == banks_.end())
+      return true;
+    if (synth_)
+      fluid_synth_sfunload(synth_, it->second.id, 1);
+    banks_.erase(it);
+    return true;
+  }
+
+  std::vector<SynthBank> Banks() {
+    std::lock_guard lock(mutex_);
+    std::vector<SynthBank> out;
+    for (const auto& [bank, loaded] : banks_)
+      out.push_back({bank, loaded.path});
+    return out;
+  }
+
 private:
+  struct LoadedBank {
+    std::string path;
+    int id = -1;
+  };
+
+  static std::string FindGeneralMidi() {
+    for (const char* path : kSoundFonts) {
+      if (access(path, R_OK) == 0)
+        return path;
+    }
+    return {};
+  }
+
+  // The base and then the user banks into a synthesizer; false when the
+  // base cannot be loaded. A user bank that no longer loads is dropped.
+  bool LoadSoundFontsLocked(fluid_synth_t* synth, int& baseId) {
+    baseId = fluid_synth_sfload(synth, soundFont_.c_str(), 1);
+    if (baseId == FLUID_FAILED)
+      return false;
+    for (auto it = banks_.begin(); it != banks_.end();) {
+      const int id = fluid_synth_sfload(synth, it->second.path.c_str(), 1);
+      if (id == FLUID_FAILED) {
+        it = banks_.erase(it);
+        continue;
+      }
+      fluid_synth_set_bank_offset(synth, id, it->first);
+      it->second.id = id;
+      ++it;
+    }
+    return true;
+  }
+
   bool LoadLocked() {
     if (synth_)
       return true;
     SetUpLogging();
-    std::string soundFont;
-    for (const char* path : kSoundFonts) {
-      if (access(path, R_OK) == 0) {
-        soundFont = path;
-        break;
-      }
-    }
+    const std::string soundFont = FindGeneralMidi();
     if (soundFont.empty()) {
       static std::once_flag told;
       TellOnce(told, std::string("the General MIDI SoundFont is missing (") + kSoundFonts[0] +
@@ -587,7 +688,7 @@ private:
     LoadOnThisThreadOnly();
     soundFont_ = soundFont;
     synth_ = new_fluid_synth(settings_);
-    if (!synth_ || fluid_synth_sfload(synth_, soundFont.c_str(), 1) == FLUID_FAILED) {
+    if (!synth_ || !LoadSoundFontsLocked(synth_, baseId_)) {
       static std::once_flag told;
       TellOnce(told, "the synthesizer cannot load " + soundFont);
       if (synth_)
@@ -658,13 +759,15 @@ private:
   // The old one still holds the SoundFont's samples, so loading is quick.
   void RenewSynthLocked() {
     fluid_synth_t* fresh = new_fluid_synth(settings_);
-    if (!fresh || fluid_synth_sfload(fresh, soundFont_.c_str(), 1) == FLUID_FAILED) {
+    int baseId = -1;
+    if (!fresh || !LoadSoundFontsLocked(fresh, baseId)) {
       if (fresh)
         delete_fluid_synth(fresh);
       return;
     }
     delete_fluid_synth(synth_);
     synth_ = fresh;
+    baseId_ = baseId;
   }
 
   bool StartCallerLocked(const std::string& path) {
@@ -685,7 +788,9 @@ private:
   int sessions_ = 0;
   fluid_settings_t* settings_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
-  std::string soundFont_;
+  std::string soundFont_; // the base SoundFont
+  int baseId_ = -1;
+  std::map<int, LoadedBank> banks_; // user banks by MIDI bank
   fluid_audio_driver_t* driver_ = nullptr;
   std::unique_ptr<WavRenderer> renderer_;
   std::unique_ptr<CallerRenderer> caller_;
@@ -762,6 +867,30 @@ bool RenderSoftwareSynth(uint32_t ms) {
 
 void EndSoftwareSynthRender() {
   Engine().EndCallerRender();
+}
+
+std::string GeneralMidiSoundFont() {
+  return Engine().GeneralMidi();
+}
+
+bool SetSoftwareSynthBase(const std::string& path) {
+  return Engine().SetBase(path);
+}
+
+std::string SoftwareSynthBase() {
+  return Engine().Base();
+}
+
+bool LoadSoftwareSynthBank(int bank, const std::string& path) {
+  return Engine().LoadBank(bank, path);
+}
+
+bool UnloadSoftwareSynthBank(int bank) {
+  return Engine().UnloadBank(bank);
+}
+
+std::vector<SynthBank> SoftwareSynthBanks() {
+  return Engine().Banks();
 }
 
 } // namespace media

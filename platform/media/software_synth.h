@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace media {
 
@@ -49,5 +50,32 @@ bool BeginSoftwareSynthRender(const std::string& path);
 bool RenderSoftwareSynth(uint32_t ms);
 // Back to sound output or $VEXO_SYNTH_WAV for sessions opened from now on.
 void EndSoftwareSynthRender();
+
+// SoundFonts beside the General MIDI one, for the sound card's bank manager.
+// The base SoundFont answers every bank that no user bank holds; a user bank
+// n holds a SoundFont whose bank 0 is heard as MIDI bank n (bank select n),
+// and is heard before the base. They stay in place from session to session.
+// Each call loads the synthesizer when it is not loaded yet.
+//
+// The file of Debian's General MIDI SoundFont; empty when it is missing.
+std::string GeneralMidiSoundFont();
+// Makes path the base SoundFont (empty: General MIDI); false, with the old
+// one kept, when it is not a SoundFont or cannot be loaded.
+bool SetSoftwareSynthBase(const std::string& path);
+// The base SoundFont's file.
+std::string SoftwareSynthBase();
+// Loads path as user bank `bank` (1-127), in place of what that bank held;
+// false, with the bank as it was, when it is not a SoundFont or cannot be
+// loaded. The synthesizer reads the file again whenever it is renewed, so
+// the file must stay until the bank is unloaded.
+bool LoadSoftwareSynthBank(int bank, const std::string& path);
+// True when the bank is empty afterwards.
+bool UnloadSoftwareSynthBank(int bank);
+// The user banks loaded, in bank order, with their files.
+struct SynthBank {
+  int bank = 0;
+  std::string path;
+};
+std::vector<SynthBank> SoftwareSynthBanks();
 
 } // namespace media

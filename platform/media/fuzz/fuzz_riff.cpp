@@ -1,5 +1,5 @@
-// libFuzzer harness over the RIFF chunk walker, the WAVE reader, the writer
-// and the PCM conversion.
+// libFuzzer harness over the RIFF chunk walker, the WAVE reader, the writer,
+// the PCM conversion and the SoundFont check.
 #include "platform/media/pcm.h"
 #include "platform/media/riff.h"
 
@@ -32,6 +32,11 @@ void Walk(std::span<const uint8_t> data, int depth) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> file(data, size);
   Walk(file, 0);
+  if (media::LooksLikeSoundFont(file)) {
+    const auto top = media::RiffChunks(file);
+    if (top.empty() || top[0].id != "RIFF" || top[0].form != "sfbk")
+      Fault("a SoundFont without its form");
+  }
   std::string error;
   auto wave = media::ReadWave(file, &error);
   if (!wave)

@@ -249,4 +249,36 @@ TEST(RiffWave, WritesTheHeaderByteForByte) {
   EXPECT_EQ(back->data, data);
 }
 
+TEST(RiffSoundFont, TheFormIsCheckedBeforeAnyParserSeesIt) {
+  const Bytes info = Form("LIST", "INFO", Chunk("ifil", {2, 0, 1, 0}));
+  const Bytes sdta = Form("LIST", "sdta", Chunk("smpl", {0, 0, 0, 0}));
+  const Bytes pdta = Form("LIST", "pdta", Chunk("phdr", Bytes(38, 0)));
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    bool soundFont;
+  } cases[] = {
+      {"INFO, sdta, pdta", Form("RIFF", "sfbk", Cat({info, sdta, pdta})), true},
+      {"lists in another order, a chunk between", Form("RIFF", "sfbk",
+                                                        Cat({pdta, Chunk("junk", {1}), info, sdta})),
+       true},
+      {"no pdta", Form("RIFF", "sfbk", Cat({info, sdta})), false},
+      {"no INFO", Form("RIFF", "sfbk", Cat({sdta, pdta})), false},
+      {"a WAVE form", Form("RIFF", "WAVE", Cat({info, sdta, pdta})), false},
+      {"the form cut short", [&] {
+         Bytes b = Form("RIFF", "sfbk", Cat({info, sdta, pdta}));
+         b.resize(b.size() - 10);
+         return b;
+       }(), false},
+      {"a list claiming more than its form holds",
+       Form("RIFF", "sfbk", Cat({info, sdta, Form("LIST", "pdta", Chunk("phdr", Bytes(38, 0)), 4000)})),
+       false},
+      {"a LIST form at the top", Form("LIST", "sfbk", Cat({info, sdta, pdta})), false},
+      {"empty", {}, false},
+      {"eight bytes", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0}, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(media::LooksLikeSoundFont(c.bytes), c.soundFont) << c.what;
+}
+
 } // namespace

@@ -28,6 +28,26 @@ double Wav::Rms(double fromMs, double toMs) const {
   return std::sqrt(sum / double((to - from) * 2));
 }
 
+double Wav::ToneShare(double hz, double fromMs, double toMs) const {
+  const size_t from = std::min(Frames(), size_t(fromMs * sampleRate / 1000));
+  const size_t to = std::min(Frames(), size_t(toMs * sampleRate / 1000));
+  if (to <= from)
+    return 0;
+  double re = 0, im = 0, power = 0;
+  const double step = 2 * M_PI * hz / sampleRate;
+  for (size_t i = from; i < to; ++i) {
+    const double x = samples[i * 2];
+    re += x * std::cos(step * double(i - from));
+    im += x * std::sin(step * double(i - from));
+    power += x * x;
+  }
+  const double n = double(to - from);
+  if (power <= 0)
+    return 0;
+  // A sine of amplitude a gives |X| = a n / 2 and a power of n a^2 / 2.
+  return 2 * (re * re + im * im) / n / power;
+}
+
 std::optional<Wav> ReadStereoWav(const std::string& path, std::string* why) {
   auto wave = media::ReadWaveFile(path, why);
   if (!wave)

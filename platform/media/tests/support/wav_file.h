@@ -18,6 +18,10 @@ struct Wav {
   int Peak(double fromMs, double toMs) const;
   // Root mean square of the samples in [fromMs, toMs).
   double Rms(double fromMs, double toMs) const;
+  // The share (0-1) of the left channel's power in [fromMs, toMs) that lies
+  // in a sine of hz: 1 for a pure tone of that pitch, small for other
+  // pitches; the window should hold whole periods.
+  double ToneShare(double hz, double fromMs, double toMs) const;
 };
 
 // nullopt (with the reason) when the file is missing or any header field is
