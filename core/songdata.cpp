@@ -81,6 +81,8 @@ void CSongData::ResetTimingLists() {
 }
 
 void CSongData::Reset() {
+  if (bankHooks)
+    bankHooks->SongReset();
   path.clear();
   saveKind = 0;
   loaded = 0;

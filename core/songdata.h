@@ -28,6 +28,7 @@ constexpr size_t kTextPoolLimit = 0xFFFF; // syllable offsets and lengths are 16
 constexpr size_t kPoolItemLimit = 0xFFFF; // an event's pool bytes are counted in 16 bits
 constexpr int kWaveSlots = 256;
 constexpr int kBankSlots = 128;           // slots 1-127 are used
+constexpr size_t kMaxPathBytes = 259;     // a path field holds 260 bytes with its zero
 constexpr int32_t kDefaultTempo = 600000; // microseconds per quarter of a new song
 constexpr uint32_t kDefaultWaveFormat = 0x11000000u | 11025; // 11025 Hz, 8 bits, mono
 constexpr uint16_t kDefaultInfoValue = 5000;
@@ -106,6 +107,21 @@ struct BankSlot {
   std::vector<uint8_t> data;
 };
 
+class CSongData;
+
+// What the player core does with a song's user banks: loads them into the
+// sound card once a song file with bank slots has been read, and frees them
+// when the song is reset. Set on the song by the player core; the song data
+// itself has none.
+class SongBankHooks {
+public:
+  virtual void BanksRead(const CSongData& song) = 0;
+  virtual void SongReset() = 0;
+
+protected:
+  ~SongBankHooks() = default;
+};
+
 // The texts of one row of the editor's event list.
 struct EventDescription {
   int typeIndex = 0; // 0-15, see EventTypeIndex
@@ -172,6 +188,8 @@ public:
   std::array<BankSlot, kBankSlots> bankSlots{};
   uint8_t bankSlotCount = 0;
   uint8_t bankNumber = 0; // as the song file stores it: 0 none, 255 bank 0, else the bank
+  // The player core's bank hooks; kept over Reset.
+  SongBankHooks* bankHooks = nullptr;
 
   int16_t TrackCount() const { return static_cast<int16_t>(tracks.size()); }
   bool HasTrack(int track) const { return track >= 0 && track < TrackCount(); }

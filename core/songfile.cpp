@@ -23,7 +23,6 @@ namespace sf = songfile;
 using Span = std::span<const uint8_t>;
 
 constexpr uint32_t kMaxTick = INT32_MAX;
-constexpr size_t kMaxPathBytes = 259; // a slot's path holds 260 bytes with its zero
 
 // A bounded reader that remembers whether any read came up short; what a
 // short read returns is 0 or empty, and the caller checks Failed() before
@@ -653,7 +652,11 @@ int ReadV300Unguarded(CSongData& song, Span file, const std::string& path) {
 
 template <typename F> int Guarded(CSongData& song, F read) {
   try {
-    return read();
+    const int result = read();
+    // A song that brings its own banks has them loaded once it is read.
+    if (result && song.bankSlotCount > 0 && song.bankHooks)
+      song.bankHooks->BanksRead(song);
+    return result;
   } catch (const std::bad_alloc&) {
     song.Reset();
     return 0;

@@ -51,7 +51,8 @@ bool CTambloApp::InitInstance() {
   if (!LoadLinkLibrary())
     return false;
 
-  bankManager_.Load(folder_);
+  if (bankManager_.LoadBankManager(folder_))
+    TheSong().bankHooks = &bankManager_;
 
   if (!RegisterNotifyWindowClass())
     return Refuse(std::string("the window class \"") + kNotifyWindowClass +
@@ -101,7 +102,10 @@ void CTambloApp::ReleaseAll() {
   TheWavePlayer().Stop();
   resources_.reset();
   instanceMapping_.reset();
-  bankManager_.Free();
+  if (TheSong().bankHooks == &bankManager_)
+    TheSong().bankHooks = nullptr;
+  bankManager_.RestoreDefaultUserBank();
+  bankManager_.FreeBankManager();
   // The class's factory lies in this library, which may be unloaded next.
   if (classRegistered_)
     win::UnregisterClass(kNotifyWindowClass);

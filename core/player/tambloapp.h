@@ -50,7 +50,7 @@ public:
   const std::string& StartError() const { return startError_; }
   const std::string& Folder() const { return folder_; }
   const res::Bundle* Resources() const { return resources_ ? &*resources_ : nullptr; }
-  const BankManager& Bank() const { return bankManager_; }
+  BankManager& Bank() { return bankManager_; }
 
   wendra::MplayTable linkTable;
   ScoreTable scoreTable;

@@ -71,6 +71,12 @@ int32_t Tamblo_PreTranslateMessage(void* msg);
 void tamblo_UpdateAllTempoLED(void);
 void tamblo_UpdateAllKeyLED(void);
 
+// The sound card's default user bank: flag 0 clears it; otherwise the bank
+// file (1 to 259 bytes) becomes the card's user bank and is selected. The
+// path buffer of the getter holds 260 bytes.
+int32_t tamblo_SetDefaultUserSynth(uint32_t flag, const char* path);
+int32_t tamblo_GetDefaultUserSynth(uint32_t* flag, char* path);
+
 #ifdef __cplusplus
 } // extern "C"
 #endif

@@ -61,19 +61,19 @@ TEST(ScoreBinding, NoModuleBindsNothing) {
 
 TEST(BankManager, IsLoadedWhenPresentAndItsAbsenceIsNoError) {
   core::BankManager bank;
-  EXPECT_TRUE(bank.Load(kFixtures + "/bank-manager"));
+  EXPECT_EQ(bank.LoadBankManager(kFixtures + "/bank-manager"), 1);
   ASSERT_TRUE(bank.Present());
   uintptr_t connection = 0;
   EXPECT_EQ(bank.EntryPoint()(0, 101, reinterpret_cast<uintptr_t>(&connection), 0), 0);
-  bank.Free();
+  bank.FreeBankManager();
   EXPECT_FALSE(bank.Present());
 
   Scratch empty;
-  EXPECT_FALSE(bank.Load(empty.Path()));
+  EXPECT_EQ(bank.LoadBankManager(empty.Path()), 0);
   EXPECT_FALSE(bank.Present());
   // A library of that name without the entry point is no bank manager.
   ASSERT_TRUE(empty.Link(kFixtures + "/score-full/libNyvanta.so", "libZYRMAN32.so"));
-  EXPECT_FALSE(bank.Load(empty.Path()));
+  EXPECT_EQ(bank.LoadBankManager(empty.Path()), 0);
 }
 
 } // namespace
