@@ -64,6 +64,12 @@ FrameWnd::~FrameWnd() {
 bool FrameWnd::LoadFrame(const FrameResources& resources, uint32_t id, uint32_t style, Hwnd parent,
                          ResourceError* error, gdi::Rect rect) {
   RegisterFrameClass();
+  struct Loading {
+    bool& flag;
+    bool was;
+    explicit Loading(bool& f) : flag(f), was(f) { flag = true; }
+    ~Loading() { flag = was; }
+  } loading(loading_);
   resources_ = resources;
   resourceId_ = id;
   ResourceError ignored;

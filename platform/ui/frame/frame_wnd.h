@@ -39,7 +39,8 @@ public:
   // menus/<id>.txt, accelerators/<id>.txt and icons/<id>.png where the
   // bundle has them, the title from string id (its first line). False when
   // one of them is malformed (error says which and where) or the window
-  // could not be made.
+  // could not be made; no window stands then and the object is still the
+  // caller's.
   virtual bool LoadFrame(const FrameResources& resources, uint32_t id,
                          uint32_t style = WS_OVERLAPPEDWINDOW, Hwnd parent = 0,
                          ResourceError* error = nullptr,
@@ -89,9 +90,15 @@ protected:
   virtual std::string TipText(uint16_t command);
   // Runs once the window is gone; deletes the object.
   virtual void PostNcDestroy() { delete this; }
+  // While set, a window that goes leaves the object alone (a load that
+  // fails hands the object back).
+  bool loading_ = false;
 
 private:
-  void Detached() final { PostNcDestroy(); }
+  void Detached() final {
+    if (!loading_)
+      PostNcDestroy();
+  }
   void ApplyIcon();
 
   FrameResources resources_;

@@ -39,8 +39,12 @@ void RegisterMdiClasses() {
 bool MdiFrameWnd::LoadFrame(const FrameResources& resources, uint32_t id, uint32_t style,
                             Hwnd parent, ResourceError* error, gdi::Rect rect) {
   RegisterMdiClasses();
-  if (!FrameWnd::LoadFrame(resources, id, style, parent, error, rect))
+  loading_ = true;
+  const bool loaded = FrameWnd::LoadFrame(resources, id, style, parent, error, rect);
+  if (!loaded) {
+    loading_ = false;
     return false;
+  }
   win::CreateParams p;
   p.className = kMdiClientClass;
   p.style = win::WS_CHILD | win::WS_VISIBLE | win::WS_CLIPCHILDREN;
@@ -51,8 +55,10 @@ bool MdiFrameWnd::LoadFrame(const FrameResources& resources, uint32_t id, uint32
     if (error)
       *error = {0, "the client area could not be made"};
     win::DestroyWindow(GetHwnd());
+    loading_ = false;
     return false;
   }
+  loading_ = false;
   SetClient(client);
   return true;
 }

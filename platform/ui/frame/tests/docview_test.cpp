@@ -12,6 +12,7 @@
 
 #include <QImage>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMenuBar>
 
 #include <filesystem>
@@ -46,6 +47,14 @@ std::vector<uint8_t> ButtonStrip() {
   return dib->ToBmpFile();
 }
 
+// A 2 x 1 PNG image.
+const std::vector<uint8_t> kIcon = {
+    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44,
+    0x52, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0xF4,
+    0x22, 0x7F, 0x8A, 0x00, 0x00, 0x00, 0x0E, 0x49, 0x44, 0x41, 0x54, 0x78, 0xDA, 0x63, 0xF8,
+    0xCF, 0xC0, 0x00, 0x42, 0x0D, 0x00, 0x0F, 0x7A, 0x03, 0x7E, 0x6A, 0x81, 0x31, 0xE1, 0x00,
+    0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+
 FrameResources Bundle() {
   static const std::map<std::string, std::vector<uint8_t>> files = {
       {"menus/129.txt", Text("POPUP &File\n ITEM 57600 &New\n ITEM 57603 &Save\n END\n"
@@ -53,6 +62,7 @@ FrameResources Bundle() {
       {"accelerators/129.txt", Text("S CTRL 57603\nF5 32781\n")},
       {"toolbars/129.txt", Text("BUTTON 57600\nSEPARATOR\nBUTTON 57603\nBUTTON 32781\n")},
       {"bitmaps/129.bmp", ButtonStrip()},
+      {"icons/129.png", kIcon},
       {"menus/305.txt", Text("POPUP &File\n ITEM 57603 &Save\n END\n"
                              "POPUP &Track\n ITEM 32781 &Play\n ITEM 100 &Edit\n END\n")},
       {"menus/308.txt", Text("POPUP &Events\n ITEM 100 &Edit\n END\n")},
@@ -379,6 +389,22 @@ TEST_F(DocViewTest, ToolBarButtonsPostTheirCommandsAndTheStatePassGreysThem) {
   EXPECT_TRUE(frame->Menu().Choose(kViewCmd));
   Pump();
   EXPECT_EQ(journal.taken, (std::vector<std::pair<std::string, uint16_t>>{{"view", kViewCmd}}));
+
+  // The Qt menu runs the same pass as it opens, and its actions post.
+  QMenu* qtTrack = frame->Menu().Widget()->actions()[1]->menu();
+  ASSERT_NE(qtTrack, nullptr);
+  QMetaObject::invokeMethod(qtTrack, "aboutToShow");
+  ASSERT_EQ(qtTrack->actions().size(), 2);
+  EXPECT_EQ(qtTrack->actions()[0]->text(), "&Play\tF5");
+  EXPECT_FALSE(qtTrack->actions()[0]->isEnabled());
+  EXPECT_TRUE(qtTrack->actions()[0]->shortcut().isEmpty()); // keys go to the focused window
+  journal.playEnabled = true;
+  QMetaObject::invokeMethod(qtTrack, "aboutToShow");
+  EXPECT_TRUE(qtTrack->actions()[0]->isEnabled());
+  journal.taken.clear();
+  qtTrack->actions()[1]->trigger();
+  Pump();
+  EXPECT_EQ(journal.taken, (std::vector<std::pair<std::string, uint16_t>>{{"view", kViewCmd}}));
 }
 
 void SendKey(Hwnd h, int key, Qt::KeyboardModifiers modifiers, const QString& text) {
@@ -501,6 +527,7 @@ TEST_F(DocViewTest, AFrameWithItsBarsAndTwoChildrenLooksTheWay) {
   const std::filesystem::path out = std::filesystem::path(VEXO_TESTS_DIR) / "artefacts";
   std::filesystem::create_directories(out);
   EXPECT_TRUE(image.save(QString::fromStdString((out / "docview-frame.png").string())));
+  EXPECT_FALSE(GetWidget(hwnd)->windowIcon().isNull());
 
   auto at = [&](Hwnd h, int32_t x, int32_t y) {
     const gdi::Point frameOrigin = ClientToScreen(hwnd, {0, 0});
@@ -529,6 +556,37 @@ TEST_F(DocViewTest, AFrameWithItsBarsAndTwoChildrenLooksTheWay) {
   EXPECT_EQ(at(frame->MdiClient(), GetClientRect(frame->MdiClient())->right - 3,
                GetClientRect(frame->MdiClient())->bottom - 3),
             0x808080u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(FrameLoad, AMalformedPartFailsTheFrameWithItsLine) {
+  struct Row {
+    const char* what;
+    const char* path;
+    const char* text;
+    int line;
+  } rows[] = {
+      {"menu", "menus/7.txt", "POPUP A\nITEM x y\nEND\n", 2},
+      {"keys", "accelerators/7.txt", "S CTRL 1\nS CTRL\n", 2},
+      {"icon", "icons/7.png", "not a png", 0},
+  };
+  for (const Row& row : rows) {
+    FrameResources resources{[&](std::string_view path) -> std::optional<std::vector<uint8_t>> {
+                               if (path != row.path)
+                                 return std::nullopt;
+                               return Text(row.text);
+                             },
+                             {}};
+    auto* frame = new FrameWnd;
+    ResourceError error;
+    EXPECT_FALSE(frame->LoadFrame(resources, 7, WS_OVERLAPPEDWINDOW, 0, &error)) << row.what;
+    EXPECT_EQ(error.line, row.line) << row.what;
+    EXPECT_FALSE(frame->GetHwnd()) << row.what;
+    delete frame; // no window was made: the caller still owns it
+  }
 }
 
 } // namespace
