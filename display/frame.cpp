@@ -269,6 +269,8 @@ LResult CKivo32Frame::OnCreate() {
   backgroundFolder_ = s.backgroundFolder;
   if (!engine_->Initialise(self, imageList_.get()))
     return -1;
+  if (engine_->FirstImageRequested())
+    imageRequest_ = true;
   imageChange_ = s.imageChange != 0;
   engine_->DefaultBackground().Load(programFolder_ + "/bkimage.bmp");
 
