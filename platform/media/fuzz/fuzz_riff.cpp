@@ -1,5 +1,6 @@
 // libFuzzer harness over the RIFF chunk walker, the WAVE reader, the writer,
-// the PCM conversion and the SoundFont check.
+// the PCM conversion, the SoundFont check and the wave slots' format word.
+#include "core/wavebank.h"
 #include "platform/media/pcm.h"
 #include "platform/media/riff.h"
 
@@ -44,6 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const media::WaveFormat& f = wave->format;
   if (f.blockAlign == 0 || wave->data.size() % f.blockAlign != 0 || wave->data.size() > size)
     Fault("the data is not whole frames of the file");
+  // A wave slot keeps what was read in its format word (24 bits of rate).
+  if (f.rate <= 0xFFFFFF) {
+    const uint32_t word = core::WaveFormatWord(f.rate, f.bits, f.channels);
+    if (core::FormatWordRate(word) != f.rate || core::FormatWordBits(word) != f.bits ||
+        core::FormatWordChannels(word) != f.channels)
+      Fault("the slot's format word does not give the format back");
+  }
   auto again = media::ReadWave(media::WaveBytes(f, wave->data), &error);
   if (!again || again->data != wave->data || again->format.rate != f.rate ||
       again->format.channels != f.channels || again->format.bits != f.bits)
