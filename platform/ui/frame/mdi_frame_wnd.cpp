@@ -158,6 +158,19 @@ bool MdiFrameWnd::PreTranslateMessage(const win::Msg& msg) {
 }
 
 LResult MdiFrameWnd::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
+  if (message == win::WM_CLOSE) {
+    // Closing the frame closes every document's last frame: each document
+    // is asked once, and a refusal keeps everything open.
+    std::vector<Document*> asked;
+    for (MdiChildWnd* child : std::vector<MdiChildWnd*>(children_)) {
+      Document* document = child->ActiveDocument();
+      if (!document || std::find(asked.begin(), asked.end(), document) != asked.end())
+        continue;
+      asked.push_back(document);
+      if (!document->SaveModified())
+        return 0;
+    }
+  }
   if (message == win::WM_DESTROY) {
     active_ = nullptr;
     // The children go with the frame's window; none reports back to it.

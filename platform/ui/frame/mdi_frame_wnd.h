@@ -4,7 +4,8 @@
 // left), its view has the focus and takes commands first. A child frame
 // draws its caption with the title and a close box; a click on it
 // activates it, the close box closes it (the document is asked first when
-// this is its last frame). Owner's thread only.
+// this is its last frame). Closing the frame (WM_CLOSE) asks each open
+// document once; destroying it asks nothing. Owner's thread only.
 #pragma once
 
 #include "platform/ui/frame/frame_wnd.h"

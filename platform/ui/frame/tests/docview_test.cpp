@@ -354,6 +354,24 @@ TEST_F(DocViewTest, TheMenuBarFollowsTheActiveChildAndClosingTheLastFrameAsks) {
   EXPECT_EQ(frame->MDIGetActive(), nullptr);
   EXPECT_TRUE(track->Documents().empty());
   EXPECT_EQ(tops(), (Names{"&File", "&Play"}));
+
+  // Closing the frame asks each document once; a refusal keeps it all.
+  Document* one = manager.OnFileNew(*frame);
+  MdiChildWnd* more = events->CreateNewFrame(*one, *frame);
+  events->InitialUpdateFrame(*more, *one);
+  manager.OnFileNew(*frame);
+  journal.closeAsks = 0;
+  journal.allowClose = false;
+  win::SendMessage(hwnd, win::WM_CLOSE, 0, 0);
+  EXPECT_EQ(journal.closeAsks, 1);
+  EXPECT_TRUE(win::IsWindow(hwnd));
+  EXPECT_EQ(frame->Children().size(), 3u);
+  journal.allowClose = true;
+  win::SendMessage(hwnd, win::WM_CLOSE, 0, 0);
+  EXPECT_EQ(journal.closeAsks, 3);
+  EXPECT_FALSE(win::IsWindow(hwnd));
+  EXPECT_TRUE(journal.frameGone);
+  EXPECT_TRUE(track->Documents().empty());
 }
 
 TEST_F(DocViewTest, ToolBarButtonsPostTheirCommandsAndTheStatePassGreysThem) {
