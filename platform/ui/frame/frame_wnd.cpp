@@ -57,6 +57,9 @@ FrameWnd::FrameWnd() = default;
 FrameWnd::~FrameWnd() {
   if (modalHookId_)
     RemoveModalHook(modalHookId_);
+  // A frame deleted while its window stands takes the window along, and is
+  // not deleted a second time when the window is gone.
+  keepObject_ = true;
   if (GetHwnd())
     win::DestroyWindow(GetHwnd());
 }
@@ -69,7 +72,7 @@ bool FrameWnd::LoadFrame(const FrameResources& resources, uint32_t id, uint32_t 
     bool was;
     explicit Loading(bool& f) : flag(f), was(f) { flag = true; }
     ~Loading() { flag = was; }
-  } loading(loading_);
+  } loading(keepObject_);
   resources_ = resources;
   resourceId_ = id;
   ResourceError ignored;

@@ -91,12 +91,12 @@ protected:
   // Runs once the window is gone; deletes the object.
   virtual void PostNcDestroy() { delete this; }
   // While set, a window that goes leaves the object alone (a load that
-  // fails hands the object back).
-  bool loading_ = false;
+  // fails hands the object back; a frame being deleted is deleted once).
+  bool keepObject_ = false;
 
 private:
   void Detached() final {
-    if (!loading_)
+    if (!keepObject_)
       PostNcDestroy();
   }
   void ApplyIcon();

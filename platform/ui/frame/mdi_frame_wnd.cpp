@@ -36,13 +36,20 @@ void RegisterMdiClasses() {
 // ---------------------------------------------------------------------------
 // The frame
 
+MdiFrameWnd::~MdiFrameWnd() {
+  // The window goes while the children can still report to this frame.
+  keepObject_ = true;
+  if (GetHwnd())
+    win::DestroyWindow(GetHwnd());
+}
+
 bool MdiFrameWnd::LoadFrame(const FrameResources& resources, uint32_t id, uint32_t style,
                             Hwnd parent, ResourceError* error, gdi::Rect rect) {
   RegisterMdiClasses();
-  loading_ = true;
+  keepObject_ = true;
   const bool loaded = FrameWnd::LoadFrame(resources, id, style, parent, error, rect);
   if (!loaded) {
-    loading_ = false;
+    keepObject_ = false;
     return false;
   }
   win::CreateParams p;
@@ -55,10 +62,10 @@ bool MdiFrameWnd::LoadFrame(const FrameResources& resources, uint32_t id, uint32
     if (error)
       *error = {0, "the client area could not be made"};
     win::DestroyWindow(GetHwnd());
-    loading_ = false;
+    keepObject_ = false;
     return false;
   }
-  loading_ = false;
+  keepObject_ = false;
   SetClient(client);
   return true;
 }

@@ -26,6 +26,7 @@ inline constexpr uint32_t WM_MDIACTIVATE = 0x0222; // wParam: losing, lParam: ga
 
 class MdiFrameWnd : public FrameWnd {
 public:
+  ~MdiFrameWnd() override;
   bool LoadFrame(const FrameResources& resources, uint32_t id, uint32_t style = WS_OVERLAPPEDWINDOW,
                  Hwnd parent = 0, ResourceError* error = nullptr,
                  gdi::Rect rect = gdi::MakeRect(40, 40, 800, 560)) override;

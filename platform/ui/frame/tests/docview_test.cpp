@@ -607,4 +607,11 @@ TEST(FrameLoad, AMalformedPartFailsTheFrameWithItsLine) {
   }
 }
 
+TEST_F(DocViewTest, AFrameDeletedWhileItsWindowStandsTakesTheWindowAlong) {
+  manager.OnFileNew(*frame);
+  delete frame;
+  EXPECT_FALSE(win::IsWindow(hwnd));
+  EXPECT_TRUE(track->Documents().empty());
+}
+
 } // namespace
