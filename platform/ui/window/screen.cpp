@@ -608,6 +608,7 @@ LResult ScreenWindow::WindowProc(uint32_t message, WParam wParam, LParam lParam)
     return OnMessage(message, wParam, lParam);
   case win::WM_NCDESTROY: {
     const LResult r = OnMessage(message, wParam, lParam);
+    ForgetKeyed(GetHwnd());
     if (screen_) {
       Teardown(*screen_);
       screen_.reset();
@@ -628,6 +629,10 @@ LResult ScreenWindow::WindowProc(uint32_t message, WParam wParam, LParam lParam)
   case kUiSync:
     if (screen_)
       Sync(*screen_);
+    return 0;
+  case kUiKeyed:
+    if (screen_)
+      PresentKeyed(*screen_);
     return 0;
   case kUiDrop:
     if (screen_)

@@ -25,6 +25,7 @@
 #include <vector>
 
 class QMimeData;
+class QPainter;
 
 namespace ui {
 
@@ -46,6 +47,7 @@ inline constexpr uint32_t kUiSync = 0xC7F1;      // the surface was drawn on
 inline constexpr uint32_t kUiDrop = 0xC7F2;      // a drop waits in the record
 inline constexpr uint32_t kUiOperation = 0xC7F3; // wParam's low byte says which
 inline constexpr uint32_t kUiDumpLater = 0xC7F4; // a throttled dump is due
+inline constexpr uint32_t kUiKeyed = 0xC7F5;     // a keyed frame came for the tree
 
 enum class Operation : uint8_t {
   Show = 1,
@@ -237,6 +239,13 @@ LParam KeyLParam(uint32_t repeat, uint32_t scanCode, bool extended, bool alt, bo
 
 // The local file paths of a drag, at most kMaxDroppedFiles.
 std::vector<std::string> LocalPaths(const QMimeData* mime);
+
+// The keyed video of a window's tree (colour_key.cpp): composes the shown
+// part of a surface image with it (false when none reaches the window);
+// has the tree's widgets show a new frame; forgets a destroyed window's.
+bool DrawKeyed(QPainter& painter, const Screen& s, const QImage& image, const QRect& shown);
+void PresentKeyed(Screen& s);
+void ForgetKeyed(Hwnd hwnd);
 
 // The widget of a screen window: shows the surface, and turns its Qt
 // events into the window's messages.

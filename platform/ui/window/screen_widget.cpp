@@ -314,7 +314,8 @@ void ScreenWidget::paintEvent(QPaintEvent* event) {
   std::lock_guard lock(impl.mutex);
   const QRect wanted = event->rect();
   const QRect shown = wanted & impl.image.rect();
-  if (!shown.isEmpty())
+  auto s = FindOwn(hwnd_);
+  if (!shown.isEmpty() && !(s && !detached_ && DrawKeyed(painter, *s, impl.image, shown)))
     painter.drawImage(shown.topLeft(), impl.image, shown);
   // A widget larger than its surface (the window manager sized it before
   // the window heard of it) shows black beyond.
