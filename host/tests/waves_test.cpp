@@ -41,19 +41,28 @@ protected:
     return pcm;
   }
 
+  // The tone into slot 3 of the demo song, with wave events at the ticks
+  // given, saved as bell.vx3; the tone's samples.
+  std::vector<uint8_t> MakeSong(const std::string& options) {
+    const std::vector<uint8_t> tone = Tone();
+    EXPECT_TRUE(media::WriteWaveFile(Path("bell.wav"), media::WaveFormat::Pcm(22050, 16, 1), tone,
+                                     nullptr));
+    const HostRun made = Host("waves " + kDemo + " --load 3 " + Path("bell.wav") + " " + options +
+                              " -o " + Path("bell.vx3"));
+    EXPECT_EQ(made.status, 0) << made.out;
+    out = made.out;
+    return tone;
+  }
+  std::string out; // of the last MakeSong
+
   mediatest::TempDir dir_;
 };
 
 TEST_F(WavesCommand, FillsNamesAndEmptiesSlotsAndSavesTheSongWithItsEvent) {
-  const std::vector<uint8_t> tone = Tone();
-  ASSERT_TRUE(media::WriteWaveFile(Path("bell.wav"), media::WaveFormat::Pcm(22050, 16, 1), tone,
-                                   nullptr));
-  const HostRun made = Host("waves " + kDemo + " --load 3 " + Path("bell.wav") +
-                            " --name 3 Bell --event 3 960 -o " + Path("bell.vx3"));
-  ASSERT_EQ(made.status, 0) << made.out;
-  EXPECT_NE(made.out.find("[X] 003 : Bell  (22050Hz, 16bit, Mono, 0.30 s)\n1 of 256 wave slots"),
+  const std::vector<uint8_t> tone = MakeSong("--name 3 Bell --event 3 960");
+  EXPECT_NE(out.find("[X] 003 : Bell  (22050Hz, 16bit, Mono, 0.30 s)\n1 of 256 wave slots"),
             std::string::npos)
-      << made.out;
+      << out;
   core::CSongData song;
   ASSERT_EQ(song.LoadByExtension(Path("bell.vx3")), 1);
   EXPECT_EQ(song.waves[3].pcm, tone);
@@ -93,12 +102,7 @@ TEST_F(WavesCommand, FillsNamesAndEmptiesSlotsAndSavesTheSongWithItsEvent) {
 TEST_F(WavesCommand, ARenderHasEachWaveAtItsEventTheSameBytesEveryTime) {
   if (access("/usr/share/sounds/sf2/FluidR3_GM.sf2", R_OK) != 0)
     GTEST_SKIP() << "the General MIDI SoundFont is not installed";
-  const std::vector<uint8_t> tone = Tone();
-  ASSERT_TRUE(media::WriteWaveFile(Path("bell.wav"), media::WaveFormat::Pcm(22050, 16, 1), tone,
-                                   nullptr));
-  const HostRun made = Host("waves " + kDemo + " --load 3 " + Path("bell.wav") +
-                            " --event 3 960 --event 3 4800 -o " + Path("bell.vx3"));
-  ASSERT_EQ(made.status, 0) << made.out;
+  const std::vector<uint8_t> tone = MakeSong("--event 3 960 --event 3 4800");
   for (const char* name : {"a.wav", "b.wav"}) {
     const HostRun run = Host("play " + Path("bell.vx3") + " --wav " + Path(name));
     ASSERT_EQ(run.status, 0) << run.out;

@@ -1,5 +1,7 @@
 #include "platform/media/midiout.h"
 
+#include "platform/media/caps_name.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -8,14 +10,11 @@ namespace media {
 void RegisterDefaultMidiBackends(MidiOutSystem& system);
 
 std::string MidiOutCaps::Name() const {
-  auto end = std::find(name.begin(), name.end(), '\0');
-  return std::string(name.begin(), end);
+  return CapsName(name);
 }
 
 void MidiOutCaps::SetName(std::string_view text) {
-  name.fill('\0');
-  size_t n = std::min(text.size(), name.size() - 1);
-  std::memcpy(name.data(), text.data(), n);
+  SetCapsName(name, text);
 }
 
 void MidiOutCaps::Serialize(std::span<uint8_t, 52> out) const {

@@ -1,8 +1,10 @@
 #include "platform/media/waveout.h"
 
 #include "platform/media/alsa_wave.h"
+#include "platform/media/caps_name.h"
 #include "platform/media/wave_sinks.h"
 #include "platform/sys/log.h"
+#include "platform/sys/bytes.h"
 #include "platform/sys/runtime.h"
 
 #include <algorithm>
@@ -15,35 +17,24 @@
 namespace media {
 
 std::string WaveOutCaps::Name() const {
-  auto end = std::find(name.begin(), name.end(), '\0');
-  return std::string(name.begin(), end);
+  return CapsName(name);
 }
 
 void WaveOutCaps::SetName(std::string_view text) {
-  name.fill('\0');
-  size_t n = std::min(text.size(), name.size() - 1);
-  std::memcpy(name.data(), text.data(), n);
+  SetCapsName(name, text);
 }
 
 void WaveOutCaps::Serialize(std::span<uint8_t, 52> out) const {
-  size_t p = 0;
-  auto u16 = [&](uint16_t v) {
-    out[p++] = v & 0xFF;
-    out[p++] = v >> 8;
-  };
-  auto u32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-      out[p++] = (v >> (8 * i)) & 0xFF;
-  };
-  u16(manufacturerId);
-  u16(productId);
-  u32(driverVersion);
-  for (char c : name)
-    out[p++] = static_cast<uint8_t>(c);
-  u32(formats);
-  u16(channels);
-  u16(reserved);
-  u32(support);
+  sys::ByteWriter w;
+  w.U16LE(manufacturerId);
+  w.U16LE(productId);
+  w.U32LE(driverVersion);
+  w.Bytes(name.data(), name.size());
+  w.U32LE(formats);
+  w.U16LE(channels);
+  w.U16LE(reserved);
+  w.U32LE(support);
+  std::copy(w.Data().begin(), w.Data().end(), out.begin());
 }
 
 std::string WaveErrorText(uint32_t result) {
