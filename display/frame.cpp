@@ -436,10 +436,13 @@ void CKivo32Frame::PaintBehind(win::Hwnd view, gdi::Dc& dc, const gdi::Rect& are
     dc.FillRect(area, ClassBackground(kFrameClass).value_or(kColour3dFace));
     return;
   }
-  // The default background, its tiles lined up with the frame's.
+  // What the frame shows there: the image or the default background, lined
+  // up with the frame's.
   const gdi::Point origin = ui::ScreenToClient(view, ui::ClientToScreen(Hwnd(), {0, 0}));
-  if (!engine_->DefaultBackground().DrawTiled(dc, area, origin))
-    dc.FillRect(area, kColour3dFace);
+  if (imageList_->Empty() && !imageRequest_)
+    engine_->PaintDefault(dc, area, origin);
+  else
+    engine_->Paint(dc, area, origin);
 }
 
 void CKivo32Frame::StorePage(std::string_view text) {

@@ -81,21 +81,21 @@ int32_t BackgroundImageEngine::ImageCount() const {
   return images_ ? images_->TotalFiles() : 0;
 }
 
-void BackgroundImageEngine::PaintDefault(gdi::Dc& dc, const gdi::Rect& area) {
-  if (!defaultBackground_.DrawTiled(dc, area))
+void BackgroundImageEngine::PaintDefault(gdi::Dc& dc, const gdi::Rect& area, gdi::Point origin) {
+  if (!defaultBackground_.DrawTiled(dc, area, origin))
     dc.FillRect(area, kColour3dFace);
 }
 
-void BackgroundImageEngine::Paint(gdi::Dc& dc, const gdi::Rect& area) {
+void BackgroundImageEngine::Paint(gdi::Dc& dc, const gdi::Rect& area, gdi::Point origin) {
   ImageSlot& shown = slots_[1 - receiving_];
   if (shown.HasImage() && !shown.composed)
     Compose(shown);
   if (!shown.composed) {
-    PaintDefault(dc, area);
+    PaintDefault(dc, area, origin);
     return;
   }
-  dc.BitBlt(area.left, area.top, area.Width(), area.Height(), *shown.composed->bitmap, area.left,
-            area.top, gdi::kSrcCopy);
+  dc.BitBlt(area.left, area.top, area.Width(), area.Height(), *shown.composed->bitmap,
+            area.left - origin.x, area.top - origin.y, gdi::kSrcCopy);
 }
 
 void BackgroundImageEngine::Recompose() {

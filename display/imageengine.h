@@ -58,10 +58,11 @@ public:
   void SetScreenBits(int bits) { screenBits_ = bits == 1 ? 16 : bits; }
 
   // Paints the shown image (or, without one, the default background) over
-  // area of the client.
-  void Paint(gdi::Dc& dc, const gdi::Rect& area);
+  // area of the client; a view behind which it shows passes the client's
+  // corner in its own coordinates as origin.
+  void Paint(gdi::Dc& dc, const gdi::Rect& area, gdi::Point origin = {0, 0});
   // Paints the default background alone.
-  void PaintDefault(gdi::Dc& dc, const gdi::Rect& area);
+  void PaintDefault(gdi::Dc& dc, const gdi::Rect& area, gdi::Point origin = {0, 0});
   // Lays the shown image out again for the current client area.
   void Recompose();
   // Realises the shown image's palette; true when colours changed.

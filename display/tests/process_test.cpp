@@ -19,6 +19,7 @@
 
 #include <QImage>
 
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <sstream>
@@ -302,6 +303,79 @@ TEST_F(ProcessTest, APictureOfTheFrameAfterStart) {
   std::filesystem::copy_file(picture, folder + "/kivo32-background-default.png",
                              std::filesystem::copy_options::overwrite_existing);
   RecordProperty("picture", picture);
+}
+
+// A picture of the project's own (a sky, a sun and hills) as [Image]
+// DefaultFile, shown in each layout: pictures of the frame in the artefacts.
+TEST_F(ProcessTest, PicturesOfStillBackgroundsInEachLayout) {
+  const std::string folder = std::string(VEXO_TESTS_DIR) + "/artefacts";
+  std::filesystem::create_directories(folder);
+  QImage still(400, 300, QImage::Format_RGB32);
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < 400; ++x) {
+      const int hill = 200 + static_cast<int>(30 * std::sin(x / 40.0));
+      const int dx = x - 300, dy = y - 80;
+      QRgb c = qRgb(40 + y / 3, 90 + y / 4, 200 - y / 3);
+      if (dx * dx + dy * dy < 40 * 40)
+        c = qRgb(250, 200, 60);
+      if (y > hill)
+        c = qRgb(30, 110 + (y - hill) / 2, 50);
+      still.setPixel(x, y, c);
+    }
+  ASSERT_TRUE(still.save(QString::fromStdString(config / "still.png")));
+  const std::string art = std::string(VEXO_BIN_DIR) + "/bkimage.bmp";
+  const std::string artBytes = ReadFile(art);
+  auto tile = gdi::Dib::FromBmpFile(std::vector<uint8_t>(artBytes.begin(), artBytes.end()));
+  ASSERT_TRUE(tile);
+  auto colour = [](QRgb q) { return gdi::Rgb(qRed(q), qGreen(q), qBlue(q)); };
+  const int w = kDefaultFrameRect.Width(), h = kDefaultFrameRect.Height();
+  const struct {
+    const char* name;
+    int isFix, type;
+    // Points of the frame and the colours the layout puts there.
+    std::vector<std::pair<gdi::Point, gdi::Colour>> expect;
+  } cases[] = {
+      {"stretch",
+       0,
+       0,
+       {{{0, 0}, colour(still.pixel(0, 0))},
+        {{w - 1, h - 1}, colour(still.pixel((w - 1) * 400 / w, (h - 1) * 300 / h))}}},
+      {"tile",
+       0,
+       1,
+       {{{0, 0}, colour(still.pixel(0, 0))},
+        {{w / 2, h / 2}, colour(still.pixel(0, 0))},
+        {{w / 2 - 1, 0}, colour(still.pixel((w / 2 - 1) * 400 / (w / 2), 0))}}},
+      {"fixed-tile",
+       1,
+       1,
+       {{{400, 300}, colour(still.pixel(0, 0))}, {{399, 0}, colour(still.pixel(399, 0))}}},
+      {"centred",
+       1,
+       0,
+       {{{w / 2 - 200, h / 2 - 150}, colour(still.pixel(0, 0))},
+        {{0, 0}, tile->PixelColour(0, 0)},
+        {{w - 1, h - 1}, tile->PixelColour((w - 1) % tile->Width(), (h - 1) % tile->Height())}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string ini = config / "config.ini";
+    sys::IniWriteString(ini, "Image", "DefaultFile", "still.png");
+    sys::IniWriteString(ini, "Image", "IsFix", std::to_string(c.isFix));
+    sys::IniWriteString(ini, "Image", "Type", std::to_string(c.type));
+    const std::string picture = folder + "/kivo32-background-still-" + c.name + ".png";
+    std::filesystem::remove(picture);
+    setenv("VEXO_SNAPSHOT", picture.c_str(), 1);
+    win::Hwnd frame = 0;
+    auto display = StartDisplay(frame);
+    ASSERT_TRUE(display && frame);
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(picture); }, kStartMs));
+    Close(*display, frame);
+    QImage image(QString::fromStdString(picture));
+    ASSERT_EQ(image.width(), w);
+    for (const auto& [point, want] : c.expect)
+      EXPECT_EQ(colour(image.pixel(point.x, point.y)), want) << point.x << "," << point.y;
+  }
 }
 
 } // namespace
