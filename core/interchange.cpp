@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/songfile.h"
+#include "platform/sys/atomic_file.h"
 
 namespace core {
 namespace {
@@ -457,13 +458,8 @@ int32_t CSongData::ExportInterchange(const std::string& file) const {
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  FILE* f = std::fopen(file.c_str(), "wb");
-  if (!f)
-    return 0;
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (std::fclose(f) != 0 || !written)
-    return 0;
-  return events;
+  // The old file stays whole when the new one cannot be written.
+  return sys::ReplaceFileAtomically(file, text) ? events : 0;
 }
 
 int CSongData::ImportInterchange(const std::string& file, int16_t track, std::string* error,

@@ -1,6 +1,7 @@
 #include "host/commands.h"
 #include "host/album_command.h"
 #include "host/display_command.h"
+#include "host/interchange_command.h"
 #include "host/lyrics_command.h"
 
 #include "core/songconvert.h"
@@ -31,6 +32,11 @@ const Command kCommands[] = {
      core::ConvertCommand},
     {"lyrics", "lyrics IN TEXT OUT [--melody N] [--split] [--codepage N] [--marks]",
      "puts a lyric text on a song's melody and saves it as a karaoke song", LyricsCommand},
+    {"interchange", "interchange export SONG OUT.txt",
+     "writes a song's information and lyric timing as a text to edit", InterchangeCommand},
+    {"interchange", "interchange import SONG IN.txt [--track N] [--codepage N] -o OUT",
+     "reads such a text back into the song's lyric track (or track N) and saves it",
+     InterchangeCommand},
     {"display", "display", "starts the lyric display when it is not running", DisplayCommand},
     {"album", "album probe|dump FILE...",
      "prints song files as album records, or an album file, as JSON", AlbumCommand},

@@ -12,6 +12,7 @@
 
 #include "core/messages.h"
 #include "core/songdata.h"
+#include "host/song_files.h"
 #include "platform/sys/codepage.h"
 
 namespace host {
@@ -78,29 +79,6 @@ int16_t ChooseMelody(const core::CSongData& song) {
   return best;
 }
 
-int SaveKindFor(const std::string& file) {
-  switch (core::GetSongFileKind(file)) {
-  case core::kFileKaraoke:
-    return core::kSaveKaraoke;
-  case core::kFileMidi:
-    return core::kSaveMidi;
-  case core::kFileVx3:
-  case core::kFileSb3:
-  case core::kFileSw3:
-    return core::kSaveV350First;
-  default:
-    return 0;
-  }
-}
-
-// Questions of the save are answered yes: the user named the output.
-struct TerminalMessages {
-  TerminalMessages() {
-    core::SetMessageHandlers(nullptr, [](int, std::string_view) { return true; });
-  }
-  ~TerminalMessages() { core::SetMessageHandlers(nullptr, nullptr); }
-};
-
 } // namespace
 
 int LyricsCommand(std::span<char*> args) {
@@ -165,14 +143,8 @@ int LyricsCommand(std::span<char*> args) {
 
   TerminalMessages messages;
   core::CSongData song;
-  core::ClearLastMessage();
-  if (!song.LoadByExtension(in)) {
-    int message = core::LastMessage();
-    std::string reason = message ? std::string(core::MessageText(message))
-                                 : "not a readable MIDI, karaoke or song file";
-    std::fprintf(stderr, "vexo3: cannot read %s: %s\n", in, reason.c_str());
+  if (!LoadSongFile(song, in))
     return 1;
-  }
   int16_t track = melody >= 0 ? static_cast<int16_t>(melody) : ChooseMelody(song);
   if (!song.HasTrack(track)) {
     if (melody >= 0)
@@ -194,26 +166,9 @@ int LyricsCommand(std::span<char*> args) {
     imageMarks = song.AutoInsertLyricMarks(100, 5000, 2, 4);
     song.AlignLineBreaks();
   }
-  core::ClearLastMessage();
-  if (song.SaveByKind(out, saveKind) <= 0) {
-    int message = core::LastMessage();
-    std::string reason =
-        message ? std::string(core::MessageText(message)) : "the file cannot be written";
-    std::fprintf(stderr, "vexo3: cannot save %s: %s\n", out, reason.c_str());
+  if (!SaveSongFile(song, out, saveKind))
     return 1;
-  }
-  const core::Track& lyric = song.tracks[song.lyricTrack];
-  int64_t syllables = 0, lines = 0;
-  bool lineOpen = false;
-  for (const auto& e : lyric.events) {
-    if (e.kind == core::kKindLineBreak)
-      lineOpen = false;
-    if (e.kind == core::kKindSyllable) {
-      ++syllables;
-      lines += lineOpen ? 0 : 1;
-      lineOpen = true;
-    }
-  }
+  const auto [syllables, lines] = CountLyrics(song.tracks[song.lyricTrack]);
   const int64_t notes = MelodyNotes(song.tracks[track]);
   std::printf("%s: %lld syllables in %lld lines on %lld notes of track %d", out,
               static_cast<long long>(syllables), static_cast<long long>(lines),

@@ -1,0 +1,69 @@
+#include "host/song_files.h"
+
+#include <cstdio>
+
+#include "core/messages.h"
+
+namespace host {
+
+int SaveKindFor(const std::string& file) {
+  switch (core::GetSongFileKind(file)) {
+  case core::kFileKaraoke:
+    return core::kSaveKaraoke;
+  case core::kFileMidi:
+    return core::kSaveMidi;
+  case core::kFileVx3:
+  case core::kFileSb3:
+  case core::kFileSw3:
+    return core::kSaveV350First;
+  default:
+    return 0;
+  }
+}
+
+TerminalMessages::TerminalMessages() {
+  core::SetMessageHandlers(nullptr, [](int, std::string_view) { return true; });
+}
+
+TerminalMessages::~TerminalMessages() {
+  core::SetMessageHandlers(nullptr, nullptr);
+}
+
+bool LoadSongFile(core::CSongData& song, const char* file) {
+  core::ClearLastMessage();
+  if (song.LoadByExtension(file))
+    return true;
+  int message = core::LastMessage();
+  std::string reason = message ? std::string(core::MessageText(message))
+                               : "not a readable MIDI, karaoke or song file";
+  std::fprintf(stderr, "vexo3: cannot read %s: %s\n", file, reason.c_str());
+  return false;
+}
+
+bool SaveSongFile(core::CSongData& song, const char* file, int saveKind) {
+  core::ClearLastMessage();
+  if (song.SaveByKind(file, saveKind) > 0)
+    return true;
+  int message = core::LastMessage();
+  std::string reason =
+      message ? std::string(core::MessageText(message)) : "the file cannot be written";
+  std::fprintf(stderr, "vexo3: cannot save %s: %s\n", file, reason.c_str());
+  return false;
+}
+
+LyricCount CountLyrics(const core::Track& lyric) {
+  LyricCount count;
+  bool lineOpen = false;
+  for (const auto& e : lyric.events) {
+    if (e.kind == core::kKindLineBreak)
+      lineOpen = false;
+    if (e.kind == core::kKindSyllable) {
+      ++count.syllables;
+      count.lines += lineOpen ? 0 : 1;
+      lineOpen = true;
+    }
+  }
+  return count;
+}
+
+} // namespace host

@@ -1,0 +1,35 @@
+// Song files as the commands read and write them: the save kind a file name
+// asks for, questions answered yes, and loads and saves that say on standard
+// error why they failed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/songdata.h"
+
+namespace host {
+
+// The save kind of an output file by its extension (.kar, .mid, .vx3, .sb3,
+// .sw3); 0 for another name.
+int SaveKindFor(const std::string& file);
+
+// Questions of a save are answered yes while it lives: the user named the
+// output.
+struct TerminalMessages {
+  TerminalMessages();
+  ~TerminalMessages();
+};
+
+// False after "vexo3: cannot read FILE: why" on standard error.
+bool LoadSongFile(core::CSongData& song, const char* file);
+// False after "vexo3: cannot save FILE: why" on standard error.
+bool SaveSongFile(core::CSongData& song, const char* file, int saveKind);
+
+struct LyricCount {
+  int64_t syllables = 0;
+  int64_t lines = 0; // lines holding a syllable
+};
+LyricCount CountLyrics(const core::Track& lyric);
+
+} // namespace host
