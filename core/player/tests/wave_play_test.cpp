@@ -46,20 +46,25 @@ protected:
   int32_t (*resumed)() = nullptr;
 };
 
-TEST_F(WavePlay, ASongsWaveEventsSoundTheirSlotsAtTheirTimes) {
-  // Steps at 120 beats a minute: tick 480 is 500 ms, tick 960 is 1000 ms.
-  core::CSongData song;
-  ASSERT_EQ(song.LoadByKind(Song("steps.mid", StepsSong(4)), core::kFileMidi), 1);
-  song.waves[0].pcm = Samples(200, 1); // 200 ms of 8-bit mono at 1 kHz
+// Steps at 120 beats a minute with two waves: slot 0 (200 ms) at tick 480,
+// 500 ms, and slot 5 (100 ms) at tick 960, 1000 ms; saved as a 3.50 file.
+std::string SaveWaveSong(core::CSongData& song, const std::string& midi, const std::string& file) {
+  EXPECT_EQ(song.LoadByKind(midi, core::kFileMidi), 1);
+  song.waves[0].pcm = Samples(200, 1); // 8-bit mono at 1 kHz
   song.waves[0].format = core::WaveFormatWord(1000, 8, 1);
   song.waves[0].name = "first";
-  song.waves[5].pcm = Samples(1600, 2); // 100 ms of 16-bit mono at 8 kHz
+  song.waves[5].pcm = Samples(1600, 2); // 16-bit mono at 8 kHz
   song.waves[5].format = core::WaveFormatWord(8000, 16, 1);
-  ASSERT_EQ(song.AddEvent(1, 480, 0, 0, 0, core::kKindWave), 1);
-  ASSERT_EQ(song.AddEvent(1, 960, 0, 0, 5, core::kKindWave), 1);
-  const std::string file = scratch / "waves.vx3";
-  ASSERT_GT(song.SaveByKind(file, core::kSaveV350First), 0);
+  EXPECT_EQ(song.AddEvent(1, 480, 0, 0, 0, core::kKindWave), 1);
+  EXPECT_EQ(song.AddEvent(1, 960, 0, 0, 5, core::kKindWave), 1);
+  EXPECT_GT(song.SaveByKind(file, core::kSaveV350First), 0);
+  return file;
+}
 
+TEST_F(WavePlay, ASongsWaveEventsSoundTheirSlotsAtTheirTimes) {
+  core::CSongData song;
+  const std::string file =
+      SaveWaveSong(song, Song("steps.mid", StepsSong(4)), scratch / "waves.vx3");
   ASSERT_EQ(X().LoadFile(file.c_str(), core::kFileVx3), 1);
   const int paused0 = paused(), resumed0 = resumed();
   const uint32_t start = Clock().NowMs();
@@ -81,6 +86,24 @@ TEST_F(WavePlay, ASongsWaveEventsSoundTheirSlotsAtTheirTimes) {
   }
   EXPECT_EQ(paused() - paused0, 2);
   EXPECT_EQ(resumed() - resumed0, 2);
+}
+
+TEST_F(WavePlay, ClosingTheSongStopsItsWaveFirst) {
+  core::CSongData song;
+  const std::string file =
+      SaveWaveSong(song, Song("steps.mid", StepsSong(4)), scratch / "waves.vx3");
+  ASSERT_EQ(X().LoadFile(file.c_str(), core::kFileVx3), 1);
+  const int paused0 = paused(), resumed0 = resumed();
+  ASSERT_EQ(X().Play(), 1);
+  ASSERT_TRUE(RunUntil([&] { return sink->OpenStreams() == 1; }, 100));
+  RunTicks(5);
+  ASSERT_EQ(X().CloseFile(), 1);
+  EXPECT_EQ(sink->OpenStreams(), 0);
+  EXPECT_EQ(paused() - paused0, 1);
+  EXPECT_EQ(resumed() - resumed0, 1);
+  const auto streams = sink->Streams();
+  ASSERT_EQ(streams.size(), 1u);
+  EXPECT_LT(streams[0].Bytes().size(), song.waves[0].pcm.size());
 }
 
 } // namespace

@@ -346,7 +346,7 @@ TEST(RealTime, WavesReplacingEachOtherCloseEachDeviceOnce) {
   WaveOut().UseDevices({media::WavSinkDevice(dir.Path() + "/r.wav")});
   std::atomic<int> done{0};
   const std::vector<uint8_t> data = Ramp(2 * 441 * 20);
-  for (int i = 0; i < 300; ++i) {
+  for (int i = 0; i < 1000; ++i) {
     WaveOutHandle h = 0;
     ASSERT_EQ(WaveOut().Open(
                   media::kWaveMapper, WaveFormat::Pcm(44100, 16, 1),
