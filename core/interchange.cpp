@@ -427,7 +427,8 @@ std::string CSongData::InterchangeText(int32_t& events) const {
       AppendOneLine(out, PoolText(e));
       break;
     case kKindSinger:
-      AppendNumber(out, "   %lli", static_cast<int32_t>(e.data));
+      // The singer byte, as song files store it.
+      AppendNumber(out, "   %lli", static_cast<int8_t>(e.data & 0xFF));
       break;
     default: {
       out += "  :";

@@ -158,14 +158,17 @@ TEST(Interchange, ExportWritesTheSongByteForByte) {
   }
 }
 
-TEST(Interchange, ExportKeepsEachTextOnItsLine) {
+TEST(Interchange, ExportWritesWhatReadsBack) {
   CSongData song;
   MakeEditSong(song);
   song.title = "two\r\nlines";
   AddLyricLines(song, {{{0, 60, "a\nb"}}});
+  // A singer stored as a whole word is written as the byte files keep.
+  song.AddEvent(2, 500, 0, 0, 200, kKindSinger);
   int32_t events = 0;
   const std::string text = song.InterchangeText(events);
-  EXPECT_EQ(events, 3);
+  EXPECT_EQ(events, 4);
+  EXPECT_NE(text.find("00000500   000000   020   -56\n"), std::string::npos) << text;
   EXPECT_NE(text.find("/Title       :two  lines\n"), std::string::npos) << text;
   EXPECT_NE(text.find("00000000   000060   016  :a b\n"), std::string::npos) << text;
 }
@@ -311,6 +314,7 @@ TEST(Interchange, ImportReadsTheInformationLines) {
   EXPECT_EQ(song.keyword, std::nullopt);
   ASSERT_EQ(song.ImportInterchangeText(kHead + "/Keyword:" + std::string(300, 'k'), 2), 0);
   EXPECT_EQ(song.keyword, std::string(247, 'k'));
+  EXPECT_EQ(CheckSongInvariants(song), "");
 }
 
 TEST(Interchange, ImportRefusesMalformedTextsAndLeavesTheSong) {
