@@ -286,21 +286,30 @@ const gdi::InkRuns* LyricLines::InkOf(int slot) {
   return &kept->ink;
 }
 
-void LyricLines::DrawText(gdi::Dc& dc, int slot, gdi::Colour outline, gdi::Colour centre) {
+std::vector<gdi::InkPlacement> LyricLines::InkPlacements(int slot, gdi::Colour outline,
+                                                         gdi::Colour centre) {
+  std::vector<gdi::InkPlacement> placed;
   const gdi::InkRuns* ink = InkOf(slot);
   if (!ink)
-    return;
-  const LineSlot& s = slots_[slot];
-  const int saved = dc.Save();
-  dc.IntersectClipRect(Band(slot));
+    return placed;
   const gdi::Rect rect = TextRect(slot);
-  if (styles_.Outline(s.colourGroup)) {
+  if (styles_.Outline(slots_[slot].colourGroup)) {
     const int32_t pad = pad_;
     const gdi::Point offsets[] = {{0, -pad}, {0, pad}, {-pad, 0}, {pad, 0}};
     for (const gdi::Point& o : offsets)
-      dc.FillInk(*ink, rect.left + o.x, rect.top + o.y, outline);
+      placed.push_back(gdi::InkPlacement{ink, rect.left + o.x, rect.top + o.y, outline});
   }
-  dc.FillInk(*ink, rect.left, rect.top, centre);
+  placed.push_back(gdi::InkPlacement{ink, rect.left, rect.top, centre});
+  return placed;
+}
+
+void LyricLines::DrawText(gdi::Dc& dc, int slot, gdi::Colour outline, gdi::Colour centre) {
+  const std::vector<gdi::InkPlacement> placed = InkPlacements(slot, outline, centre);
+  if (placed.empty())
+    return;
+  const int saved = dc.Save();
+  dc.IntersectClipRect(Band(slot));
+  dc.FillInks(placed);
   dc.Restore(saved);
 }
 
@@ -362,10 +371,11 @@ void LyricLines::PrepareSlot(gdi::Dc& bitmapDc, int slot) {
   const gdi::Rect other = Band(slot == kSlotA ? kSlotB : kSlotA);
   if (s.wipeRect != band && gdi::Intersect(s.wipeRect, other).IsEmpty())
     bitmapDc.FillRect(s.wipeRect, 0);
-  bitmapDc.FillRect(band, 0);
   const int g = s.colourGroup;
-  DrawText(bitmapDc, slot, XorColour(styles_.Colour(g, 2), styles_.Colour(g, 4)),
-           XorColour(styles_.Colour(g, 1), styles_.Colour(g, 3)));
+  bitmapDc.FillRectWithInks(band, 0,
+                            InkPlacements(slot,
+                                          XorColour(styles_.Colour(g, 2), styles_.Colour(g, 4)),
+                                          XorColour(styles_.Colour(g, 1), styles_.Colour(g, 3))));
   s.wipeRect = band;
   // Where the ink went, over the rows the wipe transfers.
   const gdi::Rect rows = gdi::Intersect(

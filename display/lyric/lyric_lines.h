@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace display {
 
@@ -226,6 +227,10 @@ private:
   // The slot's text as it draws in its rectangle, rendered once per line,
   // font and geometry; nullptr without a font.
   const gdi::InkRuns* InkOf(int slot);
+  // The slot's ink as it is drawn: moved by the pad up, down, left and
+  // right in the outline colour when its colour group has an outline, then
+  // in place in the centre colour. Empty without ink.
+  std::vector<gdi::InkPlacement> InkPlacements(int slot, gdi::Colour outline, gdi::Colour centre);
   void DrawText(gdi::Dc& dc, int slot, gdi::Colour outline, gdi::Colour centre);
   void PrepareSlot(gdi::Dc& bitmapDc, int slot);
   void InvertOn(gdi::Dc& dc, int slot, int32_t from, int32_t to);

@@ -19,6 +19,7 @@
 namespace gdi {
 
 class InkRuns;
+struct InkPlacement;
 
 // Background modes.
 constexpr int kTransparent = 1;
@@ -222,6 +223,12 @@ public:
   Size TextExtent(std::string_view text);
   // Paints ink runs (their origin at x, y) in the colour, within the clip.
   bool FillInk(const InkRuns& ink, int32_t x, int32_t y, Colour colour);
+  // The same for each ink in turn, laid down in one pass row by row.
+  bool FillInks(std::span<const InkPlacement> inks);
+  // Fills the rectangle (within the clip) with a colour and lays the inks
+  // over it within the rectangle: FillRect, then FillInks clipped to the
+  // rectangle, each row written once while it is at hand.
+  bool FillRectWithInks(const Rect& rect, Colour colour, std::span<const InkPlacement> inks);
   TextMetrics GetTextMetrics();
 
   // Block transfers. Source pixels outside the source surface leave the

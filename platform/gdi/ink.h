@@ -35,6 +35,7 @@ public:
   static InkRuns OfText(const std::shared_ptr<const Font>& font, std::string_view text,
                         int32_t width, int32_t height);
 
+  // Row by row, top to bottom, and left to right within a row.
   const std::vector<InkRun>& Runs() const { return runs_; }
   bool Empty() const { return runs_.empty(); }
   // The smallest rectangle holding every run; empty without ink.
@@ -43,6 +44,14 @@ public:
 private:
   std::vector<InkRun> runs_;
   Rect bounds_;
+};
+
+// Ink to lay down with its origin at x, y, in a colour.
+struct InkPlacement {
+  const InkRuns* ink = nullptr;
+  int32_t x = 0;
+  int32_t y = 0;
+  Colour colour = 0;
 };
 
 } // namespace gdi

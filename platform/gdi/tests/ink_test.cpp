@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -114,6 +115,57 @@ TEST(InkRuns, FilledInkEqualsTheTextDrawnInPlace) {
       EXPECT_TRUE(dc.FillInk(ink, r.rect.left, r.rect.top, colour));
     }
     EXPECT_EQ(laid->CopyPixels(), direct->CopyPixels());
+  }
+}
+
+// Laid in one pass, several inks give what laying each in turn gives: the
+// later over the earlier, within the clip (and the rectangle filled first).
+TEST(InkRuns, InksLaidInOnePassEqualEachLaidInTurn) {
+  auto font = MakeFont("DejaVu Sans", 40);
+  ASSERT_TRUE(font);
+  const InkRuns ink = InkRuns::OfText(font, "Wg jy!", 150, 50);
+  ASSERT_FALSE(ink.Empty());
+  const InkPlacement placed[] = {{&ink, -4, 10, Rgb(200, 0, 0)},
+                                 {&ink, 3, 12, Rgb(0, 200, 0)},
+                                 {&ink, 0, 8, Rgb(0, 0, 200)},
+                                 {nullptr, 0, 0, Rgb(9, 9, 9)}};
+  struct Row {
+    const char* what;
+    std::optional<Rect> clip;
+    std::optional<Rect> filled;
+  };
+  const Row rows[] = {
+      {"laid", std::nullopt, std::nullopt},
+      {"laid within a clip", Rect{10, 15, 90, 50}, std::nullopt},
+      {"on a filled rectangle", std::nullopt, Rect{20, 0, 400, 40}},
+      {"on a filled rectangle within a clip", Rect{0, 20, 60, 70}, Rect{-5, 10, 100, 55}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    auto turn = Surface::Create(160, 70, Rgb(5, 60, 7));
+    auto pass = Surface::Create(160, 70, Rgb(5, 60, 7));
+    {
+      Dc dc(turn);
+      if (r.clip)
+        dc.SetClipRect(*r.clip);
+      if (r.filled) {
+        dc.FillRect(*r.filled, Rgb(1, 2, 3));
+        dc.IntersectClipRect(*r.filled);
+      }
+      for (const InkPlacement& p : placed)
+        if (p.ink)
+          EXPECT_TRUE(dc.FillInk(*p.ink, p.x, p.y, p.colour));
+    }
+    {
+      Dc dc(pass);
+      if (r.clip)
+        dc.SetClipRect(*r.clip);
+      if (r.filled)
+        EXPECT_TRUE(dc.FillRectWithInks(*r.filled, Rgb(1, 2, 3), placed));
+      else
+        EXPECT_TRUE(dc.FillInks(placed));
+    }
+    EXPECT_EQ(pass->CopyPixels(), turn->CopyPixels());
   }
 }
 
