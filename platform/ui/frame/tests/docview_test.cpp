@@ -9,6 +9,7 @@
 #include "platform/ui/modal/filedialog.h"
 #include "platform/ui/modal/messagebox.h"
 #include "platform/ui/tests/support/dialog_form.h"
+#include "platform/ui/tests/support/resource_files.h"
 
 #include <QImage>
 #include <QKeyEvent>
@@ -30,7 +31,7 @@ constexpr gdi::Colour kImageColours[] = {gdi::Rgb(255, 0, 0), gdi::Rgb(0, 160, 0
                                          gdi::Rgb(0, 0, 255)};
 
 std::vector<uint8_t> Text(std::string_view s) {
-  return {s.begin(), s.end()};
+  return Bytes(s);
 }
 
 // Three 16 x 15 button images, each of one colour.
@@ -47,38 +48,24 @@ std::vector<uint8_t> ButtonStrip() {
   return dib->ToBmpFile();
 }
 
-// A 2 x 1 PNG image.
-const std::vector<uint8_t> kIcon = {
-    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44,
-    0x52, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0xF4,
-    0x22, 0x7F, 0x8A, 0x00, 0x00, 0x00, 0x0E, 0x49, 0x44, 0x41, 0x54, 0x78, 0xDA, 0x63, 0xF8,
-    0xCF, 0xC0, 0x00, 0x42, 0x0D, 0x00, 0x0F, 0x7A, 0x03, 0x7E, 0x6A, 0x81, 0x31, 0xE1, 0x00,
-    0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
-
 FrameResources Bundle() {
-  static const std::map<std::string, std::vector<uint8_t>> files = {
+  static const ResourceFiles files = FilesOf({
       {"menus/129.txt", Text("POPUP &File\n ITEM 57600 &New\n ITEM 57603 &Save\n END\n"
                              "POPUP &Play\n ITEM 32781 &Play\n END\n")},
       {"accelerators/129.txt", Text("S CTRL 57603\nF5 32781\n")},
       {"toolbars/129.txt", Text("BUTTON 57600\nSEPARATOR\nBUTTON 57603\nBUTTON 32781\n")},
       {"bitmaps/129.bmp", ButtonStrip()},
-      {"icons/129.png", kIcon},
+      {"icons/129.png", uitest::kTinyPng},
       {"menus/305.txt", Text("POPUP &File\n ITEM 57603 &Save\n END\n"
                              "POPUP &Track\n ITEM 32781 &Play\n ITEM 100 &Edit\n END\n")},
       {"menus/308.txt", Text("POPUP &Events\n ITEM 100 &Edit\n END\n")},
-  };
+  });
   static const std::map<uint32_t, std::string> strings = {
       {129, "Song Editor"},           {305, "\nTrack\nTrack list"},
       {308, "\nEvents\nEvent list"},  {57600, "Make a new song\nNew"},
       {57603, "Save the song\nSave"}, {32781, "Play from here\nPlay"},
   };
-  return {[](std::string_view path) -> std::optional<std::vector<uint8_t>> {
-            auto it = files.find(std::string(path));
-            if (it == files.end())
-              return std::nullopt;
-            return it->second;
-          },
-          [](uint32_t id) -> std::optional<std::string> {
+  return {files, [](uint32_t id) -> std::optional<std::string> {
             auto it = strings.find(id);
             if (it == strings.end())
               return std::nullopt;

@@ -4,6 +4,7 @@
 #include "platform/ui/resource/icon_resource.h"
 #include "platform/ui/resource/menu_resource.h"
 #include "platform/ui/resource/toolbar_resource.h"
+#include "platform/ui/tests/support/resource_files.h"
 #include "platform/ui/window/input.h"
 #include "platform/win/loop.h"
 #include "platform/win/window.h"
@@ -16,19 +17,8 @@ using namespace ui;
 
 namespace {
 
-// A bundle's files in memory.
-ResourceFiles FilesOf(std::map<std::string, std::vector<uint8_t>> files) {
-  return [files = std::move(files)](std::string_view path) -> std::optional<std::vector<uint8_t>> {
-    auto it = files.find(std::string(path));
-    if (it == files.end())
-      return std::nullopt;
-    return it->second;
-  };
-}
-
-std::vector<uint8_t> Bytes(std::string_view s) {
-  return {s.begin(), s.end()};
-}
+using uitest::Bytes;
+using uitest::FilesOf;
 
 std::vector<uint8_t> Strip(int32_t width, int32_t height) {
   return gdi::Dib::Create(width, height, 24)->ToBmpFile();
@@ -149,13 +139,7 @@ std::vector<uint8_t> PngHead(uint32_t width, uint32_t height) {
 }
 
 TEST(ResourceForms, IconsArePngImagesOfBoundedSize) {
-  // A 2 x 1 PNG: red then half-transparent blue.
-  const std::vector<uint8_t> png = {
-      0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44,
-      0x52, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0xF4,
-      0x22, 0x7F, 0x8A, 0x00, 0x00, 0x00, 0x0E, 0x49, 0x44, 0x41, 0x54, 0x78, 0xDA, 0x63, 0xF8,
-      0xCF, 0xC0, 0x00, 0x42, 0x0D, 0x00, 0x0F, 0x7A, 0x03, 0x7E, 0x6A, 0x81, 0x31, 0xE1, 0x00,
-      0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+  const std::vector<uint8_t>& png = uitest::kTinyPng;
   auto icon = LoadIconResource(FilesOf({{"icons/128.png", png}}), 128);
   ASSERT_TRUE(icon);
   EXPECT_EQ(icon->width, 2);
