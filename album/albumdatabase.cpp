@@ -964,6 +964,22 @@ int AlbumDatabase::GetSongDataBySongNum(uint32_t number, SongRecord& out) const 
   return 1;
 }
 
+const SongIndexEntry* AlbumDatabase::EntryByNumber(uint32_t number) const {
+  auto it = byNumber_.find(number);
+  return it == byNumber_.end() ? nullptr : &it->second->e;
+}
+
+std::optional<std::string> AlbumDatabase::SongPath(uint32_t number) const {
+  const SongIndexEntry* e = EntryByNumber(number);
+  const AlbumFile* album = e ? GetAlbumByNumber(e->subAlbum) : nullptr;
+  if (!album)
+    return std::nullopt;
+  std::string path = album->folder;
+  if (path.empty() || path.back() != '\\')
+    path += '\\';
+  return path + e->fileName;
+}
+
 uint32_t AlbumDatabase::FindSongByPath(std::string_view path) const {
   size_t cut = path.rfind('\\');
   std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);

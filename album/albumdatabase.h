@@ -162,6 +162,10 @@ public:
   // folder (stored form). 1 found, 0 not.
   int GetSongRecordAndFolder(uint32_t number, SongRecord& record, std::string& folder) const;
   uint32_t FindSongByPath(std::string_view storedPath) const;
+  // The index entry of a number (nullptr when none) and its song's full
+  // stored path, both from memory alone.
+  const SongIndexEntry* EntryByNumber(uint32_t number) const;
+  std::optional<std::string> SongPath(uint32_t number) const;
 
   // The album context: -1 the whole catalogue, 0 to 0xFFFF a my-album list,
   // otherwise a 1-based sub-album index in the high 16 bits.
