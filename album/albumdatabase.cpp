@@ -2,6 +2,7 @@
 
 #include "album/recordsearch.h"
 #include "album/songprobe.h"
+#include "platform/sys/ascii.h"
 #include "platform/sys/codepage.h"
 #include "platform/sys/files.h"
 #include "platform/sys/ini.h"
@@ -190,10 +191,7 @@ int TitleGroupOf(std::string_view title, bool intl, const AlbumTexts& texts) {
         return i == 0 ? kOtherTitleGroup : static_cast<int>(i) - 1;
     return 13;
   }
-  std::string upper(title);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
+  std::string upper = sys::AsciiUppered(title);
   if (upper[0] < 'A' || upper[0] > 'Z')
     return kOtherTitleGroup;
   for (size_t i = 0; i < texts.letters.size(); ++i)

@@ -1,5 +1,6 @@
 #include "album/albumtext.h"
 
+#include "platform/sys/ascii.h"
 #include "platform/sys/files.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ std::string TitleKey(const char* title) {
     }
     if (b == '\'' || b == ',' || b == ' ')
       continue;
-    key += (b >= 'A' && b <= 'Z') ? static_cast<char>(b - 'A' + 'a') : t[i];
+    key += sys::AsciiLower(t[i]);
   }
   return key;
 }
@@ -55,8 +56,8 @@ std::string FoldAlbumText(std::string_view text) {
     auto b = static_cast<uint8_t>(out[i]);
     if (LeadsPair(b))
       ++i; // the trail byte stays as it is
-    else if (b >= 'A' && b <= 'Z')
-      out[i] = static_cast<char>(b - 'A' + 'a');
+    else
+      out[i] = sys::AsciiLower(out[i]);
   }
   return out;
 }

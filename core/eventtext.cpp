@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/songdata.h"
+#include "platform/sys/ascii.h"
 
 namespace core {
 namespace {
@@ -370,7 +371,7 @@ std::string NoteName(uint8_t note) {
 uint8_t ParseNoteName(std::string_view text) {
   if (text.empty())
     return 255;
-  std::string name(1, static_cast<char>(std::toupper(static_cast<unsigned char>(text[0]))));
+  std::string name(1, sys::AsciiUpper(text[0]));
   size_t i = 1;
   if (i < text.size() && (text[i] == '#' || text[i] == 'b'))
     name += text[i++];

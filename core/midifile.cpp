@@ -13,6 +13,7 @@
 #include "core/messages.h"
 #include "core/songdata.h"
 #include "core/trackwalk.h"
+#include "platform/sys/ascii.h"
 #include "platform/sys/bytes.h"
 
 namespace core {
@@ -62,10 +63,7 @@ bool IsPrintableChunkId(std::span<const uint8_t> id) {
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
+  return sys::EqualIgnoringAsciiCase(a, b);
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {

@@ -9,6 +9,7 @@
 #include "core/messages.h"
 #include "core/midifile.h"
 #include "core/songfile.h"
+#include "platform/sys/ascii.h"
 #include "platform/sys/midi_message.h"
 
 namespace core {
@@ -47,9 +48,7 @@ int GetSongFileKind(std::string_view file) {
   size_t dot = file.rfind('.');
   if (file.empty() || dot == std::string_view::npos)
     return kFileByExtension;
-  std::string ext(file.substr(dot + 1));
-  for (char& c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string ext = sys::AsciiLowered(file.substr(dot + 1));
   if (ext == "vx3")
     return kFileVx3;
   if (ext == "sb3")

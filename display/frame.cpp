@@ -19,6 +19,7 @@
 
 #if VEXO_HAVE_LYRIC
 #include "display/lyric/lyric_style_table.h"
+#include "platform/sys/ascii.h"
 #else
 namespace display {
 class LyricStyleTable {};
@@ -53,11 +54,7 @@ std::string Extension(const std::string& path) {
   const size_t dot = path.rfind('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
     return {};
-  std::string ext = path.substr(dot + 1);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return ext;
+  return sys::AsciiLowered(path.substr(dot + 1));
 }
 
 bool IsOneOf(const std::string& ext, std::initializer_list<const char*> list) {

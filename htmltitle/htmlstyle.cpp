@@ -1,4 +1,5 @@
 #include "htmltitle/htmlstyle.h"
+#include "platform/sys/ascii.h"
 
 #include <algorithm>
 #include <cstring>
@@ -68,8 +69,7 @@ void LowerCaseInPlace(char* value) {
   if (value == nullptr)
     return;
   for (char* c = value; *c != '\0'; ++c)
-    if (*c >= 'A' && *c <= 'Z')
-      *c = static_cast<char>(*c - 'A' + 'a');
+    *c = sys::AsciiLower(*c);
 }
 
 gdi::Colour DecodeColour(char* value) {

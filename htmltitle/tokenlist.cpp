@@ -1,4 +1,5 @@
 #include "htmltitle/tokenlist.h"
+#include "platform/sys/ascii.h"
 
 #include <array>
 #include <cstring>
@@ -127,9 +128,10 @@ char ReadChar(char* at) {
   return *at;
 }
 
-// strncasecmp stops at the zero that ends the text.
+// The comparison stops at the zero that ends the text.
 bool NameAt(const char* at, const char* name, size_t length) {
-  return strncasecmp(at, name, length) == 0;
+  return sys::EqualIgnoringAsciiCase(std::string_view(at, strnlen(at, length)),
+                                     std::string_view(name, strnlen(name, length)));
 }
 
 std::unique_ptr<char[]> CopyText(const char* from, size_t length) {

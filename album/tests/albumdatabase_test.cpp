@@ -2,6 +2,7 @@
 
 #include "album/testdata/catalogue_gen.h"
 #include "album/tests/support/song_tree.h"
+#include "platform/sys/ascii.h"
 #include "platform/sys/ini.h"
 #include "platform/sys/paths.h"
 #include "platform/sys/tests/scratch_folder.h"
@@ -297,8 +298,7 @@ TEST_F(AlbumDatabaseTest, LookUpsGiveFullPathsAndFindSongsByPath) {
   EXPECT_EQ(FieldText(r.fileName), full);
   EXPECT_EQ(r.type, 't');
   EXPECT_EQ(db.FindSongByPath(full), n);
-  std::string upper = full;
-  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  std::string upper = sys::AsciiUppered(full);
   EXPECT_EQ(db.FindSongByPath(upper), n);
   EXPECT_EQ(db.FindSongByPath(Stored(Songs("q")) + "\\song2.vx3"), 0u);
   EXPECT_EQ(db.GetSongDataBySongNum(0, r), 0);

@@ -1,13 +1,15 @@
 #include "core/player/platform_family.h"
 
+#include "platform/sys/ascii.h"
+
 #include <cstdlib>
-#include <strings.h>
 
 namespace core {
 
 PlatformFamily CurrentPlatformFamily() {
   const char* setting = std::getenv("VEXO_PLATFORM");
-  return setting && strcasecmp(setting, "9x") == 0 ? PlatformFamily::Win9x : PlatformFamily::Nt;
+  return setting && sys::EqualIgnoringAsciiCase(setting, "9x") ? PlatformFamily::Win9x
+                                                               : PlatformFamily::Nt;
 }
 
 const char* LinkLibraryName(PlatformFamily family) {

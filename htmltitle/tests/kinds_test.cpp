@@ -1,6 +1,7 @@
 // Every token and attribute kind: its number and name, and the tag or
 // attribute that produces it.
 #include "htmltitle/htmltoken.h"
+#include "platform/sys/ascii.h"
 #include "support/token_checks.h"
 
 #include <gtest/gtest.h>
@@ -81,8 +82,7 @@ const TagRow kTags[] = {
 static_assert(std::size(kTags) == 54);
 
 std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
+  return sys::AsciiLowered(s);
 }
 
 TEST(Kinds, EveryTagAndClosingTagGivesItsOwnKind) {

@@ -1,5 +1,6 @@
 #include "platform/sys/ini.h"
 
+#include "platform/sys/ascii.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/unique_fd.h"
 
@@ -30,7 +31,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 char FoldAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return AsciiLower(c);
 }
 
 bool HasAny(std::string_view s, std::string_view chars) {

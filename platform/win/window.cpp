@@ -15,11 +15,7 @@ namespace win::detail {
 namespace {
 
 std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return out;
+  return sys::AsciiLowered(s);
 }
 
 void ReleaseObject(WindowRec& rec) {

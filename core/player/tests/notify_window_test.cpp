@@ -6,6 +6,7 @@
 #include "core/player/display_records.h"
 #include "core/player/notify_exports.h"
 #include "platform/res/bundle.h"
+#include "platform/sys/ascii.h"
 #include "platform/sys/library.h"
 
 #include <gtest/gtest.h>
@@ -666,9 +667,7 @@ TEST_F(TitlePageTest, TitlePagesFillInTitleAndSingerAndKeepEveryOtherPercent) {
   // In the host program's folder, named in any letter case.
   const std::string name = "Vexo-Title-" + std::to_string(getpid()) + ".htm";
   WritePage(sys::ProgramFolder() + "/" + name, "<b>%s</b> by %s: 100% of %d, 50%%, %s");
-  std::string asked = name;
-  for (char& c : asked)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string asked = sys::AsciiLowered(name);
   EXPECT_EQ(tamblo_DisplayTitle(asked.c_str()), 1);
   ASSERT_EQ(display.got.size(), 1u);
   EXPECT_EQ(display.got[0].kind, core::kHtmlPageCopy);

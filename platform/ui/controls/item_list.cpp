@@ -1,4 +1,5 @@
 #include "platform/ui/controls/item_list.h"
+#include "platform/sys/ascii.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +8,7 @@ namespace ui {
 namespace {
 
 char Fold(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  return sys::AsciiUpper(c);
 }
 
 // Sorted lists order their items without regard to ASCII case.

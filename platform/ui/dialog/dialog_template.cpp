@@ -3,6 +3,7 @@
 #include "platform/gdi/dc.h"
 #include "platform/gdi/font.h"
 #include "platform/gdi/muldiv.h"
+#include "platform/sys/ascii.h"
 #include "platform/ui/modal/messagebox.h"
 #include "platform/ui/window/screen.h"
 
@@ -105,18 +106,7 @@ constexpr IdName kIdNames[] = {
 };
 
 bool SameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z')
-      x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z')
-      y = static_cast<char>(y - 'a' + 'A');
-    if (x != y)
-      return false;
-  }
-  return true;
+  return sys::EqualIgnoringAsciiCase(a, b);
 }
 
 bool IsUtf8(std::string_view s) {

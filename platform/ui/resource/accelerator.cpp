@@ -37,7 +37,7 @@ constexpr std::array<KeyName, 16> kKeyNames = {{
 
 std::optional<uint32_t> ParseKey(std::string_view w) {
   if (w.size() == 1) {
-    const char c = w[0] >= 'a' && w[0] <= 'z' ? static_cast<char>(w[0] - 'a' + 'A') : w[0];
+    const char c = sys::AsciiUpper(w[0]);
     if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
       return static_cast<uint32_t>(c);
     return std::nullopt;

@@ -4,6 +4,7 @@
 
 #include "platform/ui/window/screen_internal.h"
 
+#include "platform/sys/ascii.h"
 #include "platform/win/dispatch.h"
 
 #include <map>
@@ -23,11 +24,7 @@ Classes& ClassTable() {
 }
 
 std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return out;
+  return sys::AsciiLowered(s);
 }
 
 std::optional<ClassInfo> ClassInfoOf(std::string_view name) {
