@@ -107,6 +107,12 @@ struct BankSlot {
   std::vector<uint8_t> data;
 };
 
+// Where a slot's bank file lies: its own file (the path as the song stores
+// it), or for a name-only slot the file of that name in the song's folder,
+// letter case ignored; empty for a slot whose data the song holds, or a
+// name that is not found there.
+std::string BankSlotFile(const BankSlot& slot, const std::string& songPath);
+
 class CSongData;
 
 // What the player core does with a song's user banks: loads them into the

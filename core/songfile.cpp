@@ -15,6 +15,7 @@
 #include "core/songdata.h"
 #include "core/songfilelayout.h"
 #include "platform/sys/bytes.h"
+#include "platform/sys/paths.h"
 
 namespace core {
 namespace {
@@ -784,6 +785,28 @@ std::vector<uint8_t> EncodeEventData(const CSongData& song) {
   }
   return w.Take();
 }
+
+} // namespace
+
+std::string BankSlotFile(const BankSlot& slot, const std::string& songPath) {
+  if (!(slot.flags & kBankSlotOwnFile))
+    return {};
+  if (!(slot.flags & kBankSlotNameOnly))
+    return sys::ResolveStoredPath(slot.path).value_or(slot.path);
+  std::string_view name = slot.path;
+  const size_t sep = name.find_last_of("\\/");
+  if (sep != std::string_view::npos)
+    name.remove_prefix(sep + 1);
+  if (name.empty() || songPath.empty())
+    return {};
+  const size_t slash = songPath.find_last_of('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : songPath.substr(0, slash == 0 ? 1 : slash);
+  const auto found = sys::FindInFolder(folder, name);
+  return found ? folder + "/" + *found : std::string();
+}
+
+namespace {
 
 // The bytes of a bank slot that the song file holds itself; nullopt when the
 // slot's own file cannot be read.

@@ -9,6 +9,7 @@
 #include "host/play.h"
 #include "host/score_command.h"
 #include "host/waves_command.h"
+#include "host/bank_command.h"
 
 #include <cstdio>
 #include <string>
@@ -45,6 +46,9 @@ const Command kCommands[] = {
      AlbumCommand},
     {"score", "score VOICE.wav [SONG] [--rate R] [--offset MS] [--params F] [--trace]",
      "scores a recorded voice against a song's melody", ScoreCommand},
+    {"bank", "bank SONG [--load SLOT FILE.sf2 [--embed]] [--remove SLOT] [--extract SLOT OUT.sf2] [--base N] [-o OUT]",
+     "lists and fills a song's own sound banks, saves as a 3.50 song; --default FILE.sf2 sets the card's user bank",
+     BankCommand},
     {"waves", "waves SONG [--load SLOT FILE.wav] [--name SLOT TEXT] [--delete SLOT] [--event SLOT TICK] [--play SLOT] [-o OUT]",
      "lists, fills and plays a song's embedded waves, adds wave events, saves as a 3.50 song",
      WavesCommand},

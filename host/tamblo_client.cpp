@@ -49,6 +49,8 @@ std::vector<Binding> Bindings(TambloExports& t) {
       {"mplay_moGetCurDev", Slot(t.moGetCurDev)},
       {"mplay_moGetMIDDevName", Slot(t.moGetMIDDevName)},
       {"mplay_moGetMIDDevCaps", Slot(t.moGetMIDDevCaps)},
+      {"tamblo_SetDefaultUserSynth", Slot(t.SetDefaultUserSynth)},
+      {"tamblo_GetDefaultUserSynth", Slot(t.GetDefaultUserSynth)},
   };
 }
 

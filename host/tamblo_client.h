@@ -39,6 +39,8 @@ struct TambloExports {
   int16_t (*moGetCurDev)() = nullptr;
   uint8_t (*moGetMIDDevName)(char* destination, int16_t device) = nullptr;
   void (*moGetMIDDevCaps)(uint8_t* destination, int16_t device) = nullptr;
+  int32_t (*SetDefaultUserSynth)(uint32_t flag, const char* path) = nullptr;
+  int32_t (*GetDefaultUserSynth)(uint32_t* flag, char* path) = nullptr;
 };
 
 // Song file kind: by the file's extension.

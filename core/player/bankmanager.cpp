@@ -1,6 +1,5 @@
 #include "core/player/bankmanager.h"
 
-#include "platform/sys/paths.h"
 #include "platform/sys/settings_store.h"
 #include "platform/sys/tempdir.h"
 
@@ -26,29 +25,6 @@ uint64_t FileSize(const std::string& path) {
 // A file that is there and can be read: what a slot is loaded from.
 bool Readable(const std::string& path) {
   return !path.empty() && access(path.c_str(), R_OK) == 0 && fs::is_regular_file(path);
-}
-
-std::string Folder(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-}
-
-// A slot's own file: a stored path as the song keeps it.
-std::string OwnFile(const BankSlot& slot) {
-  return sys::ResolveStoredPath(slot.path).value_or(slot.path);
-}
-
-// A name-only slot's file in the song's folder, letter case ignored.
-std::string NamedFile(const BankSlot& slot, const std::string& songFile) {
-  std::string_view name = slot.path;
-  const size_t sep = name.find_last_of("\\/");
-  if (sep != std::string_view::npos)
-    name.remove_prefix(sep + 1);
-  if (name.empty() || songFile.empty())
-    return {};
-  const std::string folder = Folder(songFile);
-  const auto found = sys::FindInFolder(folder, name);
-  return found ? folder + "/" + *found : std::string();
 }
 
 // The embedded data in a new file of the private temporary folder, made
@@ -253,11 +229,8 @@ int BankManager::LoadSongBanks(const CSongData& song) {
     const BankSlot& s = song.bankSlots[slot];
     if (!(s.flags & kBankSlotUsed))
       continue;
-    if ((s.flags & kBankSlotOwnFile) && !(s.flags & kBankSlotNameOnly)) {
-      sources[slot].file = OwnFile(s);
-      total += FileSize(sources[slot].file);
-    } else if (s.flags & kBankSlotNameOnly) {
-      sources[slot].file = NamedFile(s, song.path);
+    if (s.flags & kBankSlotOwnFile) {
+      sources[slot].file = BankSlotFile(s, song.path);
       total += FileSize(sources[slot].file);
     } else {
       sources[slot].temporary = true;

@@ -14,5 +14,8 @@ struct HostRun {
 // `vexo3 ARGS` with VEXO_RUNTIME_DIR and VEXO_SETTINGS_FILE inside folder
 // (which must hold a "run" folder); env is put before the command.
 HostRun RunHost(const std::string& folder, const std::string& args, const std::string& env = "");
+// The same with another copy of the program.
+HostRun RunProgram(const std::string& program, const std::string& folder, const std::string& args,
+                   const std::string& env = "");
 
 } // namespace hosttest

@@ -1,0 +1,240 @@
+#include "host/bank_command.h"
+
+#include "core/messages.h"
+#include "core/songdata.h"
+#include "host/tamblo_client.h"
+#include "platform/media/riff.h"
+#include "platform/media/software_synth.h"
+#include "platform/sys/library.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vexo3 bank SONG [--load SLOT FILE.sf2 [--embed]] [--remove SLOT]\n"
+    "                       [--extract SLOT OUT.sf2] [--base N] [-o OUT]\n"
+    "       vexo3 bank --default FILE.sf2 | --no-default\n"
+    "  SLOT: 1 to 127; N: -1 none, 0 General MIDI, 1 GS, 2 MT-32, 3 the user's bank\n";
+
+constexpr const char* kBaseNames[] = {"General MIDI", "GS", "MT-32", "user"};
+
+int Usage(const std::string& why) {
+  std::fprintf(stderr, "vexo3: %s\n%s", why.c_str(), kUsage);
+  return 2;
+}
+
+int Fail(const std::string& why) {
+  std::fprintf(stderr, "vexo3: %s\n", why.c_str());
+  return 1;
+}
+
+bool Number(const char* text, long low, long high, long* out) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (!*text || *end || v < low || v > high)
+    return false;
+  *out = v;
+  return true;
+}
+
+struct Step {
+  std::string option;
+  long value = 0; // the slot, or the base bank
+  std::string file;
+  bool embed = false;
+};
+
+// The song's base bank as the file stores it: 0 none, 255 bank 0.
+int BaseBank(const core::CSongData& song) {
+  return song.bankNumber == 0 ? -1 : song.bankNumber == 255 ? 0 : song.bankNumber;
+}
+
+void List(const core::CSongData& song) {
+  const int base = BaseBank(song);
+  if (base < 0)
+    std::printf("base bank: none\n");
+  else
+    std::printf("base bank: %d (%s)\n", base, base < 4 ? kBaseNames[base] : "the card's own");
+  int used = 0;
+  for (int slot = 1; slot < core::kBankSlots; ++slot) {
+    const core::BankSlot& s = song.bankSlots[slot];
+    if (!(s.flags & core::kBankSlotUsed))
+      continue;
+    ++used;
+    if (s.flags & core::kBankSlotNameOnly) {
+      const std::string file = core::BankSlotFile(s, song.path);
+      std::printf("slot %3d: by name \"%s\"%s\n", slot, s.path.c_str(),
+                  file.empty() ? ", not found beside the song" : "");
+    } else if (s.flags & core::kBankSlotOwnFile) {
+      std::printf("slot %3d: %s, embedded when saved\n", slot, s.path.c_str());
+    } else {
+      std::printf("slot %3d: embedded, %zu bytes\n", slot, s.data.size());
+    }
+  }
+  std::printf("%d of %d bank slots used\n", used, core::kBankSlots - 1);
+}
+
+// A slot's bank file bytes, wherever they lie.
+std::optional<std::vector<uint8_t>> SlotData(const core::CSongData& song, int slot) {
+  const core::BankSlot& s = song.bankSlots[slot];
+  if (!(s.flags & core::kBankSlotUsed))
+    return std::nullopt;
+  if (!(s.flags & core::kBankSlotOwnFile))
+    return s.data;
+  const std::string file = core::BankSlotFile(s, song.path);
+  if (file.empty())
+    return std::nullopt;
+  return media::ReadRiffFile(file, nullptr);
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+int Apply(core::CSongData& song, const Step& s) {
+  const int slot = static_cast<int>(s.value);
+  core::BankSlot& b = song.bankSlots[slot];
+  if (s.option == "--load") {
+    if (!media::IsSoundFontFile(s.file))
+      return Fail(s.file + " is not a SoundFont (or cannot be read)");
+    std::error_code error;
+    const std::string path = std::filesystem::absolute(s.file, error).string();
+    b.path = path.size() <= core::kMaxPathBytes ? path : s.file;
+    b.flags = core::kBankSlotUsed | core::kBankSlotOwnFile;
+    if (!s.embed)
+      b.flags |= core::kBankSlotNameOnly;
+    b.data.clear();
+  } else if (s.option == "--remove") {
+    b = core::BankSlot{};
+  } else if (s.option == "--extract") {
+    const auto data = SlotData(song, slot);
+    if (!data)
+      return Fail("bank slot " + std::to_string(slot) + " has no data to write");
+    if (!WriteBytes(s.file, *data))
+      return Fail("cannot write " + s.file);
+    std::printf("wrote bank slot %d into %s\n", slot, s.file.c_str());
+  } else if (s.option == "--base") {
+    song.bankNumber = s.value < 0 ? 0 : s.value == 0 ? 255 : static_cast<uint8_t>(s.value);
+  }
+  int used = 0;
+  for (int i = 1; i < core::kBankSlots; ++i)
+    used += (song.bankSlots[i].flags & core::kBankSlotUsed) != 0;
+  song.bankSlotCount = static_cast<uint8_t>(used);
+  return 0;
+}
+
+// The default user bank, set or cleared through the player core.
+int DefaultBank(const char* file) {
+  if (file && !media::IsSoundFontFile(file))
+    return Fail(std::string(file) + " is not a SoundFont (or cannot be read)");
+  std::string error;
+  auto client = TambloClient::Start(sys::ProgramFolder(), &error);
+  if (!client)
+    return Fail(error);
+  const TambloExports& t = client->Exports();
+  if (!t.SetDefaultUserSynth(file ? 1 : 0, file))
+    return Fail(file ? std::string("the sound card refused ") + file + " as its user bank"
+                     : "the default user bank cannot be cleared");
+  uint32_t flag = 0;
+  std::array<char, 260> path{};
+  t.GetDefaultUserSynth(&flag, path.data());
+  if (flag)
+    std::printf("default user bank: %s, selected as base bank 3 (synthesizer base %s);\n"
+                "the card's own user bank comes back when vexo3 ends\n",
+                path.data(), media::SoftwareSynthBase().c_str());
+  else
+    std::printf("no default user bank\n");
+  return 0;
+}
+
+} // namespace
+
+int BankCommand(std::span<char*> args) {
+  if (args.size() == 2 && std::string_view(args[0]) == "--default")
+    return DefaultBank(args[1]);
+  if (args.size() == 1 && std::string_view(args[0]) == "--no-default")
+    return DefaultBank(nullptr);
+  std::string songPath, out;
+  std::vector<Step> steps;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string_view a = args[i];
+    auto need = [&](size_t n) { return i + n < args.size(); };
+    Step s;
+    s.option = a;
+    if (a == "-o") {
+      if (!need(1))
+        return Usage("-o needs a file name");
+      out = args[++i];
+    } else if (a == "--load" || a == "--extract") {
+      if (!need(2) || !Number(args[i + 1], 1, core::kBankSlots - 1, &s.value))
+        return Usage(std::string(a) + " needs a slot of 1 to 127 and a file");
+      s.file = args[i + 2];
+      i += 2;
+      if (a == "--load" && need(1) && std::string_view(args[i + 1]) == "--embed") {
+        s.embed = true;
+        ++i;
+      }
+      steps.push_back(s);
+    } else if (a == "--remove") {
+      if (!need(1) || !Number(args[i + 1], 1, core::kBankSlots - 1, &s.value))
+        return Usage("--remove needs a slot of 1 to 127");
+      ++i;
+      steps.push_back(s);
+    } else if (a == "--base") {
+      if (!need(1) || !Number(args[i + 1], -1, 3, &s.value))
+        return Usage("--base needs a bank of -1 to 3");
+      ++i;
+      steps.push_back(s);
+    } else if (a == "--default" || a == "--no-default") {
+      return Usage(std::string(a) + " stands alone");
+    } else if (!a.empty() && a[0] != '-' && songPath.empty()) {
+      songPath = a;
+    } else {
+      return Usage("unknown argument '" + std::string(a) + "'");
+    }
+  }
+  if (songPath.empty())
+    return Usage("which song file?");
+  bool changes = false;
+  for (const Step& s : steps)
+    changes = changes || s.option != "--extract";
+  if (changes && out.empty())
+    return Usage("the changes need -o OUT.vx3 to be saved");
+
+  core::CSongData song;
+  core::ClearLastMessage();
+  if (!song.LoadByExtension(songPath)) {
+    const int message = core::LastMessage();
+    return Fail("cannot read " + songPath + ": " +
+                (message ? std::string(core::MessageText(message)) : "not a song file"));
+  }
+  for (const Step& s : steps) {
+    if (int r = Apply(song, s))
+      return r;
+  }
+  List(song);
+  if (!out.empty()) {
+    core::ClearLastMessage();
+    if (song.SaveByKind(out, core::kSaveV350First) <= 0) {
+      const int message = core::LastMessage();
+      return Fail("cannot write " + out + ": " +
+                  (message ? std::string(core::MessageText(message)) : "the file cannot be written"));
+    }
+    std::printf("wrote %s\n", out.c_str());
+  }
+  return 0;
+}
+
+} // namespace host
