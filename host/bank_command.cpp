@@ -104,7 +104,11 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 int Apply(core::CSongData& song, const Step& s) {
-  const int slot = static_cast<int>(s.value);
+  if (s.option == "--base") {
+    song.bankNumber = s.value < 0 ? 0 : s.value == 0 ? 255 : static_cast<uint8_t>(s.value);
+    return 0;
+  }
+  const int slot = static_cast<int>(s.value); // 1-127, checked when parsed
   core::BankSlot& b = song.bankSlots[slot];
   if (s.option == "--load") {
     if (!media::IsSoundFontFile(s.file))
@@ -125,8 +129,6 @@ int Apply(core::CSongData& song, const Step& s) {
     if (!WriteBytes(s.file, *data))
       return Fail("cannot write " + s.file);
     std::printf("wrote bank slot %d into %s\n", slot, s.file.c_str());
-  } else if (s.option == "--base") {
-    song.bankNumber = s.value < 0 ? 0 : s.value == 0 ? 255 : static_cast<uint8_t>(s.value);
   }
   int used = 0;
   for (int i = 1; i < core::kBankSlots; ++i)
