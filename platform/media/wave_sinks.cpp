@@ -123,43 +123,70 @@ bool Supported(const WaveFormat& f) {
 
 // --- WAV file ------------------------------------------------------------
 
-class WavSinkStream final : public PacedStream {
-public:
-  WavSinkStream(const WaveFormat& format, FILE* file) : PacedStream(format), file_(file) {}
-  ~WavSinkStream() override {
-    Stop();
-    WriteHeader();
-    std::fclose(file_);
-  }
+// The sink's file, shared by its openings: kept while they play the same
+// format, written anew for another one.
+struct WavFileState {
+  std::mutex mutex;
+  FILE* file = nullptr;
+  WaveFormat format;
+  uint64_t bytes = 0;
+  bool failed = false;
 
-  bool WriteHeader() {
-    const std::vector<uint8_t> header = WaveHeader(format_, static_cast<uint32_t>(bytes_));
-    return std::fflush(file_) == 0 && std::fseek(file_, 0, SEEK_SET) == 0 &&
-           std::fwrite(header.data(), 1, header.size(), file_) == header.size() &&
-           std::fseek(file_, 0, SEEK_END) == 0 && std::fflush(file_) == 0;
-  }
+  ~WavFileState() { CloseLocked(); }
 
-protected:
-  void Consume(std::span<const uint8_t> bytes, uint32_t) override {
-    if (failed_)
+  bool WriteHeaderLocked() {
+    const std::vector<uint8_t> header = WaveHeader(format, static_cast<uint32_t>(bytes));
+    return file && std::fflush(file) == 0 && std::fseek(file, 0, SEEK_SET) == 0 &&
+           std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
+           std::fseek(file, 0, SEEK_END) == 0 && std::fflush(file) == 0;
+  }
+  void CloseLocked() {
+    if (!file)
       return;
-    const uint64_t room = kMaxWaveDataBytes / format_.blockAlign * format_.blockAlign - bytes_;
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(room, bytes.size()));
-    if (std::fwrite(bytes.data(), 1, n, file_) != n) {
-      failed_ = true;
+    WriteHeaderLocked();
+    std::fclose(file);
+    file = nullptr;
+  }
+  void Append(std::span<const uint8_t> data) {
+    std::lock_guard lock(mutex);
+    if (failed || !file)
+      return;
+    const uint64_t room = kMaxWaveDataBytes / format.blockAlign * format.blockAlign - bytes;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(room, data.size()));
+    if (std::fwrite(data.data(), 1, n, file) != n) {
+      failed = true;
       static std::once_flag told;
       TellOnce(told, std::string("cannot write the wave sink's file: ") + std::strerror(errno));
       return;
     }
-    bytes_ += n;
+    bytes += n;
   }
-  void Ended() override { WriteHeader(); }
+  void WriteHeader() {
+    std::lock_guard lock(mutex);
+    WriteHeaderLocked();
+  }
+};
+
+class WavSinkStream final : public PacedStream {
+public:
+  WavSinkStream(const WaveFormat& format, std::shared_ptr<WavFileState> state)
+      : PacedStream(format), state_(std::move(state)) {}
+  ~WavSinkStream() override {
+    Stop();
+    state_->WriteHeader();
+  }
+
+protected:
+  void Consume(std::span<const uint8_t> bytes, uint32_t) override { state_->Append(bytes); }
+  void Ended() override { state_->WriteHeader(); }
 
 private:
-  FILE* file_;
-  uint64_t bytes_ = 0;
-  bool failed_ = false;
+  std::shared_ptr<WavFileState> state_;
 };
+
+bool SameFormat(const WaveFormat& a, const WaveFormat& b) {
+  return a.rate == b.rate && a.bits == b.bits && a.channels == b.channels;
+}
 
 class WavSink final : public WaveOutDevice {
 public:
@@ -180,19 +207,32 @@ public:
       *result = kWaveBadFormat;
       return nullptr;
     }
-    FILE* file = std::fopen(path_.c_str(), "wb");
-    if (!file) {
-      static std::once_flag told;
-      TellOnce(told, "cannot write " + path_ + ": " + std::strerror(errno));
-      *result = kWaveNoDriver;
-      return nullptr;
+    {
+      std::lock_guard lock(state_->mutex);
+      if (!state_->file || state_->failed || !SameFormat(state_->format, format)) {
+        state_->CloseLocked();
+        state_->file = std::fopen(path_.c_str(), "wb");
+        if (!state_->file) {
+          static std::once_flag told;
+          TellOnce(told, "cannot write " + path_ + ": " + std::strerror(errno));
+          *result = kWaveNoDriver;
+          return nullptr;
+        }
+        state_->format = format;
+        state_->bytes = 0;
+        state_->failed = false;
+        if (!state_->WriteHeaderLocked()) {
+          *result = kWaveError;
+          return nullptr;
+        }
+      }
     }
     if (announce_) {
       static std::once_flag told;
       TellOnce(told, "no sound output could be opened; waves are written to " + path_);
     }
-    auto stream = std::make_unique<WavSinkStream>(format, file);
-    if (!stream->WriteHeader() || !stream->Start()) {
+    auto stream = std::make_unique<WavSinkStream>(format, state_);
+    if (!stream->Start()) {
       *result = kWaveError;
       return nullptr;
     }
@@ -203,6 +243,7 @@ public:
 private:
   std::string path_;
   bool announce_;
+  std::shared_ptr<WavFileState> state_ = std::make_shared<WavFileState>();
 };
 
 } // namespace

@@ -19,10 +19,11 @@ constexpr uint16_t kManufacturerVexoWave = 0xFF;
 constexpr uint16_t kProductWavSink = 0x7E20;
 constexpr uint16_t kProductRecordingSink = 0x7E21;
 
-// Writes what is played to a WAV file: each opening writes the file anew in
-// its format, and the header is brought up to date whenever a buffer ends
-// and at close. When announce is set, the first opening says on stderr,
-// once per process, that the waves go to the file.
+// Writes what is played to a WAV file: openings in the format of the one
+// before add to the file, one in another format writes it anew; the header
+// is brought up to date whenever a buffer ends and at close. When announce
+// is set, the first opening says on stderr, once per process, that the
+// waves go to the file.
 std::shared_ptr<WaveOutDevice> WavSinkDevice(std::string path, bool announce = false);
 
 // One opening of a recording sink.

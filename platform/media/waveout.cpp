@@ -341,6 +341,9 @@ class RuntimeFileSink final : public WaveOutDevice {
 public:
   WaveOutCaps Caps() const override { return WavSinkDevice("")->Caps(); }
   std::unique_ptr<WaveOutStream> Open(const WaveFormat& format, uint32_t* result) override {
+    std::lock_guard lock(mutex_);
+    if (sink_)
+      return sink_->Open(format, result);
     const std::string dir = sys::RuntimeDir();
     if (dir.empty()) {
       static std::once_flag told;
@@ -351,8 +354,13 @@ public:
       *result = kWaveNoDriver;
       return nullptr;
     }
-    return WavSinkDevice(dir + "/wave.wav", true)->Open(format, result);
+    sink_ = WavSinkDevice(dir + "/wave.wav", true);
+    return sink_->Open(format, result);
   }
+
+private:
+  std::mutex mutex_;
+  std::shared_ptr<WaveOutDevice> sink_;
 };
 
 } // namespace

@@ -255,6 +255,22 @@ TEST_F(WaveOutTest, TheWavSinkWritesExactlyWhatWasPlayed) {
   std::vector<uint8_t> played = a;
   played.insert(played.end(), a.begin(), a.begin() + 4 * 220);
   EXPECT_EQ(FileBytes(path), media::WaveBytes(format, played));
+  // The next opening in this format adds to the file; one in another
+  // format writes it anew.
+  h = Open(format);
+  WaveOut().Write(h, &ha);
+  clock.Advance(10);
+  WaveOut().Reset(h);
+  WaveOut().Close(h);
+  played.insert(played.end(), a.begin(), a.begin() + 4 * 110);
+  EXPECT_EQ(FileBytes(path), media::WaveBytes(format, played));
+  const WaveFormat mono = WaveFormat::Pcm(8000, 8, 1);
+  h = Open(mono);
+  WaveOut().Write(h, &ha);
+  clock.Advance(10);
+  WaveOut().Reset(h);
+  WaveOut().Close(h);
+  EXPECT_EQ(FileBytes(path), media::WaveBytes(mono, std::vector<uint8_t>(a.begin(), a.begin() + 80)));
 }
 
 TEST(AlsaWave, AFilePcmReceivesExactlyTheBytesPlayed) {
