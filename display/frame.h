@@ -27,6 +27,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 
@@ -149,6 +150,8 @@ public:
   int32_t DisplayMode() const { return displayMode_; }
   bool PlacedByMode2() const { return displayModeReceived_ && displayMode_ == 2; }
   bool ImageRequestPending() const { return imageRequest_; }
+  // [Image] Change: image requests change the picture.
+  bool ImageChange() const { return imageChange_; }
   bool FirstPaintDone() const { return firstPaintDone_; }
   const std::optional<std::string>& BackgroundFolder() const { return backgroundFolder_; }
   const gdi::Rect& Client() const { return client_; }
@@ -196,6 +199,11 @@ public:
   bool Confirm();
   // Paints what lies behind a view of the frame, in the view's coordinates.
   void PaintBehind(win::Hwnd view, gdi::Dc& dc, const gdi::Rect& area);
+  // The player core's image request (ImageCopy, PlayImageCopy): the next
+  // image or video, a file or a folder, posted to the frame.
+  void RequestImage(std::span<const uint8_t> record);
+  // StopImageNotify: the stop image replaces the shown one.
+  void ShowStopImage();
 
   // The HTML page shown in the info view: the frame keeps its own copy of
   // the text, which the parse result refers to.

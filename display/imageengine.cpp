@@ -158,6 +158,15 @@ bool BackgroundImageEngine::LoadNextImageNow(win::Hwnd, bool pathGiven) {
   return true;
 }
 
+void BackgroundImageEngine::ShowStopImage() {
+  if (!fallbackPath_.empty()) {
+    nextImagePath_ = fallbackPath_;
+    if (LoadNextImageNow(frame_, true))
+      return;
+  }
+  slots_[1 - receiving_].Clear();
+}
+
 void BackgroundImageEngine::Stop() {
   for (ImageSlot& slot : slots_)
     slot.Clear();

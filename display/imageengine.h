@@ -75,6 +75,9 @@ public:
   // from the last one; the result becomes the next-image path. False when
   // the list gives nothing.
   bool PickNextImage();
+  // Shows the stop image: the DefaultFile image when there is one, else
+  // nothing (the default background shows).
+  void ShowStopImage();
   // Frees both image slots.
   void Stop();
 

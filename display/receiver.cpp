@@ -115,11 +115,15 @@ win::LResult LyricReceiver::OnCopyData(win::WParam from, const win::CopyData& da
     ui::InvalidateRect(frame_.Info()->Hwnd(), nullptr, true);
     break;
   }
-  case kLyricTextCopy:
   case kImageCopy:
+    if (frame_.BackgroundMode() == 0 && frame_.ImageChange())
+      frame_.RequestImage(bytes);
+    break;
   case kPlayImageCopy:
-    // The lyric page and the background images have no view in this
-    // display yet: accepted and left.
+    frame_.RequestImage(bytes.first(std::min<size_t>(bytes.size(), kPlayImageBytes)));
+    break;
+  case kLyricTextCopy:
+    // The lyric page has no view in this display yet: accepted and left.
     break;
   default:
     break;
@@ -520,8 +524,10 @@ win::LResult LyricReceiver::OnUser(win::WParam code, win::LParam argument) {
   case kMpegVideoRequest:
     OnMpegVideo();
     break;
-  case kDisplayRepaintRequest:
   case kStopImageNotify:
+    frame_.ShowStopImage();
+    break;
+  case kDisplayRepaintRequest:
   case kMediaListReload:
   case kInfoViewRefresh:
     // Painting here is not one of the 9x family's, and the image and media

@@ -54,6 +54,8 @@ inline constexpr uintptr_t kEventCopy = 0x10010;
 inline constexpr uintptr_t kLyricTextCopy = 0x10302;
 inline constexpr uintptr_t kImageCopy = 0x10303;
 inline constexpr uintptr_t kPlayImageCopy = 0x10304;
+// A PlayImageCopy record holds an image name of this many bytes.
+inline constexpr size_t kPlayImageBytes = 32;
 inline constexpr uintptr_t kReserveListCopy = 0x10600;
 inline constexpr uintptr_t kNextSongCopy = 0x10601;
 inline constexpr uintptr_t kDisplayModeCopy = 0x10020;
