@@ -2,12 +2,15 @@
 
 #include "platform/sys/library.h"
 #include "platform/sys/runtime.h"
+#include "platform/win/dispatch.h"
 #include "platform/win/window.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <optional>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -21,6 +24,9 @@ namespace {
 constexpr const char* kFrameClass = "VEXO3LYRIC";
 // How long the display may take to show its frame.
 constexpr auto kStartTimeout = std::chrono::seconds(20);
+// The player core's image request record (a name, ended by a NUL).
+constexpr uintptr_t kImageCopy = 0x10303;
+constexpr uint32_t kSendTimeoutMs = 5000;
 
 win::Hwnd FindFrame() {
   return win::FindWindow(kFrameClass, std::nullopt);
@@ -82,8 +88,11 @@ bool StartDisplayIfNotRunning(std::string* error) {
 }
 
 int DisplayCommand(std::span<char*> args) {
-  if (!args.empty()) {
-    std::fprintf(stderr, "usage: vexo3 display\n");
+  std::optional<std::string> image;
+  if (args.size() == 2 && std::strcmp(args[0], "--image") == 0) {
+    image = args[1];
+  } else if (!args.empty()) {
+    std::fprintf(stderr, "usage: vexo3 display [--image NAME]\n");
     return 2;
   }
   const bool running = FindFrame() != 0;
@@ -94,6 +103,19 @@ int DisplayCommand(std::span<char*> args) {
   }
   std::printf(running ? "vexo3: the lyric display is already running\n"
                       : "vexo3: the lyric display is running\n");
+  if (!image)
+    return 0;
+  // The display opens names of files as they stand: one here goes as its
+  // full path.
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(*image, ec))
+    image = std::filesystem::absolute(*image, ec).string();
+  if (!win::SendCopyDataTimeout(FindFrame(), 0, kImageCopy, image->c_str(),
+                                static_cast<uint32_t>(image->size() + 1), kSendTimeoutMs)) {
+    std::fprintf(stderr, "vexo3: the lyric display did not take the image request\n");
+    return 1;
+  }
+  std::printf("vexo3: image request sent: %s\n", image->c_str());
   return 0;
 }
 

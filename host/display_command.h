@@ -13,7 +13,8 @@ namespace host {
 // could not be started or never showed its frame.
 bool StartDisplayIfNotRunning(std::string* error = nullptr);
 
-// vexo3 display
+// vexo3 display [--image NAME]: NAME is sent as the player core sends an
+// image request.
 int DisplayCommand(std::span<char*> args);
 
 } // namespace host

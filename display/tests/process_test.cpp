@@ -390,6 +390,40 @@ HostRun RunHost(const std::string& args) {
                              systest::Stderr::WithOutput);
 }
 
+// As a user would: `vexo3 display --image NAME` with a picture of the
+// current folder; the frame's pictures (VEXO_DUMP_DIR) come to show it.
+TEST_F(ProcessTest, TheHostsImageOptionChangesThePicture) {
+  TempFolder dumps, pictures;
+  setenv(gdi::kDumpDirVariable, dumps.Path().c_str(), 1);
+  QImage still(64, 48, QImage::Format_RGB32);
+  still.fill(qRgb(220, 120, 20));
+  ASSERT_TRUE(still.save(QString::fromStdString(pictures / "orange.png")));
+  HostRun run =
+      systest::RunCommand("cd " + pictures.Path() + " && timeout 60 " + std::string(VEXO_BIN_DIR) +
+                              "/vexo3 display --image orange.png",
+                          systest::Stderr::WithOutput);
+  unsetenv(gdi::kDumpDirVariable);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("image request sent: " + pictures.Path() + "/orange.png"),
+            std::string::npos)
+      << run.out;
+  const win::Hwnd frame = win::FindWindow(kFrameClass, std::nullopt);
+  ASSERT_NE(frame, 0u);
+  char name[32];
+  std::snprintf(name, sizeof name, "/VEXO3LYRIC-%08x.png", static_cast<unsigned>(frame));
+  const std::string dump = dumps.Path() + name;
+  // Stretched over the client: the frame's corner turns orange.
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        QImage image(QString::fromStdString(dump));
+        return !image.isNull() && image.pixel(1, 1) == qRgb(220, 120, 20);
+      },
+      kStartMs));
+  EXPECT_EQ(RunHost("display --image").status, 2);
+  win::PostMessage(frame, kCloseMessage, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !win::IsWindow(frame); }, kStartMs));
+}
+
 TEST_F(ProcessTest, TheHostStartsTheDisplayWhenItIsNotRunning) {
   HostRun first = RunHost("display");
   EXPECT_EQ(first.status, 0) << first.out;
