@@ -47,9 +47,9 @@ TEST(FileDialogRuns, ScriptedRequestsAreRecordedAndAnswersCarryTheirIndex) {
   EXPECT_EQ(shown[1].filterIndex, 4);
 }
 
-using QtFileDialogTest = ScreenTest;
+using QtModalTest = ScreenTest;
 
-TEST_F(QtFileDialogTest, TheSaveDialogStartsOnItsFilterAndTakesANewName) {
+TEST_F(QtModalTest, TheSaveDialogStartsOnItsFilterAndTakesANewName) {
   sys::test::ScratchFolder folder;
   struct Row {
     const char* what;
@@ -155,7 +155,7 @@ private:
   int answered_ = 0;
 };
 
-TEST_F(QtFileDialogTest, DestroyingTheOwnerOfARunningDialogEndsItAsCancelled) {
+TEST_F(QtModalTest, DestroyingTheOwnerOfARunningDialogEndsItAsCancelled) {
   auto dialogs = std::make_shared<ScriptedDialogs>();
   ScopedDialogBackend scoped(dialogs);
   dialogs->Expect({DialogStep::TypeInto(1001, "one"), DialogStep::TypeInto(1001, "two"),
@@ -187,7 +187,7 @@ TEST_F(QtFileDialogTest, DestroyingTheOwnerOfARunningDialogEndsItAsCancelled) {
 
 namespace {
 
-TEST_F(QtFileDialogTest, AQtBoxWhoseOwnerIsDestroyedEndsAsCancelled) {
+TEST_F(QtModalTest, AQtBoxWhoseOwnerIsDestroyedEndsAsCancelled) {
   LogWindow owner;
   const Hwnd h = Create(owner, kPlainClass, win::WS_POPUP | win::WS_VISIBLE, {0, 0, 120, 80});
   ASSERT_NE(GetWidget(h), nullptr);
