@@ -1,23 +1,16 @@
 #include "display/progressdlg.h"
 
+#include "platform/res/dialog_resource.h"
 #include "platform/ui/controls/progress.h"
 
 #include <cstdio>
 #include <string>
 
 std::optional<ui::DialogTemplate> ProgressDlg::LoadTemplate(const res::Bundle& bundle) {
-  const std::string path = "dialogs/" + std::to_string(kTemplate) + ".dlg";
-  std::optional<std::vector<uint8_t>> bytes = bundle.File(path);
-  ui::DialogTemplateError error;
-  std::optional<ui::DialogTemplate> t;
-  if (bytes)
-    t = ui::ParseDialogTemplate(
-        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), &error);
-  if (!t) {
-    std::string why = bytes ? "line " + std::to_string(error.line) + ": " + error.message
-                            : std::string("missing");
-    std::fprintf(stderr, "%s %s: %s\n", bundle.Name().c_str(), path.c_str(), why.c_str());
-  }
+  std::string error;
+  std::optional<ui::DialogTemplate> t = res::LoadDialogTemplate(bundle, kTemplate, &error);
+  if (!t)
+    std::fprintf(stderr, "%s\n", error.c_str());
   return t;
 }
 

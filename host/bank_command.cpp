@@ -5,6 +5,7 @@
 #include "host/tamblo_client.h"
 #include "platform/media/riff.h"
 #include "platform/media/software_synth.h"
+#include "platform/sys/codepage.h"
 #include "platform/sys/library.h"
 
 #include <array>
@@ -113,9 +114,12 @@ int Apply(core::CSongData& song, const Step& s) {
   if (s.option == "--load") {
     if (!media::IsSoundFontFile(s.file))
       return Fail(s.file + " is not a SoundFont (or cannot be read)");
+    // Paths are kept in the song's code page, as the song file stores them.
     std::error_code error;
-    const std::string path = std::filesystem::absolute(s.file, error).string();
-    b.path = path.size() <= core::kMaxPathBytes ? path : s.file;
+    const auto path = sys::FromUtf8(std::filesystem::absolute(s.file, error).string());
+    if (!path || path->size() > core::kMaxPathBytes)
+      return Fail(s.file + ": the path is too long or not in the song's code page");
+    b.path = *path;
     b.flags = core::kBankSlotUsed | core::kBankSlotOwnFile;
     if (!s.embed)
       b.flags |= core::kBankSlotNameOnly;

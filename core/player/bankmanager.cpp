@@ -232,7 +232,7 @@ int BankManager::LoadSongBanks(const CSongData& song) {
     if (s.flags & kBankSlotOwnFile) {
       sources[slot].file = BankSlotFile(s, song.path);
       total += FileSize(sources[slot].file);
-    } else {
+    } else if (!s.data.empty()) {
       sources[slot].temporary = true;
       total += s.data.size();
     }
@@ -260,6 +260,8 @@ int BankManager::LoadSongBanks(const CSongData& song) {
     if (!(s.flags & kBankSlotUsed))
       continue;
     std::string file = sources[slot].file;
+    if (file.empty() && !sources[slot].temporary)
+      continue; // no data, or a name not found beside the song
     if (sources[slot].temporary)
       file = WriteTemporaryBank(s, slot);
     if (!Readable(file)) {

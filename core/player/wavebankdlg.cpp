@@ -3,6 +3,7 @@
 #include "core/player/tambloapp.h"
 #include "core/player/waveplayer.h"
 #include "core/wavebank.h"
+#include "platform/res/dialog_resource.h"
 #include "platform/sys/codepage.h"
 #include "platform/ui/controls/edit.h"
 #include "platform/ui/controls/list_box.h"
@@ -18,18 +19,7 @@ CWaveBankDlg::CWaveBankDlg(ui::DialogTemplate dialogTemplate, CSongData& song,
 
 std::optional<ui::DialogTemplate> CWaveBankDlg::LoadTemplate(const res::Bundle& bundle,
                                                              std::string* error) {
-  const std::string name = "dialogs/" + std::to_string(kWaveBankTemplate) + ".dlg";
-  auto bytes = bundle.File(name);
-  if (!bytes) {
-    *error = bundle.Name() + " has no " + name;
-    return std::nullopt;
-  }
-  ui::DialogTemplateError e;
-  auto t = ui::ParseDialogTemplate(
-      std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), &e);
-  if (!t)
-    *error = bundle.Name() + " " + name + " line " + std::to_string(e.line) + ": " + e.message;
-  return t;
+  return res::LoadDialogTemplate(bundle, kWaveBankTemplate, error);
 }
 
 bool CWaveBankDlg::OnInitDialog() {
