@@ -285,10 +285,14 @@ int AlbumDatabase::Open(const std::string& moduleFolder) {
   thunkFolder_ = thunk_.substr(0, thunk_.rfind('/') + 1);
   intl_ = sys::IniGetInt(ini, "AlbManager", "Intl", 1) != 0;
 
-  if (access(MasterPath().c_str(), F_OK) != 0)
-    return 0;
-  ReadMaster();
-  return 1;
+  // The store is read whatever state the catalogue is in: a save after a
+  // skipped load would write an empty store over the user's lists.
+  store_ = std::make_unique<MyAlbumStore>(this, albumFolder_, options_.texts.myAlbumHeader);
+  bool master = access(MasterPath().c_str(), F_OK) == 0;
+  if (master)
+    ReadMaster();
+  store_->Load();
+  return master ? 1 : 0;
 }
 
 int AlbumDatabase::Reload() {
@@ -861,6 +865,10 @@ int AlbumDatabase::CheckAlbumFolders() {
   if (sys::IniGetInt(ini, "AlbManager", "AlbumCheck", 1) == 0)
     return 0;
   Status(kStatusCheckStart);
+  // Each listed favourite's path, to follow it to its number afterwards.
+  if (store_)
+    store_->MakePathLists();
+  bool failed = false;
   // The staleness tests only read folders: a few threads share them, the
   // changes are then made here in album order.
   std::vector<int> staleness(albums_.size());
@@ -901,7 +909,7 @@ int AlbumDatabase::CheckAlbumFolders() {
     }
     ++i;
   }
-  if (changed && WriteMaster())
+  if (changed && !(failed = !WriteMaster()))
     for (const std::string& p : dropped)
       unlink(p.c_str());
 
@@ -929,9 +937,15 @@ int AlbumDatabase::CheckAlbumFolders() {
           doc.DeleteKey("AlbManager", key);
         return true;
       });
+    else
+      failed = true;
   }
-  if (changed || !keys.empty())
+  if (changed || !keys.empty()) {
     Status(kStatusFindingSongs);
+    // After a failed rebuild the lists stay as they were.
+    if (store_ && !failed)
+      store_->Renumber();
+  }
   Status(kStatusCheckDone);
   return 1;
 }
@@ -978,6 +992,24 @@ std::optional<std::string> AlbumDatabase::SongPath(uint32_t number) const {
   return path + e->fileName;
 }
 
+uint32_t AlbumDatabase::FindRenamedSong(std::string_view folder, std::string_view title,
+                                        const std::array<uint8_t, 16>& songCode, uint32_t newerThan,
+                                        const std::vector<uint32_t>& taken) const {
+  for (const auto& album : albums_) {
+    if (!AlbumTextEqual(album->folder, folder))
+      continue;
+    auto it = byAlbum_.find(album->number);
+    if (it == byAlbum_.end())
+      return 0;
+    for (const IndexedSong* s : it->second)
+      if (s->e.number > newerThan && s->e.title == title && s->e.songCode == songCode &&
+          std::find(taken.begin(), taken.end(), s->e.number) == taken.end())
+        return s->e.number;
+    return 0;
+  }
+  return 0;
+}
+
 uint32_t AlbumDatabase::FindSongByPath(std::string_view path) const {
   size_t cut = path.rfind('\\');
   std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
@@ -1020,9 +1052,15 @@ int AlbumDatabase::GetSongRecordAndFolder(uint32_t number, SongRecord& record,
 uint32_t AlbumDatabase::GetTotalNumOfSong() const {
   if (context_ < 0)
     return static_cast<uint32_t>(byTitle_.size());
-  if (context_ < 0x10000)
-    return 0; // my-album lists come with their store
-  const AlbumFile* album = GetAlbumByIndex(context_ >> 16);
+  return GetNumOfSongInMyAlbum(context_);
+}
+
+uint32_t AlbumDatabase::GetNumOfSongInMyAlbum(int32_t context) const {
+  if (context < 0)
+    return 0;
+  if (context < 0x10000)
+    return store_ ? store_->GetNumOfSongInMyAlbum(context) : 0;
+  const AlbumFile* album = GetAlbumByIndex(context >> 16);
   return album ? album->header.songCount : 0;
 }
 
@@ -1037,6 +1075,8 @@ int AlbumDatabase::GetTotalSongList(int32_t* out, size_t capacityBytes) const {
     const uint32_t* list = GetSongListOfSubAlbum(context_ >> 16);
     if (list)
       numbers.assign(list + 1, list + 1 + list[0]);
+  } else if (const MyAlbumList* list = store_ ? store_->GetMyAlbum(context_) : nullptr) {
+    numbers.assign(list->songs.begin(), list->songs.end());
   }
   if (!out || numbers.size() > capacityBytes / 4)
     return 0;

@@ -18,6 +18,7 @@
 
 #include "album/albumformats.h"
 #include "album/albumtext.h"
+#include "album/myalbum.h"
 #include "album/songrecord.h"
 
 #include <array>
@@ -60,6 +61,8 @@ struct AlbumTexts {
   std::string building = "Building the song albums...";
   std::string built = "The song albums are built.";
   std::string writingAlbum = "Writing %s";
+  // The my-album store's name until its file is read.
+  std::string myAlbumHeader = "My Albums";
 };
 
 // What a rebuild shows while it runs (the library puts it in its progress
@@ -166,6 +169,12 @@ public:
   // stored path, both from memory alone.
   const SongIndexEntry* EntryByNumber(uint32_t number) const;
   std::optional<std::string> SongPath(uint32_t number) const;
+  // A song of the album of folder numbered above newerThan with this title
+  // and code, and not among taken: the song of a file renamed in its folder.
+  // 0 when none.
+  uint32_t FindRenamedSong(std::string_view folder, std::string_view title,
+                           const std::array<uint8_t, 16>& songCode, uint32_t newerThan,
+                           const std::vector<uint32_t>& taken) const;
 
   // The album context: -1 the whole catalogue, 0 to 0xFFFF a my-album list,
   // otherwise a 1-based sub-album index in the high 16 bits.
@@ -225,6 +234,12 @@ public:
   const std::string& ServerUrl() const { return server_; }
   const std::string& ThunkFolder() const { return thunkFolder_; }
   bool Intl() const { return intl_; }
+  // The my-album store, made and loaded by Open; nullptr before.
+  MyAlbumStore* MyAlbums() { return store_.get(); }
+  const MyAlbumStore* MyAlbums() const { return store_.get(); }
+  // The song count of a my-album list (context below 0x10000) or of the
+  // sub-album in the high 16 bits.
+  uint32_t GetNumOfSongInMyAlbum(int32_t context) const;
 
   // Every index entry in title order (for tests and listings).
   std::vector<const SongIndexEntry*> Entries() const;
@@ -259,6 +274,7 @@ private:
   void ShowBar(int percent) const;
 
   Options options_;
+  std::unique_ptr<MyAlbumStore> store_;
   std::string albumFolder_; // Linux, with '/'
   std::string removedFolder_, downloadFolder_;
   std::string server_, thunk_, thunkFolder_;

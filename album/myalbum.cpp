@@ -240,11 +240,16 @@ uint32_t MyAlbumStore::GetSongNumInMyAlbum(int position, int songPosition) const
 int MyAlbumStore::MakePathLists() {
   if (!db_)
     return 0;
+  highestBefore_ = db_->GetMaxSongNum();
   for (MyAlbumList& l : lists_) {
     l.paths.clear();
-    for (size_t i = 0; i < l.songs.size(); ++i)
-      if (std::optional<std::string> path = db_->SongPath(l.songs[i]))
-        l.paths.push_back({std::move(*path), i});
+    for (size_t i = 0; i < l.songs.size(); ++i) {
+      std::optional<std::string> path = db_->SongPath(l.songs[i]);
+      if (!path)
+        continue;
+      const SongIndexEntry* e = db_->EntryByNumber(l.songs[i]);
+      l.paths.push_back({std::move(*path), i, e->title, e->songCode});
+    }
   }
   return 1;
 }
@@ -257,6 +262,11 @@ void MyAlbumStore::Renumber() {
     kept.reserve(l.songs.size());
     for (const MyAlbumList::PathNode& p : l.paths) {
       uint32_t now = db_->FindSongByPath(p.path);
+      if (now == 0) {
+        std::string_view folder(p.path);
+        folder = folder.substr(0, folder.rfind('\\'));
+        now = db_->FindRenamedSong(folder, p.title, p.songCode, highestBefore_, kept);
+      }
       if (now >= 1)
         kept.push_back(now);
     }

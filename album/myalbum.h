@@ -14,6 +14,7 @@
 // next save, which replaces the file atomically.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -41,6 +42,9 @@ struct MyAlbumList {
   struct PathNode {
     std::string path;
     size_t song = 0;
+    // What finds the song again when its file was renamed in its folder.
+    std::string title;
+    std::array<uint8_t, 16> songCode{};
   };
   std::vector<PathNode> paths;
 };
@@ -91,9 +95,10 @@ public:
   // get none). 0 without a database.
   int MakePathLists();
   // After a rebuild: every song with a recorded path takes the number the
-  // path has now, or leaves its list when the path has none; a song without
-  // a recorded path (unknown before the rebuild) leaves it too. Saves when
-  // anything changed.
+  // path has now; a song whose file was renamed in its folder takes the
+  // number of the song newly numbered there with its title and code; any
+  // other leaves its list, as does a song without a recorded path (unknown
+  // before the rebuild). Saves when anything changed.
   void Renumber();
 
   bool Modified() const { return modified_; }
@@ -107,7 +112,8 @@ private:
   std::string headerName_;
   std::vector<MyAlbumList> lists_;
   bool modified_ = false;
-  bool damaged_ = false; // the file on disk failed to load: keep it aside
+  bool damaged_ = false;       // the file on disk failed to load: keep it aside
+  uint32_t highestBefore_ = 0; // the highest song number when the paths were made
   std::string damagedCopy_;
 };
 

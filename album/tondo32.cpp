@@ -27,7 +27,7 @@ constexpr size_t kMaxStatusText = 515;
 constexpr uint32_t kStringBuilding = 50025, kStringBuilt = 50026, kStringWritingAlbum = 60045;
 constexpr uint32_t kStringRemovedFolder = 50047, kStringDownloadFolder = 50048;
 constexpr uint32_t kStringFirstSyllable = 60000, kStringFirstLetter = 60015;
-constexpr uint32_t kStringServer = 60041, kStringThunk = 60042;
+constexpr uint32_t kStringServer = 60041, kStringThunk = 60042, kStringMyAlbumHeader = 199;
 
 // The rebuild's progress in the bundle's progress dialog, with the wait
 // cursor while it shows.
@@ -110,6 +110,7 @@ album::AlbumTexts Texts() {
   t.building = Text(kStringBuilding, t.building);
   t.built = Text(kStringBuilt, t.built);
   t.writingAlbum = Text(kStringWritingAlbum, t.writingAlbum);
+  t.myAlbumHeader = Text(kStringMyAlbumHeader, t.myAlbumHeader);
   return t;
 }
 
@@ -299,6 +300,25 @@ uint32_t TONDO32_GetAlbumListLUT(void) {
 
 const int32_t* TONDO32_GetNewSongListBlock(void) {
   return Lib().db ? reinterpret_cast<const int32_t*>(Lib().db->GetNewSongListBlock()) : nullptr;
+}
+
+int32_t TONDO32_GetNumOfMyAlbum(void) {
+  const album::MyAlbumStore* store = Lib().db ? Lib().db->MyAlbums() : nullptr;
+  return store ? static_cast<int16_t>(store->Count()) : 0;
+}
+
+const char* TONDO32_GetNameOfMyAlbumHeader(void) {
+  const album::MyAlbumStore* store = Lib().db ? Lib().db->MyAlbums() : nullptr;
+  return store ? store->HeaderName().c_str() : nullptr;
+}
+
+const char* TONDO32_GetNameOfMyAlbum(int32_t index) {
+  const album::MyAlbumStore* store = Lib().db ? Lib().db->MyAlbums() : nullptr;
+  return store ? store->GetNameOfMyAlbum(index) : nullptr;
+}
+
+int32_t TONDO32_GetNumOfSongInMyAlbum(int32_t context) {
+  return Lib().db ? static_cast<int32_t>(Lib().db->GetNumOfSongInMyAlbum(context)) : 0;
 }
 
 } // extern "C"

@@ -58,6 +58,14 @@ uint32_t TONDO32_GetAlbumListLUT(void);
 // u32 count, then the new songs' numbers; null while there are none.
 const int32_t* TONDO32_GetNewSongListBlock(void);
 
+// The my-album lists: their count, the store's name, a list's name by its
+// 0-based index (null when none), and the song count of a list (context
+// below 0x10000) or of the sub-album in the context's high 16 bits.
+int32_t TONDO32_GetNumOfMyAlbum(void);
+const char* TONDO32_GetNameOfMyAlbumHeader(void);
+const char* TONDO32_GetNameOfMyAlbum(int32_t index);
+int32_t TONDO32_GetNumOfSongInMyAlbum(int32_t context);
+
 #ifdef __cplusplus
 } // extern "C"
 #endif

@@ -230,6 +230,30 @@ int Show(Session& s, std::span<char*> args) {
   return 0;
 }
 
+// The my-album lists, or the songs of list N (1-based).
+int Favourites(Session& s, std::span<char*> args) {
+  const Tondo32Exports& t = s.T();
+  if (args.empty()) {
+    const char* header = t.GetNameOfMyAlbumHeader();
+    std::printf("%s\n", Shown(header ? header : "").c_str());
+    for (int i = 0; i < t.GetNumOfMyAlbum(); ++i) {
+      const char* name = t.GetNameOfMyAlbum(i);
+      std::printf("%d\t%s\t%d songs\n", i + 1, Shown(name ? name : "").c_str(),
+                  t.GetNumOfSongInMyAlbum(i));
+    }
+    return 0;
+  }
+  if (args.size() != 1)
+    return 2;
+  int n = std::atoi(args[0]);
+  if (n < 1 || n > t.GetNumOfMyAlbum()) {
+    std::fprintf(stderr, "vexo3: no list %s (see 'vexo3 album favourites')\n", args[0]);
+    return 1;
+  }
+  t.SetCurrAlbumContext(n - 1);
+  return List(s, {});
+}
+
 } // namespace
 
 int AlbumCatalogueCommand(std::string_view what, std::span<char*> args) {
@@ -250,6 +274,8 @@ int AlbumCatalogueCommand(std::string_view what, std::span<char*> args) {
     return List(s, args);
   if (what == "show")
     return Show(s, args);
+  if (what == "favourites")
+    return Favourites(s, args);
   return 2;
 }
 

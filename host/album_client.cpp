@@ -36,6 +36,10 @@ std::vector<Binding> Bindings(Tondo32Exports& t) {
       {"TONDO32_GetCurrAlbumContext", Slot(t.GetCurrAlbumContext)},
       {"TONDO32_GetAlbumListLUT", Slot(t.GetAlbumListLUT)},
       {"TONDO32_GetNewSongListBlock", Slot(t.GetNewSongListBlock)},
+      {"TONDO32_GetNumOfMyAlbum", Slot(t.GetNumOfMyAlbum)},
+      {"TONDO32_GetNameOfMyAlbumHeader", Slot(t.GetNameOfMyAlbumHeader)},
+      {"TONDO32_GetNameOfMyAlbum", Slot(t.GetNameOfMyAlbum)},
+      {"TONDO32_GetNumOfSongInMyAlbum", Slot(t.GetNumOfSongInMyAlbum)},
   };
 }
 

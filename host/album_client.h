@@ -30,6 +30,10 @@ struct Tondo32Exports {
   int32_t (*GetCurrAlbumContext)() = nullptr;
   uint32_t (*GetAlbumListLUT)() = nullptr;
   const int32_t* (*GetNewSongListBlock)() = nullptr;
+  int32_t (*GetNumOfMyAlbum)() = nullptr;
+  const char* (*GetNameOfMyAlbumHeader)() = nullptr;
+  const char* (*GetNameOfMyAlbum)(int32_t index) = nullptr;
+  int32_t (*GetNumOfSongInMyAlbum)(int32_t context) = nullptr;
 };
 
 // The buffer GetSubAlbDataPath fills.

@@ -293,7 +293,8 @@ int Usage() {
                        "       vexo3 album build DIR... [--add]\n"
                        "       vexo3 album check|albums\n"
                        "       vexo3 album list [--album N]\n"
-                       "       vexo3 album show NUMBER\n");
+                       "       vexo3 album show NUMBER\n"
+                       "       vexo3 album favourites [N]\n");
   return 2;
 }
 
@@ -311,7 +312,8 @@ int AlbumCommand(std::span<char*> args) {
   if (args.empty())
     return Usage();
   std::string_view what = args[0];
-  if (what == "build" || what == "check" || what == "albums" || what == "list" || what == "show") {
+  if (what == "build" || what == "check" || what == "albums" || what == "list" || what == "show" ||
+      what == "favourites") {
     int result = AlbumCatalogueCommand(what, args.subspan(1));
     return result == 2 ? Usage() : result;
   }

@@ -1,6 +1,9 @@
+#include "album/albumdatabase.h"
+#include "album/myalbum.h"
 #include "album/tests/support/album_bytes.h"
 #include "album/tests/support/song_tree.h"
 
+#include "platform/sys/paths.h"
 #include "platform/sys/tests/scratch_folder.h"
 #include "platform/sys/tests/support/command_run.h"
 
@@ -10,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <chrono>
 #include <filesystem>
 
 namespace {
@@ -182,6 +186,37 @@ TEST_F(AlbumCatalogueCommand, BuildListShowAndAddFolders) {
     EXPECT_EQ(r.status, e.status) << r.err;
     EXPECT_FALSE(r.err.empty());
   }
+}
+
+TEST_F(AlbumCatalogueCommand, AFavouriteFollowsItsRenamedSong) {
+  ASSERT_EQ(Album("build " + Songs("a")).status, 0);
+  const std::string stored = sys::ToStoredPath(Songs("a")).value();
+  uint32_t before = 0;
+  {
+    // The user's list, as the album manager would have saved it.
+    album::AlbumDatabase db;
+    db.Open(dir_ / "album");
+    before = db.FindSongByPath(stored + "\\song2.vx3");
+    ASSERT_NE(before, 0u);
+    album::MyAlbumStore store(&db, dir_ / "album", "My Albums");
+    store.AddMyAlbum("Mine (1)");
+    store.AddSong(0, before);
+    ASSERT_EQ(store.Save(), 1);
+  }
+  std::filesystem::rename(Songs("a/song2.vx3"), Songs("a/renamed.vx3"));
+  std::filesystem::last_write_time(Songs("a"), std::filesystem::last_write_time(Songs("a")) -
+                                                   std::chrono::hours(1));
+  HostRun check = Album("check");
+  ASSERT_EQ(check.status, 0) << check.err;
+  HostRun lists = Album("favourites");
+  ASSERT_EQ(lists.status, 0) << lists.err;
+  EXPECT_EQ(lists.out, "My Albums\n1\tMine\t1 songs\n");
+  HostRun songs = Album("favourites 1");
+  ASSERT_EQ(songs.status, 0) << songs.err;
+  const int now = std::atoi(songs.out.c_str());
+  EXPECT_NE(now, static_cast<int>(before));
+  EXPECT_EQ(songs.out, std::to_string(now) + "\tAlpha 2\tS\t" + Songs("a") + "/renamed.vx3\n");
+  EXPECT_EQ(Album("favourites 2").status, 1);
 }
 
 } // namespace

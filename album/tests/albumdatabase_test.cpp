@@ -11,9 +11,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
+#include <sys/resource.h>
 
 namespace {
 
@@ -680,6 +683,146 @@ TEST_F(AlbumDatabaseTest, RebuildsShowEachAlbumSongAndStep) {
                                                  "bar 50", "text1 Writing Song0002.alb",
                                                  "text2 Beta New", "text2 Beta 1", "text2  ",
                                                  "bar 100", "close The song albums are built."}));
+}
+
+TEST_F(AlbumDatabaseTest, FavouritesFollowTheirSongsThroughChecksAndRebuilds) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 3, "Alpha"));
+  ASSERT_TRUE(MakeSongFolder(Songs("b"), 2, "Beta"));
+  const std::string a = Stored(Songs("a")), b = Stored(Songs("b"));
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    bool absentVolume = false;
+    bool full = false;      // a full rebuild bracketed by the path lists
+    bool cutWrites = false; // every write fails: the rebuild fails
+    // Each favourite's path afterwards; empty: dropped.
+    std::vector<std::string> paths;
+  };
+  const std::vector<std::string> before = {a + "\\song2.vx3", b + "\\song1.vx3", a + "\\song3.vx3"};
+  std::vector<Case> cases = {
+      {"a favourite renamed follows to its new number",
+       [&] { fs::rename(Songs("a/song2.vx3"), Songs("a/moved.vx3")); },
+       false,
+       false,
+       false,
+       {a + "\\moved.vx3", b + "\\song1.vx3", a + "\\song3.vx3"}},
+      {"a favourite deleted is dropped",
+       [&] { fs::remove(Songs("b/song1.vx3")); },
+       false,
+       false,
+       false,
+       {a + "\\song2.vx3", a + "\\song3.vx3"}},
+      {"a folder on an absent volume keeps its favourites",
+       [&] { fs::rename(Songs("b"), Songs("b-away")); }, true, false, false, before},
+      {"a full rebuild gives new numbers, each favourite follows its path", [] {}, false, true,
+       false, before},
+      {"a rebuild that fails changes no list",
+       [&] { fs::rename(Songs("a/song2.vx3"), Songs("a/moved.vx3")); }, false, false, true, before},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(album_);
+    fs::create_directories(album_);
+    fs::remove_all(dir_ / "songs");
+    ASSERT_TRUE(MakeSongFolder(Songs("a"), 3, "Alpha"));
+    ASSERT_TRUE(MakeSongFolder(Songs("b"), 2, "Beta"));
+    SetDirs({Songs("a"), Songs("b")});
+    std::vector<uint32_t> numbers;
+    {
+      AlbumDatabase db;
+      Load(db);
+      MyAlbumStore* store = db.MyAlbums();
+      ASSERT_NE(store, nullptr);
+      store->AddMyAlbum("Mine");
+      for (const std::string& p : before)
+        store->AddSong(0, db.FindSongByPath(p));
+      numbers = store->GetMyAlbum(0)->songs;
+      ASSERT_EQ(store->Save(), 1);
+    }
+    const std::string saved = sys::test::ReadFile(album_ + "/MySong.alb").value();
+    c.change();
+    Age(Songs("a"));
+    if (fs::exists(Songs("b")))
+      Age(Songs("b"));
+    AlbumDatabase::Options o;
+    if (c.absentVolume)
+      o.volumes.mounts = sys::MountTable::Parse("", dir_ / "sys");
+    AlbumDatabase db(o);
+    if (c.cutWrites) {
+      // A file-size limit fails every write, as a full disk would.
+      struct rlimit saved {
+      }, small{};
+      getrlimit(RLIMIT_FSIZE, &saved);
+      small = saved;
+      small.rlim_cur = 64;
+      signal(SIGXFSZ, SIG_IGN);
+      SetDirs({Songs("a"), Songs("b")});
+      ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+      Load(db);
+      setrlimit(RLIMIT_FSIZE, &saved);
+      signal(SIGXFSZ, SIG_DFL);
+    } else if (c.full) {
+      db.Open(album_);
+      db.MyAlbums()->MakePathLists();
+      db.AddSubAlbumFolder(b, true);
+      db.AddSubAlbumFolder(a, true);
+      ASSERT_EQ(db.Rebuild(1), 1);
+      db.MyAlbums()->Renumber();
+    } else {
+      Load(db);
+    }
+    const MyAlbumList* list = db.MyAlbums()->GetMyAlbum(0);
+    ASSERT_NE(list, nullptr);
+    // The file holds each list in title order.
+    std::sort(numbers.begin(), numbers.end(),
+              [&](uint32_t x, uint32_t y) { return db.SongPath(x) < db.SongPath(y); });
+    if (c.cutWrites) {
+      EXPECT_EQ(std::set<uint32_t>(list->songs.begin(), list->songs.end()),
+                std::set<uint32_t>(numbers.begin(), numbers.end()));
+      EXPECT_EQ(sys::test::ReadFile(album_ + "/MySong.alb").value(), saved);
+      continue;
+    }
+    std::vector<std::string> paths;
+    for (uint32_t n : list->songs)
+      paths.push_back(db.SongPath(n).value_or("?"));
+    std::vector<std::string> expected = c.paths;
+    std::sort(paths.begin(), paths.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(paths, expected);
+    if (c.full) {
+      EXPECT_NE(list->songs, numbers) << "the full rebuild numbers afresh";
+    }
+    // What the lists hold is what the file holds.
+    MyAlbumStore reread(&db, album_, "x");
+    ASSERT_EQ(reread.Load(), 1);
+    std::set<uint32_t> inFile(reread.GetMyAlbum(0)->songs.begin(),
+                              reread.GetMyAlbum(0)->songs.end());
+    EXPECT_EQ(inFile, std::set<uint32_t>(list->songs.begin(), list->songs.end()));
+  }
+}
+
+TEST_F(AlbumDatabaseTest, MyAlbumContextsGiveTheListsSongs) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 3, "Alpha"));
+  SetDirs({Songs("a")});
+  AlbumDatabase db;
+  Load(db);
+  MyAlbumStore* store = db.MyAlbums();
+  store->AddMyAlbum("One");
+  store->AddMyAlbum("Two");
+  std::vector<int32_t> all(3);
+  ASSERT_EQ(db.GetTotalSongList(all.data(), 12), 1);
+  store->AddSong(1, static_cast<uint32_t>(all[2]));
+  store->AddSong(1, static_cast<uint32_t>(all[0]));
+  db.SetCurrAlbumContext(1);
+  EXPECT_EQ(db.GetTotalNumOfSong(), 2u);
+  std::vector<int32_t> out(2);
+  ASSERT_EQ(db.GetTotalSongList(out.data(), 8), 1);
+  EXPECT_EQ(out, (std::vector<int32_t>{all[2], all[0]})) << "list order";
+  db.SetCurrAlbumContext(0);
+  EXPECT_EQ(db.GetTotalNumOfSong(), 0u);
+  EXPECT_EQ(db.GetNumOfSongInMyAlbum(0xFFFF), 0u);
+  EXPECT_EQ(db.GetNumOfSongInMyAlbum(0x10000), 3u);
+  EXPECT_EQ(db.GetNumOfSongInMyAlbum(1), 2u);
 }
 
 TEST(AlbumFolder, ConfigFolderOrBesideTheProgram) {
