@@ -2,6 +2,7 @@
 // folder check: the next load is consistent, and a check (or the rebuild run
 // again) completes it.
 #include "album/albumdatabase.h"
+#include "album/myalbum.h"
 
 #include "album/tests/support/song_tree.h"
 #include "platform/sys/ini.h"
@@ -319,6 +320,84 @@ TEST_F(AlbumAbortTest, ACheckStoppedBeforeAnyFileOperation) {
 
 TEST_F(AlbumAbortTest, AFullRebuildStoppedBeforeAnyFileOperation) {
   Run(true);
+}
+
+// A store of 20 lists of 1,000 songs, in two versions.
+std::vector<uint8_t> StoreBytes(uint32_t first) {
+  MyAlbumStore store(nullptr, "", "My Albums");
+  for (int l = 0; l < 20; ++l) {
+    store.AddMyAlbum("List " + std::to_string(l));
+    for (uint32_t k = 0; k < 1000; ++k)
+      store.AddSong(l, first + static_cast<uint32_t>(l) * 1000 + k);
+  }
+  return store.Encode();
+}
+
+// Saves the store of bytes into folder (the file there is replaced).
+void SaveStore(const std::string& folder, const std::vector<uint8_t>& bytes) {
+  MyAlbumStore store(nullptr, folder, "x");
+  store.LoadBytes(bytes);
+  store.RenameMyAlbum(0, "List 0"); // changed, so that it saves
+  store.Save();
+}
+
+TEST(MyAlbumCrash, ASaveStoppedOrKilledLeavesTheOldOrTheNewStoreWhole) {
+  sys::test::ScratchFolder dir;
+  const std::vector<uint8_t> old = StoreBytes(1), fresh = StoreBytes(500000);
+  const std::string file = dir / "MySong.alb";
+  auto expectWhole = [&] {
+    std::optional<std::vector<uint8_t>> now = ReadAlbumFileBytes(file);
+    ASSERT_TRUE(now);
+    EXPECT_TRUE(*now == old || *now == fresh) << now->size() << " bytes";
+    MyAlbumStore store(nullptr, dir.Path(), "x");
+    EXPECT_EQ(store.Load(), 1);
+  };
+  SaveStore(dir.Path(), old);
+
+  fileOps = 0;
+  abortAt = INT_MAX;
+  SaveStore(dir.Path(), fresh);
+  abortAt = 0;
+  const int operations = fileOps.load();
+  ASSERT_GE(operations, 1);
+  for (int k = 1; k <= operations; ++k) {
+    SCOPED_TRACE("stopped before file operation " + std::to_string(k));
+    SaveStore(dir.Path(), old);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      fileOps = 0;
+      abortAt = k;
+      SaveStore(dir.Path(), fresh);
+      _exit(3);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    expectWhole();
+    std::optional<std::vector<uint8_t>> now = ReadAlbumFileBytes(file);
+    EXPECT_EQ(*now, old) << "the new store is not in place before its rename";
+  }
+
+  // A child saving the two versions in turn, killed at random moments.
+  std::mt19937 rng(23);
+  const int rounds = FromEnv("VEXO_KILL_ROUNDS", 200);
+  for (int round = 0; round < rounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (int i = 0;; ++i)
+        SaveStore(dir.Path(), i % 2 ? old : fresh);
+    }
+    usleep(static_cast<useconds_t>(rng() % 20000));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    expectWhole();
+    if (HasFailure())
+      break;
+  }
 }
 
 TEST_F(AlbumCrashTest, KilledRebuildsAndChecksLeaveALoadableCatalogue) {

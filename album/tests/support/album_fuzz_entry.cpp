@@ -2,6 +2,7 @@
 
 #include "album/albumformats.h"
 #include "album/albumtext.h"
+#include "album/myalbum.h"
 #include "album/recordsearch.h"
 #include "album/songprobe.h"
 #include "platform/sys/unique_fd.h"
@@ -127,6 +128,24 @@ std::string CheckSongProbeInput(const uint8_t* data, size_t size) {
     return "probe: record field without terminator";
   SongInfo info{};
   ProbeSongHeader(path, info);
+  return {};
+}
+
+std::string CheckMyAlbumInput(const uint8_t* data, size_t size) {
+  MyAlbumStore first(nullptr, "", "x");
+  first.LoadBytes({data, size});
+  std::vector<uint8_t> saved = first.Encode();
+  MyAlbumStore second(nullptr, "", "x");
+  if (second.LoadBytes(saved) != 1)
+    return "my-album: a saved store does not load whole";
+  if (second.Count() != first.Count() || second.HeaderName() != first.HeaderName())
+    return "my-album: lists or header changed through a save";
+  for (int i = 0; i < first.Count(); ++i)
+    if (first.GetMyAlbum(i)->name != second.GetMyAlbum(i)->name ||
+        first.GetMyAlbum(i)->songs != second.GetMyAlbum(i)->songs)
+      return "my-album: a list changed through a save";
+  if (second.Encode() != saved)
+    return "my-album: a second save differs";
   return {};
 }
 

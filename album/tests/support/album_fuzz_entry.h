@@ -9,6 +9,9 @@
 //
 // CheckSongProbeInput: the bytes are probed as a song file; the results
 // must stay within their ranges and the text within the file.
+//
+// CheckMyAlbumInput: the bytes are loaded as a my-album store, saved and
+// loaded again: the second load is whole and holds the same lists.
 #pragma once
 
 #include <cstddef>
@@ -19,5 +22,6 @@ namespace album::testing {
 
 std::string CheckAlbumFileInput(const uint8_t* data, size_t size);
 std::string CheckSongProbeInput(const uint8_t* data, size_t size);
+std::string CheckMyAlbumInput(const uint8_t* data, size_t size);
 
 } // namespace album::testing
