@@ -39,7 +39,7 @@ std::optional<LResult> SendLocalElsewhere(const std::shared_ptr<WindowRec>& rec,
     while (self->DeliverOneSend()) {
     }
     {
-      std::lock_guard lock(self->mu);
+      sys::MutexLock lock(self->mu);
       if (reply->done) {
         if (reply->delivered)
           out = reply->result;

@@ -674,7 +674,7 @@ void PublishWindows() {
   t.startTime = table::OwnStartTime();
   {
     auto& reg = Reg();
-    std::lock_guard regLock(reg.mu);
+    sys::MutexLock regLock(reg.mu);
     t.entries.reserve(reg.windows.size());
     for (const auto& [h, rec] : reg.windows)
       t.entries.push_back({h, rec->parent, rec->createdNs, rec->className, rec->title});

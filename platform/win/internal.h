@@ -3,6 +3,7 @@
 // other processes reach its windows.
 #pragma once
 
+#include "platform/sys/mutex.h"
 #include "platform/win/loop.h"
 #include "platform/win/messages.h"
 #include "platform/win/window.h"
@@ -129,7 +130,7 @@ public:
   void Close();
 
   std::thread::id owner;
-  std::mutex mu;
+  sys::Mutex mu;
   std::vector<TimerEntry> timers;
   uint64_t timerSeq = 0;
   uint64_t timerRound = 0;
@@ -140,16 +141,16 @@ public:
   QObject* pump = nullptr; // the owner thread's Qt delivery, set under mu
 
 private:
-  void WakeLocked(bool forPost);
-  void SignalLocked();
+  void WakeLocked(bool forPost) REQUIRES(mu);
+  void SignalLocked() REQUIRES(mu);
 
   int eventFd_ = -1;
-  bool signalled_ = false;
-  bool closed_ = false;
-  int sendWaiters_ = 0;
-  bool loopWaiting_ = false;
-  std::deque<Msg> posted_;
-  std::deque<IncomingSend> sends_;
+  bool signalled_ GUARDED_BY(mu) = false;
+  bool closed_ GUARDED_BY(mu) = false;
+  int sendWaiters_ GUARDED_BY(mu) = 0;
+  bool loopWaiting_ GUARDED_BY(mu) = false;
+  std::deque<Msg> posted_ GUARDED_BY(mu);
+  std::deque<IncomingSend> sends_ GUARDED_BY(mu);
 };
 
 // The calling thread's queue, made on first use.
@@ -192,10 +193,11 @@ struct Description {
 
 class Registry {
 public:
-  std::mutex mu;
-  std::unordered_map<Hwnd, std::shared_ptr<WindowRec>> windows;
-  std::map<std::string, std::shared_ptr<const WindowClass>> classes; // lower-case names
-  std::vector<std::weak_ptr<ThreadQueue>> queues;
+  sys::Mutex mu;
+  std::unordered_map<Hwnd, std::shared_ptr<WindowRec>> windows GUARDED_BY(mu);
+  std::map<std::string, std::shared_ptr<const WindowClass>>
+      classes GUARDED_BY(mu); // lower-case names
+  std::vector<std::weak_ptr<ThreadQueue>> queues GUARDED_BY(mu);
 
   std::shared_ptr<WindowRec> Lookup(Hwnd h);
   // The window if it belongs to the calling thread and is not finalized.

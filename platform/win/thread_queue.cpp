@@ -172,7 +172,7 @@ void ThreadQueue::WakeLocked(bool forPost) {
 }
 
 void ThreadQueue::Drain() {
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   uint64_t count;
   while (::read(eventFd_, &count, sizeof count) < 0 && errno == EINTR) {
   }
@@ -180,7 +180,7 @@ void ThreadQueue::Drain() {
 }
 
 bool ThreadQueue::Post(const Msg& msg) {
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   if (closed_)
     return false;
   posted_.push_back(msg);
@@ -189,7 +189,7 @@ bool ThreadQueue::Post(const Msg& msg) {
 }
 
 bool ThreadQueue::PushSend(IncomingSend&& send) {
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   if (closed_)
     return false;
   sends_.push_back(std::move(send));
@@ -198,7 +198,7 @@ bool ThreadQueue::PushSend(IncomingSend&& send) {
 }
 
 void ThreadQueue::CompleteLocal(LocalReply& reply, bool delivered, LResult result) {
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   reply.done = true;
   reply.delivered = delivered;
   reply.result = result;
@@ -206,20 +206,20 @@ void ThreadQueue::CompleteLocal(LocalReply& reply, bool delivered, LResult resul
 }
 
 void ThreadQueue::WakeForTimers() {
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   if (!closed_)
     WakeLocked(true);
 }
 
 size_t ThreadQueue::PostedCount() {
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   return posted_.size();
 }
 
 bool ThreadQueue::DeliverOneSend() {
   IncomingSend send;
   {
-    std::lock_guard lock(mu);
+    sys::MutexLock lock(mu);
     if (sends_.empty())
       return false;
     send = std::move(sends_.front());
@@ -261,7 +261,7 @@ int ThreadQueue::Pump(size_t budget) {
       break;
     Msg msg;
     {
-      std::lock_guard lock(mu);
+      sys::MutexLock lock(mu);
       if (posted_.empty())
         break;
       msg = posted_.front();
@@ -279,7 +279,7 @@ int ThreadQueue::Pump(size_t budget) {
   }
   if (!LoopDone(*this))
     PumpTimers();
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   if (!posted_.empty() || !sends_.empty())
     WakeLocked(true);
   return delivered;
@@ -335,7 +335,7 @@ void ThreadQueue::ScheduleTimer() {
 
 short ThreadQueue::Wait(int timeoutMs, bool forLoop, int extraFd) {
   {
-    std::lock_guard lock(mu);
+    sys::MutexLock lock(mu);
     if (!sends_.empty() || (forLoop && !posted_.empty()))
       return 0;
     if (forLoop)
@@ -343,7 +343,7 @@ short ThreadQueue::Wait(int timeoutMs, bool forLoop, int extraFd) {
   }
   pollfd fds[2] = {{eventFd_, POLLIN, 0}, {extraFd, POLLIN, 0}};
   int n = ::poll(fds, extraFd >= 0 ? 2 : 1, timeoutMs);
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   if (forLoop)
     loopWaiting_ = false;
   if (n > 0 && (fds[0].revents & POLLIN)) {
@@ -356,12 +356,12 @@ short ThreadQueue::Wait(int timeoutMs, bool forLoop, int extraFd) {
 }
 
 void ThreadQueue::EnterSendWait() {
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   ++sendWaiters_;
 }
 
 void ThreadQueue::LeaveSendWait() {
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   if (--sendWaiters_ == 0 && !posted_.empty())
     WakeLocked(true);
 }
@@ -379,7 +379,7 @@ void ThreadQueue::EnsurePump() {
     QEventLoop make;
   }
   auto* p = new QueuePump(this, eventFd_);
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   pump = p;
   if (!posted_.empty() || !sends_.empty())
     WakeLocked(true);
@@ -388,7 +388,7 @@ void ThreadQueue::EnsurePump() {
 void ThreadQueue::DropPump() {
   QObject* p;
   {
-    std::lock_guard lock(mu);
+    sys::MutexLock lock(mu);
     p = pump;
     pump = nullptr;
   }
@@ -399,7 +399,7 @@ void ThreadQueue::Close() {
   std::deque<IncomingSend> pending;
   QObject* p;
   {
-    std::lock_guard lock(mu);
+    sys::MutexLock lock(mu);
     closed_ = true;
     pending.swap(sends_);
     posted_.clear();
@@ -420,7 +420,7 @@ std::shared_ptr<ThreadQueue> CurrentQueue() {
   if (!tQueue.queue) {
     tQueue.queue = std::make_shared<ThreadQueue>();
     auto& reg = Reg();
-    std::lock_guard lock(reg.mu);
+    sys::MutexLock lock(reg.mu);
     std::erase_if(reg.queues, [](const auto& w) { return w.expired(); });
     reg.queues.push_back(tQueue.queue);
   }

@@ -80,7 +80,7 @@ void ManualTimerClock::Advance(uint64_t ms) {
   std::vector<std::shared_ptr<ThreadQueue>> others;
   {
     auto& reg = Reg();
-    std::lock_guard lock(reg.mu);
+    sys::MutexLock lock(reg.mu);
     for (auto& weak : reg.queues)
       if (auto other = weak.lock(); other && other != q)
         others.push_back(other);

@@ -44,7 +44,7 @@ void Finalize(const std::shared_ptr<WindowRec>& rec) {
   rec->queue->ScheduleTimer();
   {
     auto& reg = Reg();
-    std::lock_guard lock(reg.mu);
+    sys::MutexLock lock(reg.mu);
     reg.windows.erase(rec->hwnd);
   }
   PublishWindows();
@@ -57,7 +57,7 @@ std::vector<std::shared_ptr<WindowRec>> OwnChildren(Hwnd parent) {
   auto& reg = Reg();
   auto self = std::this_thread::get_id();
   {
-    std::lock_guard lock(reg.mu);
+    sys::MutexLock lock(reg.mu);
     for (auto& [h, rec] : reg.windows)
       if (rec->parent == parent && rec->owner == self)
         out.push_back(rec);
@@ -104,7 +104,7 @@ Registry& Reg() {
 }
 
 std::shared_ptr<WindowRec> Registry::Lookup(Hwnd h) {
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   auto it = windows.find(h);
   return it == windows.end() ? nullptr : it->second;
 }
@@ -119,7 +119,7 @@ std::shared_ptr<WindowRec> Registry::LookupOwn(Hwnd h) {
 FindHit Registry::FindLocal(Hwnd parent, const std::optional<std::string>& className,
                             const std::optional<std::string>& title) {
   FindHit best;
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   for (auto& [h, rec] : windows) {
     if (rec->parent != parent)
       continue;
@@ -135,7 +135,7 @@ FindHit Registry::FindLocal(Hwnd parent, const std::optional<std::string>& class
 }
 
 std::optional<Description> Registry::Describe(Hwnd h) {
-  std::lock_guard lock(mu);
+  sys::MutexLock lock(mu);
   auto it = windows.find(h);
   if (it == windows.end())
     return std::nullopt;
@@ -167,7 +167,7 @@ void DropThreadWindows(std::thread::id owner) {
   std::vector<std::shared_ptr<WindowRec>> gone;
   {
     auto& reg = Reg();
-    std::lock_guard lock(reg.mu);
+    sys::MutexLock lock(reg.mu);
     for (auto it = reg.windows.begin(); it != reg.windows.end();) {
       if (it->second->owner == owner) {
         gone.push_back(it->second);
@@ -214,20 +214,20 @@ bool RegisterClass(const WindowClass& windowClass) {
   if (windowClass.name.empty() || !windowClass.factory)
     return false;
   auto& reg = Reg();
-  std::lock_guard lock(reg.mu);
+  sys::MutexLock lock(reg.mu);
   return reg.classes.emplace(Lower(windowClass.name), std::make_shared<WindowClass>(windowClass))
       .second;
 }
 
 bool UnregisterClass(std::string_view name) {
   auto& reg = Reg();
-  std::lock_guard lock(reg.mu);
+  sys::MutexLock lock(reg.mu);
   return reg.classes.erase(Lower(name)) > 0;
 }
 
 bool IsClassRegistered(std::string_view name) {
   auto& reg = Reg();
-  std::lock_guard lock(reg.mu);
+  sys::MutexLock lock(reg.mu);
   return reg.classes.count(Lower(name)) > 0;
 }
 
@@ -235,7 +235,7 @@ Hwnd CreateWindow(const CreateParams& params) {
   std::shared_ptr<const WindowClass> cls;
   {
     auto& reg = Reg();
-    std::lock_guard lock(reg.mu);
+    sys::MutexLock lock(reg.mu);
     auto it = reg.classes.find(Lower(params.className));
     if (it != reg.classes.end())
       cls = it->second;
@@ -278,7 +278,7 @@ Hwnd CreateWindow(const CreateParams& params) {
   WindowAccess::SetHwnd(*rec->object, hwnd);
   {
     auto& reg = Reg();
-    std::lock_guard lock(reg.mu);
+    sys::MutexLock lock(reg.mu);
     reg.windows.emplace(hwnd, rec);
   }
   PublishWindows();
@@ -365,7 +365,7 @@ uint32_t GetWindowProcessId(Hwnd hwnd) {
 bool SetWindowText(Hwnd hwnd, std::string_view title) {
   {
     auto& reg = Reg();
-    std::lock_guard lock(reg.mu);
+    sys::MutexLock lock(reg.mu);
     auto it = reg.windows.find(hwnd);
     if (it == reg.windows.end())
       return false;
@@ -384,14 +384,14 @@ uint32_t GetDlgCtrlId(Hwnd hwnd) {
 
 uint32_t GetWindowStyle(Hwnd hwnd) {
   auto& reg = Reg();
-  std::lock_guard lock(reg.mu);
+  sys::MutexLock lock(reg.mu);
   auto it = reg.windows.find(hwnd);
   return it == reg.windows.end() ? 0 : it->second->style;
 }
 
 bool SetWindowStyle(Hwnd hwnd, uint32_t style) {
   auto& reg = Reg();
-  std::lock_guard lock(reg.mu);
+  sys::MutexLock lock(reg.mu);
   auto it = reg.windows.find(hwnd);
   if (it == reg.windows.end())
     return false;
@@ -412,7 +412,7 @@ bool SetParent(Hwnd hwnd, Hwnd parent) {
       return false;
   {
     auto& reg = Reg();
-    std::lock_guard lock(reg.mu);
+    sys::MutexLock lock(reg.mu);
     if (rec->parent == parent)
       return true;
     rec->parent = parent;

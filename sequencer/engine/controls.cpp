@@ -216,7 +216,7 @@ void _32_SetTimerResolution(uint16_t ms) {
   // timer is made again with the new period.
   const bool running = s.timerId != 0;
   seq::KillTimer();
-  std::lock_guard lock(s.lock);
+  sys::MutexLock lock(State().lock);
   const bool periodBegun = s.periodBegunMs != 0;
   if (periodBegun)
     seq::EndPeriodLocked();

@@ -175,7 +175,7 @@ int EnumerateLocked() {
 void Enumerate() {
   int count;
   {
-    std::lock_guard lock(State().lock);
+    sys::MutexLock lock(State().lock);
     count = EnumerateLocked();
   }
   if (count == 0)
@@ -198,7 +198,7 @@ void _32_AllNoteOff(void) {
 }
 
 void _32_DoPanic(void) {
-  std::lock_guard lock(State().lock);
+  sys::MutexLock lock(State().lock);
   seq::DoPanicLocked();
 }
 
@@ -215,7 +215,7 @@ uint8_t _32_CheckMidDevOpened(void) {
 }
 
 uint8_t _32_OpenCloseMidDev(uint8_t open) {
-  std::lock_guard lock(State().lock);
+  sys::MutexLock lock(State().lock);
   const int device = State().currentDevice;
   if (open == 0) {
     seq::CloseDeviceLocked(device);
@@ -243,7 +243,7 @@ void _32_moCheckMidiOutDev(void) {
 }
 
 uint8_t _32_moGetMIDDevName(char* destination, int16_t device) {
-  std::lock_guard lock(State().lock);
+  sys::MutexLock lock(State().lock);
   const media::MidiOutCaps* caps = seq::RecordOf(device);
   if (destination && caps) {
     std::memcpy(destination, caps->name.data(), kPavikDeviceNameSize);
@@ -253,19 +253,19 @@ uint8_t _32_moGetMIDDevName(char* destination, int16_t device) {
 }
 
 void _32_moGetMIDDevCaps(uint8_t* destination, int16_t device) {
-  std::lock_guard lock(State().lock);
+  sys::MutexLock lock(State().lock);
   const media::MidiOutCaps* caps = seq::RecordOf(device);
   if (destination && caps)
     caps->Serialize(std::span<uint8_t, kPavikCapsSize>(destination, kPavikCapsSize));
 }
 
 uint8_t _32_moOpenMIDDev(int16_t device) {
-  std::lock_guard lock(State().lock);
+  sys::MutexLock lock(State().lock);
   return seq::OpenDeviceLocked(device) ? 1 : 0;
 }
 
 uint8_t _32_moCloseMIDDev(int16_t device) {
-  std::lock_guard lock(State().lock);
+  sys::MutexLock lock(State().lock);
   return seq::CloseDeviceLocked(device) ? 1 : 0;
 }
 

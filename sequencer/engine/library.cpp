@@ -20,7 +20,7 @@ void LibraryLoad() {
   EngineState& s = State();
   KillTimer();
   {
-    std::lock_guard lock(s.lock);
+    sys::MutexLock lock(State().lock);
     EndPeriodLocked();
     for (Track& t : s.tracks) {
       t = Track{};

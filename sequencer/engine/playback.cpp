@@ -17,7 +17,7 @@ using namespace sys::midi;
 constexpr uint8_t kTransposeSwitch = 88;
 
 // Plays a MIDI or tempo event (kinds below 16) of a track.
-void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) {
+void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) REQUIRES(State().lock) {
   EngineState& s = State();
   if (e.kind == kKindTempo) {
     s.currentTempo = e.data;
@@ -65,13 +65,13 @@ void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) {
 }
 
 // The chain has run out: stop and tell the notification window.
-void EndOfSongLocked(int64_t lParam) {
+void EndOfSongLocked(int64_t lParam) REQUIRES(State().lock) {
   TerminatePlayLocked();
   PostEndNotify(lParam);
 }
 
 // The sung syllable's elapsed time, or its end once its length has passed.
-void UpdateSyllableLocked(int64_t playTime) {
+void UpdateSyllableLocked(int64_t playTime) REQUIRES(State().lock) {
   EngineState& s = State();
   if (s.lyricEnd > playTime) {
     s.lyricElapsed = static_cast<int32_t>(int64_t{s.lyricTotal} - s.lyricEnd + playTime);
@@ -84,7 +84,7 @@ void UpdateSyllableLocked(int64_t playTime) {
 }
 
 // Plays every event whose time has come; false when the song ended.
-bool PlayDueEventsLocked() {
+bool PlayDueEventsLocked() REQUIRES(State().lock) {
   EngineState& s = State();
   // Every tick, not only one that plays an event: the silence after a
   // syllable in a passage without events is not a syllable still sung.
@@ -139,7 +139,7 @@ bool PlayDueEventsLocked() {
   }
 }
 
-void TimerTickLocked() {
+void TimerTickLocked() REQUIRES(State().lock) {
   EngineState& s = State();
   const uint32_t step = s.clockStep;
 
@@ -192,7 +192,7 @@ void TimerTickLocked() {
 
 // Replays the non-note messages on the way from the cursor to the target.
 // false when the song ended on the way.
-bool ReplayToLocked(int64_t target) {
+bool ReplayToLocked(int64_t target) REQUIRES(State().lock) {
   EngineState& s = State();
   auto eventAtCursor = [&](uint16_t t) -> const EngineEvent* {
     if (t >= ChainTrackLimit() || s.tracks[t].count == 0)
@@ -317,7 +317,7 @@ extern "C" {
 uint8_t _32_StartPlay(void) {
   seq::EngineState& s = State();
   seq::KillTimer(); // a song already playing starts again: one timer at a time
-  std::lock_guard lock(s.lock);
+  sys::MutexLock lock(State().lock);
   for (int t = 0; t < s.trackCount; ++t) {
     const int device = s.tracks[t].device;
     const int slot = device + 1;
@@ -350,13 +350,13 @@ uint8_t _32_StartPlay(void) {
 
 void _32_TerminatePlay(void) {
   seq::KillTimer();
-  std::lock_guard lock(State().lock);
+  sys::MutexLock lock(State().lock);
   seq::TerminatePlayLocked();
 }
 
 void TimerInt(uint32_t, uint32_t, uint64_t, uint64_t, uint64_t) {
   seq::EngineState& s = State();
-  std::lock_guard lock(s.lock);
+  sys::MutexLock lock(State().lock);
   // A tick that waited while its event was being killed does nothing.
   if (s.timerId == 0 || !s.playFlag)
     return;
@@ -365,14 +365,14 @@ void TimerInt(uint32_t, uint32_t, uint64_t, uint64_t, uint64_t) {
 
 void _32_BeginPause(void) {
   seq::KillTimer();
-  std::lock_guard lock(State().lock);
+  sys::MutexLock lock(State().lock);
   seq::AllNoteOff();
   State().pauseFlag = 1;
 }
 
 void _32_EndPause(void) {
   seq::EngineState& s = State();
-  std::lock_guard lock(s.lock);
+  sys::MutexLock lock(State().lock);
   // Only a song that plays without a timer gets one: never a second timer.
   if (s.playFlag && s.timerId == 0 && !seq::CreateTimerLocked())
     return; // still paused
@@ -398,7 +398,7 @@ void _32_JumpToPosition(uint32_t ms) {
   // A paused song stays paused: its timer comes with the end of the pause.
   const bool running = s.timerId != 0;
   seq::KillTimer();
-  std::lock_guard lock(s.lock);
+  sys::MutexLock lock(State().lock);
   if (!s.playFlag) // the song ended while its timer was being killed
     return;
   const uint8_t pause = s.pauseFlag;

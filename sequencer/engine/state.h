@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/media/midiout.h"
+#include "platform/sys/mutex.h"
 #include "sequencer/engine/engine_event.h"
 #include "sequencer/engine/pavik32.h"
 
@@ -72,7 +73,7 @@ struct Channel {
 struct EngineState {
   // The engine lock: held by the timer callback for a tick and by every
   // operation that moves the play position, the chain or the device table.
-  std::mutex lock;
+  sys::Mutex lock;
 
   // Song values.
   Shared<uint16_t> reserved{0};
@@ -150,36 +151,36 @@ int64_t ClockStepFor(int modifier, int periodMs);
 int ChainTrackLimit();
 
 // Helpers shared by the engine's files; "Locked" ones expect the engine lock.
-void PlayStateResetLocked();
-void TerminatePlayLocked();
+void PlayStateResetLocked() REQUIRES(State().lock);
+void TerminatePlayLocked() REQUIRES(State().lock);
 void AllNoteOff();
-void DoPanicLocked();
+void DoPanicLocked() REQUIRES(State().lock);
 // Ends the running timer event, if any, waiting for a tick in progress. Call
 // it without the engine lock (a tick in progress may be waiting for it),
 // except from inside a tick.
 void KillTimer();
 // Creates the periodic event; false when the time source cannot make one.
-bool CreateTimerLocked();
+bool CreateTimerLocked() REQUIRES(State().lock);
 // The system timer-resolution request around a period of play.
-void BeginPeriodLocked();
-void EndPeriodLocked();
+void BeginPeriodLocked() REQUIRES(State().lock);
+void EndPeriodLocked() REQUIRES(State().lock);
 // Sends a short message to a device (-1 the mapper) when its slot is open.
 bool SendToDevice(int device, uint32_t message);
 // The channel state that a message sent on a channel leaves.
 void UpdateChannelState(uint32_t message);
 // Opens a device into its slot, closing what the slot held; false on failure
 // or for a device without a slot.
-bool OpenDeviceLocked(int device);
-bool CloseDeviceLocked(int device);
+bool OpenDeviceLocked(int device) REQUIRES(State().lock);
+bool CloseDeviceLocked(int device) REQUIRES(State().lock);
 // One meter step of a channel; returns the new level in thousandths.
 int32_t MeterStep(int channel);
 // Time of the first syllable among the 20 lyric-track events from start; 0
 // when there is none.
-int32_t NextSyllableTimeLocked(uint32_t start);
+int32_t NextSyllableTimeLocked(uint32_t start) REQUIRES(State().lock);
 // Time in ms of a tick over the tempo map.
 int32_t TickToMs(uint32_t tick);
 // Reads the device list again into the table; returns the device count.
-int EnumerateLocked();
+int EnumerateLocked() REQUIRES(State().lock);
 // The same, with the engine lock taken, and the system's error box when there
 // is no device.
 void Enumerate();
