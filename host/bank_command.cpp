@@ -1,7 +1,7 @@
 #include "host/bank_command.h"
 
-#include "core/messages.h"
 #include "core/songdata.h"
+#include "host/song_files.h"
 #include "host/tamblo_client.h"
 #include "platform/media/riff.h"
 #include "platform/media/software_synth.h"
@@ -29,22 +29,7 @@ constexpr const char* kUsage =
 constexpr const char* kBaseNames[] = {"General MIDI", "GS", "MT-32", "user"};
 
 int Usage(const std::string& why) {
-  std::fprintf(stderr, "vexo3: %s\n%s", why.c_str(), kUsage);
-  return 2;
-}
-
-int Fail(const std::string& why) {
-  std::fprintf(stderr, "vexo3: %s\n", why.c_str());
-  return 1;
-}
-
-bool Number(const char* text, long low, long high, long* out) {
-  char* end = nullptr;
-  const long v = std::strtol(text, &end, 10);
-  if (!*text || *end || v < low || v > high)
-    return false;
-  *out = v;
-  return true;
+  return UsageError(why, kUsage);
 }
 
 struct Step {
@@ -113,12 +98,12 @@ int Apply(core::CSongData& song, const Step& s) {
   core::BankSlot& b = song.bankSlots[slot];
   if (s.option == "--load") {
     if (!media::IsSoundFontFile(s.file))
-      return Fail(s.file + " is not a SoundFont (or cannot be read)");
+      return Failure(s.file + " is not a SoundFont (or cannot be read)");
     // Paths are kept in the song's code page, as the song file stores them.
     std::error_code error;
     const auto path = sys::FromUtf8(std::filesystem::absolute(s.file, error).string());
     if (!path || path->size() > core::kMaxPathBytes)
-      return Fail(s.file + ": the path is too long or not in the song's code page");
+      return Failure(s.file + ": the path is too long or not in the song's code page");
     b.path = *path;
     b.flags = core::kBankSlotUsed | core::kBankSlotOwnFile;
     if (!s.embed)
@@ -129,9 +114,9 @@ int Apply(core::CSongData& song, const Step& s) {
   } else if (s.option == "--extract") {
     const auto data = SlotData(song, slot);
     if (!data)
-      return Fail("bank slot " + std::to_string(slot) + " has no data to write");
+      return Failure("bank slot " + std::to_string(slot) + " has no data to write");
     if (!WriteBytes(s.file, *data))
-      return Fail("cannot write " + s.file);
+      return Failure("cannot write " + s.file);
     std::printf("wrote bank slot %d into %s\n", slot, s.file.c_str());
   }
   int used = 0;
@@ -144,14 +129,14 @@ int Apply(core::CSongData& song, const Step& s) {
 // The default user bank, set or cleared through the player core.
 int DefaultBank(const char* file) {
   if (file && !media::IsSoundFontFile(file))
-    return Fail(std::string(file) + " is not a SoundFont (or cannot be read)");
+    return Failure(std::string(file) + " is not a SoundFont (or cannot be read)");
   std::string error;
   auto client = TambloClient::Start(sys::ProgramFolder(), &error);
   if (!client)
-    return Fail(error);
+    return Failure(error);
   const TambloExports& t = client->Exports();
   if (!t.SetDefaultUserSynth(file ? 1 : 0, file))
-    return Fail(file ? std::string("the sound card refused ") + file + " as its user bank"
+    return Failure(file ? std::string("the sound card refused ") + file + " as its user bank"
                      : "the default user bank cannot be cleared");
   uint32_t flag = 0;
   std::array<char, 260> path{};
@@ -184,7 +169,7 @@ int BankCommand(std::span<char*> args) {
         return Usage("-o needs a file name");
       out = args[++i];
     } else if (a == "--load" || a == "--extract") {
-      if (!need(2) || !Number(args[i + 1], 1, core::kBankSlots - 1, &s.value))
+      if (!need(2) || !ParseBounded(args[i + 1], 1, core::kBankSlots - 1, &s.value))
         return Usage(std::string(a) + " needs a slot of 1 to 127 and a file");
       s.file = args[i + 2];
       i += 2;
@@ -194,12 +179,12 @@ int BankCommand(std::span<char*> args) {
       }
       steps.push_back(s);
     } else if (a == "--remove") {
-      if (!need(1) || !Number(args[i + 1], 1, core::kBankSlots - 1, &s.value))
+      if (!need(1) || !ParseBounded(args[i + 1], 1, core::kBankSlots - 1, &s.value))
         return Usage("--remove needs a slot of 1 to 127");
       ++i;
       steps.push_back(s);
     } else if (a == "--base") {
-      if (!need(1) || !Number(args[i + 1], -1, 3, &s.value))
+      if (!need(1) || !ParseBounded(args[i + 1], -1, 3, &s.value))
         return Usage("--base needs a bank of -1 to 3");
       ++i;
       steps.push_back(s);
@@ -220,24 +205,16 @@ int BankCommand(std::span<char*> args) {
     return Usage("the changes need -o OUT.vx3 to be saved");
 
   core::CSongData song;
-  core::ClearLastMessage();
-  if (!song.LoadByExtension(songPath)) {
-    const int message = core::LastMessage();
-    return Fail("cannot read " + songPath + ": " +
-                (message ? std::string(core::MessageText(message)) : "not a song file"));
-  }
+  if (!LoadSongFile(song, songPath.c_str()))
+    return 1;
   for (const Step& s : steps) {
     if (int r = Apply(song, s))
       return r;
   }
   List(song);
   if (!out.empty()) {
-    core::ClearLastMessage();
-    if (song.SaveByKind(out, core::kSaveV350First) <= 0) {
-      const int message = core::LastMessage();
-      return Fail("cannot write " + out + ": " +
-                  (message ? std::string(core::MessageText(message)) : "the file cannot be written"));
-    }
+    if (!SaveSongFile(song, out.c_str(), core::kSaveV350First))
+      return 1;
     std::printf("wrote %s\n", out.c_str());
   }
   return 0;

@@ -1,5 +1,8 @@
 #include "host/song_files.h"
 
+#include <cerrno>
+#include <cstdlib>
+
 #include <cstdio>
 
 #include "core/messages.h"
@@ -49,6 +52,26 @@ bool SaveSongFile(core::CSongData& song, const char* file, int saveKind) {
       message ? std::string(core::MessageText(message)) : "the file cannot be written";
   std::fprintf(stderr, "vexo3: cannot save %s: %s\n", file, reason.c_str());
   return false;
+}
+
+int UsageError(const std::string& why, const char* usage) {
+  std::fprintf(stderr, "vexo3: %s\n%s", why.c_str(), usage);
+  return 2;
+}
+
+int Failure(const std::string& why) {
+  std::fprintf(stderr, "vexo3: %s\n", why.c_str());
+  return 1;
+}
+
+bool ParseBounded(const char* text, long low, long high, long* out) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (!*text || *end || errno != 0 || v < low || v > high)
+    return false;
+  *out = v;
+  return true;
 }
 
 LyricCount CountLyrics(const core::Track& lyric) {

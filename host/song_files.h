@@ -1,6 +1,6 @@
 // Song files as the commands read and write them: the save kind a file name
 // asks for, questions answered yes, and loads and saves that say on standard
-// error why they failed.
+// error why they failed; and the errors and numbers of their command lines.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,13 @@ struct TerminalMessages {
 bool LoadSongFile(core::CSongData& song, const char* file);
 // False after "vexo3: cannot save FILE: why" on standard error.
 bool SaveSongFile(core::CSongData& song, const char* file, int saveKind);
+
+// A command's usage error: "vexo3: why" and the usage on standard error; 2.
+int UsageError(const std::string& why, const char* usage);
+// A command's failure: "vexo3: why" on standard error; 1.
+int Failure(const std::string& why);
+// A whole decimal number within [low, high] into *out; false otherwise.
+bool ParseBounded(const char* text, long low, long high, long* out);
 
 struct LyricCount {
   int64_t syllables = 0;

@@ -1,7 +1,7 @@
 #include "host/waves_command.h"
 
-#include "core/messages.h"
 #include "core/songdata.h"
+#include "host/song_files.h"
 #include "core/songevent.h"
 #include "core/wavebank.h"
 #include "platform/media/riff.h"
@@ -21,22 +21,7 @@ constexpr const char* kUsage =
     "                        [--event SLOT TICK] [--play SLOT] [-o OUT]\n";
 
 int Usage(const std::string& why) {
-  std::fprintf(stderr, "vexo3: %s\n%s", why.c_str(), kUsage);
-  return 2;
-}
-
-int Fail(const std::string& why) {
-  std::fprintf(stderr, "vexo3: %s\n", why.c_str());
-  return 1;
-}
-
-bool Number(const char* text, long low, long high, long* out) {
-  char* end = nullptr;
-  const long v = std::strtol(text, &end, 10);
-  if (!*text || *end || v < low || v > high)
-    return false;
-  *out = v;
-  return true;
+  return UsageError(why, kUsage);
 }
 
 struct Step {
@@ -64,7 +49,7 @@ void List(const core::CSongData& song) {
 
 int Play(const core::WaveSlot& w, long slot) {
   if (w.pcm.empty())
-    return Fail("wave slot " + std::to_string(slot) + " is empty");
+    return Failure("wave slot " + std::to_string(slot) + " is empty");
   media::Wave wave;
   wave.format = media::WaveFormat::Pcm(core::FormatWordRate(w.format), core::FormatWordBits(w.format),
                                        core::FormatWordChannels(w.format));
@@ -72,7 +57,7 @@ int Play(const core::WaveSlot& w, long slot) {
   std::printf("playing wave slot %ld\n", slot);
   std::fflush(stdout);
   if (!media::PlayWaveSound(wave, true))
-    return Fail("wave slot " + std::to_string(slot) + " cannot be played");
+    return Failure("wave slot " + std::to_string(slot) + " cannot be played");
   return 0;
 }
 
@@ -92,16 +77,16 @@ int WavesCommand(std::span<char*> args) {
         return Usage("-o needs a file name");
       out = args[++i];
     } else if (a == "--load" || a == "--name" || a == "--event") {
-      if (!need(2) || !Number(args[i + 1], 0, core::kWaveSlots - 1, &s.slot))
+      if (!need(2) || !ParseBounded(args[i + 1], 0, core::kWaveSlots - 1, &s.slot))
         return Usage(std::string(a) + " needs a slot of 0 to 255 and a value");
-      if (a == "--event" && !Number(args[i + 2], 0, 0x7FFFFFFF, &s.tick))
+      if (a == "--event" && !ParseBounded(args[i + 2], 0, 0x7FFFFFFF, &s.tick))
         return Usage("--event needs a tick of 0 or more");
       s.text = args[i + 2];
       i += 2;
       steps.push_back(s);
       changes = true;
     } else if (a == "--delete" || a == "--play") {
-      if (!need(1) || !Number(args[i + 1], 0, core::kWaveSlots - 1, &s.slot))
+      if (!need(1) || !ParseBounded(args[i + 1], 0, core::kWaveSlots - 1, &s.slot))
         return Usage(std::string(a) + " needs a slot of 0 to 255");
       ++i;
       steps.push_back(s);
@@ -118,19 +103,15 @@ int WavesCommand(std::span<char*> args) {
     return Usage("the changes need -o OUT.vx3 to be saved");
 
   core::CSongData song;
-  core::ClearLastMessage();
-  if (!song.LoadByExtension(songPath)) {
-    const int message = core::LastMessage();
-    return Fail("cannot read " + songPath + ": " +
-                (message ? std::string(core::MessageText(message)) : "not a song file"));
-  }
+  if (!LoadSongFile(song, songPath.c_str()))
+    return 1;
   for (const Step& s : steps) {
     core::WaveSlot& w = song.waves[static_cast<size_t>(s.slot)];
     if (s.option == "--load") {
       std::string error;
       auto wave = media::ReadWaveFile(s.text, &error);
       if (!wave || wave->format.rate > 0xFFFFFF)
-        return Fail(wave ? s.text + ": the rate is too high" : error);
+        return Failure(wave ? s.text + ": the rate is too high" : error);
       core::FillWaveSlot(w, std::move(wave->data), wave->format.rate, wave->format.bits,
                          wave->format.channels);
     } else if (s.option == "--name") {
@@ -141,7 +122,7 @@ int WavesCommand(std::span<char*> args) {
       if (song.TrackCount() == 0 ||
           !song.AddEvent(0, static_cast<int32_t>(s.tick), 0, 0, static_cast<uint32_t>(s.slot),
                          core::kKindWave))
-        return Fail("the wave event cannot be added");
+        return Failure("the wave event cannot be added");
     } else if (s.option == "--play") {
       if (int r = Play(w, s.slot))
         return r;
@@ -149,12 +130,8 @@ int WavesCommand(std::span<char*> args) {
   }
   List(song);
   if (!out.empty()) {
-    core::ClearLastMessage();
-    if (song.SaveByKind(out, core::kSaveV350First) <= 0) {
-      const int message = core::LastMessage();
-      return Fail("cannot write " + out + ": " +
-                  (message ? std::string(core::MessageText(message)) : "the file cannot be written"));
-    }
+    if (!SaveSongFile(song, out.c_str(), core::kSaveV350First))
+      return 1;
     std::printf("wrote %s\n", out.c_str());
   }
   return 0;

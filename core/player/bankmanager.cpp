@@ -22,6 +22,17 @@ uint64_t FileSize(const std::string& path) {
   return error ? 0 : size;
 }
 
+// The card driver's bank files' key when it is there.
+std::optional<std::string> OpenUserBankKey(const sys::SettingsStore& store) {
+  const auto software = FindDriverSoftwareKey(store);
+  if (!software)
+    return std::nullopt;
+  std::string key = UserBankKey(*software);
+  if (!store.KeyExists(key))
+    return std::nullopt;
+  return key;
+}
+
 // A file that is there and can be read: what a slot is loaded from.
 bool Readable(const std::string& path) {
   return !path.empty() && access(path.c_str(), R_OK) == 0 && fs::is_regular_file(path);
@@ -176,16 +187,13 @@ int BankManager::FindCardMidiDriver(std::string* keyPath) {
 int BankManager::ReadUserBankSetting(std::string* gm, std::string* gs, std::string* mt,
                                      std::string* user) {
   sys::SettingsStore store;
-  const auto software = FindDriverSoftwareKey(store);
-  if (!software)
-    return 0;
-  const std::string key = UserBankKey(*software);
-  if (!store.KeyExists(key))
+  const auto key = OpenUserBankKey(store);
+  if (!key)
     return 0;
   std::string* out[kBaseBanks] = {gm, gs, mt, user};
   for (int i = 0; i < kBaseBanks; ++i) {
     if (out[i])
-      *out[i] = store.GetString(key, kBaseBankValues[i]).value_or("");
+      *out[i] = store.GetString(*key, kBaseBankValues[i]).value_or("");
   }
   return 1;
 }
@@ -193,15 +201,12 @@ int BankManager::ReadUserBankSetting(std::string* gm, std::string* gs, std::stri
 int BankManager::WriteUserBankSetting(const std::string* gm, const std::string* gs,
                                       const std::string* mt, const std::string* user) {
   sys::SettingsStore store;
-  const auto software = FindDriverSoftwareKey(store);
-  if (!software)
-    return 0;
-  const std::string key = UserBankKey(*software);
-  if (!store.KeyExists(key))
+  const auto key = OpenUserBankKey(store);
+  if (!key)
     return 0;
   const std::string* in[kBaseBanks] = {gm, gs, mt, user};
   for (int i = 0; i < kBaseBanks; ++i) {
-    if (in[i] && !store.SetString(key, kBaseBankValues[i], *in[i]))
+    if (in[i] && !store.SetString(*key, kBaseBankValues[i], *in[i]))
       return 0;
   }
   return 1;

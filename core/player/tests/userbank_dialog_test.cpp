@@ -2,6 +2,7 @@
 // written out, emptied, the base bank chosen, OK giving it all to the song
 // and the card; Cancel keeping the song as it was; the dialog drawn
 // offscreen.
+#include "common/dialog_picture.h"
 #include "common/player_fixture.h"
 
 #include "core/player/userbankdlg.h"
@@ -9,10 +10,6 @@
 #include "platform/ui/modal/filedialog.h"
 #include "platform/ui/modal/messagebox.h"
 
-#include <QApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -169,24 +166,12 @@ TEST_F(UserBankDialog, CancelKeepsTheSongAndTheCardAsTheyWere) {
 }
 
 TEST_F(UserBankDialog, IsDrawnOffscreen) {
-  int argc = 1;
-  char name[] = "player_tests";
-  char* argv[] = {name, nullptr};
-  std::unique_ptr<QApplication> app;
-  if (!QCoreApplication::instance())
-    app = std::make_unique<QApplication>(argc, argv);
+  auto app = playertest::OffscreenApplication();
   auto script = std::make_shared<ui::ScriptedDialogs>(true);
   ui::ScopedDialogBackend scoped(script);
   script->Expect({DialogStep::ChooseIn(core::kBankSlotList, 3)});
   core::CUserBankDlg dialog(dialogTemplate, song, card, texts);
-  ASSERT_TRUE(dialog.Create());
-  ASSERT_NE(dialog.Widget(), nullptr);
-  const QImage image = dialog.Widget()->grab().toImage();
-  const std::string png = VEXO_TESTS_DIR "/userbank-dialog.png";
-  EXPECT_TRUE(image.save(QString::fromStdString(png), "PNG"));
-  EXPECT_GT(image.width(), 300);
-  EXPECT_GT(image.height(), 200);
-  win::DestroyWindow(dialog.GetHwnd());
+  playertest::SaveDialogPicture(dialog, "userbank-dialog.png", 301, 201);
 }
 
 } // namespace

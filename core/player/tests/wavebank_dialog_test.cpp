@@ -1,6 +1,7 @@
 // The wave bank dialog, scripted: slots loaded from WAV files by the button
 // and by a double click, played, stopped, renamed and emptied, with the rows
 // and texts after each step; and the dialog drawn offscreen.
+#include "common/dialog_picture.h"
 #include "common/notify_fixture.h"
 #include "common/player_fixture.h"
 
@@ -11,10 +12,6 @@
 #include "platform/media/wave_sinks.h"
 #include "platform/ui/modal/filedialog.h"
 
-#include <QApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -138,26 +135,14 @@ TEST_F(WaveBankDialog, LoadsPlaysRenamesAndDeletesSlots) {
 }
 
 TEST_F(WaveBankDialog, IsDrawnOffscreen) {
-  int argc = 1;
-  char name[] = "player_tests";
-  char* argv[] = {name, nullptr};
-  std::unique_ptr<QApplication> app;
-  if (!QCoreApplication::instance())
-    app = std::make_unique<QApplication>(argc, argv);
+  auto app = playertest::OffscreenApplication();
   song.waves[1].pcm = {1, 2, 3, 4};
   song.waves[1].name = "Applause";
   auto script = std::make_shared<ui::ScriptedDialogs>(true);
   ui::ScopedDialogBackend scoped(script);
   script->Expect({DialogStep::ChooseIn(core::kWaveSlotList, 1)});
   core::CWaveBankDlg dialog(dialogTemplate, song, "");
-  ASSERT_TRUE(dialog.Create());
-  ASSERT_NE(dialog.Widget(), nullptr);
-  const QImage image = dialog.Widget()->grab().toImage();
-  const std::string png = VEXO_TESTS_DIR "/wavebank-dialog.png";
-  EXPECT_TRUE(image.save(QString::fromStdString(png), "PNG"));
-  EXPECT_GT(image.width(), 300);
-  EXPECT_GT(image.height(), 200);
-  win::DestroyWindow(dialog.GetHwnd());
+  playertest::SaveDialogPicture(dialog, "wavebank-dialog.png", 301, 201);
 }
 
 } // namespace
