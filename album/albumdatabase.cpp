@@ -710,10 +710,10 @@ bool AlbumDatabase::FullRebuild() {
   for (const sys::FileEntry& f : files.value_or(std::vector<sys::FileEntry>{}))
     present.insert(FoldAlbumText(f.name));
   std::vector<std::unique_ptr<AlbumFile>> fresh;
+  std::unordered_set<std::string> made; // folded folders
   int fileNumber = 0;
   for (const ListEntry& entry : subAlbumList_) {
-    if (std::any_of(fresh.begin(), fresh.end(),
-                    [&](const auto& a) { return AlbumTextEqual(a->folder, entry.folder); }))
+    if (!made.insert(FoldAlbumText(entry.folder)).second)
       continue;
     char name[32];
     do
