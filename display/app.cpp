@@ -5,6 +5,8 @@
 #include "display/settings.h"
 #include "display/utils.h"
 
+#include "platform/media/mci.h"
+#include "platform/media/mpegvideo.h"
 #include "platform/res/bundle.h"
 #include "platform/sys/codepage.h"
 #include "platform/sys/ini.h"
@@ -195,6 +197,8 @@ int RunKivo32(int argc, char** argv) {
   if (BroughtFirstForward(guard))
     return 0;
 
+  // The MPEG board of background mode 2.
+  media::RegisterVideoDevices();
   if (!RegisterDisplayClasses())
     ui::MessageBox("Rigister to Kivo32 class is failed!", "Error", ui::MB_OK | ui::MB_ICONSTOP);
 
@@ -220,6 +224,7 @@ int RunKivo32(int argc, char** argv) {
   WriteSnapshot(*frame);
   const int status = win::IsWindow(hwnd) ? win::RunMessageLoop() : 0;
   frame.reset();
+  media::mci::CloseAll();
   SetResourceModule(std::nullopt);
   return status;
 }

@@ -38,8 +38,10 @@ const Command kCommands[] = {
     {"interchange", "interchange import SONG IN.txt [--track N] [--codepage N] -o OUT",
      "reads such a text back into the song's lyric track (or track N) and saves it",
      InterchangeCommand},
-    {"display", "display [--image NAME]",
-     "starts the lyric display when it is not running; shows the picture NAME", DisplayCommand},
+    {"display", "display [--image NAME] [--mode still|mpeg]",
+     "starts the lyric display when it is not running; shows the picture NAME; asks for a "
+     "background mode",
+     DisplayCommand},
     {"album", "album probe|dump FILE...",
      "prints song files as album records, or an album file, as JSON", AlbumCommand},
     {"album", "album build DIR... [--add]",

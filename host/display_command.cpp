@@ -88,11 +88,29 @@ bool StartDisplayIfNotRunning(std::string* error) {
 }
 
 int DisplayCommand(std::span<char*> args) {
+  // The background modes the display's own windows request (WM_USER codes).
+  struct Mode {
+    const char* name;
+    win::WParam request;
+  };
+  static constexpr Mode kModes[] = {{"still", 769}, {"mpeg", 771}};
   std::optional<std::string> image;
-  if (args.size() == 2 && std::strcmp(args[0], "--image") == 0) {
-    image = args[1];
-  } else if (!args.empty()) {
-    std::fprintf(stderr, "usage: vexo3 display [--image NAME]\n");
+  std::optional<win::WParam> request;
+  bool usage = args.size() % 2 != 0;
+  for (size_t i = 0; !usage && i + 1 < args.size(); i += 2) {
+    if (std::strcmp(args[i], "--image") == 0) {
+      image = args[i + 1];
+    } else if (std::strcmp(args[i], "--mode") == 0) {
+      for (const Mode& m : kModes)
+        if (std::strcmp(args[i + 1], m.name) == 0)
+          request = m.request;
+      usage = !request;
+    } else {
+      usage = true;
+    }
+  }
+  if (usage) {
+    std::fprintf(stderr, "usage: vexo3 display [--image NAME] [--mode still|mpeg]\n");
     return 2;
   }
   const bool running = FindFrame() != 0;
@@ -103,6 +121,10 @@ int DisplayCommand(std::span<char*> args) {
   }
   std::printf(running ? "vexo3: the lyric display is already running\n"
                       : "vexo3: the lyric display is running\n");
+  if (request && !win::PostMessage(FindFrame(), win::WM_USER, *request, 0)) {
+    std::fprintf(stderr, "vexo3: the lyric display did not take the mode request\n");
+    return 1;
+  }
   if (!image)
     return 0;
   // The display opens names of files as they stand: one here goes as its
