@@ -11,6 +11,7 @@
 #include "platform/win/loop.h"
 
 #include <QApplication>
+#include <QPointingDevice>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -37,7 +38,12 @@ inline void StartSession() {
     static int argc = 1;
     static char name[] = "display_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    // Qt registers its input devices lazily (on the first enter event) in a
+    // list made after the application, which exit would destroy first: the
+    // list is made now, and the application goes before it at exit.
+    static QApplication* app = new QApplication(argc, argv);
+    QPointingDevice::primaryPointingDevice();
+    std::atexit([] { delete app; });
     display::SetResourceModule(res::Bundle::Load("rKivo32", VEXO_BIN_DIR));
     display::RegisterDisplayClasses();
     return true;
