@@ -529,6 +529,13 @@ TEST_F(AlbumDatabaseTest, SubAlbumsAndContextsGiveTheirOwnSongs) {
   EXPECT_EQ(db.GetSubAlbDataPath(3, path.data()), 0);
 
   std::map<std::string, uint32_t> n = Numbers(db);
+  // The record as stored, with the song's folder beside it.
+  SongRecord stored;
+  std::string songFolder;
+  ASSERT_EQ(db.GetSongRecordAndFolder(n.at("song2.vx3|Beta 2"), stored, songFolder), 1);
+  EXPECT_EQ(FieldText(stored.fileName), "song2.vx3");
+  EXPECT_EQ(songFolder, folder);
+  EXPECT_EQ(db.GetSongRecordAndFolder(0, stored, songFolder), 0);
   const uint32_t* block = db.GetSongListOfSubAlbum(2);
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(std::vector<uint32_t>(block, block + 3),
