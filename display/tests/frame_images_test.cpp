@@ -7,9 +7,12 @@
 #include "display/tests/support/frame_fixture.h"
 
 #include "platform/sys/ini.h"
+#include "platform/ui/window/drop.h"
 #include "platform/win/dispatch.h"
 
 #include <gtest/gtest.h>
+
+#include <QImage>
 
 using namespace display;
 using namespace displaytest;
@@ -84,6 +87,25 @@ TEST_F(FrameImagesTest, StopImageNotifyShowsTheDefaultFileOrTheDefaultBackground
     EXPECT_EQ(Shown(), withDefault ? dir / "first.gif" : "");
     Close();
   }
+}
+
+TEST_F(FrameImagesTest, ADroppedPictureShowsAtOnceAndThePaintedFrameShowsIt) {
+  QImage picture(64, 48, QImage::Format_RGB32);
+  picture.fill(qRgb(20, 160, 220));
+  const std::string path = dir / "dropped.jpg";
+  ASSERT_TRUE(picture.save(QString::fromStdString(path), "JPG", 100));
+  Start();
+  ui::DropFiles drop;
+  drop.paths = {path};
+  win::SendMessage(hwnd, win::WM_DROPFILES, reinterpret_cast<win::WParam>(&drop), 0);
+  EXPECT_EQ(Shown(), path);
+  // Laid out over the client and painted: the corner takes the picture's
+  // colour (within the JPEG's rounding).
+  ASSERT_TRUE(frame->Engine()->ShownSlot().composed);
+  const gdi::Colour c = frame->Engine()->ShownSlot().composed->bitmap->Pixel(2, 2);
+  EXPECT_NEAR(gdi::RedOf(c), 20, 3);
+  EXPECT_NEAR(gdi::GreenOf(c), 160, 3);
+  EXPECT_NEAR(gdi::BlueOf(c), 220, 3);
 }
 
 } // namespace
