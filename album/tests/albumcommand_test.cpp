@@ -219,4 +219,29 @@ TEST_F(AlbumCatalogueCommand, AFavouriteFollowsItsRenamedSong) {
   EXPECT_EQ(Album("favourites 2").status, 1);
 }
 
+TEST_F(AlbumCatalogueCommand, TheCorpusKaraokeSongsConvertedMakeACatalogue) {
+  const std::filesystem::path corpus = std::filesystem::path(VEXO_CORPUS_DIR) / "midi";
+  if (!std::filesystem::exists(corpus))
+    GTEST_SKIP() << "no corpus at " << corpus;
+  std::filesystem::create_directories(Songs("kar"));
+  int converted = 0;
+  for (const auto& e : std::filesystem::directory_iterator(corpus)) {
+    if (e.path().extension() != ".kar")
+      continue;
+    std::string out = Songs("kar/" + e.path().stem().string() + ".vx3");
+    HostRun c = RunHost("convert " + e.path().string() + " " + out + " --kind 1020");
+    ASSERT_EQ(c.status, 0) << e.path() << ": " << c.err;
+    ++converted;
+  }
+  ASSERT_GT(converted, 0);
+  HostRun build = Album("build " + Songs("kar"));
+  ASSERT_EQ(build.status, 0) << build.err;
+  EXPECT_EQ(build.out.substr(0, build.out.find(" songs")), std::to_string(converted));
+  HostRun list = Album("list");
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), converted) << list.out;
+  QJsonObject first = Show(std::atoi(list.out.c_str()));
+  EXPECT_TRUE(std::filesystem::exists(first["path"].toString().toStdString()));
+}
+
 } // namespace
