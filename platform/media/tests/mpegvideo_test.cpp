@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+#include <thread>
 
 using namespace media;
 using namespace mediatest;
@@ -174,6 +176,53 @@ TEST_F(MpegVideoTest, ThePictureShowsWhereTheWindowHasTheKeyColour) {
   pixels = ui::ComposedPixels(hwnd);
   EXPECT_EQ((*pixels)[160 * 60 + 80], kKey);
   (void)key;
+}
+
+} // namespace
+
+namespace {
+
+// On the real clock: clips opened, played, sought and closed over and over,
+// closes landing while frames are on their way to the window.
+TEST(MpegVideoCycles, OpenPlaySeekAndCloseTwoHundredTimes) {
+  if (!HaveFfmpeg())
+    GTEST_SKIP() << "no ffmpeg";
+  wintest::StartTestSession();
+  RegisterVideoDevices();
+  if (!win::IsClassRegistered("MpegVideoCycles")) {
+    ui::ScreenClass c;
+    c.name = "MpegVideoCycles";
+    c.factory = [] { return std::make_unique<ui::ScreenWindow>(); };
+    c.background = kKey;
+    ASSERT_TRUE(ui::RegisterScreenClass(c));
+  }
+  win::CreateParams p;
+  p.className = "MpegVideoCycles";
+  p.style = win::WS_POPUP;
+  p.width = 64;
+  p.height = 48;
+  const win::Hwnd hwnd = win::CreateWindow(p);
+  ASSERT_NE(hwnd, 0u);
+  const std::string clip = mci::QuoteWord(Mpeg1Clip(), true);
+  int failures = 0;
+  for (int i = 0; i < 200; ++i) {
+    failures += mci::SendString("open mpegvideo type mpegvideo alias v") != mci::kOk;
+    failures += mci::SendString("window v handle " + std::to_string(hwnd)) != mci::kOk;
+    failures += mci::SendString("set v video key color to 128:0:128") != mci::kOk;
+    failures += mci::SendString("load v " + clip) != mci::kOk;
+    failures += mci::SendString("play v repeat notify", nullptr, 0, hwnd) != mci::kOk;
+    std::this_thread::sleep_for(std::chrono::milliseconds(i % 7));
+    if (i % 3 == 0) {
+      failures += mci::SendString("seek v to " + std::to_string(i * 10 % 2000)) != mci::kOk;
+      failures += mci::SendString("play v notify", nullptr, 0, hwnd) != mci::kOk;
+      std::this_thread::sleep_for(std::chrono::milliseconds(i % 5));
+    }
+    failures += mci::SendString("close v") != mci::kOk;
+    win::ProcessPendingMessages();
+  }
+  EXPECT_EQ(failures, 0);
+  EXPECT_GT(ui::KeyedFrameCount(hwnd), 0u);
+  win::DestroyWindow(hwnd);
 }
 
 } // namespace
