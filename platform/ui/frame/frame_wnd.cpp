@@ -148,6 +148,14 @@ ToolBar* FrameWnd::CreateToolBar(uint32_t id, ResourceError* error) {
   return toolBar_.get();
 }
 
+void FrameWnd::UpdateToolRects() {
+  if (!toolBar_ || !toolTips_)
+    return;
+  for (int i = 0; i < toolBar_->ItemCount(); ++i)
+    if (uint16_t command = toolBar_->CommandOf(i))
+      toolTips_->SetToolRect(toolBar_->GetHwnd(), command, toolBar_->ItemRect(i));
+}
+
 void FrameWnd::SwitchToolTipsAroundModals() {
   if (modalHookId_)
     return;
@@ -164,6 +172,11 @@ void FrameWnd::DockBar(Hwnd bar, int height) {
   RecalcLayout();
 }
 
+void FrameWnd::DockBarBottom(Hwnd bar, int height) {
+  docked_.push_back({bar, height, true});
+  RecalcLayout();
+}
+
 void FrameWnd::SetClient(Hwnd client) {
   client_ = client;
   RecalcLayout();
@@ -173,8 +186,12 @@ gdi::Rect FrameWnd::ClientArea() const {
   gdi::Rect area = GetClientRect(GetHwnd()).value_or(gdi::Rect{});
   area.top = std::min(area.bottom, area.top + (menuBar_ ? menuBar_->Height() : 0));
   for (const Docked& d : docked_)
-    if (win::IsWindow(d.bar) && (win::GetWindowStyle(d.bar) & win::WS_VISIBLE))
-      area.top = std::min(area.bottom, area.top + d.height);
+    if (win::IsWindow(d.bar) && (win::GetWindowStyle(d.bar) & win::WS_VISIBLE)) {
+      if (d.bottom)
+        area.bottom = std::max(area.top, area.bottom - d.height);
+      else
+        area.top = std::min(area.bottom, area.top + d.height);
+    }
   return area;
 }
 
@@ -183,6 +200,7 @@ void FrameWnd::RecalcLayout() {
     return;
   const gdi::Rect area = GetClientRect(GetHwnd()).value_or(gdi::Rect{});
   int32_t y = 0;
+  int32_t bottom = area.Height();
   if (menuBar_) {
     menuBar_->Place(area.Width());
     y += menuBar_->Height();
@@ -190,11 +208,16 @@ void FrameWnd::RecalcLayout() {
   for (const Docked& d : docked_) {
     if (!win::IsWindow(d.bar) || !(win::GetWindowStyle(d.bar) & win::WS_VISIBLE))
       continue;
+    if (d.bottom) {
+      bottom -= d.height;
+      MoveWindow(d.bar, 0, bottom, area.Width(), d.height);
+      continue;
+    }
     MoveWindow(d.bar, 0, y, area.Width(), d.height);
     y += d.height;
   }
   if (client_ && win::IsWindow(client_))
-    MoveWindow(client_, 0, y, area.Width(), std::max(0, area.Height() - y));
+    MoveWindow(client_, 0, y, area.Width(), std::max(0, bottom - y));
 }
 
 bool FrameWnd::RouteCommand(uint16_t id) {

@@ -59,12 +59,17 @@ public:
   ToolBar* CreateToolBar(uint32_t id, ResourceError* error = nullptr);
   ToolBar* GetToolBar() const { return toolBar_.get(); }
   ToolTip* GetToolTips() const { return toolTips_.get(); }
+  // Moves the buttons' tips to where the buttons are now (after separators
+  // were widened).
+  void UpdateToolRects();
   // Switches the tool tips off around every dialog, box and file dialog of
   // this thread while the frame lives.
   void SwitchToolTipsAroundModals();
 
   // Docks bar (a child of the frame) at the top, below those docked before.
   void DockBar(Hwnd bar, int height);
+  // Docks bar at the bottom, above those docked there before (a status bar).
+  void DockBarBottom(Hwnd bar, int height);
   // The window that takes what the bars leave.
   void SetClient(Hwnd client);
   Hwnd Client() const { return client_; }
@@ -112,6 +117,7 @@ private:
   struct Docked {
     Hwnd bar;
     int height;
+    bool bottom = false;
   };
   std::vector<Docked> docked_;
   Hwnd client_ = 0;

@@ -5,6 +5,8 @@
 #include "platform/ui/window/paint.h"
 #include "platform/win/dispatch.h"
 
+#include <algorithm>
+
 namespace ui {
 namespace {
 
@@ -28,6 +30,7 @@ bool ToolBar::Create(Hwnd parent, const ResourceFiles& files, uint32_t id, Resou
     return false;
   bar_ = std::move(*bar);
   states_.assign(bar_.items.size(), CommandState{});
+  separatorWidths_.assign(bar_.items.size(), 0);
   for (size_t i = 0; i < bar_.items.size(); ++i)
     states_[i].id = bar_.items[i];
   const gdi::Rect area = GetClientRect(parent).value_or(gdi::Rect{});
@@ -55,9 +58,16 @@ gdi::Rect ToolBar::ItemRect(int item) const {
     return {};
   int32_t x = kTopBorder;
   const int32_t buttonWidth = bar_.imageWidth + kButtonMargin + 1;
+  const auto widthOf = [&](int i) {
+    const auto n = static_cast<size_t>(i);
+    if (bar_.items[n])
+      return buttonWidth;
+    return separatorWidths_.size() > n && separatorWidths_[n] ? separatorWidths_[n]
+                                                             : kSeparatorWidth;
+  };
   for (int i = 0; i < item; ++i)
-    x += bar_.items[static_cast<size_t>(i)] ? buttonWidth : kSeparatorWidth;
-  const int32_t width = bar_.items[static_cast<size_t>(item)] ? buttonWidth : kSeparatorWidth;
+    x += widthOf(i);
+  const int32_t width = widthOf(item);
   return gdi::MakeRect(x, kTopBorder, width, bar_.imageHeight + kButtonMargin);
 }
 
@@ -73,6 +83,15 @@ int ToolBar::ImageOf(int item) const {
   for (int i = 0; i < item; ++i)
     image += bar_.items[static_cast<size_t>(i)] ? 1 : 0;
   return image;
+}
+
+bool ToolBar::SetSeparatorWidth(int item, int32_t width) {
+  if (item < 0 || item >= ItemCount() || bar_.items[static_cast<size_t>(item)])
+    return false;
+  separatorWidths_[static_cast<size_t>(item)] = std::max(0, width);
+  if (GetHwnd())
+    InvalidateRect(GetHwnd(), nullptr, true);
+  return true;
 }
 
 void ToolBar::SetState(const CommandState& state) {
@@ -117,6 +136,8 @@ void ToolBar::Draw(gdi::Dc& dc) {
   for (int i = 0; i < ItemCount(); ++i) {
     const gdi::Rect r = ItemRect(i);
     if (!bar_.items[static_cast<size_t>(i)]) {
+      if (separatorWidths_[static_cast<size_t>(i)])
+        continue; // room for a child window, drawn by itself
       dc.FillRect(gdi::MakeRect(r.left + 3, r.top + 1, 1, r.Height() - 2), kShadow);
       dc.FillRect(gdi::MakeRect(r.left + 4, r.top + 1, 1, r.Height() - 2), kLight);
       continue;

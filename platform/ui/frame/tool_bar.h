@@ -34,6 +34,10 @@ public:
   // The bar's height when docked.
   int Height() const;
 
+  // Widens a separator to hold a child window placed over it (a combo box);
+  // false for an item that is not a separator.
+  bool SetSeparatorWidth(int item, int32_t width);
+
   void SetState(const CommandState& state);
   std::optional<CommandState> StateOf(uint16_t id) const;
   // Mouse messages over the bar go to this tool-tip control too.
@@ -49,6 +53,7 @@ private:
 
   ToolBarResource bar_;
   std::vector<CommandState> states_; // per item
+  std::vector<int32_t> separatorWidths_; // per item, 0 for the default
   int pressed_ = -1;
   Hwnd toolTip_ = 0;
 };

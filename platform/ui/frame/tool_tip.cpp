@@ -22,6 +22,15 @@ bool ToolTip::Create(Hwnd owner) {
   return win::CreateWindow(p) != 0;
 }
 
+bool ToolTip::SetToolRect(Hwnd window, uintptr_t id, gdi::Rect rect) {
+  for (ToolInfo& tool : tools_)
+    if (tool.window == window && tool.id == id) {
+      tool.rect = rect;
+      return true;
+    }
+  return false;
+}
+
 bool ToolTip::AddTool(const ToolInfo& tool) {
   if (!tool.window)
     return false;

@@ -50,6 +50,8 @@ public:
   // A pop-up window for owner; false when it could not be made.
   bool Create(Hwnd owner);
   bool AddTool(const ToolInfo& tool);
+  // Moves a tool (window and id) to a new rectangle; false when none is there.
+  bool SetToolRect(Hwnd window, uintptr_t id, gdi::Rect rect);
   bool Active() const { return active_; }
   // The tool showing its text and the text, while one shows.
   std::optional<uintptr_t> ShownTool() const { return shown_; }
