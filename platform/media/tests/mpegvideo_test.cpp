@@ -5,6 +5,7 @@
 #include "platform/media/tests/support/video_clips.h"
 #include "platform/media/virtual_time.h"
 
+#include "platform/ui/modal/messagebox.h"
 #include "platform/ui/window/colour_key.h"
 #include "platform/ui/window/screen.h"
 #include "platform/win/dispatch.h"
@@ -171,6 +172,23 @@ TEST_F(MpegVideoTest, ThePictureShowsWhereTheWindowHasTheKeyColour) {
   EXPECT_NE((*pixels)[160 * 60 + 80], kKey);
   // The window's own surface keeps its key colour: only the showing changes.
   EXPECT_EQ(ui::GetDc(hwnd)->GetPixel(80, 60), kKey);
+  // Put at a rectangle, the picture fills that rectangle alone.
+  ASSERT_EQ(mci::SendString("put mpegvideo destination at 40 30 80 60"), mci::kOk);
+  ASSERT_EQ(mci::SendString("seek mpegvideo to 500"), mci::kOk);
+  pixels = ui::ComposedPixels(hwnd);
+  EXPECT_EQ((*pixels)[160 * 25 + 80], kKey); // above it
+  EXPECT_EQ((*pixels)[160 * 60 + 20], kKey); // beside it
+  EXPECT_NE((*pixels)[160 * 60 + 80], kKey); // inside
+  EXPECT_EQ(mci::SendString("put mpegvideo destination at 0 0 0 9"), mci::kErrOutOfRange);
+  // Configure tells the clip's format.
+  auto boxes = std::make_shared<ui::ScriptedMessageBox>();
+  {
+    ui::ScopedMessageBoxBackend scoped(boxes);
+    ASSERT_EQ(mci::SendString("configure mpegvideo"), mci::kOk);
+  }
+  ASSERT_EQ(boxes->Shown().size(), 1u);
+  EXPECT_NE(boxes->Shown()[0].text.find("160x120"), std::string::npos);
+  EXPECT_NE(boxes->Shown()[0].text.find("mpeg1video"), std::string::npos);
   // Closed, the board shows nothing more.
   ASSERT_EQ(mci::SendString("close mpegvideo"), mci::kOk);
   pixels = ui::ComposedPixels(hwnd);

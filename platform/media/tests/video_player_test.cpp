@@ -83,7 +83,12 @@ TEST_F(VideoPlayerTest, EveryFrameShowsAtItsTimeAndTheClipEndsOnce) {
     std::string path;
   } rows[] = {{"MPEG-1", Mpeg1Clip()},
               {"MPEG-2 program stream", Mpeg2ProgramClip()},
-              {"VCD .dat", VcdClip()}};
+              {"VCD .dat", VcdClip()},
+              // Pictures with no stamps of their own play at 25 fps, not as
+              // fast as they decode.
+              {"raw MJPEG without stamps",
+               MakeClip("raw.mjpeg",
+                        "-f lavfi -i testsrc2=size=160x120:rate=10 -t 2 -c:v mjpeg -f mjpeg")}};
   for (const auto& r : rows) {
     ASSERT_FALSE(r.path.empty()) << r.what;
     const int frames = FramesOf(r.path);
