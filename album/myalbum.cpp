@@ -27,19 +27,27 @@ void PutName(sys::ByteWriter& w, std::string_view name) {
 } // namespace
 
 std::string BareMyAlbumName(std::string_view name) {
-  name = name.substr(0, name.find('\0'));
-  // " (12)": the count a tree shows after the name.
-  if (name.size() >= 4 && name.back() == ')') {
-    size_t open = name.rfind('(');
-    if (open != std::string_view::npos && open + 2 < name.size() && open > 0 &&
-        name[open - 1] == ' ' &&
-        std::all_of(name.begin() + static_cast<ptrdiff_t>(open) + 1, name.end() - 1,
-                    [](char c) { return c >= '0' && c <= '9'; }))
-      name = name.substr(0, open);
+  name = CutText(name.substr(0, name.find('\0')), kMyAlbumNameSize - 1);
+  // Blanks and " (12)", the count a tree shows after the name, as often as
+  // they end it: a bare name stays as it is.
+  for (bool cut = true; cut;) {
+    cut = false;
+    while (!name.empty() && name.back() == ' ') {
+      name.remove_suffix(1);
+      cut = true;
+    }
+    if (name.size() >= 4 && name.back() == ')') {
+      size_t open = name.rfind('(');
+      if (open != std::string_view::npos && open > 0 && open + 2 < name.size() &&
+          name[open - 1] == ' ' &&
+          std::all_of(name.begin() + static_cast<ptrdiff_t>(open) + 1, name.end() - 1,
+                      [](char c) { return c >= '0' && c <= '9'; })) {
+        name = name.substr(0, open);
+        cut = true;
+      }
+    }
   }
-  while (!name.empty() && name.back() == ' ')
-    name.remove_suffix(1);
-  return std::string(CutText(name, kMyAlbumNameSize - 1));
+  return std::string(name);
 }
 
 MyAlbumStore::MyAlbumStore(const AlbumDatabase* database, const std::string& folder,

@@ -74,11 +74,13 @@ TEST(MyAlbumStore, NamesAreKeptBare) {
       {"a blank left by an older writer", "Rock ", "Rock"},
       {"a parenthesis that is no count", "Hits (old)", "Hits (old)"},
       {"a count without its blank", "Mix(3)", "Mix(3)"},
+      {"labels after labels and blanks", "Rock (1) (2) ", "Rock"},
       {"Korean text past the field", syllables, syllables.substr(0, 58)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(BareMyAlbumName(c.stored), c.kept);
+    EXPECT_EQ(BareMyAlbumName(c.kept), c.kept) << "a bare name stays";
     MyAlbumStore store(nullptr, "", "x");
     ASSERT_EQ(store.LoadBytes(Vec(Cat({Header("h", 1, 0), Entry(c.stored.substr(0, 59), 0)}))), 1);
     EXPECT_EQ(std::string(store.GetNameOfMyAlbum(0)), BareMyAlbumName(c.stored.substr(0, 59)));
