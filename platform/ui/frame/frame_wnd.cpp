@@ -14,18 +14,21 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <mutex>
+#include <set>
 
 namespace ui {
 namespace {
 
 constexpr uint32_t kStatePeriodMs = 250;
 
-void RegisterFrameClass() {
-  static const bool done = [] {
-    return RegisterScreenClass({kFrameClass, 0, [] { return std::make_unique<ScreenWindow>(); },
-                                nullptr, gdi::Rgb(192, 192, 192)});
-  }();
-  (void)done;
+void RegisterFrameClass(const std::string& name) {
+  static std::mutex mutex;
+  static std::set<std::string> done;
+  std::lock_guard lock(mutex);
+  if (done.insert(name).second)
+    RegisterScreenClass({name, 0, [] { return std::make_unique<ScreenWindow>(); }, nullptr,
+                         gdi::Rgb(192, 192, 192)});
 }
 
 std::string FirstLine(const std::string& s) {
@@ -66,7 +69,8 @@ FrameWnd::~FrameWnd() {
 
 bool FrameWnd::LoadFrame(const FrameResources& resources, uint32_t id, uint32_t style, Hwnd parent,
                          ResourceError* error, gdi::Rect rect) {
-  RegisterFrameClass();
+  const std::string className = ClassName();
+  RegisterFrameClass(className);
   struct Loading {
     bool& flag;
     bool was;
@@ -102,7 +106,7 @@ bool FrameWnd::LoadFrame(const FrameResources& resources, uint32_t id, uint32_t 
     title = FirstLine(resources.strings(id).value_or(""));
 
   win::CreateParams p;
-  p.className = kFrameClass;
+  p.className = className;
   p.title = title;
   p.style = style;
   p.parent = parent;

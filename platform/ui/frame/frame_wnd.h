@@ -90,6 +90,10 @@ public:
 
 protected:
   LResult OnMessage(uint32_t message, WParam wParam, LParam lParam) override;
+  // The window class of the frame (registered by the frame with the
+  // frame's background) and the title of its window; a frame with a class
+  // name of its own overrides it.
+  virtual std::string ClassName() const { return kFrameClass; }
   // The text of a tool-bar button's tip: the command's string (its second
   // line when it has two).
   virtual std::string TipText(uint16_t command);

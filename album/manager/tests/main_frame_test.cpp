@@ -1,0 +1,426 @@
+// The album manager's frame over a fake album: what it shows when it opens,
+// the view-type changes from and to every type with and without folder
+// rows, the command states and keys, the replaced queue and the folder
+// rebuild with their notices, and the settings written when it closes.
+#include "album/manager/main_frame.h"
+#include "platform/res/bundle.h"
+#include "platform/sys/ini.h"
+#include "platform/ui/controls/combo_box.h"
+#include "platform/ui/modal/messagebox.h"
+#include "platform/ui/tests/support/screen_session.h"
+
+#include <QImage>
+
+#include <filesystem>
+#include <map>
+#include <stdlib.h>
+
+using namespace album;
+using namespace uitest;
+
+namespace {
+
+class FakeAlbum : public ManagerAlbum {
+public:
+  std::vector<ReservationRow> queue;
+  std::map<int32_t, uint8_t> types;
+  std::map<std::string, std::string> titles; // readable song files
+  std::vector<std::string> calls;
+  bool rebuildSucceeds = true;
+  std::vector<ReservationRow> rebuiltFolders;
+
+  std::vector<ReservationRow> Reservations() override { return queue; }
+  void ClearReservations() override {
+    calls.push_back("clear");
+    queue.clear();
+  }
+  void AddReservation(const ReservationRow& row) override { queue.push_back(row); }
+  uint8_t SongType(int32_t number) override {
+    auto it = types.find(number);
+    return it == types.end() ? 0 : it->second;
+  }
+  std::string SongPath(int32_t number) override {
+    return "/songs/" + std::to_string(number) + ".sng";
+  }
+  std::optional<std::string> ProbeTitle(const std::string& path) override {
+    auto it = titles.find(path);
+    if (it == titles.end())
+      return std::nullopt;
+    return it->second;
+  }
+  bool RebuildFolders(const std::vector<ReservationRow>& folders, bool first,
+                      bool second) override {
+    calls.push_back(std::string("rebuild ") + (first ? "1" : "0") + (second ? "1" : "0"));
+    rebuiltFolders = folders;
+    return rebuildSucceeds;
+  }
+  void Reload() override { calls.push_back("reload"); }
+  void SaveMyAlbum() override { calls.push_back("save"); }
+  void RecordMyAlbumPaths() override { calls.push_back("record"); }
+  void RenumberMyAlbum() override { calls.push_back("renumber"); }
+};
+
+class ManagerTest : public ScreenTest {
+protected:
+  void SetUp() override {
+    ScreenTest::SetUp();
+    std::string error;
+    bundle = res::Bundle::Load("rTondo32", VEXO_BIN_DIR, &error);
+    ASSERT_TRUE(bundle) << error;
+    boxes = std::make_shared<ui::ScriptedMessageBox>();
+    scopedBoxes.emplace(boxes);
+    ASSERT_NE(Create(host, kPlainClass, 0, {0, 0, 10, 10}), 0u);
+  }
+  void TearDown() override {
+    if (frame && CMainFrame::Current() == frame)
+      win::DestroyWindow(frame->GetHwnd());
+    scopedBoxes.reset();
+    ScreenTest::TearDown();
+  }
+
+  CMainFrame* Open(int16_t type = 0) {
+    ManagerSetup setup;
+    const res::Bundle b = *bundle;
+    setup.resources = {b.Files(), [b](uint32_t id) { return b.String(id); }};
+    setup.moduleFolder = folder.Path();
+    setup.host = host.GetHwnd();
+    setup.requestedType = type;
+    setup.album = &album;
+    frame = CMainFrame::Create(setup);
+    return frame;
+  }
+  std::string Ini() const { return folder.Path() + "/config.ini"; }
+  std::vector<uintptr_t> Notices() const {
+    std::vector<uintptr_t> kinds;
+    for (const Logged& m : host.Only({win::WM_COPYDATA}))
+      kinds.push_back(m.wParam == frame->GetHwnd() ? 1 : 0);
+    return kinds;
+  }
+  // Chooses a view type in the combo as a person would and runs the loop.
+  void Choose(int type) {
+    frame->TypeCombo().Choose(type);
+    PumpUntil([] { return false; }, 30);
+  }
+
+  std::optional<res::Bundle> bundle;
+  struct Folder {
+    Folder() {
+      char pattern[] = "/tmp/album-manager-XXXXXX";
+      path = mkdtemp(pattern);
+    }
+    ~Folder() {
+      std::error_code ec;
+      std::filesystem::remove_all(path, ec);
+    }
+    const std::string& Path() const { return path; }
+    std::string path;
+  } folder;
+  FakeAlbum album;
+  LogWindow host;
+  std::shared_ptr<ui::ScriptedMessageBox> boxes;
+  std::optional<ui::ScopedMessageBoxBackend> scopedBoxes;
+  CMainFrame* frame = nullptr;
+  std::vector<uintptr_t> copyKinds;
+};
+
+TEST_F(ManagerTest, OpensWithItsClassTitleCombosBarsAndTheQueue) {
+  album.queue = {{12, "Song twelve", "", 0}, {-1, "/tmp/a.sng", "/tmp/a.sng", 0}};
+  album.types[12] = 'b';
+  ASSERT_TRUE(Open(5));
+  const ui::Hwnd h = frame->GetHwnd();
+  EXPECT_EQ(win::GetClassName(h).value_or(""), kManagerClass);
+  EXPECT_EQ(win::GetWindowText(h).value_or(""), "Song Album Manager");
+  EXPECT_TRUE(ui::IsWindowVisible(h));
+  EXPECT_EQ(CMainFrame::Current(), frame);
+  // A requested type of 5 opens in type 2.
+  EXPECT_EQ(frame->CurrentType(), 2);
+  EXPECT_EQ(frame->TypeCombo().Count(), 3);
+  EXPECT_EQ(frame->KindComboBox().Count(), 7);
+  EXPECT_EQ(frame->KindComboBox().CurSel(), 0);
+  EXPECT_EQ(frame->TypeCombo().ItemHeight(), 17);
+  EXPECT_EQ(frame->Status().PaneCount(), 3);
+  EXPECT_EQ(frame->Status().Text(1), " ");
+  EXPECT_EQ(frame->Status().PaneRect(1).right, 140);
+  ASSERT_EQ(frame->Reserves().Rows().size(), 2u);
+  EXPECT_EQ(frame->Reserves().Rows()[0].kind, kKindBinary);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(frame->CaptionText(i), " ");
+  // A second open brings the first forward.
+  EXPECT_EQ(Open(0), frame);
+}
+
+TEST_F(ManagerTest, KindCodesAndViewTypesOfComboSelections) {
+  struct Case {
+    int selection;
+    int32_t kind;
+  };
+  for (const Case& c : {Case{0, 90100}, Case{1, 90101}, Case{3, 90103}, Case{6, 90106},
+                        Case{7, 90100}, Case{-1, 90100}})
+    EXPECT_EQ(KindOfSelection(c.selection), c.kind) << c.selection;
+  EXPECT_EQ(KindOfTypeByte('t'), kKindText);
+  EXPECT_EQ(KindOfTypeByte('w'), kKindWave);
+  EXPECT_EQ(KindOfTypeByte('x'), kKindAll);
+  ASSERT_TRUE(Open(0));
+  frame->KindComboBox().SetCurSel(6);
+  EXPECT_EQ(frame->KindCode(), 90106);
+  frame->TypeCombo().AddString("extra");
+  frame->TypeCombo().AddString("extra");
+  frame->TypeCombo().AddString("extra");
+  frame->TypeCombo().AddString("extra");
+  frame->TypeCombo().AddString("extra");
+  frame->TypeCombo().SetCurSel(7);
+  EXPECT_EQ(frame->ViewType(), 1);
+}
+
+TEST_F(ManagerTest, ViewTypeChangesForEveryPair) {
+  struct Case {
+    int from, to;
+    bool folderRows;
+    int answer; // the question's answer, 0 when none is asked
+    bool saves, asks, rebuilds;
+  };
+  const Case cases[] = {
+      {0, 1, false, 0, true, false, false},  {0, 2, false, 0, true, false, false},
+      {1, 0, false, 0, false, false, false}, {1, 2, false, 0, false, false, false},
+      {2, 0, false, 0, false, false, false}, {2, 1, false, 0, false, false, false},
+      {2, 0, true, ui::IDYES, false, true, true}, {2, 0, true, ui::IDNO, false, true, false},
+      {2, 1, true, ui::IDYES, false, true, true}, {2, 1, true, ui::IDNO, false, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to << " rows " << c.folderRows
+                                    << " answer " << c.answer);
+    ASSERT_TRUE(Open(static_cast<int16_t>(c.from)));
+    ASSERT_EQ(frame->CurrentType(), c.from);
+    if (c.folderRows) {
+      frame->Reserves().AddRow({1, "Pop", "/music/pop", kKindAll});
+      frame->Reserves().AddRow({2, "Rock", "/music/rock", kKindAll});
+    }
+    if (c.answer)
+      boxes->Answer(c.answer);
+    album.calls.clear();
+    host.log.clear();
+    const size_t shown = boxes->Shown().size();
+    const int resets = frame->Songs().Resets();
+    Choose(c.to);
+    const int final = c.rebuilds ? 0 : c.to;
+    EXPECT_EQ(frame->CurrentType(), final);
+    EXPECT_EQ(frame->Tree().Mode(), final);
+    EXPECT_EQ(frame->Songs().Mode(), final);
+    EXPECT_GT(frame->Songs().Resets(), resets);
+    const bool saved = std::find(album.calls.begin(), album.calls.end(), "save") != album.calls.end();
+    EXPECT_EQ(saved, c.saves);
+    EXPECT_EQ(boxes->Shown().size() - shown, c.asks ? 1u : 0u);
+    const bool rebuilt =
+        std::find(album.calls.begin(), album.calls.end(), "rebuild 10") != album.calls.end();
+    EXPECT_EQ(rebuilt, c.rebuilds);
+    EXPECT_EQ(Notices().size(), c.rebuilds ? 1u : 0u);
+    if (c.rebuilds)
+      EXPECT_EQ(host.Only({win::WM_COPYDATA})[0].wParam, frame->GetHwnd());
+    // Leaving type 2 the pane lists the queue, never the folders.
+    if (c.from == 2)
+      EXPECT_TRUE(frame->Reserves().Rows().empty());
+    win::DestroyWindow(frame->GetHwnd());
+    EXPECT_EQ(CMainFrame::Current(), nullptr);
+  }
+}
+
+TEST_F(ManagerTest, CommandStatesFollowTheViewType) {
+  struct Case {
+    uint16_t id;
+    bool enabled[3];
+  };
+  const Case cases[] = {{cmd::kTake, {true, true, false}},
+                        {cmd::kRebuildSecond, {false, false, true}},
+                        {cmd::kSearch, {true, false, false}},
+                        {cmd::kPlainList, {true, false, false}},
+                        {cmd::kUpLevel, {true, true, true}},
+                        {cmd::kClose, {true, true, true}}};
+  for (int type = 0; type < 3; ++type) {
+    ASSERT_TRUE(Open(static_cast<int16_t>(type)));
+    frame->UpdateCommandStates();
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << "type " << type << " command " << c.id);
+      EXPECT_EQ(frame->RouteCommandState(c.id).enabled, c.enabled[type]);
+      if (c.id != cmd::kSearch && c.id != cmd::kPlainList)
+        EXPECT_EQ(frame->GetToolBar()->StateOf(c.id)->enabled, c.enabled[type]);
+    }
+    EXPECT_EQ(frame->KindComboBox().Enabled(), type != 0);
+    const ui::MenuItem* close = frame->Menu().Current().Find(cmd::kCloseMenu);
+    ASSERT_TRUE(close);
+    EXPECT_EQ(close->text, type == 2 ? "&Close without building" : "&Close");
+    win::DestroyWindow(frame->GetHwnd());
+  }
+}
+
+TEST_F(ManagerTest, KeysPostTheirCommands) {
+  ASSERT_TRUE(Open(0));
+  struct Case {
+    uint32_t key;
+    uint16_t command;
+  };
+  const Case cases[] = {{ui::VK_F1 + 1, cmd::kType0}, {ui::VK_F1 + 2, cmd::kType1},
+                        {ui::VK_F1 + 3, cmd::kType2}, {ui::VK_F1 + 4, cmd::kIcons},
+                        {ui::VK_F1 + 5, cmd::kList},  {ui::VK_F1 + 6, cmd::kReport},
+                        {ui::VK_F1 + 7, cmd::kIndex}, {ui::VK_F1 + 8, cmd::kServer}};
+  for (const Case& c : cases)
+    EXPECT_EQ(CommandOfKey(c.key), c.command) << c.key;
+  EXPECT_EQ(CommandOfKey(ui::VK_F1), 0);
+  EXPECT_EQ(CommandOfKey(ui::VK_F10), 0);
+  // F5 to F7 set the song list's style, F3 the type.
+  win::SendMessage(frame->GetHwnd(), win::WM_KEYDOWN, ui::VK_F1 + 4, 0);
+  PumpUntil([&] { return frame->Songs().Style() == kStyleIcons; }, 1000);
+  EXPECT_EQ(frame->Songs().Style(), kStyleIcons);
+  EXPECT_TRUE(frame->GetToolBar()->StateOf(cmd::kIcons)->checked);
+  EXPECT_FALSE(frame->GetToolBar()->StateOf(cmd::kReport)->checked);
+  win::SendMessage(frame->Songs().GetHwnd(), win::WM_KEYDOWN, ui::VK_F1 + 2, kSongListControlId);
+  PumpUntil([&] { return frame->CurrentType() == 1; }, 1000);
+  EXPECT_EQ(frame->CurrentType(), 1);
+}
+
+TEST_F(ManagerTest, ReplaceBuildsTheQueueFromTheRowsAndTellsTheHostOnce) {
+  album.titles["/tmp/a.sng"] = "Probed A";
+  album.titles["/tmp/e.sw3"] = "Probed E";
+  ASSERT_TRUE(Open(1));
+  frame->KindComboBox().SetCurSel(2);
+  const std::vector<ReservationRow> rows = {
+      {7, "Seven", "", kKindText},          {-1, "/tmp/a.sng", "", kKindText},
+      {-2, "/tmp/b.sng", "", kKindBinary},  {-3, "/tmp/c.mid", "", 90104},
+      {-4, "/tmp/d.mp3", "", 90105},        {-5, "/tmp/e.sw3", "", kKindWave}};
+  for (const ReservationRow& r : rows)
+    frame->Reserves().AddRow(r);
+  host.log.clear();
+  win::SendMessage(frame->GetHwnd(), win::WM_COMMAND, cmd::kReplace, 0);
+  ASSERT_EQ(album.queue.size(), rows.size());
+  const char* texts[] = {"Seven", "Probed A", "/tmp/b.sng", "/tmp/c.mid", "/tmp/d.mp3", "Probed E"};
+  const char* paths[] = {"/songs/7.sng", "/tmp/a.sng", "/tmp/b.sng", "/tmp/c.mid", "/tmp/d.mp3",
+                         "/tmp/e.sw3"};
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(album.queue[i].number, rows[i].number);
+    EXPECT_EQ(album.queue[i].text, texts[i]);
+    EXPECT_EQ(album.queue[i].path, paths[i]);
+  }
+  const auto notices = host.Only({win::WM_COPYDATA});
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].wParam, frame->GetHwnd());
+}
+
+TEST_F(ManagerTest, RebuildNeedsFolderRowsAndEndsInTypeZero) {
+  ASSERT_TRUE(Open(2));
+  host.log.clear();
+  win::SendMessage(frame->GetHwnd(), win::WM_COMMAND, cmd::kRebuildSecond, 0);
+  EXPECT_EQ(std::count(album.calls.begin(), album.calls.end(), "rebuild 01"), 0);
+  EXPECT_EQ(frame->Status().Text(1), "The song albums are built.");
+  EXPECT_TRUE(host.Only({win::WM_COPYDATA}).empty());
+
+  frame->Reserves().AddRow({3, "Pop", "/music/pop", kKindAll});
+  frame->Reserves().AddRow({4, "Rock", "/music/rock", kKindAll});
+  album.calls.clear();
+  win::SendMessage(frame->GetHwnd(), win::WM_COMMAND, cmd::kRebuildSecond, 0);
+  EXPECT_EQ(album.calls, (std::vector<std::string>{"record", "rebuild 01", "reload", "renumber"}));
+  ASSERT_EQ(album.rebuiltFolders.size(), 2u);
+  EXPECT_EQ(album.rebuiltFolders[1].path, "/music/rock");
+  EXPECT_EQ(album.rebuiltFolders[1].number, 4);
+  EXPECT_EQ(host.Only({win::WM_COPYDATA}).size(), 1u);
+  PumpUntil([&] { return frame->CurrentType() == 0; }, 1000);
+  EXPECT_EQ(frame->CurrentType(), 0);
+
+  // A failed rebuild keeps the rows and the type.
+  Choose(2);
+  frame->Reserves().AddRow({3, "Pop", "/music/pop", kKindAll});
+  album.rebuildSucceeds = false;
+  host.log.clear();
+  win::SendMessage(frame->GetHwnd(), win::WM_COMMAND, cmd::kRebuildFirst, 0);
+  EXPECT_EQ(frame->Reserves().Rows().size(), 1u);
+  EXPECT_EQ(frame->CurrentType(), 2);
+  EXPECT_TRUE(host.Only({win::WM_COPYDATA}).empty());
+}
+
+TEST_F(ManagerTest, PlacementAndPanesAreReadAndWrittenBack) {
+  const gdi::Rect screen = ui::ScreenRect();
+  {
+    ASSERT_TRUE(Open(0));
+    const gdi::Rect r = ui::GetWindowRect(frame->GetHwnd()).value();
+    const int32_t cx = screen.Width() / 3 * 2, cy = screen.Height() / 2;
+    EXPECT_EQ(r.Width(), cx);
+    EXPECT_EQ(r.Height(), cy);
+    EXPECT_EQ(r.left, cx / 4);
+    EXPECT_EQ(r.top, cy / 2);
+    EXPECT_EQ(frame->Panes().ColumnWidth(0), 140);
+    EXPECT_EQ(frame->Songs().Style(), kStyleList); // LastViewType 3 by default
+    ui::MoveWindow(frame->GetHwnd(), 20, 30, 700, 500);
+    ui::ShowWindow(frame->GetHwnd(), ui::SW_MAXIMIZE);
+    win::SendMessage(frame->GetHwnd(), win::WM_COMMAND, cmd::kIcons, 0);
+    win::SendMessage(frame->GetHwnd(), win::WM_COMMAND, cmd::kClose, 0);
+    PumpUntil([] { return CMainFrame::Current() == nullptr; }, 2000);
+    ASSERT_EQ(CMainFrame::Current(), nullptr);
+    frame = nullptr;
+  }
+  EXPECT_EQ(sys::IniGetInt(Ini(), "AlbManager", "cx", 0), 700);
+  EXPECT_EQ(sys::IniGetInt(Ini(), "AlbManager", "cy", 0), 500);
+  EXPECT_EQ(sys::IniGetInt(Ini(), "AlbManager", "x", 0), 20);
+  EXPECT_EQ(sys::IniGetInt(Ini(), "AlbManager", "y", 0), 30);
+  EXPECT_EQ(sys::IniGetInt(Ini(), "AlbViewOne", "cx", 0), 140);
+  EXPECT_EQ(sys::IniGetInt(Ini(), "AlbViewTwo", "LastViewType", -1), 0);
+
+  struct Case {
+    const char* last;
+    int style;
+  };
+  for (const Case& c : {Case{"0", kStyleIcons}, Case{"3", kStyleList}, Case{"7", kStyleReport}}) {
+    sys::IniWriteString(Ini(), "AlbViewTwo", "LastViewType", c.last);
+    sys::IniWriteString(Ini(), "AlbViewOne", "cx", "200");
+    ASSERT_TRUE(Open(0));
+    EXPECT_EQ(frame->Songs().Style(), c.style) << c.last;
+    EXPECT_EQ(frame->Panes().ColumnWidth(0), 200);
+    EXPECT_EQ(ui::GetWindowRect(frame->GetHwnd())->Width(), 700);
+    win::DestroyWindow(frame->GetHwnd());
+    frame = nullptr;
+  }
+  // The loop still runs after the manager closed.
+  bool delivered = false;
+  host.handler = [&](Hwnd, uint32_t m, WParam, LParam) -> std::optional<LResult> {
+    if (m == win::WM_USER)
+      delivered = true;
+    return std::nullopt;
+  };
+  win::PostMessage(host.GetHwnd(), win::WM_USER);
+  EXPECT_TRUE(PumpUntil([&] { return delivered; }, 2000));
+}
+
+TEST_F(ManagerTest, PicturesOfEachViewTypeWithTipsPerButton) {
+  ASSERT_TRUE(Open(0));
+  const std::filesystem::path out = std::filesystem::path(VEXO_TESTS_DIR) / "artefacts";
+  std::filesystem::create_directories(out);
+  for (int type = 0; type < 3; ++type) {
+    Choose(type);
+    frame->SetCaptionText(0, "Albums");
+    frame->UpdateCommandStates();
+    for (ui::Hwnd h : {frame->GetHwnd(), frame->GetToolBar()->GetHwnd(),
+                       frame->TypeCombo().GetHwnd(), frame->Status().GetHwnd()})
+      ASSERT_TRUE(Settle(h));
+    QImage image = ui::GetWidget(frame->GetHwnd())->grab().toImage();
+    EXPECT_TRUE(image.save(QString::fromStdString(
+        (out / ("album-manager-" + std::to_string(type) + ".png")).string())));
+    // The tip of the reserve button follows the type.
+    ui::ToolTipText tip;
+    tip.header = {frame->GetToolTips()->GetHwnd(), cmd::kTake, ui::TTN_NEEDTEXT};
+    win::SendMessage(frame->GetHwnd(), ui::WM_NOTIFY, 0, reinterpret_cast<LParam>(&tip));
+    const char* expected[] = {"Reserve the selected songs", "Reserve the selected songs of this kind",
+                              "Take the listed folders"};
+    EXPECT_EQ(tip.text, expected[type]);
+  }
+  struct Case {
+    uintptr_t id;
+    const char* text;
+  };
+  for (const Case& c : {Case{130, "View type"}, Case{6013, "Song kind"},
+                        Case{cmd::kUpLevel, "Up one level"}, Case{cmd::kIcons, "Large icons"}}) {
+    ui::ToolTipText tip;
+    tip.header = {frame->GetToolTips()->GetHwnd(), c.id, ui::TTN_NEEDTEXT};
+    win::SendMessage(frame->GetHwnd(), ui::WM_NOTIFY, 0, reinterpret_cast<LParam>(&tip));
+    EXPECT_EQ(tip.text, c.text);
+  }
+}
+
+} // namespace
