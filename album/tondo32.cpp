@@ -4,6 +4,7 @@
 #include "album/tondo32.h"
 
 #include "album/albumdatabase.h"
+#include "album/manager/tondo32_manager.h"
 #include "display/progressdlg.h"
 #include "platform/res/bundle.h"
 #include "platform/sys/bytes.h"
@@ -322,3 +323,15 @@ int32_t TONDO32_GetNumOfSongInMyAlbum(int32_t context) {
 }
 
 } // extern "C"
+
+namespace album {
+
+AlbumDatabase* Tondo32Database() {
+  return Lib().db.get();
+}
+
+const res::Bundle* Tondo32Bundle() {
+  return Lib().bundle ? &*Lib().bundle : nullptr;
+}
+
+} // namespace album

@@ -6,12 +6,15 @@
 #include "host/album_client.h"
 #include "host/album_command.h"
 #include "host/remote_window.h"
+#include "host/window_app.h"
 #include "platform/sys/bytes.h"
 #include "platform/sys/codepage.h"
 #include "platform/sys/ini.h"
 #include "platform/sys/json.h"
 #include "platform/sys/library.h"
 #include "platform/sys/paths.h"
+#include "platform/win/loop.h"
+#include "platform/win/timer.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +67,7 @@ public:
   // LoadTondo32's result.
   int Load() { return T().LoadTondo32(windows_.Remote()); }
   const Tondo32Exports& T() const { return client_->Exports(); }
+  RemoteWindows& Windows() { return windows_; }
 
   std::vector<std::string> Folders() const {
     std::vector<std::string> out;
@@ -254,11 +258,55 @@ int Favourites(Session& s, std::span<char*> args) {
   return List(s, {});
 }
 
+// The album manager on the host's window until it closes; its notices are
+// printed as they come.
+int Manager(std::span<char*> args) {
+  int view = -1;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (std::string_view(args[i]) == "--view" && i + 1 < args.size())
+      view = std::atoi(args[++i]);
+    else
+      return 2;
+  }
+  Session s;
+  return RunWindowCommand("album manager", [&] {
+    if (!Open(s))
+      return false;
+    s.Windows().State().albumNotice = [](uintptr_t kind, win::Hwnd from) {
+      std::printf("%s from window %u\n",
+                  kind == kReserveReplacedKind ? "ReserveReplacedNotify" : "ListModeNotify", from);
+      std::fflush(stdout);
+    };
+    const win::Hwnd manager =
+        s.T().Tondo32Manager(s.Windows().Remote(), static_cast<int16_t>(view));
+    if (!manager) {
+      std::fprintf(stderr, "vexo3: the album manager cannot be opened\n");
+      return false;
+    }
+    std::printf("album manager open: window %u\n", manager);
+    std::fflush(stdout);
+    // The loop ends once the manager's window is gone.
+    const win::Hwnd remote = s.Windows().Remote();
+    constexpr uint32_t kWatch = 1;
+    win::SetTimer(remote, kWatch, 200);
+    win::AddMessageFilter([=](win::Msg& msg) {
+      if (msg.message != win::WM_TIMER || msg.hwnd != remote || win::IsWindow(manager))
+        return false;
+      win::KillTimer(remote, kWatch);
+      win::PostQuitMessage(0);
+      return true;
+    });
+    return true;
+  });
+}
+
 } // namespace
 
 int AlbumCatalogueCommand(std::string_view what, std::span<char*> args) {
   if (what == "build")
     return Build(args);
+  if (what == "manager")
+    return Manager(args);
   if ((what == "check" || what == "albums") && !args.empty())
     return 2;
   if (what == "show" && args.size() != 1)

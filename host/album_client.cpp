@@ -40,6 +40,7 @@ std::vector<Binding> Bindings(Tondo32Exports& t) {
       {"TONDO32_GetNameOfMyAlbumHeader", Slot(t.GetNameOfMyAlbumHeader)},
       {"TONDO32_GetNameOfMyAlbum", Slot(t.GetNameOfMyAlbum)},
       {"TONDO32_GetNumOfSongInMyAlbum", Slot(t.GetNumOfSongInMyAlbum)},
+      {"TONDO32_Tondo32Manager", Slot(t.Tondo32Manager)},
   };
 }
 

@@ -34,6 +34,7 @@ struct Tondo32Exports {
   const char* (*GetNameOfMyAlbumHeader)() = nullptr;
   const char* (*GetNameOfMyAlbum)(int32_t index) = nullptr;
   int32_t (*GetNumOfSongInMyAlbum)(int32_t context) = nullptr;
+  uint32_t (*Tondo32Manager)(uint32_t hostWindow, int16_t viewType) = nullptr;
 };
 
 // The buffer GetSubAlbDataPath fills.

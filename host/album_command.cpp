@@ -294,7 +294,8 @@ int Usage() {
                        "       vexo3 album check|albums\n"
                        "       vexo3 album list [--album N]\n"
                        "       vexo3 album show NUMBER\n"
-                       "       vexo3 album favourites [N]\n");
+                       "       vexo3 album favourites [N]\n"
+                       "       vexo3 album manager [--view N]\n");
   return 2;
 }
 
@@ -313,7 +314,7 @@ int AlbumCommand(std::span<char*> args) {
     return Usage();
   std::string_view what = args[0];
   if (what == "build" || what == "check" || what == "albums" || what == "list" || what == "show" ||
-      what == "favourites") {
+      what == "favourites" || what == "manager") {
     int result = AlbumCatalogueCommand(what, args.subspan(1));
     return result == 2 ? Usage() : result;
   }

@@ -35,6 +35,11 @@ win::LResult RemoteWindow::WindowProc(uint32_t message, win::WParam wParam, win:
         albumStatus(std::string_view(static_cast<const char*>(copy->data), copy->size));
       return 1;
     }
+    if (copy && (copy->kind == kReserveReplacedKind || copy->kind == kListModeKind)) {
+      if (albumNotice)
+        albumNotice(copy->kind, static_cast<win::Hwnd>(wParam));
+      return 1;
+    }
     return 0;
   }
   return win::Window::WindowProc(message, wParam, lParam);

@@ -23,6 +23,10 @@ inline constexpr uint32_t kEndNotifyCode = 1283;
 // WM_COPYDATA kinds of the song's title and of the song album's status texts.
 inline constexpr uintptr_t kTitleCopyKind = 0x10001;
 inline constexpr uintptr_t kAlbumStatusKind = 0x10506;
+// The album manager's notices: the reservation queue replaced, the list mode
+// changed (no data; the manager's window as the sender).
+inline constexpr uintptr_t kReserveReplacedKind = 0x10504;
+inline constexpr uintptr_t kListModeKind = 0x10505;
 constexpr size_t kTitleSize = 48;
 
 class RemoteWindow : public win::Window {
@@ -35,6 +39,8 @@ public:
   std::string title;     // code-page bytes, from the last TitleCopy
   // Receives each status text of the song album (code-page bytes).
   std::function<void(std::string_view)> albumStatus;
+  // Receives each notice of the album manager with the manager's window.
+  std::function<void(uintptr_t kind, win::Hwnd from)> albumNotice;
 };
 
 // The two windows, made on the calling thread and destroyed with the object.
