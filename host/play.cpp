@@ -6,9 +6,11 @@
 #include "host/tamblo_client.h"
 #include "host/wave_mix.h"
 #include "platform/media/clock.h"
+#include "platform/media/mixer.h"
 #include "platform/media/software_synth.h"
 #include "platform/media/virtual_time.h"
 #include "platform/media/wave_sinks.h"
+#include "platform/media/wavein.h"
 #include "platform/media/waveout.h"
 #include "platform/sys/codepage.h"
 #include "platform/sys/library.h"
@@ -418,6 +420,24 @@ int DevicesCommand(std::span<char*> args) {
                 d == current ? "  (default)" : "");
   }
   if (count == 0)
+    std::printf("  none\n");
+  std::printf("Sound input devices:\n");
+  const int inputs = media::WaveIn().Count();
+  for (int d = 0; d < inputs; ++d) {
+    media::WaveInCaps caps;
+    media::WaveIn().Caps(d, &caps);
+    std::printf("  %2d  %s\n", d, caps.Name().c_str());
+  }
+  if (inputs == 0)
+    std::printf("  none\n");
+  std::printf("Mixers:\n");
+  const int mixers = media::Mixers().Count();
+  for (int m = 0; m < mixers; ++m) {
+    media::MixerCaps caps;
+    media::Mixers().Caps(m, &caps);
+    std::printf("  %2d  %s\n", m, caps.name.c_str());
+  }
+  if (mixers == 0)
     std::printf("  none\n");
   return kExitPlayed;
 }

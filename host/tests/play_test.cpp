@@ -3,6 +3,7 @@
 // the same bytes every time; Ctrl+C during a real-time play; arguments the
 // host cannot use.
 #include "core/songdata.h"
+#include "platform/media/riff.h"
 #include "platform/media/software_synth.h"
 #include "platform/media/tests/support/wav_file.h"
 #include "platform/sys/tests/support/spawned_child.h"
@@ -153,6 +154,18 @@ TEST_F(PlayCommand, DevicesListsTheBuiltInSynthesizerAsTheDefault) {
   const HostRun run = Host("devices");
   ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find(" 0  Vexo3 GM Software Synth  (default)"), std::string::npos) << run.out;
+}
+
+TEST_F(PlayCommand, DevicesListsTheMicrophoneFile) {
+  const media::WaveFormat format = media::WaveFormat::Pcm(11025, 8, 1);
+  ASSERT_TRUE(media::WriteWaveFile(Path("sung.wav"), format, std::vector<uint8_t>(100, 0x80),
+                                   nullptr));
+  const HostRun run = Host("devices", "VEXO_MIC_WAV=" + Path("sung.wav"));
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("Sound input devices:\n   0  Wave File Microphone\n"), std::string::npos)
+      << run.out;
+  const HostRun missing = Host("devices", "VEXO_MIC_WAV=" + Path("none.wav"));
+  EXPECT_NE(missing.out.find("Sound input devices:\n  none\n"), std::string::npos) << missing.out;
 }
 
 TEST_F(PlayCommand, TheDemoWithoutSoundRendersAWavFileAndSaysSo) {
