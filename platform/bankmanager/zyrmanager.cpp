@@ -43,8 +43,10 @@ struct Card {
 };
 
 Card& TheCard() {
-  static Card* card = new Card; // never destroyed: called until the process ends
-  return *card;
+  // Lives as long as the library: a card left on the heap would be lost
+  // each time the player core unloads it.
+  static Card card;
+  return card;
 }
 
 // The driver's entry and its GM bank, when they are not there yet.
