@@ -3,29 +3,6 @@
 # The folder of the shared test corpus, when it is laid beside the project.
 get_filename_component(VEXO_CORPUS_DIR ${CMAKE_SOURCE_DIR}/../shared/corpus ABSOLUTE)
 
-# vexo_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [ENV K=V ...])
-# A GoogleTest program registered with CTest, one CTest entry per test case.
-function(vexo_add_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
-  if(NOT VEXO_TESTS)
-    return()
-  endif()
-  add_executable(${T_NAME} ${T_SOURCES})
-  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
-  target_compile_definitions(${T_NAME} PRIVATE
-    VEXO_CORPUS_DIR="${VEXO_CORPUS_DIR}"
-    VEXO_BIN_DIR="${VEXO_BIN_DIR}"
-    VEXO_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
-  if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 120)
-  endif()
-  set(env QT_QPA_PLATFORM=offscreen ${T_ENV})
-  gtest_discover_tests(${T_NAME}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
-endfunction()
-
 # vexo_add_bench(NAME name SOURCES a.cpp ... LIBS lib ...)
 # A benchmark program in build/bin that runs with no argument.
 function(vexo_add_bench)

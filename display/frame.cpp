@@ -1,9 +1,11 @@
 #include "display/frame.h"
 
+#include "display/lyric/lyric_style_table.h"
 #include "display/resources.h"
 #include "display/utils.h"
 
 #include "htmltitle/marquell.h"
+#include "platform/sys/ascii.h"
 #include "platform/sys/ini.h"
 #include "platform/sys/log.h"
 #include "platform/sys/paths.h"
@@ -16,15 +18,6 @@
 #include "platform/win/loop.h"
 #include "platform/win/timer.h"
 #include "platform/win/window.h"
-
-#if VEXO_HAVE_LYRIC
-#include "display/lyric/lyric_style_table.h"
-#include "platform/sys/ascii.h"
-#else
-namespace display {
-class LyricStyleTable {};
-} // namespace display
-#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -225,7 +218,6 @@ LResult CKivo32Frame::OnCreate() {
   const win::Hwnd self = Hwnd();
   // The class's own background until a video device keys it.
   ui::SetClassBackground(kFrameClass, kColour3dFace);
-#if VEXO_HAVE_LYRIC
   styleTable_ = std::make_unique<LyricStyleTable>(configPath_);
   styleTable_->LoadNames([](uint32_t id) -> std::optional<std::string> {
     const res::Bundle* bundle = ResourceModule();
@@ -234,9 +226,6 @@ LResult CKivo32Frame::OnCreate() {
     return bundle->StringBytes(id);
   });
   styleTable_->LoadAndStore();
-#else
-  styleTable_ = std::make_unique<LyricStyleTable>();
-#endif
 
   if (!CreateViews()) {
     ui::MessageBox("Create to child windows are failed!", "Error", ui::MB_OK | ui::MB_ICONSTOP,
