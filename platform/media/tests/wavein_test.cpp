@@ -1,5 +1,8 @@
 #include "platform/media/virtual_time.h"
 #include "platform/media/wavein.h"
+#include "platform/win/loop.h"
+#include "platform/win/tests/support/fn_window.h"
+#include "platform/win/tests/support/test_session.h"
 #include "support/wav_file.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -238,6 +242,39 @@ TEST_F(WaveInTest, TheMapperOpensTheFirstDeviceThatTakesTheFormat) {
   EXPECT_EQ(WaveIn().Close(h), media::kWaveOk);
   WaveInHandle none = 0;
   EXPECT_EQ(WaveIn().Open(0, WaveFormat::Pcm(22050, 8, 1), nullptr, &none), media::kWaveNoDriver);
+}
+
+TEST_F(WaveInTest, NoticesArePostedToAWindow) {
+  wintest::StartTestSession();
+  static std::vector<std::pair<uint32_t, WaveInHeader*>> got;
+  static const bool registered = wintest::RegisterFnClass(
+      "WaveInNoticeTest", [](win::Hwnd, uint32_t m, win::WParam, win::LParam l) {
+        if (m >= media::MM_WIM_OPEN && m <= media::MM_WIM_DATA)
+          got.emplace_back(m, reinterpret_cast<WaveInHeader*>(l));
+        return win::LResult{0};
+      });
+  (void)registered;
+  const win::Hwnd window = wintest::MakeWindow("WaveInNoticeTest");
+  ASSERT_NE(window, 0u);
+  got.clear();
+  UseRampMicrophone(800);
+  WaveInHandle h = 0;
+  ASSERT_EQ(WaveIn().Open(media::kWaveMapper, WaveFormat::Pcm(8000, 8, 1), window, &h),
+            media::kWaveOk);
+  Buffer a(80);
+  WaveIn().Prepare(h, &a.header);
+  WaveIn().Add(h, &a.header);
+  WaveIn().Start(h);
+  clock.Advance(10);
+  WaveIn().Stop(h);
+  WaveIn().Close(h);
+  // Nothing arrives until the window's thread reads its queue.
+  EXPECT_TRUE(got.empty());
+  win::ProcessPendingMessages();
+  const std::vector<std::pair<uint32_t, WaveInHeader*>> want = {
+      {media::MM_WIM_OPEN, nullptr}, {media::MM_WIM_DATA, &a.header}, {media::MM_WIM_CLOSE, nullptr}};
+  EXPECT_EQ(got, want);
+  win::DestroyWindow(window);
 }
 
 TEST(AlsaWaveIn, AFilePcmCapturesExactlyItsInputFile) {
