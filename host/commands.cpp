@@ -10,6 +10,7 @@
 #include "host/score_command.h"
 #include "host/waves_command.h"
 #include "host/bank_command.h"
+#include "host/edit_command.h"
 
 #include <cstdio>
 #include <string>
@@ -55,6 +56,9 @@ const Command kCommands[] = {
     {"waves", "waves SONG [--load SLOT FILE.wav] [--name SLOT TEXT] [--delete SLOT] [--event SLOT TICK] [--play SLOT] [-o OUT]",
      "lists, fills and plays a song's embedded waves, adds wave events, saves as a 3.50 song",
      WavesCommand},
+    {"edit", "edit [FILE] [--device N] [--display]",
+     "opens the song editor on a song file (or on no song) until its window is closed",
+     EditCommand},
 };
 
 int Help(std::span<char*>) {

@@ -51,6 +51,8 @@ std::vector<Binding> Bindings(TambloExports& t) {
       {"mplay_moGetMIDDevCaps", Slot(t.moGetMIDDevCaps)},
       {"tamblo_SetDefaultUserSynth", Slot(t.SetDefaultUserSynth)},
       {"tamblo_GetDefaultUserSynth", Slot(t.GetDefaultUserSynth)},
+      {"tamblo_OpenEditor", Slot(t.OpenEditor)},
+      {"tamblo_CloseEditor", Slot(t.CloseEditor)},
   };
 }
 

@@ -41,6 +41,8 @@ struct TambloExports {
   void (*moGetMIDDevCaps)(uint8_t* destination, int16_t device) = nullptr;
   int32_t (*SetDefaultUserSynth)(uint32_t flag, const char* path) = nullptr;
   int32_t (*GetDefaultUserSynth)(uint32_t* flag, char* path) = nullptr;
+  int32_t (*OpenEditor)() = nullptr;
+  int32_t (*CloseEditor)() = nullptr;
 };
 
 // Song file kind: by the file's extension.

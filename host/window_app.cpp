@@ -24,6 +24,11 @@ bool HasScreen() {
 }
 
 int RunWindowCommand(std::string_view command, const std::function<bool()>& open) {
+  return RunWindowCommandUntil(command, open, {});
+}
+
+int RunWindowCommandUntil(std::string_view command, const std::function<bool()>& open,
+                          const std::function<bool()>& done) {
   if (!HasScreen()) {
     std::fprintf(stderr, "vexo3 %s: no screen to show windows on (DISPLAY is not set)\n",
                  std::string(command).c_str());
@@ -37,7 +42,11 @@ int RunWindowCommand(std::string_view command, const std::function<bool()>& open
     app = std::make_unique<QApplication>(argc, argv);
   if (!open())
     return 1;
-  return win::RunMessageLoop();
+  if (!done)
+    return win::RunMessageLoop();
+  while (!win::RunMessageLoopUntil(done, 1000)) {
+  }
+  return 0;
 }
 
 } // namespace host

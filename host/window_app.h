@@ -16,5 +16,8 @@ bool HasScreen();
 // the command's windows (false: 1), and runs the loop until
 // PostQuitMessage; returns its code. Main thread only.
 int RunWindowCommand(std::string_view command, const std::function<bool()>& open);
+// As RunWindowCommand, but the loop ends (with 0) once done() is true.
+int RunWindowCommandUntil(std::string_view command, const std::function<bool()>& open,
+                          const std::function<bool()>& done);
 
 } // namespace host

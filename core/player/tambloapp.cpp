@@ -12,7 +12,16 @@ namespace {
 
 using AttachResult = int32_t (*)(char* reason, uint32_t size);
 
+EditorHooks& Editor() {
+  static EditorHooks hooks;
+  return hooks;
+}
+
 } // namespace
+
+void SetEditorHooks(EditorHooks hooks) {
+  Editor() = hooks;
+}
 
 CTambloApp::CTambloApp(std::string folder) : folder_(std::move(folder)) {}
 
@@ -57,6 +66,12 @@ bool CTambloApp::InitInstance() {
   if (!RegisterNotifyWindowClass())
     return Refuse(std::string("the window class \"") + kNotifyWindowClass +
                   "\" cannot be registered");
+  if (Editor().start) {
+    std::string error;
+    if (!Editor().start(*resources_, &error))
+      return Refuse(error);
+    editorStarted_ = true;
+  }
   TheWavePlayer().InitWaveOut();
   SetEmbeddedWavePlayer(PlayWaveEvent);
   started_ = true;
@@ -98,6 +113,9 @@ bool CTambloApp::Refuse(std::string reason) {
 }
 
 void CTambloApp::ReleaseAll() {
+  if (editorStarted_ && Editor().end)
+    Editor().end();
+  editorStarted_ = false;
   SetEmbeddedWavePlayer(nullptr);
   TheWavePlayer().Stop();
   resources_.reset();

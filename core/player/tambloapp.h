@@ -66,11 +66,20 @@ private:
   std::optional<res::Bundle> resources_;
   BankManager bankManager_;
   bool classRegistered_ = false;
+  bool editorStarted_ = false;
   bool started_ = false;
   std::string instanceError_;
   std::string missingName_;
   std::string startError_;
 };
+
+// The song editor's share of the library's start and end (its document
+// templates); set by the editor's code where the library links it in.
+struct EditorHooks {
+  bool (*start)(const res::Bundle& bundle, std::string* error) = nullptr;
+  void (*end)() = nullptr;
+};
+void SetEditorHooks(EditorHooks hooks);
 
 // The library's application object, for the folder of the module that holds
 // this code.
