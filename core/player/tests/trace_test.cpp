@@ -76,6 +76,14 @@ Lines operator+(Lines a, const Lines& b) {
 }
 
 // The resets of a stop: tempo and key modifiers, every channel sounding.
+// All 259 track mutes set off.
+Lines ClearedMutes() {
+  Lines lines;
+  for (int track = 0; track < 259; ++track)
+    lines.push_back("SetTrackMute(" + std::to_string(track) + ", 0)");
+  return lines;
+}
+
 Lines Resets() {
   Lines l = {"SetTempoModifier(0)", "SetKeyModifier(0)"};
   for (int ch = 0; ch < 16; ++ch)
@@ -202,7 +210,8 @@ TEST(TransportTrace, EveryExportMakesTheEngineCallsOfItsStepsInOrder) {
       {"tamblo_GetPlayStatus", {}, "0"},
       {"tamblo_SetRecSetting", {}, "1"},
       {"tamblo_GetRecSetting", {}, "44100162"},
-      {"tamblo_OpenEditor", {}, "0"},
+      // The editor's document and its new-document hook clear every mute.
+      {"tamblo_OpenEditor", ClearedMutes() + ClearedMutes(), "1"},
       {"tamblo_CloseEditor", {}, "1"},
       {"Tamblo_RepaintEditor", {}, "0"},
       {"tamblo_ProcessMessageFilter", {}, "0"},
