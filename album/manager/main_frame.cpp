@@ -29,6 +29,7 @@ constexpr gdi::Colour kShadow = gdi::Rgb(128, 128, 128);
 constexpr gdi::Colour kWindowColour = gdi::Rgb(255, 255, 255);
 constexpr gdi::Colour kHighlight = gdi::Rgb(0, 0, 128);
 constexpr int kComboItemHeight = 17;
+constexpr int32_t kToolBarShift = 6;
 
 CMainFrame* gCurrent = nullptr;
 
@@ -126,7 +127,7 @@ bool CMainFrame::BuildClient() {
   if (!bar || !status_.Create(GetHwnd()))
     return false;
   // The leading separator makes room for the two combos.
-  bar->SetSeparatorWidth(0, 285);
+  bar->SetSeparatorWidth(0, 285 + kToolBarShift);
   UpdateToolRects();
   status_.SetParts({0, kStatusEdge, -1});
   status_.SetText(1, " ");
@@ -169,11 +170,21 @@ bool CMainFrame::BuildClient() {
   const int last = sys::IniGetInt(config_, "AlbViewTwo", "LastViewType", 3);
   SetStyle(last == 0 ? kStyleIcons : last == 3 ? kStyleList : kStyleReport);
 
+  // The view-type combo's images, their teal turned into the window colour.
+  if (setup_.resources.files)
+    if (auto bytes = setup_.resources.files("bitmaps/COMMONBITSO.bmp"))
+      if ((comboImages_ = gdi::Dib::FromBmpFile(*bytes)))
+        for (gdi::RgbQuad& q : comboImages_->Colours())
+          if (gdi::ColourOf(q) == gdi::Rgb(0, 128, 128))
+            q = gdi::QuadOf(kWindowColour);
   // The combos over the tool bar's room.
   typeCombo_.SetNotifyWindow(GetHwnd());
   kindCombo_.SetNotifyWindow(GetHwnd());
-  if (!typeCombo_.Create(bar->GetHwnd(), kViewCombo, gdi::MakeRect(0, 1, 140, 150), true) ||
-      !kindCombo_.Create(bar->GetHwnd(), kKindCombo, {145, 1, 280, 150}))
+  // The bar starts left of the frame (PlaceToolBar): the combos begin where
+  // the frame's client does.
+  const int32_t x0 = kToolBarShift;
+  if (!typeCombo_.Create(bar->GetHwnd(), kViewCombo, gdi::MakeRect(x0, 1, 140, 150), true) ||
+      !kindCombo_.Create(bar->GetHwnd(), kKindCombo, {x0 + 145, 1, x0 + 280, 150}))
     return false;
   for (int i = 0; i < 3; ++i)
     typeCombo_.AddString(String(kViewTypeTexts + static_cast<uint32_t>(i)));
@@ -190,15 +201,24 @@ bool CMainFrame::BuildClient() {
     kindCombo_.SetToolTips(tips->GetHwnd());
   }
   RecalcLayout();
+  PlaceToolBar();
   return true;
 }
 
 void CMainFrame::DrawTypeItem(const ui::DrawItem& item) {
   gdi::Dc& dc = *item.dc;
-  const gdi::Rect r = item.rect;
-  dc.FillRect(r, kWindowColour);
+  dc.FillRect(item.rect, kWindowColour);
   if (item.itemId < 0)
     return;
+  // Drawn one pixel higher than the item's rectangle.
+  gdi::Rect r = item.rect;
+  r.top -= 1;
+  r.bottom -= 1;
+  if (comboImages_) {
+    const bool focusChange = (item.action & ui::ODA_FOCUS) && (item.state & ui::ODS_FOCUS);
+    dc.StretchDib(r.left + 3, r.top, 16, 16, focusChange ? 16 : 0, 0, 16, 16,
+                  comboImages_->View(), gdi::kSrcCopy);
+  }
   const std::string text = sys::FromUtf8Lossy(typeCombo_.Text(item.itemId), dc.SystemCodePage());
   const bool selected = (item.state & ui::ODS_SELECTED) != 0;
   if (selected) {
@@ -211,6 +231,18 @@ void CMainFrame::DrawTypeItem(const ui::DrawItem& item) {
   dc.SetTextColor(selected ? kWindowColour
                            : (item.state & ui::ODS_DISABLED) ? kShadow : gdi::Rgb(0, 0, 0));
   dc.TextOut(r.left + 21, r.top + 1, text);
+}
+
+void CMainFrame::PlaceToolBar() {
+  // The tool bar sits 6 pixels further left and is 6 wider than docked.
+  ui::ToolBar* bar = GetToolBar();
+  if (!bar || !bar->GetHwnd())
+    return;
+  const ui::Hwnd h = bar->GetHwnd();
+  const gdi::Point at = ui::ScreenToClient(GetHwnd(), ui::ClientToScreen(h, {0, 0}));
+  const gdi::Rect r = ui::GetClientRect(h).value_or(gdi::Rect{});
+  if (at.x == 0)
+    ui::MoveWindow(h, at.x - kToolBarShift, at.y, r.Width() + kToolBarShift, r.Height());
 }
 
 void CMainFrame::LayoutCaptions() {
@@ -459,6 +491,14 @@ bool CMainFrame::OnCommand(uint16_t id) {
   case cmd::kType2:
     SelectType(id - cmd::kType0);
     return true;
+  case cmd::kSearch:
+    OpenSearch();
+    return true;
+  case cmd::kSearchSinger:
+  case cmd::kSearchTitle:
+  case cmd::kSearchText:
+    RunSearch(id);
+    return true;
   case cmd::kCut:
   case cmd::kCopy:
   case cmd::kPaste:
@@ -475,6 +515,29 @@ bool CMainFrame::OnCommand(uint16_t id) {
   default:
     return false;
   }
+}
+
+void CMainFrame::OpenSearch() {
+  if (currentType_ != 0 || !setup_.resources.files)
+    return;
+  const auto bytes = setup_.resources.files("dialogs/160.dlg");
+  if (!bytes)
+    return;
+  auto form = ui::ParseDialogTemplate(
+      std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+  if (!form)
+    return;
+  AlbSearchDlg dialog(std::move(*form), search_, Tree().Current().leaf);
+  if (dialog.DoModal(GetHwnd()) > 0 && search_.kind)
+    win::PostMessage(GetHwnd(), win::WM_COMMAND, search_.kind, 0);
+}
+
+void CMainFrame::RunSearch(uint16_t kindCommand) {
+  ui::WaitCursor wait;
+  const int kind = kindCommand == cmd::kSearchSinger ? 1 : kindCommand == cmd::kSearchText ? 2 : 0;
+  if (!search_.narrow)
+    Songs().Reset();
+  Tree().StartSearch({kind, search_.text, search_.narrow});
 }
 
 bool CMainFrame::OnCommandState(ui::CommandState& state) {
@@ -599,11 +662,15 @@ ui::LResult CMainFrame::OnMessage(uint32_t message, ui::WParam wParam, ui::LPara
     OnKey(wParam, lParam);
     return FrameWnd::OnMessage(message, wParam, lParam);
   case win::WM_SIZE:
-  case win::WM_MOVE:
+  case win::WM_MOVE: {
     if (GetHwnd() && !ui::IsZoomed(GetHwnd()) && !ui::IsIconic(GetHwnd()))
       if (auto r = ui::GetWindowRect(GetHwnd()))
         normal_ = *r;
-    return FrameWnd::OnMessage(message, wParam, lParam);
+    const ui::LResult result = FrameWnd::OnMessage(message, wParam, lParam);
+    if (message == win::WM_SIZE)
+      PlaceToolBar();
+    return result;
+  }
   case win::WM_COMMAND: {
     const uint16_t code = static_cast<uint16_t>(ui::HighWord(wParam));
     const uint16_t id = static_cast<uint16_t>(ui::LowWord(wParam));

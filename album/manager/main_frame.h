@@ -11,12 +11,15 @@
 
 #include "album/manager/manager_album.h"
 #include "album/manager/manager_views.h"
+#include "album/manager/search_dialog.h"
+#include "platform/gdi/dib.h"
 #include "platform/ui/frame/drop_list.h"
 #include "platform/ui/frame/frame_wnd.h"
 #include "platform/ui/frame/splitter.h"
 #include "platform/ui/frame/status_bar.h"
 
 #include <array>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -80,6 +83,7 @@ public:
   void ShowSongInfo(int32_t number, std::string_view singer, std::string_view field1,
                     std::string_view field2, std::string_view path);
   void SetLastFocus(uint32_t controlId) { lastFocus_ = controlId; }
+  const SearchSettings& Search() const { return search_; }
 
   // The steps the commands run, for the host and the tests.
   bool RebuildFromFolders(bool firstVariant);
@@ -105,10 +109,13 @@ private:
   void Notify(uintptr_t kind);
   void SetStyle(int style);
   void LayoutCaptions();
+  void PlaceToolBar();
   void DrawTypeItem(const ui::DrawItem& item);
   std::string String(uint32_t id) const;
   void RetextMenu(int type);
   void SelectType(int type);
+  void OpenSearch();
+  void RunSearch(uint16_t kindCommand);
 
   ManagerSetup setup_;
   std::string config_;
@@ -116,6 +123,8 @@ private:
   uint32_t lastFocus_ = kSongListControlId;
   bool switching_ = false;
   gdi::Rect normal_;
+  SearchSettings search_;
+  std::optional<gdi::Dib> comboImages_;
   ui::DropList typeCombo_, kindCombo_;
   ui::StatusBar status_;
   ui::Splitter splitter_;

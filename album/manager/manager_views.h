@@ -61,6 +61,16 @@ public:
   const TreeItem& Current() const { return current_; }
   void SetCurrent(const TreeItem& item) { current_ = item; }
 
+  // The tree's searches: the query kind (0 title, 1 singer, 2 text), the
+  // text and whether only the current item's songs were searched.
+  struct Search {
+    int kind = 0;
+    std::string text;
+    bool narrow = false;
+  };
+  void StartSearch(const Search& search) { searches_.push_back(search); }
+  const std::vector<Search>& Searches() const { return searches_; }
+
   // Commands posted to the view (select all, cut, copy, paste, ...).
   const std::vector<uint16_t>& Commands() const { return commands_; }
 
@@ -79,6 +89,7 @@ private:
   int style_ = kStyleReport;
   TreeItem current_;
   std::vector<uint16_t> commands_;
+  std::vector<Search> searches_;
 };
 
 } // namespace album

@@ -6,6 +6,7 @@
 #include "platform/res/bundle.h"
 #include "platform/sys/ini.h"
 #include "platform/ui/controls/combo_box.h"
+#include "platform/ui/dialog/dialog.h"
 #include "platform/ui/modal/messagebox.h"
 #include "platform/ui/tests/support/screen_session.h"
 
@@ -118,6 +119,7 @@ protected:
   FakeAlbum album;
   LogWindow host;
   std::shared_ptr<ui::ScriptedMessageBox> boxes;
+  std::shared_ptr<ui::ScriptedDialogs> dialogs = std::make_shared<ui::ScriptedDialogs>();
   std::optional<ui::ScopedMessageBoxBackend> scopedBoxes;
   CMainFrame* frame = nullptr;
   std::vector<uintptr_t> copyKinds;
@@ -147,6 +149,95 @@ TEST_F(ManagerTest, OpensWithItsClassTitleCombosBarsAndTheQueue) {
     EXPECT_EQ(frame->CaptionText(i), " ");
   // A second open brings the first forward.
   EXPECT_EQ(Open(0), frame);
+  // Each showing lists the queue once.
+  ui::ShowWindow(frame->GetHwnd(), ui::SW_HIDE);
+  ui::ShowWindow(frame->GetHwnd(), ui::SW_SHOW);
+  EXPECT_EQ(frame->Reserves().Rows().size(), 2u);
+  // The tool bar lies 6 pixels left of the frame and 6 wider.
+  const ui::Hwnd bar = frame->GetToolBar()->GetHwnd();
+  EXPECT_EQ(ui::ScreenToClient(h, ui::ClientToScreen(bar, {0, 0})).x, -6);
+  EXPECT_EQ(ui::GetClientRect(bar)->Width(), ui::GetClientRect(h)->Width() + 6);
+  win::DestroyWindow(h);
+  // With no type asked for, type 2 too.
+  ASSERT_TRUE(Open(-1));
+  EXPECT_EQ(frame->CurrentType(), 2);
+}
+
+TEST_F(ManagerTest, TheTypeComboShowsItsImageWithoutTeal) {
+  ASSERT_TRUE(Open(0));
+  const ui::Hwnd combo = frame->TypeCombo().GetHwnd();
+  ASSERT_TRUE(Settle(combo));
+  auto dc = ui::GetDc(combo);
+  ASSERT_TRUE(dc);
+  int teal = 0, book = 0;
+  const gdi::Rect r = ui::GetClientRect(combo).value();
+  for (int32_t y = 0; y < r.bottom; ++y)
+    for (int32_t x = 0; x < 24; ++x) {
+      const gdi::Colour c = dc->GetPixel(x, y);
+      teal += c == gdi::Rgb(0, 128, 128);
+      book += c == gdi::Rgb(0, 0, 192);
+    }
+  EXPECT_EQ(teal, 0);
+  EXPECT_GT(book, 20);
+}
+
+TEST_F(ManagerTest, SearchDialogHandsItsKindToTheTree) {
+  ui::ScopedDialogBackend scoped(dialogs);
+  ASSERT_TRUE(Open(0));
+  struct Case {
+    bool leaf;
+    std::vector<ui::DialogStep> steps;
+    bool searched;
+    int kind;
+    std::string text;
+    bool narrow;
+  };
+  using Step = ui::DialogStep;
+  const std::string longText(120, 'a');
+  const Case cases[] = {
+      // Singer, narrow allowed and chosen.
+      {true, {Step::TypeInto(1001, "Moon"), Step::ClickOn(1100), Step::ClickOn(1005),
+              Step::ClickOn(ui::IDOK)}, true, 1, "Moon", true},
+      // The check box refuses while the current item is no leaf.
+      {false, {Step::TypeInto(1001, "Sun"), Step::ClickOn(1102), Step::ClickOn(1005),
+               Step::ClickOn(ui::IDOK)}, true, 2, "Sun", false},
+      // An empty text searches nothing.
+      {true, {Step::TypeInto(1001, ""), Step::ClickOn(ui::IDOK)}, false, 0, "", false},
+      // Cancelled.
+      {true, {Step::TypeInto(1001, "Star"), Step::ClickOn(ui::IDCANCEL)}, false, 0, "", false},
+      // A long text is cut at 100 bytes.
+      {true, {Step::TypeInto(1001, longText), Step::ClickOn(1101), Step::ClickOn(ui::IDOK)}, true,
+       0, std::string(100, 'a'), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    frame->Tree().SetCurrent({c.leaf, true, false});
+    const size_t before = frame->Tree().Searches().size();
+    dialogs->Expect(c.steps);
+    win::SendMessage(frame->GetHwnd(), win::WM_COMMAND, cmd::kSearch, 0);
+    PumpUntil([&] { return frame->Tree().Searches().size() > before; }, c.searched ? 2000 : 50);
+    ASSERT_EQ(frame->Tree().Searches().size(), before + (c.searched ? 1 : 0));
+    if (!c.searched)
+      continue;
+    const ManagerView::Search& s = frame->Tree().Searches().back();
+    EXPECT_EQ(s.kind, c.kind);
+    EXPECT_EQ(s.text, c.text);
+    EXPECT_EQ(s.narrow, c.narrow);
+  }
+  // The dialog opened with the last settings: the singer radio set.
+  const auto runs = dialogs->Runs();
+  ASSERT_GE(runs.size(), 2u);
+  const ui::DialogState& opened = runs[1].states.front();
+  for (const ui::ControlState& control : opened.controls) {
+    if (control.id == 1100)
+      EXPECT_EQ(control.check, ui::BST_CHECKED);
+    if (control.id == 1101 || control.id == 1102)
+      EXPECT_EQ(control.check, ui::BST_UNCHECKED);
+    if (control.id == 1005)
+      EXPECT_FALSE(control.enabled);
+    if (control.id == 1001)
+      EXPECT_EQ(control.text, "Moon");
+  }
 }
 
 TEST_F(ManagerTest, KindCodesAndViewTypesOfComboSelections) {

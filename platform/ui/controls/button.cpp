@@ -4,8 +4,11 @@
 #include "platform/ui/dialog/dialog.h"
 
 #include <QCheckBox>
+#include <QRadioButton>
 #include <QGroupBox>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace ui {
 namespace {
@@ -29,7 +32,34 @@ bool Button::IsPushButton() const {
 
 bool Button::IsCheckBox() const {
   uint32_t t = ButtonType();
-  return t == BS_CHECKBOX || t == BS_AUTOCHECKBOX || IsThreeState(t);
+  return t == BS_CHECKBOX || t == BS_AUTOCHECKBOX || IsThreeState(t) || IsRadioButton();
+}
+
+bool Button::IsRadioButton() const {
+  uint32_t t = ButtonType();
+  return t == BS_RADIOBUTTON || t == BS_AUTORADIOBUTTON;
+}
+
+void Button::CheckInGroup() {
+  SetCheck(BST_CHECKED);
+  Dialog* dialog = Owner();
+  if (!dialog)
+    return;
+  // The group: back to the control with the group style, on to the next.
+  const std::vector<Control*>& items = dialog->Items();
+  const auto self = std::find(items.begin(), items.end(), this);
+  if (self == items.end())
+    return;
+  auto first = self;
+  while (first != items.begin() && !((*first)->Style() & WS_GROUP))
+    --first;
+  for (auto it = first; it != items.end(); ++it) {
+    if (it != first && ((*it)->Style() & WS_GROUP))
+      break;
+    auto* other = dynamic_cast<Button*>(*it);
+    if (other && other != this && other->ButtonType() == BS_AUTORADIOBUTTON)
+      other->SetCheck(BST_UNCHECKED);
+  }
 }
 
 void Button::SetCheck(uint32_t state) {
@@ -50,6 +80,9 @@ bool Button::TakeClick() {
     return false;
   case BS_AUTOCHECKBOX:
     SetCheck(check_ == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+    break;
+  case BS_AUTORADIOBUTTON:
+    CheckInGroup();
     break;
   case BS_AUTO3STATE:
     SetCheck(check_ == BST_UNCHECKED ? BST_CHECKED
@@ -91,6 +124,15 @@ QWidget* Button::MakeWidget(const WidgetLink& link) {
     group->lower(); // behind the controls it frames
     return group;
   }
+  if (IsRadioButton()) {
+    auto* radio = new QRadioButton(link.Parent());
+    // The controls keep the group's checks; Qt shows them.
+    radio->setAutoExclusive(false);
+    QObject::connect(radio, &QRadioButton::clicked, link.Context(), [link, id] {
+      link.Act(id, WidgetLink::WhileSyncing::Run, kStateChanged, [id](Dialog& d) { d.Click(id); });
+    });
+    return radio;
+  }
   if (IsCheckBox()) {
     auto* box = new QCheckBox(link.Parent());
     box->setTristate(IsThreeState(ButtonType()));
@@ -111,6 +153,9 @@ QWidget* Button::MakeWidget(const WidgetLink& link) {
 void Button::SyncWidget(QWidget& widget, uint32_t) const {
   if (auto* group = qobject_cast<QGroupBox*>(&widget)) {
     group->setTitle(ToQString(Text()));
+  } else if (auto* radio = qobject_cast<QRadioButton*>(&widget)) {
+    radio->setText(ToQString(Text()));
+    radio->setChecked(check_ == BST_CHECKED);
   } else if (auto* box = qobject_cast<QCheckBox*>(&widget)) {
     box->setText(ToQString(Text()));
     box->setCheckState(CheckOf(check_));

@@ -24,7 +24,9 @@ public:
   // BS_PUSHBUTTON to BS_GROUPBOX.
   uint32_t ButtonType() const { return Style() & BS_TYPEMASK; }
   bool IsPushButton() const;
+  // Check boxes and radio buttons: both keep a check.
   bool IsCheckBox() const;
+  bool IsRadioButton() const;
   uint32_t Check() const { return check_; }
   // A two-state box takes BST_INDETERMINATE as checked; other buttons
   // ignore it.
@@ -42,6 +44,8 @@ protected:
   LResult HandleMessage(uint32_t message, WParam wParam, LParam lParam) override;
 
 private:
+  // Checks an auto radio button and clears the others of its group.
+  void CheckInGroup();
   uint32_t check_ = BST_UNCHECKED;
 };
 

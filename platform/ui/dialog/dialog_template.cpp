@@ -34,6 +34,8 @@ constexpr ClassWord kClassWords[] = {
     {"DEFBUTTON", ControlKind::Button, BS_DEFPUSHBUTTON, true},
     {"CHECKBOX", ControlKind::Button, BS_CHECKBOX, true},
     {"AUTOCHECKBOX", ControlKind::Button, BS_AUTOCHECKBOX, true},
+    {"RADIOBUTTON", ControlKind::Button, BS_RADIOBUTTON, true},
+    {"AUTORADIOBUTTON", ControlKind::Button, BS_AUTORADIOBUTTON, true},
     {"GROUPBOX", ControlKind::Button, BS_GROUPBOX, false},
     {"LISTBOX", ControlKind::ListBox, LBS_NOTIFY, true},
     {"COMBOBOX", ControlKind::ComboBox, CBS_DROPDOWNLIST, true},

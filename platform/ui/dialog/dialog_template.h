@@ -13,7 +13,9 @@
 //
 // Classes: STATIC, EDIT, BUTTON (push button), DEFBUTTON (the default push
 // button), CHECKBOX (checked by its owner), AUTOCHECKBOX (checks itself),
-// GROUPBOX, LISTBOX, COMBOBOX, PROGRESS. An id is a number from -1 to 65535
+// RADIOBUTTON (checked by its owner), AUTORADIOBUTTON (checks itself and
+// clears the others of its group: from a control with the GROUP style up
+// to the next), GROUPBOX, LISTBOX, COMBOBOX, PROGRESS. An id is a number from -1 to 65535
 // or one of IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO,
 // IDC_STATIC (-1, for controls nobody addresses). Only -1 may repeat.
 // Texts are in double quotes, with \" \\ \n \r \t. Styles are words (see
@@ -84,9 +86,11 @@ inline constexpr uint32_t BS_PUSHBUTTON = 0x0;
 inline constexpr uint32_t BS_DEFPUSHBUTTON = 0x1;
 inline constexpr uint32_t BS_CHECKBOX = 0x2;
 inline constexpr uint32_t BS_AUTOCHECKBOX = 0x3;
+inline constexpr uint32_t BS_RADIOBUTTON = 0x4;
 inline constexpr uint32_t BS_3STATE = 0x5;
 inline constexpr uint32_t BS_AUTO3STATE = 0x6;
 inline constexpr uint32_t BS_GROUPBOX = 0x7;
+inline constexpr uint32_t BS_AUTORADIOBUTTON = 0x9;
 inline constexpr uint32_t BS_TYPEMASK = 0xF;
 
 inline constexpr uint32_t LBS_NOTIFY = 0x0001;
