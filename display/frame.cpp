@@ -107,6 +107,10 @@ bool RegisterDisplayClasses() {
 
 CKivo32Frame::CKivo32Frame() = default;
 
+int CKivo32Frame::TextCodePage() const {
+  return word_ && word_->Lines() ? word_->Lines()->CodePage() : sys::kDefaultCodePage;
+}
+
 CKivo32Frame::~CKivo32Frame() {
   if (mediaPick_.joinable())
     mediaPick_.join();

@@ -173,6 +173,8 @@ public:
   LyricWindowController* Controller() const { return controller_.get(); }
   WipeTiming* Timing() const { return timing_.get(); }
   LyricStyleTable* StyleTable() const { return styleTable_.get(); }
+  // The code page the song's texts come in (the lyric lines' own).
+  int TextCodePage() const;
 
   // Frame operations the receiver and the views call.
   void SetBackgroundMode(int32_t mode);

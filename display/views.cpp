@@ -193,49 +193,6 @@ LResult CKivo32Word::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
   return Kivo32View::OnMessage(message, wParam, lParam);
 }
 
-// ---- CKivo32Title ----
-
-void CKivo32Title::SetTitle(std::string_view title) {
-  title_ = std::string(sys::CutBytes(title.substr(0, title.find('\0')), 48));
-}
-
-void CKivo32Title::SetAnnounced(int32_t number, std::string_view title) {
-  announcedNumber_ = number;
-  announced_ = std::string(sys::CutBytes(title.substr(0, title.find('\0')), 99));
-}
-
-void CKivo32Title::ClearTitles() {
-  title_.clear();
-  announced_.clear();
-}
-
-void CKivo32Title::Clear() {
-  ClearTitles();
-  announcedNumber_ = 0;
-}
-
-void CKivo32Title::Refresh() {
-  if (!GetHwnd())
-    return;
-  const gdi::Rect area = RectInFrame();
-  ui::InvalidateRect(frame_.Hwnd(), &area, true);
-  ui::InvalidateRect(GetHwnd(), nullptr, true);
-}
-
-void CKivo32Title::PlaceChild(const gdi::Rect& frameClient, int32_t wordHeight) {
-  const int32_t w = frameClient.Width();
-  Place(gdi::MakeRect(kFrameBorder + w / 2 + 2, kFrameBorder + 2, w / 2 - 2 * kFrameBorder - 2,
-                      wordHeight / 4));
-}
-
-// ---- CKivo32Num ----
-
-void CKivo32Num::PlaceChild(const gdi::Rect& frameClient, int32_t wordHeight) {
-  const int32_t w = frameClient.Width();
-  Place(gdi::MakeRect(kFrameBorder + 2, kFrameBorder + 2, w / 2 - 2 * kFrameBorder - 2,
-                      wordHeight / 4));
-}
-
 // ---- CKivo32Info ----
 
 bool CKivo32Info::ShowTitlePage() {
