@@ -11,6 +11,7 @@
 #include "platform/ui/tests/support/screen_session.h"
 
 #include <QImage>
+#include <QKeyEvent>
 
 #include <filesystem>
 #include <map>
@@ -366,6 +367,51 @@ TEST_F(ManagerTest, KeysPostTheirCommands) {
   win::SendMessage(frame->Songs().GetHwnd(), win::WM_KEYDOWN, ui::VK_F1 + 2, kSongListControlId);
   PumpUntil([&] { return frame->CurrentType() == 1; }, 1000);
   EXPECT_EQ(frame->CurrentType(), 1);
+}
+
+TEST_F(ManagerTest, ControlKeysInTheListsActOnALeaf) {
+  ASSERT_TRUE(Open(0));
+  struct Case {
+    int key;
+    int view; // 1 song list, 2 reservation list
+    bool leaf, inMyAlbum;
+    uint16_t songs, reserves; // the command each list gets, 0 for none
+  };
+  const Case cases[] = {
+      {Qt::Key_A, 1, true, false, cmd::kSelectAll, 0},
+      {Qt::Key_A, 2, true, false, 0, cmd::kSelectAll},
+      {Qt::Key_A, 1, false, false, 0, 0},
+      {Qt::Key_C, 2, true, false, cmd::kCopy, 0},
+      {Qt::Key_X, 1, true, false, cmd::kCut, 0},
+      {Qt::Key_X, 1, false, false, 0, 0},
+      {Qt::Key_V, 1, true, false, 0, 0},
+      {Qt::Key_V, 1, true, true, cmd::kPaste, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << char(c.key) << " in " << c.view << " leaf " << c.leaf);
+    // The selection being the current item stops nothing.
+    frame->Tree().SetCurrent({c.leaf, true, c.inMyAlbum});
+    const size_t songs = frame->Songs().Commands().size();
+    const size_t reserves = frame->Reserves().Commands().size();
+    ManagerView& target = c.view == 1 ? frame->Songs() : frame->Reserves();
+    QKeyEvent press(QEvent::KeyPress, c.key, Qt::ControlModifier, QString());
+    QCoreApplication::sendEvent(ui::GetWidget(target.GetHwnd()), &press);
+    QKeyEvent release(QEvent::KeyRelease, c.key, Qt::ControlModifier, QString());
+    QCoreApplication::sendEvent(ui::GetWidget(target.GetHwnd()), &release);
+    PumpUntil([] { return false; }, 30);
+    const auto got = [](const ManagerView& v, size_t before) -> uint16_t {
+      return v.Commands().size() > before ? v.Commands().back() : 0;
+    };
+    EXPECT_EQ(got(frame->Songs(), songs), c.songs);
+    EXPECT_EQ(got(frame->Reserves(), reserves), c.reserves);
+  }
+}
+
+TEST_F(ManagerTest, SongInformationGoesToTheThirdStatusPane) {
+  ASSERT_TRUE(Open(0));
+  frame->ShowSongInfo(42, "Ann", "", "Bo", "/songs/42.sng");
+  EXPECT_EQ(frame->Status().Text(2),
+            "Singer: Ann  Lyricist: (unknown)  Composer: Bo  42  /songs/42.sng");
 }
 
 TEST_F(ManagerTest, ReplaceBuildsTheQueueFromTheRowsAndTellsTheHostOnce) {
