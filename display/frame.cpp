@@ -195,7 +195,7 @@ void CKivo32Frame::OpenVideoDevices() {
   if (checks.mpeg && mpeg_.Detect(self) && mpeg_.Open(self, text)) {
     mpegList_ = std::make_unique<MediaList>(MediaKind::Mpeg);
     if (mpegList_->Load(configPath_))
-      mpegList_->RebuildAll(configPath_);
+      mpegList_->RebuildAll(configPath_, ResourceModule());
   }
   if (backgroundMode_ == kModeMpeg && !mpeg_.IsOpen())
     backgroundMode_ = kModeStill;
@@ -247,7 +247,7 @@ LResult CKivo32Frame::OnCreate() {
   videoList_ = std::make_unique<MediaList>(MediaKind::AviFlc);
   for (MediaList* list : {imageList_.get(), videoList_.get()})
     if (list->Load(configPath_))
-      list->RebuildAll(configPath_);
+      list->RebuildAll(configPath_, ResourceModule());
 
   const FrameSettings s = ReadFrameSettings(configPath_);
   engine_ = std::make_unique<BackgroundImageEngine>(configPath_);
@@ -810,6 +810,16 @@ void CKivo32Frame::StartMediaPick(int32_t kind) {
     else
       win::PostMessage(self, win::WM_COMMAND, cmd::kPlayVideo, 1);
   });
+}
+
+void CKivo32Frame::ReloadMediaLists(uint32_t kinds) {
+  // A pick running on its thread reads the lists: it ends first.
+  if (mediaPick_.joinable())
+    mediaPick_.join();
+  MediaList* lists[] = {imageList_.get(), videoList_.get(), mpegList_.get()};
+  for (int kind = 0; kind < 3; ++kind)
+    if (((kinds >> kind) & 1) && lists[kind])
+      lists[kind]->RebuildAll(configPath_, ResourceModule());
 }
 
 std::optional<std::string> CKivo32Frame::TakePick() {

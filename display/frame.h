@@ -164,6 +164,10 @@ public:
   LyricReceiver* Receiver() const { return receiver_.get(); }
   BackgroundImageEngine* Engine() const { return engine_.get(); }
   MediaList* ImageList() const { return imageList_.get(); }
+  // Builds again the lists of the kinds whose bits are set (bit 0 images,
+  // 1 AVI/FLC videos, 2 MPEG videos) that exist; a running media pick ends
+  // first.
+  void ReloadMediaLists(uint32_t kinds);
   MediaList* VideoList() const { return videoList_.get(); }
   MediaList* MpegList() const { return mpegList_.get(); }
   OverlayCard& Overlay() { return overlay_; }

@@ -527,8 +527,10 @@ win::LResult LyricReceiver::OnUser(win::WParam code, win::LParam argument) {
   case kStopImageNotify:
     frame_.ShowStopImage();
     break;
-  case kDisplayRepaintRequest:
   case kMediaListReload:
+    frame_.ReloadMediaLists(static_cast<uint32_t>(argument) & 7);
+    break;
+  case kDisplayRepaintRequest:
   case kInfoViewRefresh:
     // Painting here is not one of the 9x family's, and the image and media
     // views have nothing to refresh yet: accepted and left.

@@ -14,6 +14,8 @@
 
 #include <QImage>
 
+#include <filesystem>
+
 using namespace display;
 using namespace displaytest;
 
@@ -106,6 +108,27 @@ TEST_F(FrameImagesTest, ADroppedPictureShowsAtOnceAndThePaintedFrameShowsIt) {
   EXPECT_NEAR(gdi::RedOf(c), 20, 3);
   EXPECT_NEAR(gdi::GreenOf(c), 160, 3);
   EXPECT_NEAR(gdi::BlueOf(c), 220, 3);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FrameImagesTest, MediaListReloadBuildsTheListsOfItsBitsAgain) {
+  std::filesystem::create_directories(dir / "pictures");
+  dir.Write("pictures/a.bmp", Bmp(8, 8, gdi::Rgb(1, 2, 3)));
+  sys::IniWriteString(config, "Image", "Count", "1");
+  sys::IniWriteString(config, "Image", "Dir1", dir / "pictures");
+  Start();
+  ASSERT_NE(frame->ImageList(), nullptr);
+  EXPECT_EQ(frame->ImageList()->TotalFiles(), 1);
+  dir.Write("pictures/b.gif", Bmp(8, 8, gdi::Rgb(1, 2, 3)));
+  dir.Write("pictures/c.jpg", "x");
+  win::SendMessage(hwnd, win::WM_USER, kMediaListReload, 2); // the videos only
+  EXPECT_EQ(frame->ImageList()->TotalFiles(), 1);
+  win::SendMessage(hwnd, win::WM_USER, kMediaListReload, 1);
+  EXPECT_EQ(frame->ImageList()->TotalFiles(), 3);
+  EXPECT_EQ(frame->Engine()->ImageCount(), 3) << "the engine counts what the list holds";
 }
 
 } // namespace
