@@ -622,10 +622,9 @@ void CMainFrame::OnKey(ui::WParam key, ui::LParam from) {
 }
 
 void CMainFrame::WriteSettings() {
-  const ui::Hwnd h = GetHwnd();
-  if (!ui::IsZoomed(h) && !ui::IsIconic(h))
-    if (auto r = ui::GetWindowRect(h))
-      normal_ = *r;
+  // The normal rectangle, also of a maximised or minimised frame.
+  if (auto placement = ui::GetWindowPlacement(GetHwnd()))
+    normal_ = placement->normal;
   const auto write = [&](const char* section, const char* key, int32_t value) {
     sys::IniWriteString(config_, section, key, std::to_string(value));
   };
@@ -661,14 +660,9 @@ ui::LResult CMainFrame::OnMessage(uint32_t message, ui::WParam wParam, ui::LPara
   case win::WM_KEYDOWN:
     OnKey(wParam, lParam);
     return FrameWnd::OnMessage(message, wParam, lParam);
-  case win::WM_SIZE:
-  case win::WM_MOVE: {
-    if (GetHwnd() && !ui::IsZoomed(GetHwnd()) && !ui::IsIconic(GetHwnd()))
-      if (auto r = ui::GetWindowRect(GetHwnd()))
-        normal_ = *r;
+  case win::WM_SIZE: {
     const ui::LResult result = FrameWnd::OnMessage(message, wParam, lParam);
-    if (message == win::WM_SIZE)
-      PlaceToolBar();
+    PlaceToolBar();
     return result;
   }
   case win::WM_COMMAND: {

@@ -216,6 +216,21 @@ bool SetForegroundWindow(Hwnd hwnd);
 
 // True when the window and all its parents are shown.
 bool IsWindowVisible(Hwnd hwnd);
+
+// Where a window goes when it is shown normally, and how it shows now
+// (SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED; SW_HIDE while
+// hidden). The normal rectangle is the window's rectangle while it shows
+// normally and the one it had before while it is maximised or minimised,
+// in the coordinates of its rectangle (screen, or the parent's client).
+struct WindowPlacement {
+  int showCommand = SW_SHOWNORMAL;
+  gdi::Rect normal;
+};
+// nullopt for a window that is not a screen window of this thread.
+std::optional<WindowPlacement> GetWindowPlacement(Hwnd hwnd);
+// Sets the normal rectangle (the window moves there when it shows
+// normally), then shows the window with the show command. Owner's thread.
+bool SetWindowPlacement(Hwnd hwnd, const WindowPlacement& placement);
 bool IsIconic(Hwnd hwnd);
 bool IsZoomed(Hwnd hwnd);
 

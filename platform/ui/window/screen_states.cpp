@@ -243,6 +243,32 @@ bool IsIconic(Hwnd hwnd) {
   return s && s->state == ShowState::Minimized;
 }
 
+std::optional<WindowPlacement> GetWindowPlacement(Hwnd hwnd) {
+  auto s = FindOwn(hwnd);
+  if (!s)
+    return std::nullopt;
+  WindowPlacement p;
+  p.normal = s->state == ShowState::Normal ? s->rect : s->normalRect;
+  p.showCommand = !s->shown                             ? SW_HIDE
+                  : s->state == ShowState::Minimized ? SW_SHOWMINIMIZED
+                  : s->state == ShowState::Maximized ? SW_SHOWMAXIMIZED
+                                                     : SW_SHOWNORMAL;
+  return p;
+}
+
+bool SetWindowPlacement(Hwnd hwnd, const WindowPlacement& placement) {
+  auto s = FindOwn(hwnd);
+  if (!s)
+    return false;
+  const gdi::Rect& r = placement.normal;
+  if (s->state == ShowState::Normal)
+    MoveWindow(hwnd, r.left, r.top, r.Width(), r.Height());
+  else
+    s->normalRect = r;
+  ShowWindow(hwnd, placement.showCommand);
+  return true;
+}
+
 bool IsZoomed(Hwnd hwnd) {
   auto s = FindOwn(hwnd);
   return s && s->state == ShowState::Maximized;

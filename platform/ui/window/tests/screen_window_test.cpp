@@ -139,6 +139,35 @@ TEST_F(ScreenWindowTest, ChildrenLiveInTheParentsClientCoordinates) {
   EXPECT_EQ(GetWidget(p), nullptr);
 }
 
+TEST_F(ScreenWindowTest, PlacementKeepsTheNormalRectangleThroughEveryState) {
+  LogWindow w;
+  Hwnd h = Create(w, kPlainClass, WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, {20, 30, 160, 120});
+  ASSERT_NE(h, 0u);
+  const gdi::Rect normal = gdi::MakeRect(20, 30, 160, 120);
+  struct Case {
+    int show;
+    int command;
+  };
+  for (const Case& c : {Case{SW_SHOWMAXIMIZED, SW_SHOWMAXIMIZED}, Case{SW_MINIMIZE, SW_SHOWMINIMIZED},
+                        Case{SW_RESTORE, SW_SHOWMAXIMIZED}, Case{SW_SHOWNORMAL, SW_SHOWNORMAL},
+                        Case{SW_HIDE, SW_HIDE}}) {
+    SCOPED_TRACE(c.show);
+    ShowWindow(h, c.show);
+    const auto p = GetWindowPlacement(h);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->showCommand, c.command);
+    EXPECT_EQ(p->normal, normal);
+  }
+  // Set while maximised: the window goes there once it shows normally.
+  const gdi::Rect moved = gdi::MakeRect(50, 60, 200, 100);
+  ASSERT_TRUE(SetWindowPlacement(h, {SW_SHOWMAXIMIZED, moved}));
+  EXPECT_TRUE(IsZoomed(h));
+  EXPECT_EQ(GetWindowPlacement(h)->normal, moved);
+  ShowWindow(h, SW_SHOWNORMAL);
+  EXPECT_EQ(GetWindowRect(h), moved);
+  EXPECT_FALSE(GetWindowPlacement(0));
+}
+
 TEST_F(ScreenWindowTest, MinimiseMaximiseAndRestore) {
   struct Case {
     const char* what;
