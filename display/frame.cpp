@@ -178,6 +178,9 @@ bool CKivo32Frame::CreateViews() {
       info_->Create(kInfoClass, LoadString(74), child | win::WS_CLIPCHILDREN, 7000, self);
   if (!made)
     return false;
+  word_->SetPlacementKeys("Lyric");
+  title_->SetPlacementKeys("Title");
+  num_->SetPlacementKeys("ResvNum");
   // The info view hides again while it shows nothing.
   info_->EndPage();
   for (Kivo32View* v :
@@ -332,12 +335,37 @@ void CKivo32Frame::ApplyDisplayMode(const DisplayModeRecord& record) {
   displayMode_ = record.mode;
   displayModeReceived_ = true;
   if (record.mode == 2) {
+    PlaceViewsInHost(record);
     win::PostMessage(Hwnd(), win::WM_USER, kAviVideoRequest, 0);
     return;
   }
   Embed(record);
   if (backgroundMode_ == kModeInfo)
     win::PostMessage(Hwnd(), win::WM_USER, kVideoOffRequest, 0);
+}
+
+void CKivo32Frame::PlaceViewsInHost(const DisplayModeRecord& record) {
+  const auto host = static_cast<win::Hwnd>(record.hostWindow);
+  if (!word_ || !win::IsWindow(host) || host == Hwnd())
+    return;
+  if (!ui::IsScreenWindow(host))
+    sys::Warn("display", "the host window belongs to another program; the views are placed over it");
+  auto rect = [](const int32_t (&r)[4]) { return gdi::MakeRect(r[0], r[1], r[2], r[3]); };
+  word_->PlaceInHost(host, rect(record.lyric));
+  num_->PlaceInHost(host, rect(record.number));
+  title_->PlaceInHost(host, rect(record.title));
+}
+
+void CKivo32Frame::ResetDisplayMode() {
+  const bool placed = PlacedByMode2();
+  displayMode_ = 0;
+  if (!placed || !word_)
+    return;
+  for (Kivo32View* v : std::initializer_list<Kivo32View*>{word_.get(), title_.get(), num_.get()})
+    v->ReturnFromHost();
+  PlaceViews();
+  for (Kivo32View* v : std::initializer_list<Kivo32View*>{word_.get(), title_.get(), num_.get()})
+    ui::ShowWindow(v->Hwnd(), ui::SW_SHOWNA);
 }
 
 void CKivo32Frame::Embed(const DisplayModeRecord& record) {
@@ -741,6 +769,13 @@ void CKivo32Frame::OnDropFiles(WParam drop) {
 
 void CKivo32Frame::OnDestroy() {
   const win::Hwnd self = Hwnd();
+  // Floating views, and views in a host's window, come back into the frame
+  // (a floating one storing its place) so that they go with it.
+  for (Kivo32View* v : std::initializer_list<Kivo32View*>{word_.get(), title_.get(), num_.get()})
+    if (v) {
+      v->Dock();
+      v->ReturnFromHost();
+    }
   if (timing_)
     timing_->Stop();
   if (tamblo_)
@@ -780,7 +815,12 @@ void CKivo32Frame::ToggleLayoutEdit() {
   for (Kivo32View* v : views)
     ui::ShowWindow(v->Hwnd(), ui::SW_HIDE);
   layoutEdit_ = !layoutEdit_;
-  word_->SetFloating(layoutEdit_);
+  for (Kivo32View* v : views) {
+    if (layoutEdit_)
+      v->PopOut();
+    else
+      v->Dock();
+  }
   PlaceViews();
   for (Kivo32View* v : views)
     ui::ShowWindow(v->Hwnd(), ui::SW_SHOWNA);

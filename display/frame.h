@@ -194,7 +194,12 @@ public:
   // Lays the shown still image out again.
   void RecomposeImage();
   void ApplyDisplayMode(const DisplayModeRecord& record);
-  void ResetDisplayMode() { displayMode_ = 0; }
+  // Back to the frame's own placement: views a mode-2 record put into the
+  // host's window return into the frame.
+  void ResetDisplayMode();
+  // Mode 2: the lyric, number and title views become children of the
+  // record's host window at its rectangles.
+  void PlaceViewsInHost(const DisplayModeRecord& record);
   void Embed(const DisplayModeRecord& record);
   void LeaveEmbedding(bool showAgain);
   void SetSizingBorder(bool on);

@@ -210,9 +210,13 @@ LResult CKivo32Num::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
     return 0;
   }
   case win::WM_LBUTTONDOWN:
-    if (Click(ui::PointOfLParam(lParam).x))
+    // Floating, a Ctrl press moves the view; any other press is a click on
+    // an entry (a docked view passes a miss on to the frame).
+    if (floating_ && (wParam & ui::MK_CONTROL))
+      break;
+    if (Click(ui::PointOfLParam(lParam).x) && !floating_)
       return 0;
-    break; // no hit: the frame has the click
+    break;
   case win::WM_TIMER:
     if (busy_ && wParam == kFirstEntryTimer + static_cast<uint32_t>(timerEntry_))
       EndTitleDisplay();

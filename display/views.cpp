@@ -5,6 +5,7 @@
 #include "display/info.h"
 #include "display/num.h"
 #include "display/receiver.h"
+#include "display/settings.h"
 #include "display/title.h"
 #include "display/view.h"
 #include "display/word.h"
@@ -53,6 +54,102 @@ gdi::Rect Kivo32View::RectInFrame() const {
   return gdi::Offset(*screen, -origin.x, -origin.y);
 }
 
+bool UsableFloatRect(const gdi::Rect& r, const gdi::Rect& screen) {
+  if (r.right <= r.left || r.bottom <= r.top)
+    return false;
+  return r.left < screen.right && r.right > screen.left && r.top < screen.bottom &&
+         r.bottom > screen.top;
+}
+
+bool StorableFloatRect(const gdi::Rect& r, const gdi::Rect& screen) {
+  return r.right <= screen.Width() && r.bottom <= screen.Height() && r.Width() > 0 &&
+         r.Height() > 0;
+}
+
+void Kivo32View::PopOut() {
+  const win::Hwnd self = GetHwnd();
+  if (!self || floating_ || inHost_)
+    return;
+  const gdi::Rect current = ui::GetWindowRect(self).value_or(gdi::Rect{});
+  gdi::Rect rect = current;
+  if (!prefix_.empty() && !frame_.ConfigPath().empty()) {
+    const gdi::Rect stored = ReadViewRect(frame_.ConfigPath(), prefix_, current);
+    if (UsableFloatRect(stored, ui::ScreenRect()))
+      rect = stored;
+  }
+  childStyle_ = win::GetWindowStyle(self);
+  childExStyle_ = ui::GetWindowExStyle(self);
+  ui::SetParent(self, 0);
+  ui::SetWindowStyle(self, (childStyle_ & ~win::WS_CHILD) | win::WS_POPUP | ui::WS_THICKFRAME);
+  ui::SetWindowExStyle(self, childExStyle_ | ui::WS_EX_CLIENTEDGE | ui::WS_EX_WINDOWEDGE);
+  floating_ = true;
+  ui::MoveWindow(self, rect.left, rect.top, std::max(rect.Width(), 0),
+                 std::max(rect.Height(), 0), true);
+}
+
+void Kivo32View::Dock() {
+  const win::Hwnd self = GetHwnd();
+  if (!self || !floating_)
+    return;
+  if (drag_.IsTracking())
+    drag_.End();
+  StorePlacement();
+  ui::SetParent(self, frame_.Hwnd());
+  ui::SetWindowStyle(self, childStyle_);
+  ui::SetWindowExStyle(self, childExStyle_);
+  floating_ = false;
+}
+
+bool Kivo32View::StorePlacement() const {
+  if (prefix_.empty() || frame_.ConfigPath().empty())
+    return false;
+  const auto rect = ui::GetWindowRect(GetHwnd());
+  if (!rect || !StorableFloatRect(*rect, ui::ScreenRect()))
+    return false;
+  return WriteViewRect(frame_.ConfigPath(), prefix_, *rect);
+}
+
+void Kivo32View::PlaceInHost(win::Hwnd host, const gdi::Rect& rect) {
+  const win::Hwnd self = GetHwnd();
+  if (!self || !win::IsWindow(host))
+    return;
+  if (floating_)
+    Dock();
+  if (!inHost_) {
+    childStyle_ = win::GetWindowStyle(self);
+    childExStyle_ = ui::GetWindowExStyle(self);
+  }
+  ui::SetWindowStyle(self, (childStyle_ & ~(win::WS_POPUP | ui::WS_THICKFRAME)) | win::WS_CHILD);
+  ui::SetWindowExStyle(self, childExStyle_ & ~(ui::WS_EX_CLIENTEDGE | ui::WS_EX_WINDOWEDGE));
+  ui::SetParent(self, host);
+  inHost_ = true;
+  ui::SetWindowPos(self, ui::HWND_TOP, rect.left, rect.top, std::max(rect.Width(), 0),
+                   std::max(rect.Height(), 0), ui::SWP_NOACTIVATE | ui::SWP_FRAMECHANGED);
+  ui::ShowWindow(self, ui::SW_SHOWNA);
+}
+
+void Kivo32View::ReturnFromHost() {
+  const win::Hwnd self = GetHwnd();
+  if (!self || !inHost_)
+    return;
+  ui::SetParent(self, frame_.Hwnd());
+  ui::SetWindowStyle(self, childStyle_);
+  ui::SetWindowExStyle(self, childExStyle_);
+  inHost_ = false;
+}
+
+void Kivo32View::PressWhileFloating(WParam keys, LParam lParam) {
+  const win::Hwnd self = GetHwnd();
+  const gdi::Point screen = ui::ClientToScreen(self, ui::PointOfLParam(lParam));
+  if ((keys & ui::MK_CONTROL) && !ui::IsZoomed(frame_.Hwnd())) {
+    drag_.Begin(self, screen);
+    return;
+  }
+  ui::SetWindowPos(self, ui::HWND_TOP, 0, 0, 0, 0,
+                   ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOACTIVATE);
+  win::PostMessage(self, win::WM_SYSCOMMAND, ui::SC_MOVE | 0xF, 0);
+}
+
 void Kivo32View::PaintBehind() {
   ui::Paint p(GetHwnd());
   if (p.IsValid())
@@ -68,6 +165,10 @@ LResult Kivo32View::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
   case win::WM_ERASEBKGND:
     return 1; // the paint covers everything
   case win::WM_LBUTTONDOWN: {
+    if (floating_) {
+      PressWhileFloating(wParam, lParam);
+      return 0;
+    }
     // A docked view passes the click to the frame, in the frame's coordinates.
     const gdi::Point screen = ui::ClientToScreen(self, ui::PointOfLParam(lParam));
     const gdi::Point at = ui::ScreenToClient(frame_.Hwnd(), screen);
@@ -84,6 +185,19 @@ LResult Kivo32View::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
   case win::WM_KEYDOWN:
     win::PostMessage(frame_.Hwnd(), win::WM_KEYDOWN, wParam, lParam);
     return 0;
+  case win::WM_MOUSEMOVE:
+    if (drag_.IsTracking() && (wParam & ui::MK_CONTROL))
+      drag_.Move(ui::ClientToScreen(self, ui::PointOfLParam(lParam)));
+    return 0;
+  case win::WM_LBUTTONUP:
+    if (drag_.IsTracking())
+      drag_.End();
+    return 0;
+  case win::WM_DESTROY:
+    if (floating_)
+      StorePlacement();
+    floating_ = false;
+    return Default(message, wParam, lParam);
   default:
     return Default(message, wParam, lParam);
   }

@@ -81,9 +81,6 @@ public:
   void HoldPaintingUntilResize() { paintingHeld_ = true; }
   void ReleasePainting() { paintingHeld_ = false; }
   bool PaintingHeld() const { return paintingHeld_; }
-  // Floating in layout-edit mode, or docked in the frame.
-  void SetFloating(bool floating) { floating_ = floating; }
-  bool Floating() const { return floating_; }
 
 protected:
   LResult OnMessage(uint32_t message, WParam wParam, LParam lParam) override;
@@ -101,7 +98,6 @@ private:
   int32_t byChar_ = 0;
   int32_t smallFont_ = 0;
   bool paintingHeld_ = false;
-  bool floating_ = false;
   LyricFrameState state_;
   std::unique_ptr<LyricLines> lines_;
   std::unique_ptr<ColourWipe> wipe_;

@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
+
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -429,6 +432,203 @@ TEST_F(TitleDisplayTest, TheStripsPaintedOverTheFrame) {
   const std::string picture = folder + "/kivo32-title-resv.png";
   if (ui::SaveWindowImage(hwnd, picture))
     RecordProperty("picture", picture);
+}
+
+TEST(FloatRect, StoredPlacesUsedAndWrittenOnlyWhenSound) {
+  const gdi::Rect screen{0, 0, 1024, 768};
+  struct Case {
+    gdi::Rect r;
+    bool usable, storable;
+  } cases[] = {
+      {{100, 50, 400, 90}, true, true},
+      {{0, 0, 1024, 768}, true, true},
+      {{10, 10, 10, 100}, false, false},      // empty
+      {{300, 10, 100, 40}, false, false},     // inverted
+      {{5000, 5000, 5300, 5100}, false, false}, // wholly off screen
+      {{-100, -50, 50, 50}, true, true},      // partly on screen
+      {{900, 10, 1025, 60}, true, false},     // right edge beyond the screen
+      {{900, 700, 1000, 769}, true, false},   // bottom edge beyond it
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.r.left << "," << c.r.top << "," << c.r.right << ","
+                                      << c.r.bottom);
+    EXPECT_EQ(UsableFloatRect(c.r, screen), c.usable);
+    EXPECT_EQ(StorableFloatRect(c.r, screen), c.storable);
+  }
+}
+
+// A top-level screen window of this process standing for the host's window.
+class HostWindow : public ui::ScreenWindow {};
+
+class ViewPlacementTest : public FrameTest {
+protected:
+  void TearDown() override {
+    FrameTest::TearDown();
+    if (hostObject && hostObject->GetHwnd())
+      win::DestroyWindow(hostObject->GetHwnd());
+  }
+  std::vector<Kivo32View*> Views() {
+    return {frame->Word(), frame->Title(), frame->Num()};
+  }
+  gdi::Rect ScreenRectOf(Kivo32View* v) { return ui::GetWindowRect(v->Hwnd()).value(); }
+  std::string Key(const char* key) { return Ini("Words", key); }
+  win::Hwnd MakeHostWindow(gdi::Rect rect) {
+    if (!win::IsClassRegistered("TestTitleHost")) {
+      ui::ScreenClass c;
+      c.name = "TestTitleHost";
+      c.factory = [] { return std::make_unique<HostWindow>(); };
+      c.background = gdi::Rgb(0, 0, 80);
+      ui::RegisterScreenClass(c);
+    }
+    hostObject = std::make_unique<HostWindow>();
+    win::CreateParams p;
+    p.className = "TestTitleHost";
+    p.style = win::WS_POPUP | win::WS_VISIBLE;
+    p.x = rect.left, p.y = rect.top, p.width = rect.Width(), p.height = rect.Height();
+    p.object = hostObject.get();
+    return win::CreateWindow(p);
+  }
+  std::unique_ptr<HostWindow> hostObject;
+};
+
+TEST_F(ViewPlacementTest, LayoutEditFloatsTheViewsAtTheirPlacesAndLeavingStoresThem) {
+  // The title's place is sound; the numbers' is inverted and the lyric
+  // view's wholly off screen, so those two open where they are.
+  dir.Write("config.ini", "[Words]\nTitle_x=100\nTitle_y=50\nTitle_cx=400\nTitle_cy=90\n"
+                          "ResvNum_x=300\nResvNum_y=10\nResvNum_cx=100\nResvNum_cy=40\n"
+                          "Lyric_x=5000\nLyric_y=5000\nLyric_cx=5600\nLyric_cy=5200\n");
+  CKivo32Frame& f = Start();
+  const std::string title = "Layout edit";
+  win::SendCopyData(hwnd, 0, kTitleCopy, title.data(), static_cast<uint32_t>(title.size()));
+  const ReserveBuffer list = Reservations({{12, ""}, {0, ""}, {-3, ""}, {0, ""}, {0, ""}});
+  win::SendCopyData(hwnd, 0, kReserveListCopy, list.data(), static_cast<uint32_t>(list.size()));
+  const gdi::Rect wordAt = ScreenRectOf(f.Word()), numAt = ScreenRectOf(f.Num());
+  win::SendMessage(hwnd, win::WM_COMMAND, cmd::kLayoutEdit, 0);
+  ASSERT_TRUE(f.LayoutEdit());
+  for (Kivo32View* v : Views()) {
+    EXPECT_TRUE(v->Floating());
+    EXPECT_EQ(win::GetParent(v->Hwnd()), 0u);
+    EXPECT_NE(win::GetWindowStyle(v->Hwnd()) & ui::WS_THICKFRAME, 0u);
+    EXPECT_EQ(win::GetWindowStyle(v->Hwnd()) & win::WS_CHILD, 0u);
+  }
+  EXPECT_EQ(ScreenRectOf(f.Title()), (gdi::Rect{100, 50, 400, 90}));
+  EXPECT_EQ(ScreenRectOf(f.Num()), numAt);
+  EXPECT_EQ(ScreenRectOf(f.Word()), wordAt);
+
+  // A Ctrl-drag moves each floating view with the mouse.
+  const gdi::Point moves[] = {{20, 10}, {-15, 25}, {30, -5}};
+  std::vector<gdi::Rect> moved;
+  int i = 0;
+  for (Kivo32View* v : Views()) {
+    const gdi::Point by = moves[i++];
+    const gdi::Rect before = ScreenRectOf(v);
+    const win::Hwnd w = v->Hwnd();
+    win::SendMessage(w, win::WM_LBUTTONDOWN, ui::MK_LBUTTON | ui::MK_CONTROL, ui::MakeLParam(40, 8));
+    win::SendMessage(w, win::WM_MOUSEMOVE, ui::MK_LBUTTON | ui::MK_CONTROL,
+                     ui::MakeLParam(40 + by.x, 8 + by.y));
+    win::SendMessage(w, win::WM_LBUTTONUP, ui::MK_CONTROL, ui::MakeLParam(40, 8));
+    EXPECT_EQ(ScreenRectOf(v), gdi::Offset(before, by.x, by.y)) << i;
+    moved.push_back(ScreenRectOf(v));
+  }
+  EXPECT_FALSE(f.Num()->Busy()); // a Ctrl press on the numbers is no click
+
+  // The picture of the frame with the three views floating over it.
+  {
+    const std::string folder = std::string(VEXO_TESTS_DIR) + "/artefacts";
+    std::filesystem::create_directories(folder);
+    const gdi::Rect frameAt = ui::GetWindowRect(hwnd).value();
+    gdi::Rect all = frameAt;
+    for (const gdi::Rect& r : moved)
+      all = gdi::Union(all, r);
+    QImage picture(all.Width(), all.Height(), QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    QPainter painter(&picture);
+    std::vector<std::pair<win::Hwnd, gdi::Rect>> windows{{hwnd, frameAt}};
+    for (Kivo32View* v : Views())
+      windows.emplace_back(v->Hwnd(), ScreenRectOf(v));
+    for (const auto& [w, r] : windows) {
+      const std::string part = dir / "part.png";
+      ui::InvalidateRect(w, nullptr, true);
+      ui::UpdateWindow(w);
+      if (ui::SaveWindowImage(w, part))
+        painter.drawImage(r.left - all.left, r.top - all.top, QImage(QString::fromStdString(part)));
+    }
+    painter.end();
+    const std::string path = folder + "/kivo32-layout-edit.png";
+    if (picture.save(QString::fromStdString(path)))
+      RecordProperty("picture", path);
+  }
+
+  // The numbers moved beyond the screen's right edge keep their old keys.
+  const gdi::Rect screen = ui::ScreenRect();
+  ui::MoveWindow(f.Num()->Hwnd(), screen.Width() - 50, 10, 100, 30, true);
+  win::SendMessage(hwnd, win::WM_COMMAND, cmd::kLayoutEdit, 0);
+  ASSERT_FALSE(f.LayoutEdit());
+  for (Kivo32View* v : Views()) {
+    EXPECT_FALSE(v->Floating());
+    EXPECT_EQ(win::GetParent(v->Hwnd()), hwnd);
+  }
+  EXPECT_EQ(Key("Title_x"), std::to_string(moved[1].left));
+  EXPECT_EQ(Key("Title_y"), std::to_string(moved[1].top));
+  EXPECT_EQ(Key("Title_cx"), std::to_string(moved[1].right));
+  EXPECT_EQ(Key("Title_cy"), std::to_string(moved[1].bottom));
+  EXPECT_EQ(Key("Lyric_x"), std::to_string(moved[0].left));
+  EXPECT_EQ(Key("Lyric_cy"), std::to_string(moved[0].bottom));
+  EXPECT_EQ(Key("ResvNum_x"), "300");
+  EXPECT_EQ(Key("ResvNum_cx"), "100");
+
+  // Floating again, the title opens where it was left.
+  win::SendMessage(hwnd, win::WM_COMMAND, cmd::kLayoutEdit, 0);
+  EXPECT_EQ(ScreenRectOf(f.Title()), moved[1]);
+  // Closing the frame while they float docks them and stores their places.
+  ui::MoveWindow(f.Title()->Hwnd(), 200, 60, 300, 40, true);
+  Close();
+  EXPECT_EQ(Ini("Words", "Title_x"), "200");
+  EXPECT_EQ(Ini("Words", "Title_cy"), "100");
+}
+
+TEST_F(ViewPlacementTest, AModeTwoRecordPlacesTheViewsInTheHostWindowAndAResetBringsThemBack) {
+  CKivo32Frame& f = Start();
+  std::vector<gdi::Rect> docked;
+  for (Kivo32View* v : Views())
+    docked.push_back(v->RectInFrame());
+  const win::Hwnd host = MakeHostWindow({100, 80, 700, 560});
+  ASSERT_NE(host, 0u);
+  DisplayModeRecord d;
+  d.mode = 2;
+  d.hostWindow = static_cast<uint32_t>(host);
+  d.x = 0, d.y = 0, d.width = 600, d.height = 480;
+  const int32_t lyric[4] = {10, 300, 580, 120}, number[4] = {10, 10, 280, 30},
+                title[4] = {300, 10, 290, 30};
+  std::copy(std::begin(lyric), std::end(lyric), d.lyric);
+  std::copy(std::begin(number), std::end(number), d.number);
+  std::copy(std::begin(title), std::end(title), d.title);
+  const std::vector<uint8_t> bytes = WriteDisplayModeRecord(d);
+  win::SendCopyData(hwnd, 0, kDisplayModeCopy, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  ASSERT_TRUE(f.PlacedByMode2());
+  const int32_t* want[] = {lyric, title, number};
+  int i = 0;
+  for (Kivo32View* v : Views()) {
+    SCOPED_TRACE(i);
+    const int32_t* r = want[i++];
+    EXPECT_TRUE(v->InHost());
+    EXPECT_EQ(win::GetParent(v->Hwnd()), host);
+    const uint32_t style = win::GetWindowStyle(v->Hwnd());
+    EXPECT_NE(style & win::WS_CHILD, 0u);
+    EXPECT_EQ(style & ui::WS_THICKFRAME, 0u);
+    EXPECT_EQ(ui::GetWindowExStyle(v->Hwnd()) & (ui::WS_EX_CLIENTEDGE | ui::WS_EX_WINDOWEDGE), 0u);
+    EXPECT_EQ(ui::GetWindowRect(v->Hwnd()),
+              (gdi::Rect{100 + r[0], 80 + r[1], 100 + r[0] + r[2], 80 + r[1] + r[3]}));
+  }
+  win::SendMessage(hwnd, win::WM_USER, kDisplayModeReset, 0);
+  EXPECT_FALSE(f.PlacedByMode2());
+  i = 0;
+  for (Kivo32View* v : Views()) {
+    SCOPED_TRACE(i);
+    EXPECT_FALSE(v->InHost());
+    EXPECT_EQ(win::GetParent(v->Hwnd()), hwnd);
+    EXPECT_EQ(v->RectInFrame(), docked[i++]);
+  }
 }
 
 } // namespace
