@@ -565,10 +565,8 @@ int CSongData::ImportInterchangeText(std::string_view text, int16_t track, std::
   }
   // A rebuild marks lyrics present; only a lyric track has them.
   lyricsPresent = lyricTrack > 0 ? 1 : 0;
-  if (changed) {
-    unchanged = 0;
-    preparedForPlay = 0;
-  }
+  if (changed)
+    MarkEdited();
   if (error)
     error->clear();
   return changes->count;

@@ -79,6 +79,13 @@ void CSongData::ResetTimingLists() {
   keySignatures.assign(1, SignatureEntry{0, 0});
 }
 
+void CSongData::MarkEdited() {
+  preparedForPlay = 0;
+  unchanged = 0;
+  if (editNotice)
+    editNotice();
+}
+
 void CSongData::Reset() {
   if (bankHooks)
     bankHooks->SongReset();
@@ -635,8 +642,7 @@ int CSongData::InsertTrack(int16_t position) {
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  preparedForPlay = 0;
-  unchanged = 0;
+  MarkEdited();
   return 1;
 }
 
@@ -655,8 +661,7 @@ int CSongData::DeleteTrack(int16_t track) {
     --melodyTrack;
   tracks.erase(tracks.begin() + track);
   UpdateSongEnd();
-  preparedForPlay = 0;
-  unchanged = 0;
+  MarkEdited();
   return 1;
 }
 

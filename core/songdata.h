@@ -196,6 +196,12 @@ public:
   uint8_t bankNumber = 0; // as the song file stores it: 0 none, 255 bank 0, else the bank
   // The player core's bank hooks; kept over Reset.
   SongBankHooks* bankHooks = nullptr;
+  // Called after every edit of the song (the player core advances the
+  // stamp of its real-time events); kept over Reset.
+  void (*editNotice)() = nullptr;
+  // What every edit ends with: the song must be prepared for play again,
+  // counts as changed, and editNotice hears of it.
+  void MarkEdited();
 
   int16_t TrackCount() const { return static_cast<int16_t>(tracks.size()); }
   bool HasTrack(int track) const { return track >= 0 && track < TrackCount(); }
@@ -292,8 +298,13 @@ public:
   // its lines, the line events aligned. Part of the load: the song stays
   // unchanged. Gives the number of marks placed.
   int32_t PlaceImageMarksAtLoad();
+  // kind: 1000-1002 (a song file of the suite's own), or 1006 (a karaoke
+  // MIDI file); the file's lyric track goes to target (65535: the song's
+  // lyric track when it has lyrics, else a new track at the end).
   int ImportTrack(const std::string& file, int kind, uint16_t target);
-  // As ImportTrack, from the file's bytes.
+  // The lyric track of source imported as ImportTrack does.
+  int ImportLyricTrackOf(const CSongData& source, uint16_t target);
+  // As ImportTrack, from the bytes of a song file of the suite's own.
   int ImportTrackBytes(std::span<const uint8_t> bytes, uint16_t target);
 
   // The interchange text (interchange.cpp): the song's information and its

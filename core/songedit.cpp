@@ -99,8 +99,7 @@ void CSongData::EventsEdited(int16_t track, bool timing, bool lines) {
     RebuildLyricLines(track);
   UpdateTrack(track);
   ComputeSummary(track);
-  preparedForPlay = 0;
-  unchanged = 0;
+  MarkEdited();
 }
 
 int CSongData::InsertEventAt(int16_t track, int32_t index, int32_t tick, int32_t duration,
@@ -469,8 +468,7 @@ int CSongData::SetMelodyTrack(int16_t track) {
   if (!loaded || !HasTrack(track))
     return 0;
   melodyTrack = static_cast<uint16_t>(track);
-  preparedForPlay = 0;
-  unchanged = 0;
+  MarkEdited();
   return 1;
 }
 
@@ -483,8 +481,7 @@ int CSongData::SetLyricTrack(int16_t track) {
     RebuildLyricLines(track);
   else
     lyricsPresent = 0;
-  preparedForPlay = 0;
-  unchanged = 0;
+  MarkEdited();
   return 1;
 }
 

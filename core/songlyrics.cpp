@@ -406,7 +406,16 @@ int32_t CSongData::PlaceImageMarksAtLoad() {
 }
 
 int CSongData::ImportTrack(const std::string& file, int kind, uint16_t target) {
-  if (!loaded || (kind != kFileVx3 && kind != kFileSb3 && kind != kFileSw3))
+  if (!loaded)
+    return 0;
+  if (kind == kFileKaraoke) {
+    // A karaoke file gives its lyric track as read from the MIDI file.
+    CSongData source;
+    if (source.LoadByKind(file, kFileKaraoke) <= 0)
+      return 0;
+    return ImportLyricTrackOf(source, target);
+  }
+  if (kind != kFileVx3 && kind != kFileSb3 && kind != kFileSw3)
     return 0;
   std::vector<uint8_t> bytes;
   if (!ReadBinaryFile(file, bytes))
@@ -420,8 +429,13 @@ int CSongData::ImportTrackBytes(std::span<const uint8_t> bytes, uint16_t target)
   // The file is decoded whole before the song is touched: a file that cannot
   // be read leaves the song as it was.
   CSongData source;
-  if (!ReadVexoDataBytes(source, bytes) || !source.IsLyricTrack(source.lyricTrack) ||
-      !source.HasTrack(source.lyricTrack))
+  if (!ReadVexoDataBytes(source, bytes))
+    return 0;
+  return ImportLyricTrackOf(source, target);
+}
+
+int CSongData::ImportLyricTrackOf(const CSongData& source, uint16_t target) {
+  if (!source.IsLyricTrack(source.lyricTrack) || !source.HasTrack(source.lyricTrack))
     return 0;
   int16_t at;
   bool append = false;

@@ -70,6 +70,7 @@ inline constexpr uint32_t kLoadFailed = 11941;
 inline constexpr uint32_t kNoSong = 21;
 inline constexpr uint32_t kUntitled = 201;
 inline constexpr uint32_t kAskRebuildMarks = 11939;
+inline constexpr uint32_t kAskReplaceLyrics = 11942;
 
 // Posted to the host's notification window after a stop.
 inline constexpr uint32_t kPositionChangedNotify = 4098;

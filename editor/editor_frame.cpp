@@ -8,6 +8,7 @@
 #include "core/player/transport_exports.h"
 #include "core/player/userbankdlg.h"
 #include "core/player/wavebankdlg.h"
+#include "platform/ui/modal/messagebox.h"
 #include "platform/ui/window/input.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/timer.h"
@@ -158,6 +159,19 @@ void CEditorFrame::ImportTrack() {
     return;
   app.importFilter = choice->filterIndex;
   app.folder = FolderOf(choice->path);
+  if (app.closePending)
+    return;
+  // A track import replaces the lyric track when it holds syllables: asked.
+  if (choice->filterIndex >= 2 && choice->filterIndex <= 4 && song.lyricsPresent &&
+      song.lyricTrack > 0 && song.HasTrack(song.lyricTrack)) {
+    const std::string text = app.bundle ? app.bundle->String(kAskReplaceLyrics).value_or("") : "";
+    const std::string caption =
+        app.bundle ? app.bundle->String(kFrameResource).value_or("") : std::string();
+    if (ui::MessageBox(text, caption, ui::MB_YESNO | ui::MB_ICONQUESTION, GetHwnd()) !=
+            ui::IDYES ||
+        app.closePending)
+      return;
+  }
   switch (choice->filterIndex) {
   case 1:
     song.ImportLyricText(choice->path);

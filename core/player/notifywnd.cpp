@@ -458,6 +458,10 @@ void SendJumpNotify() {
   SendUserCode(DisplayWindow(), kJumpNotify, 0);
 }
 
+void SongEdited() {
+  BumpGeneration();
+}
+
 void SendSongStateNotify(int32_t state) {
   BumpGeneration();
   if (const win::Hwnd hwnd = NotifyWindow())

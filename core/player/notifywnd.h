@@ -176,6 +176,10 @@ void SendPlayStopToDisplay();
 void PostPlayStoppedToHost();
 // Sends JumpNotify to the linked display, when there is one.
 void SendJumpNotify();
+// An edit of the song: the real-time events stamped before it are dropped
+// when they arrive.
+void SongEdited();
+
 // Sends SongStateNotify (kSongLoaded / kSongClosed) to the notification
 // window, which relays it to the notification list. Real-time events still
 // queued from before are stale from then on and are dropped.

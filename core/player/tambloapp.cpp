@@ -62,6 +62,7 @@ bool CTambloApp::InitInstance() {
 
   if (bankManager_.LoadBankManager(folder_))
     TheSong().bankHooks = &bankManager_;
+  TheSong().editNotice = &SongEdited;
 
   if (!RegisterNotifyWindowClass())
     return Refuse(std::string("the window class \"") + kNotifyWindowClass +
@@ -122,6 +123,7 @@ void CTambloApp::ReleaseAll() {
   instanceMapping_.reset();
   if (TheSong().bankHooks == &bankManager_)
     TheSong().bankHooks = nullptr;
+  TheSong().editNotice = nullptr;
   bankManager_.RestoreDefaultUserBank();
   bankManager_.FreeBankManager();
   // The class's factory lies in this library, which may be unloaded next.

@@ -187,7 +187,7 @@ TEST(SongEdit, RefusalsChangeNothing) {
        }},
       {"track import of a missing file",
        [](CSongData& s) { return s.ImportTrack("/nonexistent/song.vx3", kFileVx3, 65535); }},
-      {"track import of a MIDI kind",
+      {"track import of a missing karaoke file",
        [](CSongData& s) { return s.ImportTrack("/nonexistent/song.kar", kFileKaraoke, 2); }},
       {"lyric text that cannot be read",
        [](CSongData& s) { return s.ImportLyricText("/nonexistent/words.txt"); }},

@@ -305,5 +305,33 @@ TEST(SongLyrics, ImportTrackFromEitherVersion) {
   }
 }
 
+TEST(SongLyrics, ImportTrackOfAKaraokeFileTakesItsLyricTrack) {
+  const std::string kar = VEXO_TEST_SOURCE_DIR "/../../resources/demo/twinkle.kar";
+  CSongData source;
+  ASSERT_GT(source.LoadByKind(kar, kFileKaraoke), 0);
+  for (bool songHasLyrics : {true, false}) {
+    SCOPED_TRACE(songHasLyrics);
+    CSongData song;
+    MakeEditSong(song, {{0, 60}});
+    AddLyricLines(song, {{{0, 10, "old"}}});
+    if (!songHasLyrics)
+      song.SetLyricTrack(0);
+    const int16_t tracks = song.TrackCount();
+    ASSERT_EQ(song.ImportTrack(kar, kFileKaraoke, 65535), 1);
+    EXPECT_EQ(song.lyricTrack, songHasLyrics ? 2 : tracks);
+    EXPECT_EQ(song.TrackCount(), songHasLyrics ? tracks : tracks + 1);
+    EXPECT_EQ(song.tracks[song.lyricTrack].events.size(),
+              source.tracks[source.lyricTrack].events.size());
+    EXPECT_EQ(song.tracks[song.lyricTrack].text, source.tracks[source.lyricTrack].text);
+    EXPECT_EQ(CheckSongInvariants(song), "");
+  }
+  // A file that is no karaoke file leaves the song as it was.
+  CSongData song;
+  MakeEditSong(song, {{0, 60}});
+  song.unchanged = 1;
+  EXPECT_EQ(song.ImportTrack(VEXO_TEST_SOURCE_DIR "/songlyrics_test.cpp", kFileKaraoke, 65535), 0);
+  EXPECT_EQ(song.unchanged, 1);
+}
+
 } // namespace
 } // namespace core

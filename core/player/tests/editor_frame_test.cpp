@@ -349,6 +349,25 @@ TEST_F(EditorFrame, InterchangeTextGoesOutAndComesBack) {
   EXPECT_EQ(boxes->Shown().back().text, "No song is loaded.");
 }
 
+TEST_F(EditorFrame, ATrackImportOverTheLyricsAsksAndAKaraokeFileGivesItsLyricTrack) {
+  ASSERT_GT(X().LoadFile(song.c_str(), 2000), 0);
+  ASSERT_EQ(E().Open(), 1);
+  const std::string other = scratch / "other.kar";
+  std::filesystem::copy_file(kTwinkle, other);
+  boxes->Answer(ui::IDNO);
+  files->Answer(other, 4);
+  Command(32800);
+  ASSERT_FALSE(boxes->Shown().empty());
+  EXPECT_EQ(boxes->Shown().back().text,
+            "The imported track replaces the song's lyric track and its syllables. Continue?");
+  EXPECT_FALSE(AsksBeforeClosing()) << "no keeps the song";
+  boxes->Answer(ui::IDYES);
+  files->Answer(other, 4);
+  Command(32800);
+  EXPECT_TRUE(AsksBeforeClosing()) << "the karaoke file's lyric track came in";
+  EXPECT_EQ(files->Shown().back().filterIndex, 4) << "the last filter is offered again";
+}
+
 TEST_F(EditorFrame, RebuildingMarksAsksYesNoCancel) {
   ASSERT_GT(X().LoadFile(song.c_str(), 2000), 0);
   ASSERT_EQ(E().Open(), 1);

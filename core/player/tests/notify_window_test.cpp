@@ -380,6 +380,19 @@ TEST_F(NotifyTest, StaleOrOutOfRangeRealTimeEventsAreDropped) {
   EXPECT_EQ(display.got.size(), 1u);
 }
 
+TEST_F(NotifyTest, AnEditDropsTheRealTimeEventsStampedBeforeIt) {
+  core::CSongData& song = TheSong();
+  song.editNotice = &core::SongEdited;
+  const intptr_t beforeEdit = core::RealTimeEventLParam(2);
+  // Syllable 1 gains a tick: index 2 now names another layout of the track.
+  ASSERT_EQ(song.MoveEvent(1, 1, song.tracks[1].events[1].tick + 1), 1);
+  EXPECT_EQ(win::SendMessage(window, core::kRealTimeEvent, 1, beforeEdit), -1);
+  EXPECT_TRUE(display.got.empty());
+  EXPECT_EQ(win::SendMessage(window, core::kRealTimeEvent, 1, core::RealTimeEventLParam(2)), 0);
+  EXPECT_EQ(display.got.size(), 1u);
+  song.editNotice = nullptr;
+}
+
 TEST_F(NotifyTest, TheEnginesPosterStampsRealTimeEventsOnly) {
   ASSERT_EQ(core::PostEngineNotice(window, core::kRealTimeEvent, 1, 4), 1);
   ASSERT_EQ(core::PostEngineNotice(window, win::WM_USER, core::kLinkDisplay, 0), 1);
