@@ -33,8 +33,11 @@ constexpr int32_t kToolBarShift = 6;
 
 CMainFrame* gCurrent = nullptr;
 
-std::string Cut(std::string_view text, size_t bytes) {
-  return std::string(text.substr(0, sys::CutLength(text, bytes)));
+// A UTF-8 text as its code-page bytes would fit a field of that many bytes,
+// cut on a character boundary.
+std::string Cut(std::string_view utf8, size_t bytes) {
+  const std::string stored = sys::FromUtf8Lossy(utf8);
+  return sys::ToUtf8(sys::CutBytes(stored, bytes));
 }
 
 } // namespace
@@ -109,8 +112,7 @@ CMainFrame* CMainFrame::Create(const ManagerSetup& setup) {
     return nullptr;
   }
   frame->keepObject_ = false;
-  const std::string title = Cut(sys::FromUtf8Lossy(frame->String(kTitleString)), 31);
-  ui::SetWindowText(frame->GetHwnd(), sys::ToUtf8(title));
+  ui::SetWindowText(frame->GetHwnd(), Cut(frame->String(kTitleString), 31));
   gCurrent = frame;
   ui::ShowWindow(frame->GetHwnd(), ui::SW_SHOW);
   return frame;
