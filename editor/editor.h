@@ -11,8 +11,10 @@
 #include "platform/ui/docview/view.h"
 #include "platform/ui/frame/mdi_frame_wnd.h"
 #include "platform/ui/modal/filedialog.h"
+#include "platform/ui/window/cursor.h"
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +35,9 @@ inline constexpr uint32_t kFrameStyle = 0xCF8000;
 inline constexpr uint32_t kFollowTimer = 100;
 inline constexpr uint32_t kFollowMs = 100;
 inline constexpr int kToolTipButtons = 20;
+// The cursors and the pop-up menu the library loads at its start.
+inline constexpr std::array<uint32_t, 7> kCursorIds = {104, 151, 159, 156, 157, 158, 160};
+inline constexpr uint32_t kPopupMenu = 316;
 inline constexpr int kTrackMutes = 259;
 // Posted to the frame to destroy it once the handler that asked has returned.
 inline constexpr uint32_t kDestroyLater = 0x8000 + 48; // WM_APP + 48
@@ -176,6 +181,8 @@ struct EditorApp {
   CEditorFrame* frame = nullptr;
   std::optional<res::Bundle> bundle;
   std::vector<std::unique_ptr<ui::DocTemplate>> templates;
+  std::map<uint32_t, ui::CursorHandle> cursors;
+  std::optional<ui::Menu> popupMenu;
   ui::DocManager manager;
   int openFilter = 1, saveAsFilter = 1, importTextFilter = 1, exportTextFilter = 1,
       importFilter = 1;

@@ -5,6 +5,8 @@
 #include "core/player/tambloapp.h"
 #include "core/player/transport_exports.h"
 #include "platform/ui/modal/modal_hook.h"
+#include "platform/ui/resource/cursor_resource.h"
+#include "platform/ui/resource/menu_resource.h"
 #include "platform/ui/window/screen.h"
 #include "platform/win/dispatch.h"
 
@@ -48,6 +50,32 @@ bool StartEditor(const res::Bundle& bundle, std::string* error) {
   // Only the track list is registered: the new-document command opens it
   // without asking.
   app.manager.AddDocTemplate(app.templates[0].get());
+
+  // The editor's cursors and pop-up menu.
+  app.cursors.clear();
+  for (uint32_t id : kCursorIds) {
+    ui::ResourceError failure;
+    auto image = ui::LoadCursorResource(resources.files, id, &failure);
+    ui::CursorHandle cursor = image ? ui::CreateCursor(*image) : nullptr;
+    if (!cursor) {
+      if (error)
+        *error = "editor cursor " + std::to_string(id) + ": " +
+                 (failure.reason.empty() ? "cannot be made" : failure.reason);
+      app.templates.clear();
+      app.cursors.clear();
+      return false;
+    }
+    app.cursors[id] = std::move(cursor);
+  }
+  ui::ResourceError failure;
+  app.popupMenu = ui::LoadMenuResource(resources.files, kPopupMenu, &failure);
+  if (!app.popupMenu) {
+    if (error)
+      *error = "editor menu 316: " + failure.reason;
+    app.templates.clear();
+    app.cursors.clear();
+    return false;
+  }
   return true;
 }
 
@@ -61,6 +89,8 @@ void EndEditor() {
   app.modalDepth = 0;
   app.closePending = false;
   app.templates.clear();
+  app.cursors.clear();
+  app.popupMenu.reset();
   app.manager = ui::DocManager();
   app.bundle.reset();
 }

@@ -12,6 +12,9 @@
 #include "platform/ui/frame/mdi_frame_wnd.h"
 #include "platform/ui/modal/filedialog.h"
 #include "platform/ui/modal/messagebox.h"
+#include "platform/res/bundle.h"
+#include "platform/ui/resource/cursor_resource.h"
+#include "platform/ui/resource/menu_resource.h"
 #include "platform/ui/window/input.h"
 #include "platform/ui/window/screen.h"
 #include "platform/win/timer.h"
@@ -483,6 +486,30 @@ TEST_F(EditorFrame, ClosingTheEditorUnderItsDialogCancelsItAndTheFrameGoesAfterw
   EXPECT_EQ(FrameHwnd(), 0u);
   EXPECT_EQ(E().Open(), 1) << "and it opens again";
   EXPECT_NE(FrameHwnd(), 0u);
+}
+
+TEST(EditorResources, TheCursorsLoadWithTheirHotSpotsAndThePopUpMenuHasItsInserts) {
+  std::string error;
+  auto bundle = res::Bundle::Load("rTamblo", kBin, &error);
+  ASSERT_TRUE(bundle) << error;
+  const std::pair<uint32_t, gdi::Point> spots[] = {
+      {104, {15, 15}}, {151, {0, 0}},  {156, {15, 15}}, {157, {15, 15}},
+      {158, {4, 15}},  {159, {27, 15}}, {160, {15, 15}},
+  };
+  for (const auto& [id, spot] : spots) {
+    ui::ResourceError failure;
+    auto cursor = ui::LoadCursorResource(bundle->Files(), id, &failure);
+    ASSERT_TRUE(cursor) << id << ": " << failure.reason;
+    EXPECT_EQ(cursor->hotspot, spot) << id;
+    EXPECT_EQ(cursor->width, 32);
+  }
+  auto menu = ui::LoadMenuResource(bundle->Files(), 316);
+  ASSERT_TRUE(menu);
+  ASSERT_FALSE(menu->items.empty());
+  std::vector<uint32_t> ids;
+  for (const auto& item : menu->items[0].items)
+    ids.push_back(item.id);
+  EXPECT_EQ(ids, (std::vector<uint32_t>{32810, 32811, 32812, 32813}));
 }
 
 TEST_F(EditorFrame, IsDrawnOffscreenWithItsFiveKindsOfWindow) {
