@@ -14,6 +14,7 @@
 #include "platform/ui/modal/messagebox.h"
 #include "platform/res/bundle.h"
 #include "platform/ui/resource/cursor_resource.h"
+#include "platform/ui/resource/icon_resource.h"
 #include "platform/ui/resource/menu_resource.h"
 #include "platform/ui/window/input.h"
 #include "platform/ui/window/screen.h"
@@ -488,6 +489,32 @@ TEST_F(EditorFrame, ClosingTheEditorUnderItsDialogCancelsItAndTheFrameGoesAfterw
   EXPECT_NE(FrameHwnd(), 0u);
 }
 
+// A message box that notes whether the frame's tool tips were on.
+class TipWatchingBox : public ui::MessageBoxBackend {
+public:
+  int Show(const ui::MessageBoxRequest&) override {
+    auto* frame = dynamic_cast<ui::MdiFrameWnd*>(
+        ui::FrameOf(win::FindWindow(ui::kFrameClass, std::nullopt)));
+    tipsOn.push_back(frame && frame->GetToolTips() && frame->GetToolTips()->Active());
+    return ui::IDCANCEL;
+  }
+  std::vector<bool> tipsOn;
+};
+
+TEST_F(EditorFrame, TheToolTipsAreOffWhileABoxIsUp) {
+  ASSERT_GT(X().LoadFile(song.c_str(), 2000), 0);
+  ASSERT_EQ(E().Open(), 1);
+  ASSERT_NE(Frame()->GetToolTips(), nullptr);
+  EXPECT_TRUE(Frame()->GetToolTips()->Active());
+  auto watching = std::make_shared<TipWatchingBox>();
+  ui::ScopedMessageBoxBackend scoped(watching);
+  Command(32822);
+  ChangeSong();
+  Command(ui::ID_FILE_NEW);
+  EXPECT_EQ(watching->tipsOn, (std::vector<bool>{false, false}));
+  EXPECT_TRUE(Frame()->GetToolTips()->Active());
+}
+
 TEST(EditorResources, TheCursorsLoadWithTheirHotSpotsAndThePopUpMenuHasItsInserts) {
   std::string error;
   auto bundle = res::Bundle::Load("rTamblo", kBin, &error);
@@ -503,6 +530,8 @@ TEST(EditorResources, TheCursorsLoadWithTheirHotSpotsAndThePopUpMenuHasItsInsert
     EXPECT_EQ(cursor->hotspot, spot) << id;
     EXPECT_EQ(cursor->width, 32);
   }
+  for (uint32_t id : {128, 305, 306, 307, 308, 309})
+    EXPECT_TRUE(ui::LoadIconResource(bundle->Files(), id)) << "icon " << id;
   auto menu = ui::LoadMenuResource(bundle->Files(), 316);
   ASSERT_TRUE(menu);
   ASSERT_FALSE(menu->items.empty());
