@@ -11,6 +11,7 @@
 #include "host/waves_command.h"
 #include "host/bank_command.h"
 #include "host/edit_command.h"
+#include "host/logo_command.h"
 
 #include <cstdio>
 #include <string>
@@ -59,6 +60,8 @@ const Command kCommands[] = {
     {"edit", "edit [FILE] [--device N] [--display]",
      "opens the song editor on a song file (or on no song) until its window is closed",
      EditCommand},
+    {"logo", "logo [--about]", "shows the start-up logo until it closes, or the about box",
+     LogoCommand},
 };
 
 int Help(std::span<char*>) {

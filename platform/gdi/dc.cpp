@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -595,6 +596,14 @@ Colour Dc::GetPixel(int32_t x, int32_t y) const {
   return target_->Pixel(x, y);
 }
 
+namespace {
+std::atomic<int> screenBits{32};
+} // namespace
+
+void SetScreenBitsPerPixel(int bits) {
+  screenBits = bits > 0 ? bits : 32;
+}
+
 int Dc::DeviceCaps(DeviceCap cap) const {
   switch (cap) {
   case DeviceCap::HorzRes:
@@ -606,7 +615,7 @@ int Dc::DeviceCaps(DeviceCap cap) const {
     return cap == DeviceCap::HorzRes ? size.width() : size.height();
   }
   case DeviceCap::BitsPixel:
-    return 32;
+    return screenBits.load();
   case DeviceCap::Planes:
     return 1;
   case DeviceCap::NumColors:

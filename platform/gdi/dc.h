@@ -100,6 +100,11 @@ constexpr int kBlackOnWhite = 1;
 constexpr int kWhiteOnBlack = 2;
 constexpr int kColorOnColor = 3;
 
+// The screen's colour depth that DeviceCaps(BitsPixel) reports for every
+// context, 32 by default (a value of 0 or less restores it): the programs'
+// choices for screens of fewer colours can be run on any display.
+void SetScreenBitsPerPixel(int bits);
+
 // Device capabilities.
 enum class DeviceCap {
   HorzRes,
