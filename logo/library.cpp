@@ -43,8 +43,9 @@ struct State {
 };
 
 State& S() {
-  static State* state = new State; // lives to the end of the process
-  return *state;
+  // Freed when the library unloads; Detach has given its holdings back.
+  static State state;
+  return state;
 }
 
 bool NineXFamily() {

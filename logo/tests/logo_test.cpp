@@ -39,11 +39,6 @@ void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A small 8-bit picture in BMP form.
 void WriteBmp(const std::string& path, int w, int h) {
   gdi::Dib d = *gdi::Dib::Create(w, h, 8);
