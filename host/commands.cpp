@@ -40,9 +40,11 @@ const Command kCommands[] = {
     {"interchange", "interchange import SONG IN.txt [--track N] [--codepage N] -o OUT",
      "reads such a text back into the song's lyric track (or track N) and saves it",
      InterchangeCommand},
-    {"display", "display [--image NAME] [--mode still|mpeg]",
+    {"display",
+     "display [--image NAME] [--mode still|mpeg] [--reserve N[:TITLE]...] [--next N TITLE] "
+     "[--codepage N]",
      "starts the lyric display when it is not running; shows the picture NAME; asks for a "
-     "background mode",
+     "background mode; sends up to five reservations and the next song",
      DisplayCommand},
     {"album", "album probe|dump FILE...",
      "prints song files as album records, or an album file, as JSON", AlbumCommand},

@@ -1,11 +1,15 @@
 #include "host/display_command.h"
 
+#include "platform/sys/codepage.h"
 #include "platform/sys/library.h"
 #include "platform/sys/runtime.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/window.h"
 
+#include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -27,6 +31,9 @@ constexpr auto kStartTimeout = std::chrono::seconds(20);
 // The player core's image request record (a name, ended by a NUL).
 constexpr uintptr_t kImageCopy = 0x10303;
 constexpr uint32_t kSendTimeoutMs = 5000;
+// The host's reservation list and next-song records.
+constexpr uintptr_t kReserveListCopy = 0x10600;
+constexpr uintptr_t kNextSongCopy = 0x10601;
 
 win::Hwnd FindFrame() {
   return win::FindWindow(kFrameClass, std::nullopt);
@@ -87,6 +94,59 @@ bool StartDisplayIfNotRunning(std::string* error) {
   return true;
 }
 
+namespace {
+
+// A song number as the host's lists hold it: a decimal 32-bit value.
+std::optional<int32_t> ParseSongNumber(std::string_view text) {
+  if (text.empty())
+    return std::nullopt;
+  errno = 0;
+  const std::string s(text);
+  char* end = nullptr;
+  const long long v = std::strtoll(s.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
+    return std::nullopt;
+  return static_cast<int32_t>(v);
+}
+
+void PutI32(std::vector<uint8_t>& out, size_t at, int32_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  for (int k = 0; k < 4; ++k)
+    out[at + k] = static_cast<uint8_t>(v >> (8 * k));
+}
+
+} // namespace
+
+std::vector<uint8_t> ReserveListRecord(const std::vector<ReservedSong>& songs, int codePage) {
+  std::vector<uint8_t> record(kReserveEntries * kReserveEntrySize, 0);
+  for (size_t i = 0; i < songs.size() && i < kReserveEntries; ++i) {
+    const size_t at = i * kReserveEntrySize;
+    PutI32(record, at, songs[i].number);
+    const std::string bytes = sys::FromUtf8Lossy(songs[i].title, codePage);
+    const std::string_view title = sys::CutBytes(bytes, kReserveTitleBytes, codePage);
+    std::copy(title.begin(), title.end(), record.begin() + static_cast<ptrdiff_t>(at + 4));
+  }
+  return record;
+}
+
+std::vector<uint8_t> NextSongRecord(int32_t number, std::string_view title, int codePage) {
+  std::vector<uint8_t> record(4, 0);
+  PutI32(record, 0, number);
+  const std::string bytes = sys::FromUtf8Lossy(title, codePage);
+  const std::string_view cut = sys::CutBytes(bytes, kNextTitleBytes, codePage);
+  record.insert(record.end(), cut.begin(), cut.end());
+  record.push_back(0);
+  return record;
+}
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vexo3 display [--image NAME] [--mode still|mpeg] [--reserve N[:TITLE]...] "
+    "[--next N TITLE] [--codepage N]\n";
+
+} // namespace
+
 int DisplayCommand(std::span<char*> args) {
   // The background modes the display's own windows request (WM_USER codes).
   struct Mode {
@@ -96,21 +156,51 @@ int DisplayCommand(std::span<char*> args) {
   static constexpr Mode kModes[] = {{"still", 769}, {"mpeg", 771}};
   std::optional<std::string> image;
   std::optional<win::WParam> request;
-  bool usage = args.size() % 2 != 0;
-  for (size_t i = 0; !usage && i + 1 < args.size(); i += 2) {
-    if (std::strcmp(args[i], "--image") == 0) {
+  std::optional<std::vector<ReservedSong>> reserve;
+  std::optional<std::pair<int32_t, std::string>> next;
+  int codePage = sys::kDefaultCodePage;
+  bool usage = false;
+  for (size_t i = 0; !usage && i < args.size();) {
+    const std::string_view opt = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (opt == "--image" && hasValue) {
       image = args[i + 1];
-    } else if (std::strcmp(args[i], "--mode") == 0) {
+      i += 2;
+    } else if (opt == "--mode" && hasValue) {
       for (const Mode& m : kModes)
         if (std::strcmp(args[i + 1], m.name) == 0)
           request = m.request;
       usage = !request;
+      i += 2;
+    } else if (opt == "--codepage" && hasValue) {
+      const auto cp = ParseSongNumber(args[i + 1]);
+      usage = !cp || *cp <= 0;
+      codePage = cp.value_or(codePage);
+      i += 2;
+    } else if (opt == "--next" && i + 2 < args.size()) {
+      const auto n = ParseSongNumber(args[i + 1]);
+      usage = !n;
+      next = std::pair{n.value_or(0), std::string(args[i + 2])};
+      i += 3;
+    } else if (opt == "--reserve") {
+      reserve.emplace();
+      for (++i; i < args.size() && std::string_view(args[i]).substr(0, 2) != "--"; ++i) {
+        const std::string_view entry = args[i];
+        const size_t colon = entry.find(':');
+        const auto n = ParseSongNumber(entry.substr(0, colon));
+        if (!n || reserve->size() >= kReserveEntries) {
+          usage = true;
+          break;
+        }
+        reserve->push_back(
+            {*n, colon == std::string_view::npos ? std::string() : std::string(entry.substr(colon + 1))});
+      }
     } else {
       usage = true;
     }
   }
   if (usage) {
-    std::fprintf(stderr, "usage: vexo3 display [--image NAME] [--mode still|mpeg]\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
   const bool running = FindFrame() != 0;
@@ -124,6 +214,24 @@ int DisplayCommand(std::span<char*> args) {
   if (request && !win::PostMessage(FindFrame(), win::WM_USER, *request, 0)) {
     std::fprintf(stderr, "vexo3: the lyric display did not take the mode request\n");
     return 1;
+  }
+  if (reserve) {
+    const std::vector<uint8_t> record = ReserveListRecord(*reserve, codePage);
+    if (!win::SendCopyDataTimeout(FindFrame(), 0, kReserveListCopy, record.data(),
+                                  static_cast<uint32_t>(record.size()), kSendTimeoutMs)) {
+      std::fprintf(stderr, "vexo3: the lyric display did not take the reservations\n");
+      return 1;
+    }
+    std::printf("vexo3: reservations sent: %zu\n", reserve->size());
+  }
+  if (next) {
+    const std::vector<uint8_t> record = NextSongRecord(next->first, next->second, codePage);
+    if (!win::SendCopyDataTimeout(FindFrame(), 0, kNextSongCopy, record.data(),
+                                  static_cast<uint32_t>(record.size()), kSendTimeoutMs)) {
+      std::fprintf(stderr, "vexo3: the lyric display did not take the next song\n");
+      return 1;
+    }
+    std::printf("vexo3: next song sent: %d\n", next->first);
   }
   if (!image)
     return 0;

@@ -18,6 +18,7 @@
 #include "platform/win/window.h"
 
 #include <QImage>
+#include <QPainter>
 
 #include <cmath>
 #include <csignal>
@@ -420,6 +421,65 @@ TEST_F(ProcessTest, TheHostsImageOptionChangesThePicture) {
       },
       kStartMs));
   EXPECT_EQ(RunHost("display --image").status, 2);
+  win::PostMessage(frame, kCloseMessage, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !win::IsWindow(frame); }, kStartMs));
+}
+
+// `vexo3 display --reserve ... --next ...` as a user would: the frame's
+// pictures come to show the numbers (even entries' text magenta) at the top
+// left and the announced song (outlined in yellow) at the top right.
+TEST_F(ProcessTest, TheHostsReservationsAndNextSongShowInTheStrips) {
+  TempFolder dumps;
+  setenv(gdi::kDumpDirVariable, dumps.Path().c_str(), 1);
+  HostRun run = RunHost("display --reserve 12:\"Twelfth song\" 0 -3 --next 7 ABC");
+  unsetenv(gdi::kDumpDirVariable);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("reservations sent: 3"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("next song sent: 7"), std::string::npos) << run.out;
+  const win::Hwnd frame = win::FindWindow(kFrameClass, std::nullopt);
+  ASSERT_NE(frame, 0u);
+  // The newest picture of a window of the class, or a null image.
+  auto picture = [&](const std::string& cls) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dumps.Path(), ec)) {
+      const std::string name = entry.path().filename().string();
+      if (name.starts_with(cls + "-") && name.ends_with(".png"))
+        return QImage(QString::fromStdString(entry.path().string()));
+    }
+    return QImage();
+  };
+  auto count = [](const QImage& image, QRgb colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        n += image.pixel(x, y) == colour;
+    return n;
+  };
+  QImage numbers, title;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        numbers = picture(kNumClass);
+        title = picture(kTitleClass);
+        return !numbers.isNull() && !title.isNull() && count(numbers, qRgb(255, 0, 255)) > 50 &&
+               count(title, qRgb(255, 255, 0)) > 50 && count(title, qRgb(0, 0, 255)) > 20;
+      },
+      kStartMs));
+  // The frame's picture with the two strips over it at their places.
+  QImage shown = picture("VEXO3LYRIC");
+  if (!shown.isNull() && !numbers.isNull() && !title.isNull()) {
+    QPainter painter(&shown);
+    painter.drawImage(kFrameBorder + 2, kFrameBorder + 2, numbers);
+    painter.drawImage(kFrameBorder + shown.width() / 2 + 2, kFrameBorder + 2, title);
+    painter.end();
+  }
+  const std::string folder = std::string(VEXO_TESTS_DIR) + "/artefacts";
+  std::filesystem::create_directories(folder);
+  const std::string path = folder + "/kivo32-title-resv.png";
+  if (!shown.isNull() && shown.save(QString::fromStdString(path)))
+    RecordProperty("picture", path);
+  EXPECT_EQ(RunHost("display --reserve 1 2 3 4 5 6").status, 2);
+  EXPECT_EQ(RunHost("display --next 7").status, 2);
+  EXPECT_EQ(RunHost("display --reserve x:y").status, 2);
   win::PostMessage(frame, kCloseMessage, 0, 0);
   EXPECT_TRUE(WaitFor([&] { return !win::IsWindow(frame); }, kStartMs));
 }

@@ -427,11 +427,6 @@ TEST_F(TitleDisplayTest, TheStripsPaintedOverTheFrame) {
   ui::UpdateWindow(strip);
   EXPECT_FALSE(frame->Num()->HitRects()[0].IsEmpty());
   EXPECT_GT(frame->Title()->Painter().Fit().textWidth, 0);
-  const std::string folder = std::string(VEXO_TESTS_DIR) + "/artefacts";
-  std::filesystem::create_directories(folder);
-  const std::string picture = folder + "/kivo32-title-resv.png";
-  if (ui::SaveWindowImage(hwnd, picture))
-    RecordProperty("picture", picture);
 }
 
 TEST(FloatRect, StoredPlacesUsedAndWrittenOnlyWhenSound) {
