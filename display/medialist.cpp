@@ -172,17 +172,34 @@ std::string MediaList::ListFileName(int number) const {
   return name;
 }
 
+// The files of a folder, sorted byte by byte; the folder is read once
+// whatever the number of patterns.
+static std::vector<std::string> FolderFiles(const std::string& linuxFolder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(
+           linuxFolder, std::filesystem::directory_options::skip_permission_denied, error),
+       end;
+       !error && it != end; it.increment(error)) {
+    std::error_code typeError;
+    if (it->is_regular_file(typeError))
+      names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 std::vector<std::string> MediaList::MatchingNames(const std::string& linuxFolder) const {
+  const std::vector<std::string> files = FolderFiles(linuxFolder);
   std::vector<std::string> names;
   for (const char* pattern : Patterns()) {
-    const auto entries = sys::ListFolder(linuxFolder, pattern);
-    if (!entries)
-      continue;
-    for (const sys::FileEntry& e : *entries) {
-      if (e.isFolder)
+    for (const std::string& file : files) {
+      if (!sys::MatchesDosPattern(file, pattern))
         continue;
       // Names are kept in the code page; one it cannot hold cannot be named.
-      const std::optional<std::string> stored = sys::FromUtf8(e.name);
+      const bool ascii = std::all_of(file.begin(), file.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+      const std::optional<std::string> stored = ascii ? std::optional(file) : sys::FromUtf8(file);
       if (stored && stored->size() <= kMaxListedName)
         names.push_back(*stored);
     }
