@@ -284,7 +284,12 @@ LResult CKivo32Word::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
     ui::Paint p(GetHwnd());
     if (!p.IsValid())
       return 0;
-    frame_.PaintBehind(GetHwnd(), p.Dc(), p.Area());
+    // In a host's window the lines are drawn on black, else over what lies
+    // behind the view.
+    if (inHost_)
+      p.Dc().FillRect(p.Area(), gdi::Rgb(0, 0, 0));
+    else
+      frame_.PaintBehind(GetHwnd(), p.Dc(), p.Area());
     lines_->OnPaint(p.Dc());
     return 0;
   }

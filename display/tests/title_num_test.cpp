@@ -615,6 +615,17 @@ TEST_F(ViewPlacementTest, AModeTwoRecordPlacesTheViewsInTheHostWindowAndAResetBr
     EXPECT_EQ(ui::GetWindowRect(v->Hwnd()),
               (gdi::Rect{100 + r[0], 80 + r[1], 100 + r[0] + r[2], 80 + r[1] + r[3]}));
   }
+  // The lyric view paints on black there.
+  {
+    const std::string part = dir / "word.png";
+    ui::InvalidateRect(f.Word()->Hwnd(), nullptr, true);
+    ui::UpdateWindow(f.Word()->Hwnd());
+    ASSERT_TRUE(ui::SaveWindowImage(f.Word()->Hwnd(), part));
+    const QImage word(QString::fromStdString(part));
+    ASSERT_FALSE(word.isNull());
+    EXPECT_EQ(word.pixel(1, 1), qRgb(0, 0, 0));
+    EXPECT_EQ(word.pixel(word.width() - 2, word.height() - 2), qRgb(0, 0, 0));
+  }
   win::SendMessage(hwnd, win::WM_USER, kDisplayModeReset, 0);
   EXPECT_FALSE(f.PlacedByMode2());
   i = 0;
