@@ -2,6 +2,7 @@
 
 #include "logo/bivane.h"
 #include "platform/media/mci.h"
+#include "platform/media/sequencer.h"
 #include "platform/res/bundle.h"
 #include "platform/res/dialog_resource.h"
 #include "platform/sys/ascii.h"
@@ -143,6 +144,8 @@ bool Attach(const std::string& folder) {
     p.object = &s.notice;
     win::CreateWindow(p);
   }
+  if (!mci::IsDeviceTypeRegistered(kMusicDeviceType))
+    media::RegisterSequencerDevice();
   PlayKey("Music");
   s.imagePath = ImagePath(s.settings, folder, Text(kImageName)).value_or(std::string());
   return true;

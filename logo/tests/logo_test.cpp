@@ -9,6 +9,10 @@
 #include "platform/gdi/dc.h"
 #include "platform/gdi/tests/gui_environment.h"
 #include "platform/media/mci.h"
+#include "platform/media/midiout.h"
+#include "platform/media/recording_midi.h"
+#include "platform/media/sequencer.h"
+#include "platform/media/virtual_time.h"
 #include "platform/sys/ini.h"
 #include "platform/sys/library.h"
 #include "platform/ui/window/screen.h"
@@ -364,6 +368,39 @@ TEST_F(LogoTest, OneMusicDeviceForLogoAboutAndClose) {
   EXPECT_EQ(seq.log, (std::vector<std::string>{"open logo.mid", "status port", "close"}));
   EXPECT_EQ(MusicDevice(), 0u);
   fake = nullptr;
+}
+
+TEST_F(LogoTest, TheTunePlaysOnTheSequencerEveryEventAtItsTime) {
+  const std::string tune = kBin + "/logo.mid";
+  std::ifstream in(tune, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  const auto events = media::ReadStandardMidiFile(bytes);
+  ASSERT_TRUE(events);
+  ASSERT_GT(events->size(), 50u);
+  EXPECT_GT(events->back().timeMs, 7000u);
+  EXPECT_LT(events->back().timeMs, 11000u);
+
+  media::VirtualTime time;
+  media::InstallTimeSource(&time);
+  auto recorder = std::make_shared<media::RecordingMidiOut>();
+  media::MidiOut().UseDevicesForTesting({recorder});
+  media::RegisterSequencerDevice();
+  Config("");
+  setenv("VEXO_PLATFORM", "9x", 1);
+  ASSERT_TRUE(Attach(kBin));
+  EXPECT_NE(MusicDevice(), 0u);
+  time.Advance(events->back().timeMs + 100);
+  win::ProcessPendingMessages(); // the end notice closes the device
+  EXPECT_EQ(MusicDevice(), 0u);
+  const auto got = recorder->Messages();
+  // Every event of the file at its time (the sounds-off at the close aside).
+  ASSERT_GE(got.size(), events->size());
+  for (size_t i = 0; i < events->size(); ++i) {
+    EXPECT_EQ(got[i].timeMs, (*events)[i].timeMs) << i;
+    EXPECT_EQ(got[i].shortMessage & 0xFF, (*events)[i].bytes[0]) << i;
+  }
+  Detach();
+  media::InstallTimeSource(nullptr);
 }
 
 // The library as a host loads it: by name, with only its exports.
