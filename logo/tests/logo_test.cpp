@@ -15,6 +15,7 @@
 #include "platform/media/virtual_time.h"
 #include "platform/sys/ini.h"
 #include "platform/sys/library.h"
+#include "platform/ui/window/paint.h"
 #include "platform/ui/window/screen.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/loop.h"
@@ -243,6 +244,31 @@ TEST_F(LogoTest, TheEffectIsTheTableEntryAtTheClockAndRunsToTheEnd) {
   EXPECT_TRUE(OpenDialog()->CurrentTransition()->Done());
   // A second logo is refused while the first is open.
   EXPECT_EQ(LaunchLogo(0), 0u);
+}
+
+TEST_F(LogoTest, APartialRepaintPaintsThePictureClippedWithoutEffect) {
+  WriteBmp(dir + "/own.bmp", 64, 48);
+  DialogSetup setup;
+  setup.imagePath = dir + "/own.bmp";
+  auto* d = new CLogoDialog(setup);
+  ASSERT_TRUE(d->Create("logo"));
+  win::ProcessPendingMessages();
+  Advance(gdi::imaging::kEffectDurationMs);
+  const int code = d->CurrentTransition()->Code();
+  auto dc = ui::GetDc(d->GetHwnd());
+  const auto image = dc->Target()->CopyPixels();
+  dc->FillRect(gdi::Rect{0, 0, 64, 48}, gdi::Rgb(1, 2, 3));
+  const gdi::Rect part{10, 10, 20, 30};
+  ui::InvalidateRect(d->GetHwnd(), &part, false);
+  ui::UpdateWindow(d->GetHwnd());
+  const auto after = dc->Target()->CopyPixels();
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x)
+      ASSERT_EQ(after[y * 64 + x], part.Contains({x, y}) ? image[y * 64 + x] : gdi::Rgb(1, 2, 3))
+          << x << "," << y;
+  EXPECT_TRUE(d->CurrentTransition()->Done());
+  EXPECT_EQ(d->CurrentTransition()->Code(), code);
+  win::DestroyWindow(d->GetHwnd());
 }
 
 TEST_F(LogoTest, ScrollerStepsByCharactersAndCyclesTheTexts) {
