@@ -295,6 +295,9 @@ int PlaySong(const PlayOptions& o) {
   t.RegisterProgMsg(windows.Remote());
   t.RegisterStopMsg(windows.Remote());
 
+  // From the moment the user is told Ctrl+C stops, it stops: also while the
+  // display is started and linked.
+  InterruptGuard interrupt;
   const std::string title = state.title.empty() ? o.file : sys::ToUtf8(state.title);
   if (render)
     std::printf("rendering \"%s\" into %s\n", title.c_str(), o.wav.c_str());
@@ -319,15 +322,16 @@ int PlaySong(const PlayOptions& o) {
       std::fprintf(stderr, "vexo3: playing without the lyric display: %s\n", error.c_str());
   }
   if (waitForDisplay && t.GetLyricWnd &&
-      !win::RunMessageLoopUntil([&] { return t.GetLyricWnd() != 0; }, kDisplayLinkWaitMs))
+      !win::RunMessageLoopUntil([&] { return interrupted.load() || t.GetLyricWnd() != 0; },
+                                kDisplayLinkWaitMs) &&
+      !interrupted.load())
     std::fprintf(stderr, "vexo3: the lyric display did not link itself; playing without it\n");
 
-  InterruptGuard interrupt;
   const auto began = std::chrono::steady_clock::now();
   // The rendered file's first frame.
   const uint32_t startMs = setup.Clock().NowMs();
   state.ended = state.stopped = false;
-  if (!t.Play())
+  if (!interrupted.load() && !t.Play())
     return Fail(o.file + ": the song cannot be played");
 
   StatusLine status;

@@ -235,4 +235,30 @@ TEST_F(PlayCommand, CtrlCDuringARealTimePlayLeavesNoNoteSounding) {
   EXPECT_FALSE(has("notes 0"));
 }
 
+TEST_F(PlayCommand, CtrlCAsSoonAsPlayIsAnnouncedStopsItCleanly) {
+  auto child = systest::SpawnedChild::Start(
+      VEXO_TESTS_DIR "/play_recorded", {kDemo},
+      {"VEXO_RUNTIME_DIR=" + dir_.Path() + "/run", "VEXO_SETTINGS_FILE=" + Path("settings.ini")});
+  ASSERT_TRUE(child);
+  bool announced = false;
+  while (auto line = child->ReadLine(20000)) {
+    if (line->rfind("playing", 0) == 0) {
+      announced = true;
+      break;
+    }
+  }
+  ASSERT_TRUE(announced);
+  child->Kill(SIGINT);
+  std::vector<std::string> report;
+  while (auto line = child->ReadLine(20000))
+    report.push_back(*line);
+  EXPECT_EQ(child->Wait(), 0) << "the play ends, not the process";
+  auto has = [&](const std::string& text) {
+    return std::find(report.begin(), report.end(), text) != report.end();
+  };
+  EXPECT_TRUE(has("stopped"));
+  EXPECT_TRUE(has("exit 130"));
+  EXPECT_TRUE(has("sounding 0"));
+}
+
 } // namespace
