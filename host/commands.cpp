@@ -42,9 +42,11 @@ const Command kCommands[] = {
      InterchangeCommand},
     {"display",
      "display [--image NAME] [--mode still|mpeg] [--reserve N[:TITLE]...] [--next N TITLE] "
+     "[--media-folder images|videos|mpeg DIR] "
      "[--codepage N]",
      "starts the lyric display when it is not running; shows the picture NAME; asks for a "
-     "background mode; sends up to five reservations and the next song",
+     "background mode; sends up to five reservations and the next song; lists a folder of "
+     "background pictures or videos",
      DisplayCommand},
     {"album", "album probe|dump FILE...",
      "prints song files as album records, or an album file, as JSON", AlbumCommand},

@@ -1,11 +1,13 @@
 #include "host/display_command.h"
 
 #include "platform/sys/codepage.h"
+#include "platform/sys/ini.h"
 #include "platform/sys/library.h"
 #include "platform/sys/runtime.h"
 #include "platform/win/dispatch.h"
 #include "platform/win/window.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -34,6 +36,49 @@ constexpr uint32_t kSendTimeoutMs = 5000;
 // The host's reservation list and next-song records.
 constexpr uintptr_t kReserveListCopy = 0x10600;
 constexpr uintptr_t kNextSongCopy = 0x10601;
+// The request that builds the display's media lists again (bit 0 pictures,
+// 1 AVI/FLC videos, 2 MPEG videos).
+constexpr win::WParam kMediaListReload = 4354;
+
+struct MediaKindName {
+  const char* name;
+  const char* section;
+  win::LParam bit;
+};
+constexpr MediaKindName kMediaKinds[] = {
+    {"images", "Image", 1}, {"videos", "Avi/Flc", 2}, {"mpeg", "Mpeg", 4}};
+
+// The display's settings file: in $VEXO_CONFIG_DIR, else beside the programs.
+std::string DisplayConfigPath() {
+  const char* dir = std::getenv("VEXO_CONFIG_DIR");
+  return (dir && *dir ? std::string(dir) : sys::ProgramFolder()) + "/config.ini";
+}
+
+// Puts folder into the kind's section (unless it is there) and asks for the
+// lists to be built; false with the reason when it cannot.
+bool AddMediaFolder(const MediaKindName& kind, const std::string& folder, std::string* error) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder, ec)) {
+    *error = folder + " is not a folder";
+    return false;
+  }
+  const std::string path = std::filesystem::absolute(folder, ec).lexically_normal().string();
+  const std::string config = DisplayConfigPath();
+  const int32_t count = std::max(0, sys::IniGetInt(config, kind.section, "Count", 0));
+  bool listed = false;
+  for (int32_t n = 1; n <= count && !listed; ++n)
+    listed = sys::IniGetString(config, kind.section, "Dir" + std::to_string(n), "@") == path;
+  if (!listed && (!sys::IniWriteString(config, kind.section, "Dir" + std::to_string(count + 1), path) ||
+                  !sys::IniWriteString(config, kind.section, "Count", std::to_string(count + 1)))) {
+    *error = "cannot write " + config;
+    return false;
+  }
+  if (!sys::IniWriteString(config, kind.section, "Build", "1")) {
+    *error = "cannot write " + config;
+    return false;
+  }
+  return true;
+}
 
 win::Hwnd FindFrame() {
   return win::FindWindow(kFrameClass, std::nullopt);
@@ -143,7 +188,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vexo3 display [--image NAME] [--mode still|mpeg] [--reserve N[:TITLE]...] "
-    "[--next N TITLE] [--codepage N]\n";
+    "[--next N TITLE] [--codepage N] [--media-folder images|videos|mpeg DIR]\n";
 
 } // namespace
 
@@ -158,6 +203,7 @@ int DisplayCommand(std::span<char*> args) {
   std::optional<win::WParam> request;
   std::optional<std::vector<ReservedSong>> reserve;
   std::optional<std::pair<int32_t, std::string>> next;
+  std::optional<std::pair<const MediaKindName*, std::string>> mediaFolder;
   int codePage = sys::kDefaultCodePage;
   bool usage = false;
   for (size_t i = 0; !usage && i < args.size();) {
@@ -177,6 +223,12 @@ int DisplayCommand(std::span<char*> args) {
       usage = !cp || *cp <= 0;
       codePage = cp.value_or(codePage);
       i += 2;
+    } else if (opt == "--media-folder" && i + 2 < args.size()) {
+      for (const MediaKindName& k : kMediaKinds)
+        if (std::strcmp(args[i + 1], k.name) == 0)
+          mediaFolder = std::pair{&k, std::string(args[i + 2])};
+      usage = !mediaFolder;
+      i += 3;
     } else if (opt == "--next" && i + 2 < args.size()) {
       const auto n = ParseSongNumber(args[i + 1]);
       usage = !n;
@@ -203,8 +255,14 @@ int DisplayCommand(std::span<char*> args) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  const bool running = FindFrame() != 0;
   std::string error;
+  // The folder goes into the settings first, so that a display started now
+  // builds its lists at once.
+  if (mediaFolder && !AddMediaFolder(*mediaFolder->first, mediaFolder->second, &error)) {
+    std::fprintf(stderr, "vexo3: %s\n", error.c_str());
+    return 1;
+  }
+  const bool running = FindFrame() != 0;
   if (!StartDisplayIfNotRunning(&error)) {
     std::fprintf(stderr, "vexo3: %s\n", error.c_str());
     return 1;
@@ -214,6 +272,14 @@ int DisplayCommand(std::span<char*> args) {
   if (request && !win::PostMessage(FindFrame(), win::WM_USER, *request, 0)) {
     std::fprintf(stderr, "vexo3: the lyric display did not take the mode request\n");
     return 1;
+  }
+  if (mediaFolder) {
+    if (!win::PostMessage(FindFrame(), win::WM_USER, kMediaListReload, mediaFolder->first->bit)) {
+      std::fprintf(stderr, "vexo3: the lyric display did not take the media list request\n");
+      return 1;
+    }
+    std::printf("vexo3: %s folder added: %s\n", mediaFolder->first->name,
+                mediaFolder->second.c_str());
   }
   if (reserve) {
     const std::vector<uint8_t> record = ReserveListRecord(*reserve, codePage);

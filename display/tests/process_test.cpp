@@ -3,6 +3,7 @@
 // exit, one instance per desktop, the settings after a first run and a
 // restart, a missing resource module, and a picture of the frame.
 #include "display/frame.h"
+#include "display/medialist.h"
 #include "display/records.h"
 #include "display/settings.h"
 #include "display/tests/support/session.h"
@@ -480,6 +481,42 @@ TEST_F(ProcessTest, TheHostsReservationsAndNextSongShowInTheStrips) {
   EXPECT_EQ(RunHost("display --reserve 1 2 3 4 5 6").status, 2);
   EXPECT_EQ(RunHost("display --next 7").status, 2);
   EXPECT_EQ(RunHost("display --reserve x:y").status, 2);
+  win::PostMessage(frame, kCloseMessage, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !win::IsWindow(frame); }, kStartMs));
+}
+
+// `vexo3 display --media-folder images DIR` as a user would: the folder goes
+// into the settings and the running display lists its pictures.
+TEST_F(ProcessTest, AMediaFolderAddedByTheHostIsListedByTheRunningDisplay) {
+  TempFolder pictures;
+  pictures.Write("b.gif", "x");
+  pictures.Write("a.bmp", "x");
+  pictures.Write("notes.txt", "x");
+  ASSERT_EQ(RunHost("display").status, 0);
+  const win::Hwnd frame = win::FindWindow(kFrameClass, std::nullopt);
+  ASSERT_NE(frame, 0u);
+  const HostRun run = RunHost("display --media-folder images " + pictures.Path());
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("images folder added: " + pictures.Path()), std::string::npos) << run.out;
+  const std::string ini = config / "config.ini";
+  EXPECT_EQ(sys::IniGetString(ini, "Image", "Count", ""), "1");
+  EXPECT_EQ(sys::IniGetString(ini, "Image", "Dir1", ""), pictures.Path());
+  // The display builds the list and ends the build.
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return sys::IniGetString(ini, "Image", "Build", "gone") == "gone" &&
+               std::filesystem::exists(config / "iList001.dat");
+      },
+      kStartMs));
+  const std::string bytes = ReadFile(config / "iList001.dat");
+  EXPECT_EQ(display::ParseMediaList(display::MediaKind::Image,
+                                    std::vector<uint8_t>(bytes.begin(), bytes.end())),
+            (std::vector<std::string>{"a.bmp", "b.gif"}));
+  // The same folder again is not listed twice; mistakes are refused.
+  EXPECT_EQ(RunHost("display --media-folder images " + pictures.Path()).status, 0);
+  EXPECT_EQ(sys::IniGetString(ini, "Image", "Count", ""), "1");
+  EXPECT_EQ(RunHost("display --media-folder pictures " + pictures.Path()).status, 2);
+  EXPECT_EQ(RunHost("display --media-folder images " + pictures / "missing").status, 1);
   win::PostMessage(frame, kCloseMessage, 0, 0);
   EXPECT_TRUE(WaitFor([&] { return !win::IsWindow(frame); }, kStartMs));
 }
