@@ -112,6 +112,10 @@ struct BankSlot {
 // letter case ignored; empty for a slot whose data the song holds, or a
 // name that is not found there.
 std::string BankSlotFile(const BankSlot& slot, const std::string& songPath);
+// The bytes of a slot's bank, wherever they lie (the song's data or the file
+// of BankSlotFile); nullopt for an empty slot or a file that cannot be read.
+std::optional<std::vector<uint8_t>> BankSlotBytes(const BankSlot& slot,
+                                                  const std::string& songPath);
 
 class CSongData;
 

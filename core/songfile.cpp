@@ -806,6 +806,21 @@ std::string BankSlotFile(const BankSlot& slot, const std::string& songPath) {
   return found ? folder + "/" + *found : std::string();
 }
 
+std::optional<std::vector<uint8_t>> BankSlotBytes(const BankSlot& slot,
+                                                  const std::string& songPath) {
+  if (!(slot.flags & kBankSlotUsed))
+    return std::nullopt;
+  if (!(slot.flags & kBankSlotOwnFile))
+    return slot.data;
+  const std::string file = BankSlotFile(slot, songPath);
+  if (file.empty())
+    return std::nullopt;
+  FileBytes bytes = ReadSongFileBytes(file);
+  if (!bytes.usable)
+    return std::nullopt;
+  return std::move(bytes.data);
+}
+
 namespace {
 
 // The bytes of a bank slot that the song file holds itself; nullopt when the

@@ -90,6 +90,39 @@ std::optional<std::vector<uint8_t>> ReadWhole(const std::string& path) {
   return bytes;
 }
 
+// The files of a folder, sorted byte by byte; the folder is read once
+// whatever the number of patterns.
+std::vector<std::string> FolderFiles(const std::string& linuxFolder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(
+           linuxFolder, std::filesystem::directory_options::skip_permission_denied, error),
+       end;
+       !error && it != end; it.increment(error)) {
+    std::error_code typeError;
+    if (it->is_regular_file(typeError))
+      names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The names of files whose names match pattern, in the code page; a name
+// the code page cannot hold cannot be named, and is left out.
+std::vector<std::string> Matching(const std::vector<std::string>& files, const char* pattern) {
+  std::vector<std::string> names;
+  for (const std::string& file : files) {
+    if (!sys::MatchesDosPattern(file, pattern))
+      continue;
+    const bool ascii = std::all_of(file.begin(), file.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const std::optional<std::string> stored = ascii ? std::optional(file) : sys::FromUtf8(file);
+    if (stored && stored->size() <= kMaxListedName)
+      names.push_back(*stored);
+  }
+  return names;
+}
+
 } // namespace
 
 std::optional<std::vector<std::string>> ParseMediaList(MediaKind kind,
@@ -172,37 +205,12 @@ std::string MediaList::ListFileName(int number) const {
   return name;
 }
 
-// The files of a folder, sorted byte by byte; the folder is read once
-// whatever the number of patterns.
-static std::vector<std::string> FolderFiles(const std::string& linuxFolder) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (std::filesystem::directory_iterator it(
-           linuxFolder, std::filesystem::directory_options::skip_permission_denied, error),
-       end;
-       !error && it != end; it.increment(error)) {
-    std::error_code typeError;
-    if (it->is_regular_file(typeError))
-      names.push_back(it->path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::vector<std::string> MediaList::MatchingNames(const std::string& linuxFolder) const {
   const std::vector<std::string> files = FolderFiles(linuxFolder);
   std::vector<std::string> names;
   for (const char* pattern : Patterns()) {
-    for (const std::string& file : files) {
-      if (!sys::MatchesDosPattern(file, pattern))
-        continue;
-      // Names are kept in the code page; one it cannot hold cannot be named.
-      const bool ascii = std::all_of(file.begin(), file.end(),
-                                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-      const std::optional<std::string> stored = ascii ? std::optional(file) : sys::FromUtf8(file);
-      if (stored && stored->size() <= kMaxListedName)
-        names.push_back(*stored);
-    }
+    std::vector<std::string> matched = Matching(files, pattern);
+    names.insert(names.end(), matched.begin(), matched.end());
   }
   return names;
 }
@@ -368,16 +376,10 @@ std::optional<std::string> MediaList::FolderPick(size_t capacity) const {
   if (currentFolder_.empty())
     return std::nullopt;
   const std::span<const char* const> patterns = Patterns();
-  const std::string linux = LinuxFolder(currentFolder_);
+  const std::vector<std::string> files = FolderFiles(LinuxFolder(currentFolder_));
   const size_t start = media::NowMs() % patterns.size();
   for (size_t k = 0; k < patterns.size(); ++k) {
-    const auto entries = sys::ListFolder(linux, patterns[(start + k) % patterns.size()]);
-    std::vector<std::string> names;
-    if (entries)
-      for (const sys::FileEntry& e : *entries)
-        if (!e.isFolder)
-          if (auto stored = sys::FromUtf8(e.name))
-            names.push_back(*stored);
+    const std::vector<std::string> names = Matching(files, patterns[(start + k) % patterns.size()]);
     if (names.empty())
       continue;
     size_t index = static_cast<size_t>(RandomFraction() * double(names.size()));

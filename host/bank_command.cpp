@@ -69,19 +69,6 @@ void List(const core::CSongData& song) {
   std::printf("%d of %d bank slots used\n", used, core::kBankSlots - 1);
 }
 
-// A slot's bank file bytes, wherever they lie.
-std::optional<std::vector<uint8_t>> SlotData(const core::CSongData& song, int slot) {
-  const core::BankSlot& s = song.bankSlots[slot];
-  if (!(s.flags & core::kBankSlotUsed))
-    return std::nullopt;
-  if (!(s.flags & core::kBankSlotOwnFile))
-    return s.data;
-  const std::string file = core::BankSlotFile(s, song.path);
-  if (file.empty())
-    return std::nullopt;
-  return media::ReadRiffFile(file, nullptr);
-}
-
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -112,7 +99,7 @@ int Apply(core::CSongData& song, const Step& s) {
   } else if (s.option == "--remove") {
     b = core::BankSlot{};
   } else if (s.option == "--extract") {
-    const auto data = SlotData(song, slot);
+    const auto data = core::BankSlotBytes(song.bankSlots[slot], song.path);
     if (!data)
       return Failure("bank slot " + std::to_string(slot) + " has no data to write");
     if (!WriteBytes(s.file, *data))
@@ -204,20 +191,15 @@ int BankCommand(std::span<char*> args) {
   if (changes && out.empty())
     return Usage("the changes need -o OUT.vx3 to be saved");
 
-  core::CSongData song;
-  if (!LoadSongFile(song, songPath.c_str()))
-    return 1;
-  for (const Step& s : steps) {
-    if (int r = Apply(song, s))
-      return r;
-  }
-  List(song);
-  if (!out.empty()) {
-    if (!SaveSongFile(song, out.c_str(), core::kSaveV350First))
-      return 1;
-    std::printf("wrote %s\n", out.c_str());
-  }
-  return 0;
+  return EditSongFile(
+      songPath, out,
+      [&](core::CSongData& song) {
+        for (const Step& s : steps)
+          if (int r = Apply(song, s))
+            return r;
+        return 0;
+      },
+      List);
 }
 
 } // namespace host

@@ -54,6 +54,23 @@ bool SaveSongFile(core::CSongData& song, const char* file, int saveKind) {
   return false;
 }
 
+int EditSongFile(const std::string& file, const std::string& out,
+                 const std::function<int(core::CSongData&)>& edit,
+                 const std::function<void(const core::CSongData&)>& list) {
+  core::CSongData song;
+  if (!LoadSongFile(song, file.c_str()))
+    return 1;
+  if (int r = edit(song))
+    return r;
+  list(song);
+  if (!out.empty()) {
+    if (!SaveSongFile(song, out.c_str(), core::kSaveV350First))
+      return 1;
+    std::printf("wrote %s\n", out.c_str());
+  }
+  return 0;
+}
+
 int UsageError(const std::string& why, const char* usage) {
   std::fprintf(stderr, "vexo3: %s\n%s", why.c_str(), usage);
   return 2;

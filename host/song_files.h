@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/songdata.h"
@@ -32,6 +33,13 @@ int UsageError(const std::string& why, const char* usage);
 int Failure(const std::string& why);
 // A whole decimal number within [low, high] into *out; false otherwise.
 bool ParseBounded(const char* text, long low, long high, long* out);
+
+// A song file read, changed by edit (which gives 0, or the exit code that
+// ends the command), shown by list and, when out is not empty, saved there
+// as a 3.50 song file; the command's exit code.
+int EditSongFile(const std::string& file, const std::string& out,
+                 const std::function<int(core::CSongData&)>& edit,
+                 const std::function<void(const core::CSongData&)>& list);
 
 struct LyricCount {
   int64_t syllables = 0;

@@ -61,6 +61,32 @@ int Play(const core::WaveSlot& w, long slot) {
   return 0;
 }
 
+// One step of the command on the song; 0, or the exit code that ends it.
+int Apply(core::CSongData& song, const Step& s) {
+  core::WaveSlot& w = song.waves[static_cast<size_t>(s.slot)];
+  if (s.option == "--load") {
+    std::string error;
+    auto wave = media::ReadWaveFile(s.text, &error);
+    if (!wave || wave->format.rate > 0xFFFFFF)
+      return Failure(wave ? s.text + ": the rate is too high" : error);
+    core::FillWaveSlot(w, std::move(wave->data), wave->format.rate, wave->format.bits,
+                       wave->format.channels);
+  } else if (s.option == "--name") {
+    w.name = s.text.substr(0, core::kWaveNameLength);
+  } else if (s.option == "--delete") {
+    core::ClearWaveSlot(w);
+  } else if (s.option == "--event") {
+    if (song.TrackCount() == 0 ||
+        !song.AddEvent(0, static_cast<int32_t>(s.tick), 0, 0, static_cast<uint32_t>(s.slot),
+                       core::kKindWave))
+      return Failure("the wave event cannot be added");
+  } else if (s.option == "--play") {
+    if (int r = Play(w, s.slot))
+      return r;
+  }
+  return 0;
+}
+
 } // namespace
 
 int WavesCommand(std::span<char*> args) {
@@ -102,39 +128,15 @@ int WavesCommand(std::span<char*> args) {
   if (changes && out.empty())
     return Usage("the changes need -o OUT.vx3 to be saved");
 
-  core::CSongData song;
-  if (!LoadSongFile(song, songPath.c_str()))
-    return 1;
-  for (const Step& s : steps) {
-    core::WaveSlot& w = song.waves[static_cast<size_t>(s.slot)];
-    if (s.option == "--load") {
-      std::string error;
-      auto wave = media::ReadWaveFile(s.text, &error);
-      if (!wave || wave->format.rate > 0xFFFFFF)
-        return Failure(wave ? s.text + ": the rate is too high" : error);
-      core::FillWaveSlot(w, std::move(wave->data), wave->format.rate, wave->format.bits,
-                         wave->format.channels);
-    } else if (s.option == "--name") {
-      w.name = s.text.substr(0, core::kWaveNameLength);
-    } else if (s.option == "--delete") {
-      core::ClearWaveSlot(w);
-    } else if (s.option == "--event") {
-      if (song.TrackCount() == 0 ||
-          !song.AddEvent(0, static_cast<int32_t>(s.tick), 0, 0, static_cast<uint32_t>(s.slot),
-                         core::kKindWave))
-        return Failure("the wave event cannot be added");
-    } else if (s.option == "--play") {
-      if (int r = Play(w, s.slot))
-        return r;
-    }
-  }
-  List(song);
-  if (!out.empty()) {
-    if (!SaveSongFile(song, out.c_str(), core::kSaveV350First))
-      return 1;
-    std::printf("wrote %s\n", out.c_str());
-  }
-  return 0;
+  return EditSongFile(
+      songPath, out,
+      [&](core::CSongData& song) {
+        for (const Step& s : steps)
+          if (int r = Apply(song, s))
+            return r;
+        return 0;
+      },
+      List);
 }
 
 } // namespace host

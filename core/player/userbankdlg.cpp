@@ -25,18 +25,6 @@ std::string Folder(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-// The bytes of a slot's bank file, wherever they lie; nullopt when they
-// cannot be read.
-std::optional<std::vector<uint8_t>> SlotBytes(const BankSlot& slot, const std::string& songPath) {
-  if (!(slot.flags & kBankSlotOwnFile))
-    return slot.data;
-  const std::string file = BankSlotFile(slot, songPath);
-  std::ifstream in(file, std::ios::binary);
-  if (file.empty() || !in)
-    return std::nullopt;
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 } // namespace
 
 UserBankTexts UserBankTexts::From(const res::Bundle& bundle) {
@@ -147,7 +135,7 @@ void CUserBankDlg::Save() {
   const int slot = Selected();
   if (slot < 0 || !(slots_[slot].flags & kBankSlotUsed))
     return;
-  const std::optional<std::vector<uint8_t>> bytes = SlotBytes(slots_[slot], song_.path);
+  const std::optional<std::vector<uint8_t>> bytes = BankSlotBytes(slots_[slot], song_.path);
   if (!bytes)
     return;
   ui::OpenFileRequest request;

@@ -1,5 +1,7 @@
 #include "platform/media/alsa_wave.h"
 
+#include "platform/media/alsa_quiet.h"
+
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
@@ -16,20 +18,6 @@ namespace {
 // How much is written at a time, so that a reset is seen soon.
 constexpr uint32_t kChunkMs = 20;
 constexpr unsigned kLatencyUs = 100000;
-
-void Quiet(const char*, int, const char*, int, const char*, ...) {}
-
-// ALSA reports a missing card loudly on stderr; opening here is a probe.
-class QuietAlsa {
-public:
-  QuietAlsa() { snd_lib_error_set_handler(Quiet); }
-  ~QuietAlsa() { snd_lib_error_set_handler(nullptr); }
-};
-
-std::mutex& AlsaOpenMutex() {
-  static std::mutex* mutex = new std::mutex;
-  return *mutex;
-}
 
 class AlsaStream final : public WaveOutStream {
 public:
@@ -183,8 +171,7 @@ public:
       *result = kWaveBadFormat;
       return nullptr;
     }
-    std::lock_guard guard(AlsaOpenMutex());
-    QuietAlsa quiet;
+    QuietAlsaProbe quiet;
     snd_config_t* config = nullptr;
     snd_pcm_t* pcm = nullptr;
     int r;
@@ -238,8 +225,7 @@ std::shared_ptr<WaveOutDevice> AlsaWaveDevice(std::string pcmName, std::string d
 std::vector<std::shared_ptr<WaveOutDevice>> AlsaWaveDevices() {
   std::vector<std::shared_ptr<WaveOutDevice>> devices;
   devices.push_back(AlsaWaveDevice("default", "Default Sound Output"));
-  std::lock_guard guard(AlsaOpenMutex());
-  QuietAlsa quiet;
+  QuietAlsaProbe quiet;
   void** hints = nullptr;
   if (snd_device_name_hint(-1, "pcm", &hints) < 0)
     return devices;

@@ -1,6 +1,7 @@
 // ALSA capture devices for wave input.
 #include "platform/media/wavein.h"
 
+#include "platform/media/alsa_quiet.h"
 #include "platform/media/wave_sinks.h"
 
 #include <alsa/asoundlib.h>
@@ -18,20 +19,6 @@ namespace {
 // How much is read at a time, so that a stop is seen soon.
 constexpr uint32_t kChunkMs = 20;
 constexpr unsigned kLatencyUs = 100000;
-
-void Quiet(const char*, int, const char*, int, const char*, ...) {}
-
-// ALSA reports a missing card loudly on stderr; opening here is a probe.
-class QuietAlsa {
-public:
-  QuietAlsa() { snd_lib_error_set_handler(Quiet); }
-  ~QuietAlsa() { snd_lib_error_set_handler(nullptr); }
-};
-
-std::mutex& AlsaInOpenMutex() {
-  static std::mutex* mutex = new std::mutex;
-  return *mutex;
-}
 
 // Opens the capture PCM name, from configText when it is not empty; the
 // configuration, if any, goes to *config for the caller to delete after the
@@ -165,8 +152,7 @@ public:
 
   // Opens the device once to learn its formats; false when it does not open.
   bool Probe() {
-    std::lock_guard guard(AlsaInOpenMutex());
-    QuietAlsa quiet;
+    QuietAlsaProbe quiet;
     snd_pcm_t* pcm;
     snd_config_t* config;
     if (OpenPcm(name_, configText_, SND_PCM_NONBLOCK, &pcm, &config) < 0)
@@ -195,8 +181,7 @@ public:
       *result = kWaveBadFormat;
       return nullptr;
     }
-    std::lock_guard guard(AlsaInOpenMutex());
-    QuietAlsa quiet;
+    QuietAlsaProbe quiet;
     snd_pcm_t* pcm;
     snd_config_t* config;
     int r = OpenPcm(name_, configText_, 0, &pcm, &config);
@@ -237,8 +222,7 @@ std::shared_ptr<WaveInDevice> AlsaWaveInDevice(std::string pcmName, std::string 
 std::vector<std::shared_ptr<WaveInDevice>> AlsaWaveInDevices() {
   std::vector<std::pair<std::string, std::string>> names = {{"default", "Default Sound Input"}};
   {
-    std::lock_guard guard(AlsaInOpenMutex());
-    QuietAlsa quiet;
+    QuietAlsaProbe quiet;
     void** hints = nullptr;
     if (snd_device_name_hint(-1, "pcm", &hints) >= 0) {
       for (void** h = hints; *h; ++h) {
