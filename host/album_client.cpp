@@ -1,19 +1,12 @@
 #include "host/album_client.h"
 
+#include "host/library_client.h"
+
 #include <array>
 #include <vector>
 
 namespace host {
 namespace {
-
-struct Binding {
-  const char* name;
-  void** entry;
-};
-
-template <typename F> void** Slot(F*& f) {
-  return reinterpret_cast<void**>(&f);
-}
 
 std::vector<Binding> Bindings(Tondo32Exports& t) {
   return {
@@ -54,19 +47,9 @@ std::unique_ptr<AlbumClient> AlbumClient::Start(const std::string& folder, std::
     return nullptr;
   }
   std::unique_ptr<AlbumClient> client(new AlbumClient(std::move(*library)));
-  for (const Binding& b : Bindings(client->exports_)) {
-    *b.entry = client->library_.Find(b.name);
-    if (!*b.entry) {
-      *error = std::string("the song album lacks ") + b.name;
-      return nullptr;
-    }
-  }
-  if (!client->exports_.Attach()) {
-    std::array<char, 512> reason{};
-    client->exports_.AttachError(reason.data(), static_cast<int32_t>(reason.size()));
-    *error = std::string("the song album refused to start: ") + reason.data();
+  if (!BindAndAttach(client->library_, Bindings(client->exports_), client->exports_, "song album",
+                     error))
     return nullptr;
-  }
   client->attached_ = true;
   return client;
 }

@@ -1,5 +1,6 @@
 #include "host/tamblo_client.h"
 
+#include "host/library_client.h"
 #include "platform/sys/bytes.h"
 #include "platform/win/loop.h"
 
@@ -12,15 +13,6 @@ namespace {
 
 constexpr int kCapsSize = 52;
 constexpr int kNameSize = 32;
-
-struct Binding {
-  const char* name;
-  void** entry;
-};
-
-template <typename F> void** Slot(F*& f) {
-  return reinterpret_cast<void**>(&f);
-}
 
 std::vector<Binding> Bindings(TambloExports& t) {
   return {
@@ -66,19 +58,9 @@ std::unique_ptr<TambloClient> TambloClient::Start(const std::string& folder, std
     return nullptr;
   }
   std::unique_ptr<TambloClient> client(new TambloClient(std::move(*library)));
-  for (const Binding& b : Bindings(client->exports_)) {
-    *b.entry = client->library_.Find(b.name);
-    if (!*b.entry) {
-      *error = std::string("the player core lacks ") + b.name;
-      return nullptr;
-    }
-  }
-  if (!client->exports_.Attach()) {
-    std::array<char, 512> reason{};
-    client->exports_.AttachError(reason.data(), static_cast<int32_t>(reason.size()));
-    *error = std::string("the player core refused to start: ") + reason.data();
+  if (!BindAndAttach(client->library_, Bindings(client->exports_), client->exports_, "player core",
+                     error))
     return nullptr;
-  }
   client->attached_ = true;
   return client;
 }
