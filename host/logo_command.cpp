@@ -2,10 +2,11 @@
 
 #include "host/window_app.h"
 #include "logo/bivane.h"
-#include "platform/sys/library.h"
 #include "platform/win/loop.h"
 #include "platform/win/timer.h"
 #include "platform/win/window.h"
+
+#include <QApplication>
 
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@ namespace host {
 namespace {
 
 constexpr const char* kWatchClass = "Vexo3LogoWatch";
+constexpr const char* kLogoClass = "BivaneLogo";
 constexpr uint32_t kWatchMs = 100;
 
 // Ends the loop once the dialog's window is gone.
@@ -33,7 +35,64 @@ public:
   }
 };
 
+template <class F> bool Bind(const sys::Library& library, const char* name, F*& out) {
+  out = reinterpret_cast<F*>(library.Find(name));
+  return out != nullptr;
+}
+
 } // namespace
+
+std::unique_ptr<StartupLogo> StartupLogo::Load(const std::string& folder, std::string* why) {
+  std::unique_ptr<StartupLogo> logo(new StartupLogo);
+  if (HasScreen())
+    logo->app_ = MakeApplication();
+  std::string error;
+  logo->library_ = sys::Library::Load(folder, "Bivane", &error);
+  if (!logo->library_) {
+    *why = "the logo library cannot be loaded: " + error;
+    return nullptr;
+  }
+  const sys::Library& l = *logo->library_;
+  Exports& x = logo->x_;
+  if (!Bind(l, "Bivane_Attach", x.attach) || !Bind(l, "Bivane_Detach", x.detach) ||
+      !Bind(l, "LaunchLogo", x.launch) || !Bind(l, "DrawTextLogo", x.text) ||
+      !Bind(l, "SinkDownLogo", x.sink) || !Bind(l, "LaunchAboutDlg", x.about) ||
+      !Bind(l, "LogoMusicOff", x.musicOff)) {
+    *why = "the logo library lacks an export";
+    return nullptr;
+  }
+  if (!x.attach()) {
+    *why = "the logo library refused to start";
+    return nullptr;
+  }
+  logo->attached_ = true;
+  return logo;
+}
+
+StartupLogo::~StartupLogo() {
+  if (!attached_)
+    return;
+  x_.sink();
+  x_.detach();
+  // The dialog's window goes with its pending messages.
+  win::ProcessPendingMessages();
+}
+
+uint32_t StartupLogo::Launch() {
+  return x_.launch(0);
+}
+
+void StartupLogo::LaunchAbout() {
+  x_.about(0);
+}
+
+void StartupLogo::Text(const std::string& text) {
+  x_.text(text.c_str());
+}
+
+void StartupLogo::MusicOff() {
+  x_.musicOff();
+}
 
 int LogoCommand(std::span<char*> args) {
   bool about = false;
@@ -45,30 +104,20 @@ int LogoCommand(std::span<char*> args) {
       return 2;
     }
   }
-  std::optional<sys::Library> library;
+  std::unique_ptr<StartupLogo> logo;
   Watch watch;
-  int32_t (*detach)() = nullptr;
   const int code = RunWindowCommand("logo", [&] {
     std::string why;
-    library = sys::Library::Load("", "Bivane", &why);
-    if (!library) {
-      std::fprintf(stderr, "vexo3 logo: the logo library cannot be loaded: %s\n", why.c_str());
-      return false;
-    }
-    auto attach = reinterpret_cast<decltype(&Bivane_Attach)>(library->Find("Bivane_Attach"));
-    detach = reinterpret_cast<decltype(&Bivane_Detach)>(library->Find("Bivane_Detach"));
-    auto launch = reinterpret_cast<decltype(&LaunchLogo)>(library->Find("LaunchLogo"));
-    auto launchAbout = reinterpret_cast<decltype(&LaunchAboutDlg)>(library->Find("LaunchAboutDlg"));
-    if (!attach || !detach || !launch || !launchAbout || !attach()) {
-      std::fprintf(stderr, "vexo3 logo: the logo library refused to start\n");
-      detach = nullptr;
+    logo = StartupLogo::Load("", &why);
+    if (!logo) {
+      std::fprintf(stderr, "vexo3 logo: %s\n", why.c_str());
       return false;
     }
     if (about) {
-      launchAbout(0);
-      watch.dialog = win::FindWindow("BivaneLogo", std::nullopt);
+      logo->LaunchAbout();
+      watch.dialog = win::FindWindow(kLogoClass, std::nullopt);
     } else {
-      watch.dialog = launch(0);
+      watch.dialog = logo->Launch();
     }
     if (!watch.dialog) {
       std::fprintf(stderr, "vexo3 logo: the dialog could not be opened\n");
@@ -85,8 +134,7 @@ int LogoCommand(std::span<char*> args) {
   });
   if (watch.GetHwnd())
     win::DestroyWindow(watch.GetHwnd());
-  if (detach)
-    detach();
+  logo.reset();
   return code;
 }
 

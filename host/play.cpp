@@ -2,6 +2,7 @@
 
 #include "host/display_command.h"
 #include "host/display_log.h"
+#include "host/logo_command.h"
 #include "host/remote_window.h"
 #include "host/tamblo_client.h"
 #include "host/wave_mix.h"
@@ -188,6 +189,39 @@ bool Writable(const std::string& path) {
 
 constexpr uint32_t kDisplayLinkWaitMs = 3000;
 
+// The start-up logo of a play: each step of the start as a line on
+// standard output and in the logo; its music stops when the song starts.
+class PlayLogo {
+public:
+  PlayLogo(bool wanted, const std::string& folder) {
+    if (!wanted)
+      return;
+    std::string why;
+    logo_ = StartupLogo::Load(folder, &why);
+    if (logo_ && !logo_->Launch()) {
+      why = "its window cannot be opened";
+      logo_.reset();
+    }
+    if (!logo_)
+      std::fprintf(stderr, "vexo3: playing without the logo: %s\n", why.c_str());
+  }
+  void Step(const std::string& text) {
+    if (!logo_)
+      return;
+    std::printf("logo: %s\n", text.c_str());
+    std::fflush(stdout);
+    logo_->Text(text);
+    win::ProcessPendingMessages();
+  }
+  void SongStarted() {
+    if (logo_)
+      logo_->MusicOff();
+  }
+
+private:
+  std::unique_ptr<StartupLogo> logo_;
+};
+
 } // namespace
 
 std::optional<PlayOptions> ParsePlayArguments(std::span<char*> args, std::string* error) {
@@ -222,6 +256,8 @@ std::optional<PlayOptions> ParsePlayArguments(std::span<char*> args, std::string
       }
     } else if (a == "--no-display") {
       o.display = false;
+    } else if (a == "--logo") {
+      o.logo = true;
     } else if (a == "--display-log") {
       const char* v = value();
       if (!v || !*v) {
@@ -260,6 +296,9 @@ int PlaySong(const PlayOptions& o) {
   if (render && !setup.Begin(o.wav, &error))
     return Fail(error);
 
+  // Before the host's windows, so that it goes after them.
+  PlayLogo logo(o.logo, o.folder);
+  logo.Step("Starting the player...");
   RemoteWindows windows;
   if (!windows.Ok())
     return Fail("the host's windows cannot be made");
@@ -286,6 +325,7 @@ int PlaySong(const PlayOptions& o) {
     t.SetDefaultMidiOutDevice(info->name.c_str(), info->productId);
   }
 
+  logo.Step("Loading the song...");
   if (!t.LoadFile(o.file.c_str(), kKindByExtension))
     return Fail(o.file + ": the player core cannot read this song");
   RemoteWindow& state = windows.State();
@@ -316,6 +356,7 @@ int PlaySong(const PlayOptions& o) {
       return Fail(error);
     waitForDisplay = true;
   } else if (o.display && !render) {
+    logo.Step("Starting the lyric display...");
     if (StartDisplayIfNotRunning(&error))
       waitForDisplay = true;
     else
@@ -333,6 +374,7 @@ int PlaySong(const PlayOptions& o) {
   state.ended = state.stopped = false;
   if (!interrupted.load() && !t.Play())
     return Fail(o.file + ": the song cannot be played");
+  logo.SongStarted();
 
   StatusLine status;
   if (render) {
@@ -398,7 +440,7 @@ int PlayCommand(std::span<char*> args) {
   if (!options) {
     std::fprintf(stderr,
                  "vexo3: %s\nusage: vexo3 play FILE [--device N] [--wav OUT.wav] [--tempo "
-                 "+-P] [--key +-K] [--no-display] [--display-log FILE]\n",
+                 "+-P] [--key +-K] [--no-display] [--display-log FILE] [--logo]\n",
                  error.c_str());
     return kExitUsage;
   }

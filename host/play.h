@@ -20,6 +20,7 @@ struct PlayOptions {
   std::string folder; // where the player core lies; the program's folder when empty
   bool display = true; // start the lyric display for real-time play
   std::string displayLog; // start the tests' stand-in display, logging into this file
+  bool logo = false;      // show the start-up logo while the play starts
 };
 
 // Bounds of the tempo and key options.

@@ -23,6 +23,15 @@ bool HasScreen() {
   return Set("QT_QPA_PLATFORM") || Set("DISPLAY") || Set("WAYLAND_DISPLAY");
 }
 
+std::unique_ptr<QApplication> MakeApplication() {
+  if (QCoreApplication::instance())
+    return nullptr;
+  static int argc = 1;
+  static char name[] = "vexo3";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QApplication>(argc, argv);
+}
+
 int RunWindowCommand(std::string_view command, const std::function<bool()>& open) {
   return RunWindowCommandUntil(command, open, {});
 }
@@ -34,12 +43,7 @@ int RunWindowCommandUntil(std::string_view command, const std::function<bool()>&
                  std::string(command).c_str());
     return 1;
   }
-  static int argc = 1;
-  static char name[] = "vexo3";
-  static char* argv[] = {name, nullptr};
-  std::unique_ptr<QApplication> app;
-  if (!QCoreApplication::instance())
-    app = std::make_unique<QApplication>(argc, argv);
+  const std::unique_ptr<QApplication> app = MakeApplication();
   if (!open())
     return 1;
   if (!done)

@@ -3,13 +3,19 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string_view>
+
+class QApplication;
 
 namespace host {
 
 // Whether windows can be shown: a Qt platform chosen by name
 // (QT_QPA_PLATFORM, offscreen included), or an X11 or Wayland display.
 bool HasScreen();
+
+// A Qt application for the caller's time, nullptr when one runs already.
+std::unique_ptr<QApplication> MakeApplication();
 
 // Without a screen says so on standard error and returns 1. Otherwise
 // makes the application (unless one runs already), calls open, which makes

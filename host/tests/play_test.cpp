@@ -116,6 +116,30 @@ TEST_F(PlayCommand, TempoAndKeyChangeWhatIsRendered) {
   EXPECT_FALSE(plain == up);
 }
 
+TEST_F(PlayCommand, TheLogoShowsTheStartAndItsMusicStopsWhenTheSongStarts) {
+  if (!HaveSoundFont())
+    GTEST_SKIP() << "the General MIDI SoundFont is not installed";
+  ASSERT_EQ(Host("play " + kDemo + " --wav " + Path("plain.wav")).status, 0);
+  // The NT family plays no logo music: the song renders as without the logo.
+  const HostRun run =
+      Host("play " + kDemo + " --logo --wav " + Path("logo.wav"), "QT_QPA_PLATFORM=offscreen");
+  ASSERT_EQ(run.status, 0) << run.out;
+  const size_t player = run.out.find("logo: Starting the player...");
+  const size_t song = run.out.find("logo: Loading the song...");
+  const size_t rendering = run.out.find("rendering \"");
+  ASSERT_NE(player, std::string::npos) << run.out;
+  ASSERT_NE(song, std::string::npos) << run.out;
+  EXPECT_LT(player, song);
+  EXPECT_LT(song, rendering);
+  EXPECT_TRUE(FileBytes(Path("plain.wav")) == FileBytes(Path("logo.wav")));
+  // On the 9x family the tune plays from the library's start and stops as
+  // the song starts; the song is rendered whole.
+  const HostRun nine = Host("play " + kDemo + " --logo --wav " + Path("nine.wav"),
+                            "QT_QPA_PLATFORM=offscreen VEXO_PLATFORM=9x");
+  ASSERT_EQ(nine.status, 0) << nine.out;
+  EXPECT_EQ(FileBytes(Path("plain.wav")).size(), FileBytes(Path("nine.wav")).size());
+}
+
 TEST_F(PlayCommand, ArgumentsItCannotUseAreRefused) {
   struct Row {
     std::string args;
