@@ -3,6 +3,9 @@
 // and the pictures the word view leaves in the dump folder show the song's
 // lines.
 #include "display/frame.h"
+#include "display/mpeg.h"
+#include "platform/media/tests/support/video_clips.h"
+#include "platform/sys/paths.h"
 #include "display/tests/support/session.h"
 #include "display/tests/support/temp_folder.h"
 #include "platform/win/dispatch.h"
@@ -77,12 +80,15 @@ class LyricPlay : public ::testing::Test {
 protected:
   void SetUp() override {
     song = std::string(VEXO_CORPUS_DIR) + "/midi/happy-birthday.kar";
-    if (!std::filesystem::exists(song))
+    if (UsesCorpus() && !std::filesystem::exists(song))
       GTEST_SKIP() << "no corpus";
     hostProgram = wintest::HelperPath("tamblo_host");
     if (!std::filesystem::exists(hostProgram))
       GTEST_SKIP() << "the stand-in host is not built";
     StartSession();
+    BeforeStart();
+    if (HasFatalFailure() || IsSkipped())
+      return;
     setenv("VEXO_CONFIG_DIR", config.Path().c_str(), 1);
     setenv("VEXO_DUMP_DIR", dumps.Path().c_str(), 1);
     display = wintest::ChildProcess::Start(std::string(VEXO_BIN_DIR) + "/Kivo32", {});
@@ -93,6 +99,10 @@ protected:
         WaitFor([&] { return (frame = win::FindWindow(display::kFrameClass, std::nullopt)) != 0; },
                 kStartMs));
   }
+
+  // Settings the display starts with, written into config beforehand.
+  virtual void BeforeStart() {}
+  virtual bool UsesCorpus() const { return true; }
 
   std::string song, hostProgram;
   TempFolder config, dumps;
@@ -224,6 +234,101 @@ TEST_F(LyricPlay, TheHostPlayingAKaraokeSongNamedMidShowsItsLines) {
   RecordProperty("textPixels", most);
 
   // Ctrl+C ends the command; the display stays until it is closed.
+  kill(host->Pid(), SIGINT);
+  auto status = host->Wait(kStartMs);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status)) << *status;
+  win::PostMessage(frame, display::kCloseMessage, 0, 0);
+  EXPECT_TRUE(display->Wait(kStartMs));
+}
+
+// Mode 2 over a 1080p clip of one flat colour, so that every pixel that is
+// not text can be told for the video's own.
+class LyricPlayOverVideo : public LyricPlay {
+protected:
+  static constexpr QRgb kVideo = qRgb(0x20, 0x80, 0xC0);
+
+  void BeforeStart() override {
+    if (!mediatest::HaveFfmpeg())
+      GTEST_SKIP() << "no ffmpeg";
+    clip = mediatest::MakeClip("flat-1080p.mpg",
+                               "-f lavfi -i color=c=0x2080C0:size=1920x1080:rate=30 -t 8 "
+                               "-c:v mpeg2video -q:v 2 -f vob");
+    ASSERT_FALSE(clip.empty());
+    config.Write("config.ini", "[Words]\nDisplay=2\n[Mpeg]\nCheck=1\nFile=" +
+                                   *sys::ToStoredPath(clip) + "\n");
+  }
+
+  bool UsesCorpus() const override { return false; }
+
+  static bool Near(QRgb a, QRgb b, int by) {
+    return std::abs(qRed(a) - qRed(b)) <= by && std::abs(qGreen(a) - qGreen(b)) <= by &&
+           std::abs(qBlue(a) - qBlue(b)) <= by;
+  }
+
+  std::string clip;
+};
+
+// The demo song played by `vexo3 play` while the display shows the clip
+// behind the lyrics: the word view's picture, as it shows, holds only the
+// styles' colours and the video's, sung text left of the wipe's edge and
+// unsung text right of it on every row, and the key colour nowhere.
+TEST_F(LyricPlayOverVideo, TheDemoSongWipesOverTheVideoInModeTwo) {
+  ASSERT_TRUE(WaitFor([&] { return !WordPicture(dumps.Path()).isNull(); }, kStartMs));
+  setenv("VEXO_SYNTH_WAV", (config.Path() + "/played.wav").c_str(), 1);
+  setenv("VEXO_SETTINGS_FILE", (config.Path() + "/settings.ini").c_str(), 1);
+  auto host = wintest::ChildProcess::Start(std::string(VEXO_BIN_DIR) + "/vexo3",
+                                           {"play", std::string(VEXO_BIN_DIR) + "/twinkle.kar"});
+  unsetenv("VEXO_SETTINGS_FILE");
+  unsetenv("VEXO_SYNTH_WAV");
+  ASSERT_TRUE(host);
+  ASSERT_TRUE(host->ReadLineStartingWith("playing", 6 * kStartMs));
+
+  QImage partly;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (partly.isNull() && std::chrono::steady_clock::now() < deadline) {
+    host->ReadLine(10);
+    if (const QImage now = WordPicture(dumps.Path()); !now.isNull() && ShowsLinePartlySung(now))
+      partly = now;
+  }
+  ASSERT_FALSE(partly.isNull()) << "no picture of a line partly sung";
+  const std::string folder = std::string(VEXO_TESTS_DIR) + "/artefacts";
+  std::filesystem::create_directories(folder);
+  const std::string picture = folder + "/kivo32-background-mpeg-playing.png";
+  if (partly.save(QString::fromStdString(picture)))
+    RecordProperty("picture", picture);
+
+  // The styles' colours of the default lyric group: unsung, outline, sung,
+  // and the fourth.
+  const QRgb styles[] = {qRgb(255, 255, 0), qRgb(0, 0, 0), qRgb(255, 0, 255),
+                         qRgb(255, 255, 255)};
+  const QRgb key = qRgb(128, 0, 128);
+  int video = 0, text = 0, other = 0, keyed = 0, crossed = 0;
+  for (int y = 0; y < partly.height(); ++y) {
+    int lastSung = -1, firstUnsung = partly.width();
+    for (int x = 0; x < partly.width(); ++x) {
+      const QRgb p = partly.pixel(x, y) | 0xFF000000u;
+      keyed += p == key;
+      if (std::find(std::begin(styles), std::end(styles), p) != std::end(styles)) {
+        ++text;
+        if (p == styles[2])
+          lastSung = x;
+        else if (p == styles[0] && firstUnsung == partly.width())
+          firstUnsung = x;
+      } else if (Near(p, kVideo, 6)) {
+        ++video;
+      } else {
+        ++other;
+      }
+    }
+    crossed += lastSung >= firstUnsung;
+  }
+  EXPECT_EQ(keyed, 0);
+  EXPECT_EQ(other, 0);
+  EXPECT_EQ(crossed, 0);
+  EXPECT_GT(text, kTextPixels);
+  EXPECT_GT(video, text);
+
   kill(host->Pid(), SIGINT);
   auto status = host->Wait(kStartMs);
   ASSERT_TRUE(status);

@@ -193,18 +193,36 @@ uint64_t KeyedFrameCount(Hwnd top) {
   return it == t.tops.end() ? 0 : it->second.count;
 }
 
+namespace detail {
+
+std::optional<QImage> ComposedImage(const Screen& s) {
+  auto k = KeyedFor(s);
+  if (!k)
+    return std::nullopt;
+  QImage image;
+  {
+    auto& impl = s.surface->Internals();
+    std::lock_guard lock(impl.mutex);
+    image = impl.image.copy();
+  }
+  ComposeKeyed(image, QPoint(0, 0), *k);
+  return image;
+}
+
+} // namespace detail
+
 std::optional<std::vector<gdi::Colour>> ComposedPixels(Hwnd hwnd) {
   auto s = Find(hwnd);
   if (!s)
     return std::nullopt;
   QImage image;
-  {
+  if (auto composed = ComposedImage(*s)) {
+    image = std::move(*composed);
+  } else {
     auto& impl = s->surface->Internals();
     std::lock_guard lock(impl.mutex);
     image = impl.image.copy();
   }
-  if (auto k = KeyedFor(*s))
-    ComposeKeyed(image, QPoint(0, 0), *k);
   std::vector<gdi::Colour> out;
   out.reserve(static_cast<size_t>(image.width()) * image.height());
   for (int y = 0; y < image.height(); ++y) {

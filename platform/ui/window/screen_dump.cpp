@@ -8,6 +8,8 @@
 #include "platform/win/dispatch.h"
 
 #include <QAbstractEventDispatcher>
+#include <QDir>
+#include <QSaveFile>
 #include <QTimer>
 
 #include <chrono>
@@ -18,9 +20,25 @@ namespace detail {
 
 constexpr auto kDumpInterval = std::chrono::milliseconds(200);
 
+// A window showing keyed video is written as it shows, composed with the
+// video; any other as its surface holds it.
+bool DumpShown(const Screen& s) {
+  if (!DumpEnabled())
+    return false;
+  std::optional<QImage> composed = ComposedImage(s);
+  if (!composed)
+    return s.surface->DumpIfEnabled(DumpName(s.hwnd));
+  const QString dir = QString::fromLocal8Bit(std::getenv(gdi::kDumpDirVariable));
+  QDir().mkpath(dir);
+  QString name = QString::fromStdString(DumpName(s.hwnd));
+  name.replace('/', '_').replace('\\', '_');
+  QSaveFile file(dir + "/" + name + ".png");
+  return file.open(QIODevice::WriteOnly) && composed->save(&file, "PNG") && file.commit();
+}
+
 void DumpNow(Screen& s) {
   s.lastDump = std::chrono::steady_clock::now();
-  s.surface->DumpIfEnabled(DumpName(s.hwnd));
+  DumpShown(s);
 }
 
 bool DumpEnabled() {
@@ -61,7 +79,7 @@ std::string DumpName(Hwnd hwnd) {
 
 bool DumpWindow(Hwnd hwnd) {
   auto s = Find(hwnd);
-  return s && s->surface->DumpIfEnabled(DumpName(hwnd));
+  return s && DumpShown(*s);
 }
 
 } // namespace ui

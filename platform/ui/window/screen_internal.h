@@ -246,6 +246,9 @@ std::vector<std::string> LocalPaths(const QMimeData* mime);
 bool DrawKeyed(QPainter& painter, const Screen& s, const QImage& image, const QRect& shown);
 void PresentKeyed(Screen& s);
 void ForgetKeyed(Hwnd hwnd);
+// The window's surface image composed with the keyed video reaching it;
+// nullopt when none does.
+std::optional<QImage> ComposedImage(const Screen& s);
 
 // The widget of a screen window: shows the surface, and turns its Qt
 // events into the window's messages.
