@@ -887,7 +887,7 @@ void CKivo32Frame::OnPlayVideo(LParam lParam) {
     path = info_->VideoPath();
   }
   if (!path.empty() && info_->OpenVideo(path))
-    info_->PlayOrStop(true);
+    info_->PlayVideoCommand(true);
 }
 
 void CKivo32Frame::OnFolderPick() {
@@ -976,7 +976,7 @@ LResult CKivo32Frame::OnCommand(WParam wParam, LParam lParam) {
   const win::Hwnd self = Hwnd();
   switch (id) {
   case cmd::kInfoVideo:
-    info_->PlayOrStop(true);
+    info_->PlayVideoCommand(true);
     return 0;
   case cmd::kMediaPick:
     StartMediaPick(lParam == 0 ? 0 : 1);

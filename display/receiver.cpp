@@ -122,9 +122,12 @@ win::LResult LyricReceiver::OnCopyData(win::WParam from, const win::CopyData& da
   case kPlayImageCopy:
     frame_.RequestImage(bytes.first(std::min<size_t>(bytes.size(), kPlayImageBytes)));
     break;
-  case kLyricTextCopy:
-    // The lyric page has no view in this display yet: accepted and left.
+  case kLyricTextCopy: {
+    const std::string_view text = Text(data);
+    if (!text.empty() && frame_.Info())
+      frame_.Info()->ShowLyricText(text);
     break;
+  }
   default:
     break;
   }
@@ -531,9 +534,11 @@ win::LResult LyricReceiver::OnUser(win::WParam code, win::LParam argument) {
     frame_.ReloadMediaLists(static_cast<uint32_t>(argument) & 7);
     break;
   case kDisplayRepaintRequest:
+    // Painting here is not one of the 9x family's: accepted and left.
+    break;
   case kInfoViewRefresh:
-    // Painting here is not one of the 9x family's, and the image and media
-    // views have nothing to refresh yet: accepted and left.
+    if (frame_.Info())
+      frame_.Info()->Refresh();
     break;
   case kDisplayShowRequest:
     if (argument & 1) {

@@ -1,8 +1,7 @@
 // The frame's child views as far as the frame itself relies on them: their
-// windows, placement, the clicks and keys they pass on, and the pages and
-// videos of the info view.
+// windows, placement, the clicks and keys they pass on, and their pop-out
+// and dock.
 #include "display/frame.h"
-#include "display/info.h"
 #include "display/num.h"
 #include "display/receiver.h"
 #include "display/settings.h"
@@ -10,7 +9,6 @@
 #include "display/view.h"
 #include "display/word.h"
 
-#include "htmltitle/marquell.h"
 #include "platform/sys/codepage.h"
 #include "platform/ui/window/input.h"
 #include "platform/ui/window/paint.h"
@@ -308,101 +306,6 @@ LResult CKivo32Word::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
     return 0;
   default:
     break;
-  }
-  return Kivo32View::OnMessage(message, wParam, lParam);
-}
-
-// ---- CKivo32Info ----
-
-bool CKivo32Info::ShowTitlePage() {
-  if (frame_.Timing() && frame_.Timing()->Running())
-    return false;
-  EndPage();
-  content_ = kTitlePage;
-  PlaceFor(frame_.Client());
-  win::SetTimer(frame_.Hwnd(), kPageTimer, kPagePeriodMs);
-  ShowView();
-  return true;
-}
-
-void CKivo32Info::EndPage() {
-  win::KillTimer(frame_.Hwnd(), kPageTimer);
-  if (ShowsVideo())
-    return;
-  QuillmarkToNULL();
-  content_ = 0;
-  if (GetHwnd())
-    ui::ShowWindow(GetHwnd(), ui::SW_HIDE);
-}
-
-void CKivo32Info::ClearLyricPage() {
-  content_ &= ~kLyricPage;
-  if (!content_)
-    EndPage();
-}
-
-void CKivo32Info::PlaceFor(const gdi::Rect& frameClient) {
-  const int32_t b = kFrameBorder;
-  const int32_t w = frameClient.Width(), h = frameClient.Height();
-  if (frame_.PlacedByMode2() && frame_.BackgroundMode() == kModeInfo && !ShowsVideo())
-    return;
-  gdi::Rect rect = frameClient;
-  if (!frame_.LayoutEdit() && !frame_.PlacedByMode2() && frame_.Title()) {
-    const gdi::Rect t = frame_.Title()->RectInFrame();
-    const int32_t y = t.bottom + 2;
-    rect = gdi::MakeRect(b + 2, y, w - 2 * (b + 1), h - 2 * (b + 1) - y);
-  }
-  Place(rect);
-}
-
-void CKivo32Info::ShowView() {
-  if (!GetHwnd())
-    return;
-  ui::SetWindowPos(GetHwnd(), ui::HWND_TOP, 0, 0, 0, 0,
-                   ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOACTIVATE);
-  ui::ShowWindow(GetHwnd(), ui::SW_SHOWNA);
-  ui::InvalidateRect(GetHwnd(), nullptr, true);
-}
-
-bool CKivo32Info::OpenVideo(const std::string& path) {
-  CloseVideo();
-  videoPath_ = path;
-  // Digital video plays through the platform's video devices, which this
-  // build has none of: the view stays empty.
-  videoOpen_ = false;
-  return false;
-}
-
-void CKivo32Info::PlayOrStop(bool allow) {
-  videoPlaying_ = allow && videoOpen_ && !videoPlaying_;
-}
-
-void CKivo32Info::CloseVideo() {
-  videoOpen_ = false;
-  videoPlaying_ = false;
-  if (content_ & kVideo) {
-    content_ &= ~kVideo;
-    EndPage();
-  }
-}
-
-void CKivo32Info::ShowVideoArea() {
-  EndPage();
-  content_ |= kVideo;
-  PlaceFor(frame_.Client());
-  ShowView();
-}
-
-LResult CKivo32Info::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
-  if (message == win::WM_PAINT && (content_ & (kTitlePage | kLyricPage))) {
-    ui::Paint p(GetHwnd());
-    if (!p.IsValid())
-      return 0;
-    frame_.PaintBehind(GetHwnd(), p.Dc(), p.Area());
-    const gdi::Rect client = ClientRect();
-    p.Dc().SetTextColor(gdi::Rgb(255, 255, 255));
-    DrawHTML(&p.Dc(), client.Width(), client.Height());
-    return 0;
   }
   return Kivo32View::OnMessage(message, wParam, lParam);
 }
