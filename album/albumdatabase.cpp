@@ -296,6 +296,7 @@ int AlbumDatabase::Open(const std::string& moduleFolder) {
 }
 
 int AlbumDatabase::Reload() {
+  reservations_.Clear();
   Flush();
   Clear();
   reindexed_ = 0;
@@ -967,11 +968,7 @@ int AlbumDatabase::GetSongDataBySongNum(uint32_t number, SongRecord& out) const 
     out.type = e.type;
     return 0;
   }
-  std::string path = album->folder;
-  if (path.empty() || path.back() != '\\')
-    path += '\\';
-  path += FieldText(out.fileName);
-  SetField(out.fileName, path);
+  SetField(out.fileName, SongFilePath(album->folder, FieldText(out.fileName)));
   out.type = e.type;
   return 1;
 }
@@ -986,10 +983,15 @@ std::optional<std::string> AlbumDatabase::SongPath(uint32_t number) const {
   const AlbumFile* album = e ? GetAlbumByNumber(e->subAlbum) : nullptr;
   if (!album)
     return std::nullopt;
-  std::string path = album->folder;
+  return SongFilePath(album->folder, e->fileName);
+}
+
+std::string AlbumDatabase::SongFilePath(std::string_view folder, std::string_view fileName) {
+  std::string path(folder);
   if (path.empty() || path.back() != '\\')
     path += '\\';
-  return path + e->fileName;
+  path += fileName;
+  return path;
 }
 
 uint32_t AlbumDatabase::FindRenamedSong(std::string_view folder, std::string_view title,
@@ -1021,11 +1023,8 @@ uint32_t AlbumDatabase::FindSongByPath(std::string_view path) const {
     const AlbumFile* album = GetAlbumByNumber(it->second->e.subAlbum);
     if (!album)
       continue;
-    std::string full = album->folder;
-    if (full.empty() || full.back() != '\\')
-      full += '\\';
-    full += it->second->e.fileName;
-    if (AlbumTextEqual(full, path) && (best == 0 || it->second->e.number < best))
+    if (AlbumTextEqual(SongFilePath(album->folder, it->second->e.fileName), path) &&
+        (best == 0 || it->second->e.number < best))
       best = it->second->e.number;
   }
   return best;

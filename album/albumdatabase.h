@@ -19,6 +19,7 @@
 #include "album/albumformats.h"
 #include "album/albumtext.h"
 #include "album/myalbum.h"
+#include "album/reserve.h"
 #include "album/songrecord.h"
 
 #include <array>
@@ -244,6 +245,15 @@ public:
   // Every index entry in title order (for tests and listings).
   std::vector<const SongIndexEntry*> Entries() const;
 
+  // The reservation queue; emptied (and told so) by every reload.
+  ReservationQueue& Reservations() { return reservations_; }
+  const ReservationQueue& Reservations() const { return reservations_; }
+  // The one builder of a song file's full stored path: its album's song
+  // folder (stored form), a backslash and the file name.
+  static std::string SongFilePath(std::string_view folder, std::string_view fileName);
+  // A stored path as the Linux path it names (empty when it names none).
+  std::string LinuxPath(std::string_view stored) const { return Linux(stored); }
+
 private:
   struct ListEntry {
     int number;
@@ -306,6 +316,7 @@ private:
   uint32_t highest_ = 0;
   uint32_t lastHanded_ = 0;
   bool dirty_ = false;
+  ReservationQueue reservations_;
   bool recoveredMaster_ = false;
   int reindexed_ = 0;
   uint32_t skipped_ = 0;
