@@ -462,6 +462,63 @@ TEST_F(EditorFrame, PlayFollowRepaintStopAndTheFilters) {
   win::InstallTimerClock(nullptr);
 }
 
+TEST_F(EditorFrame, CtrlSTypedInAViewIsTakenByTheHostsFilterAndSaves) {
+  ASSERT_GT(X().LoadFile(song.c_str(), 2000), 0);
+  ASSERT_EQ(E().Open(), 1);
+  ui::View* view = Frame()->MDIGetActive()->ActiveView();
+  ASSERT_NE(view, nullptr);
+  ChangeSong();
+  ASSERT_TRUE(AsksBeforeClosing());
+  const auto written = std::filesystem::last_write_time(song);
+  // The Ctrl key is down as the host's loop hands the S over (Qt reports
+  // a modifier key's own event with its state as it was before).
+  QWidget* widget = ui::GetWidget(view->GetHwnd());
+  ASSERT_NE(widget, nullptr);
+  QKeyEvent ctrl(QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &ctrl);
+  win::Msg key{view->GetHwnd(), win::WM_KEYDOWN, 'S', 0, 0};
+  EXPECT_EQ(E().PreTranslate(&key), 1);
+  notifytest::Pump();
+  QKeyEvent up(QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier);
+  QCoreApplication::sendEvent(widget, &up);
+  EXPECT_FALSE(AsksBeforeClosing()) << "saved";
+  EXPECT_NE(std::filesystem::last_write_time(song), written);
+  // Without Ctrl the S is the view's own.
+  ChangeSong();
+  EXPECT_EQ(E().PreTranslate(&key), 0);
+  EXPECT_TRUE(AsksBeforeClosing());
+}
+
+TEST_F(EditorFrame, AnEditWhilePlayingDropsTheRealTimeEventsQueuedBeforeIt) {
+  ASSERT_GT(X().LoadFile(song.c_str(), 2000), 0);
+  ASSERT_EQ(E().Open(), 1);
+  notifytest::Recorder display;
+  LinkDisplay(display.Hwnd());
+  auto events = [&] {
+    int n = 0;
+    for (const auto& r : display.got)
+      n += r.IsCopy(core::kEventCopy) ? 1 : 0;
+    return n;
+  };
+  ASSERT_EQ(X().Play(), 1);
+  ASSERT_TRUE(RunUntil([&] { return events() > 0; }, 3000));
+  // Three seconds of play with nothing delivered: its events wait in the
+  // queue, as they do while the editor's thread is busy, and arrive after.
+  for (int i = 0; i < 300; ++i)
+    Tick(1);
+  int before = events();
+  notifytest::Pump();
+  EXPECT_GT(events(), before);
+  // The same wait with an edit before the delivery: what waited was stamped
+  // before the edit and is dropped.
+  for (int i = 0; i < 300; ++i)
+    Tick(1);
+  before = events();
+  ChangeSong(); // the edit, then the delivery
+  ASSERT_TRUE(AsksBeforeClosing());
+  EXPECT_EQ(events(), before);
+}
+
 // A file dialog during which the host closes the editor.
 class ClosingFileDialog : public ui::FileDialogBackend {
 public:
