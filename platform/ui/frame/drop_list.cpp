@@ -101,6 +101,13 @@ void DropList::Enable(bool enabled) {
     InvalidateRect(GetHwnd(), nullptr, false);
 }
 
+bool DropList::Hand(FieldEvent event) {
+  const Hwnd self = GetHwnd();
+  if (hook_)
+    hook_(event);
+  return win::GetWindowObject(self) == this;
+}
+
 void DropList::Drop() {
   Menu menu;
   for (int i = 0; i < Count(); ++i) {
@@ -113,9 +120,14 @@ void DropList::Drop() {
   const gdi::Rect area = GetClientRect(GetHwnd()).value_or(gdi::Rect{});
   const gdi::Point below = ClientToScreen(GetHwnd(), {0, area.bottom});
   const Hwnd self = GetHwnd();
+  // The pop-up takes the focus while it is up: that is no loss.
+  dropping_ = true;
   const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD, below.x, below.y, self);
-  if (chosen > 0 && win::GetWindowObject(self) == this)
-    Choose(chosen - 1);
+  if (win::GetWindowObject(self) != this)
+    return;
+  dropping_ = false;
+  if (chosen > 0 && Choose(chosen - 1) && win::GetWindowObject(self) == this)
+    Hand(FieldEvent::Chosen);
 }
 
 void DropList::Draw(gdi::Dc& dc) {
@@ -170,9 +182,45 @@ LResult DropList::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
   case win::WM_ERASEBKGND:
     return 1;
   case win::WM_LBUTTONDOWN:
-    if (enabled_)
-      Drop();
+    if (enabled_) {
+      if (hook_)
+        SetFocus(GetHwnd());
+      if (win::GetWindowObject(GetHwnd()) == this)
+        Drop();
+    }
     return 0;
+  case win::WM_KEYDOWN:
+    switch (wParam) {
+    case VK_RETURN:
+      Hand(FieldEvent::Enter);
+      return 0;
+    case VK_ESCAPE:
+      Hand(FieldEvent::Escape);
+      return 0;
+    case VK_UP:
+      if (selection_ > 0)
+        Choose(selection_ - 1);
+      return 0;
+    case VK_DOWN:
+      if (selection_ + 1 < Count())
+        Choose(selection_ + 1);
+      return 0;
+    case VK_F1 + 3: // F4
+      if (enabled_)
+        Drop();
+      return 0;
+    default:
+      return Default(message, wParam, lParam);
+    }
+  case win::WM_KILLFOCUS:
+    if (!dropping_)
+      Hand(FieldEvent::FocusLost);
+    return 0;
+  case CB_GETDROPPEDWIDTH:
+    return droppedWidth_;
+  case CB_SETDROPPEDWIDTH:
+    SetDroppedWidth(static_cast<int>(wParam));
+    return droppedWidth_;
   case CB_ADDSTRING:
     return AddString(
         sys::ToUtf8(lParam ? std::string_view(reinterpret_cast<const char*>(lParam)) : ""));

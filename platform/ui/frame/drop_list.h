@@ -6,9 +6,12 @@
 // the item height (WM_MEASUREITEM) when made and has its field drawn there
 // (WM_DRAWITEM) each time it paints. Mouse messages over it go to its tool
 // tips too. The CB_* messages of combo_box.h work on it with texts in the
-// process's code page. Owner's thread only.
+// process's code page. With the focus, Up and Down choose the item before
+// or after, F4 drops the list; an owner's hook takes Enter, Escape, the loss
+// of the focus and a choice made in the dropped list. Owner's thread only.
 #pragma once
 
+#include "platform/ui/frame/field_events.h"
 #include "platform/ui/window/screen.h"
 
 #include <string>
@@ -21,6 +24,8 @@ inline constexpr const char* kDropListClass = "VexoDropList";
 
 inline constexpr uint32_t WM_DRAWITEM = 0x002B;
 inline constexpr uint32_t WM_MEASUREITEM = 0x002C;
+inline constexpr uint32_t CB_GETDROPPEDWIDTH = 0x015F;
+inline constexpr uint32_t CB_SETDROPPEDWIDTH = 0x0160;
 
 inline constexpr uint32_t ODT_COMBOBOX = 3;
 inline constexpr uint32_t ODA_DRAWENTIRE = 1;
@@ -77,13 +82,22 @@ public:
   bool Enabled() const { return enabled_; }
   void Enable(bool enabled);
 
+  void SetHook(FieldHook hook) { hook_ = std::move(hook); }
+  // The width asked for the dropped list (CB_SETDROPPEDWIDTH); the pop-up
+  // list is as wide as its longest item.
+  int DroppedWidth() const { return droppedWidth_; }
+  void SetDroppedWidth(int width) { droppedWidth_ = width < 0 ? 0 : width; }
+  // Drops the list as a click does; a choice there is handed to the hook.
+  void Drop();
+
 protected:
   LResult OnMessage(uint32_t message, WParam wParam, LParam lParam) override;
 
 private:
   void Draw(gdi::Dc& dc);
-  void Drop();
   Hwnd NoticeWindow() const;
+  // False when the list has gone meanwhile.
+  bool Hand(FieldEvent event);
 
   uint32_t id_ = 0;
   bool ownerDrawn_ = false;
@@ -93,6 +107,9 @@ private:
   int selection_ = -1;
   Hwnd notify_ = 0;
   Hwnd toolTip_ = 0;
+  FieldHook hook_;
+  int droppedWidth_ = 0;
+  bool dropping_ = false;
 };
 
 } // namespace ui
