@@ -349,6 +349,17 @@ private:
       reply.text = "true";
     } else if (r.Are(0, "media present")) {
       reply.text = player_ ? "true" : "false";
+    } else if (r.Is(0, "frames") && r.args.size() == 2) {
+      // The player's counts since the clip was loaded (measurements).
+      const VideoStats s = player_ ? player_->Stats() : VideoStats{};
+      if (r.Is(1, "shown"))
+        reply.text = std::to_string(s.shown);
+      else if (r.Is(1, "late"))
+        reply.text = std::to_string(s.late);
+      else if (r.Is(1, "dropped"))
+        reply.text = std::to_string(s.dropped);
+      else
+        return mci::kErrUnrecognizedKeyword;
     } else {
       return mci::kErrUnrecognizedKeyword;
     }

@@ -90,7 +90,47 @@ struct Item {
 
 } // namespace
 
+namespace {
+
+// Pixel buffers of frames the sinks have let go, kept for the next pictures:
+// a 1080p frame is 8 MB, which fresh from the system costs its page faults
+// and zeroing every frame. A buffer returns when its last frame goes, on
+// whichever thread that is.
+class PixelPool : public std::enable_shared_from_this<PixelPool> {
+public:
+  using Buffer = std::vector<uint32_t>;
+  static constexpr size_t kKept = 4;
+
+  std::shared_ptr<Buffer> Take(size_t size) {
+    std::unique_ptr<Buffer> b;
+    {
+      std::lock_guard lock(mu_);
+      while (!spare_.empty() && !b) {
+        std::unique_ptr<Buffer> s = std::move(spare_.back());
+        spare_.pop_back();
+        if (s->size() == size)
+          b = std::move(s);
+      }
+    }
+    if (!b)
+      b = std::make_unique<Buffer>(size);
+    return std::shared_ptr<Buffer>(b.release(), [pool = shared_from_this()](Buffer* p) {
+      std::unique_ptr<Buffer> back(p);
+      std::lock_guard lock(pool->mu_);
+      if (pool->spare_.size() < kKept)
+        pool->spare_.push_back(std::move(back));
+    });
+  }
+
+private:
+  std::mutex mu_;
+  std::vector<std::unique_ptr<Buffer>> spare_;
+};
+
+} // namespace
+
 struct VideoPlayer::Impl {
+  std::shared_ptr<PixelPool> pool = std::make_shared<PixelPool>();
   // ---- set at open, then read-only ----
   std::shared_ptr<ByteSource> source;
   AVFormatContext* format = nullptr;
@@ -302,7 +342,7 @@ struct VideoPlayer::Impl {
                              h, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!scaler)
       return std::nullopt;
-    auto pixels = std::make_shared<std::vector<uint32_t>>(static_cast<size_t>(w) * h);
+    auto pixels = pool->Take(static_cast<size_t>(w) * h);
     uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(pixels->data()), nullptr, nullptr, nullptr};
     const int dstStride[4] = {w * 4, 0, 0, 0};
     sws_scale(scaler, f->data, f->linesize, 0, f->height, dst, dstStride);

@@ -243,7 +243,10 @@ std::vector<std::string> LocalPaths(const QMimeData* mime);
 // The keyed video of a window's tree (colour_key.cpp): composes the shown
 // part of a surface image with it (false when none reaches the window);
 // has the tree's widgets show a new frame; forgets a destroyed window's.
-bool DrawKeyed(QPainter& painter, const Screen& s, const QImage& image, const QRect& shown);
+// KeyedReaches is true when keyed video reaches the window; DrawKeyed draws
+// part (a copy of the surface at shown) composed with it, or as it is.
+bool KeyedReaches(const Screen& s);
+void DrawKeyed(QPainter& painter, const Screen& s, QImage part, const QRect& shown);
 void PresentKeyed(Screen& s);
 void ForgetKeyed(Hwnd hwnd);
 // The window's surface image composed with the keyed video reaching it;

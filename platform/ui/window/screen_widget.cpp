@@ -311,12 +311,24 @@ void ScreenWidget::Key(QEvent* event) {
 void ScreenWidget::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   auto& impl = surface_->Internals();
-  std::lock_guard lock(impl.mutex);
   const QRect wanted = event->rect();
-  const QRect shown = wanted & impl.image.rect();
-  auto s = FindOwn(hwnd_);
-  if (!shown.isEmpty() && !(s && !detached_ && DrawKeyed(painter, *s, impl.image, shown)))
-    painter.drawImage(shown.topLeft(), impl.image, shown);
+  QRect shown;
+  auto s = detached_ ? nullptr : FindOwn(hwnd_);
+  {
+    std::unique_lock lock(impl.mutex);
+    shown = wanted & impl.image.rect();
+    if (!shown.isEmpty()) {
+      if (s && KeyedReaches(*s)) {
+        // Keyed video is composed from a copy, so that threads drawing on
+        // the surface (the colour wipe) never wait for the composing.
+        QImage part = impl.image.copy(shown);
+        lock.unlock();
+        DrawKeyed(painter, *s, std::move(part), shown);
+      } else {
+        painter.drawImage(shown.topLeft(), impl.image, shown);
+      }
+    }
+  }
   // A widget larger than its surface (the window manager sized it before
   // the window heard of it) shows black beyond.
   if (shown != wanted) {
