@@ -704,6 +704,9 @@ TEST_F(AlbumDatabaseTest, FavouritesFollowTheirSongsThroughChecksAndRebuilds) {
     bool cutWrites = false; // every write fails: the rebuild fails
     // Each favourite's path afterwards; empty: dropped.
     std::vector<std::string> paths;
+    // The album manager's rebuild: paths recorded, the folders rebuilt,
+    // the catalogue reloaded, then the lists renumbered.
+    bool manager = false;
   };
   const std::vector<std::string> before = {a + "\\song2.vx3", b + "\\song1.vx3", a + "\\song3.vx3"};
   std::vector<Case> cases = {
@@ -725,6 +728,16 @@ TEST_F(AlbumDatabaseTest, FavouritesFollowTheirSongsThroughChecksAndRebuilds) {
        false, before},
       {"a rebuild that fails changes no list",
        [&] { fs::rename(Songs("a/song2.vx3"), Songs("a/moved.vx3")); }, false, false, true, before},
+      {"the manager's rebuild: a renamed favourite follows, a deleted one is dropped",
+       [&] {
+         fs::rename(Songs("a/song2.vx3"), Songs("a/moved.vx3"));
+         fs::remove(Songs("b/song1.vx3"));
+       },
+       false,
+       false,
+       false,
+       {a + "\\moved.vx3", a + "\\song3.vx3"},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -768,6 +781,15 @@ TEST_F(AlbumDatabaseTest, FavouritesFollowTheirSongsThroughChecksAndRebuilds) {
       Load(db);
       setrlimit(RLIMIT_FSIZE, &saved);
       signal(SIGXFSZ, SIG_DFL);
+    } else if (c.manager) {
+      db.Open(album_);
+      db.MyAlbums()->MakePathLists();
+      db.AddSubAlbumFolder(a, true);
+      db.AddSubAlbumFolder(b, true);
+      db.SetAddedFolders(true);
+      ASSERT_EQ(db.Rebuild(0), 1);
+      ASSERT_EQ(db.Reload(), 1);
+      db.MyAlbums()->Renumber();
     } else if (c.full) {
       db.Open(album_);
       db.MyAlbums()->MakePathLists();
@@ -806,6 +828,40 @@ TEST_F(AlbumDatabaseTest, FavouritesFollowTheirSongsThroughChecksAndRebuilds) {
                               reread.GetMyAlbum(0)->songs.end());
     EXPECT_EQ(inFile, std::set<uint32_t>(list->songs.begin(), list->songs.end()));
   }
+}
+
+// The last number handed out lives only while the catalogue is open: after
+// the highest song is removed, a later session gives its number to a new
+// song. A favourite of the removed song must not become that song.
+TEST_F(AlbumDatabaseTest, ARemovedSongsNumberGivenAgainIsNotTakenForItsFavourite) {
+  ASSERT_TRUE(MakeSongFolder(Songs("a"), 3, "Alpha"));
+  SetDirs({Songs("a")});
+  uint32_t removed = 0;
+  {
+    AlbumDatabase db;
+    Load(db);
+    removed = db.GetMaxSongNum();
+    ASSERT_GT(removed, 0u);
+    db.MyAlbums()->AddMyAlbum("Mine");
+    db.MyAlbums()->AddSong(0, removed);
+    ASSERT_EQ(db.MyAlbums()->Save(), 1);
+    int32_t numbers[] = {static_cast<int32_t>(removed)};
+    ASSERT_EQ(db.RemoveSongs(numbers, 1), 1);
+    ASSERT_EQ(numbers[0], 0);
+  }
+  ASSERT_TRUE(WriteSong(Songs("a/new.vx3"), "Newcomer"));
+  Age(Songs("a"));
+  AlbumDatabase db;
+  Load(db);
+  const uint32_t fresh = db.FindSongByPath(Stored(Songs("a")) + "\\new.vx3");
+  ASSERT_NE(fresh, 0u);
+  const MyAlbumList* list = db.MyAlbums()->GetMyAlbum(0);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(std::count(list->songs.begin(), list->songs.end(), fresh), 0)
+      << "the favourite took the new song " << fresh << " (removed " << removed << ")";
+  MyAlbumStore reread(&db, album_, "x");
+  ASSERT_EQ(reread.Load(), 1);
+  EXPECT_EQ(reread.GetNumOfSongInMyAlbum(0), 0u);
 }
 
 TEST_F(AlbumDatabaseTest, MyAlbumContextsGiveTheListsSongs) {

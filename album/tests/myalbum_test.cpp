@@ -14,6 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -175,6 +179,68 @@ TEST(MyAlbumStore, ADamagedFileIsKeptAsideAndNeverWrittenOver) {
     EXPECT_TRUE(ro.Modified());
   }
   fs::permissions(dir / "ro", fs::perms::owner_all);
+}
+
+// Runs body in a child process that cannot pass file permissions: under an
+// unprivileged user when this process is root. The child's exit code, or -1
+// when no such child can be made.
+int RunUnprivileged(const std::function<int()>& body) {
+  pid_t pid = fork();
+  if (pid < 0)
+    return -1;
+  if (pid == 0) {
+    if (geteuid() == 0) {
+      constexpr uid_t kNobody = 65534;
+      if (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
+          setresuid(kNobody, kNobody, kNobody) != 0)
+        _exit(99);
+    }
+    _exit(body());
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) == 99)
+    return -1;
+  return WEXITSTATUS(status);
+}
+
+TEST(MyAlbumStore, ASaveThatCannotWriteKeepsTheOldFileAndTheModifiedFlag) {
+  sys::test::ScratchFolder dir;
+  ASSERT_FALSE(dir.Path().empty());
+  const std::string folder = dir / "ro";
+  fs::create_directories(folder);
+  const Bytes old = ThreeLists();
+  sys::test::WriteFile(folder + "/MySong.alb", std::string(old.begin(), old.end()));
+  // Readable by everyone, writable by nobody but the owner (root).
+  fs::permissions(dir.Path(), fs::perms::all);
+  fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(folder + "/MySong.alb", fs::perms::owner_read | fs::perms::owner_write |
+                                              fs::perms::group_read | fs::perms::others_read);
+  int code = RunUnprivileged([&] {
+    // Unreachable (a private TMPDIR) or writable after all: nothing to show.
+    if (access(folder.c_str(), R_OK | X_OK) != 0 || access(folder.c_str(), W_OK) == 0)
+      return 98;
+    MyAlbumStore store(nullptr, folder, "x");
+    if (store.Load() != 1)
+      return 1;
+    store.AddSong(1, 77);
+    if (store.Save() != 0)
+      return 2;
+    if (!store.Modified())
+      return 3;
+    // The same again: still nothing written, still modified.
+    if (store.Save() != 0 || !store.Modified())
+      return 4;
+    return 0;
+  });
+  if (code == -1 || code == 98)
+    GTEST_SKIP() << "no unprivileged user to run the save as";
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(sys::test::ReadFile(folder + "/MySong.alb"), std::string(old.begin(), old.end()));
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(folder))
+    left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"MySong.alb"}) << "no temporary file left";
 }
 
 TEST(MyAlbumStore, SavedInTitleOrderWithoutReorderingTheList) {

@@ -1,0 +1,80 @@
+// Searching the song album: the text matches of the title, singer and text
+// queries, and the per-album match index that answers them without reading
+// every record for every keystroke.
+//
+// Texts are code-page 949 bytes: a byte from 0x80 leads a two-byte
+// character. A query key is a field with its blanks removed, cut to at most
+// 127 bytes of whole characters, A-Z turned to a-z in single-byte
+// characters only.
+#pragma once
+
+#include "album/songrecord.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace album {
+
+// What a title query compares: 0 the title, 1 the singer, 2 the text
+// excerpt (anywhere in it). Other kinds match nothing.
+enum QueryType : int32_t { kQueryByTitle = 0, kQueryBySinger = 1, kQueryByText = 2 };
+// A query step: 0 finished, 1 a match is in the buffer, 2 none this step.
+enum QueryResult : int32_t { kQueryFinished = 0, kQueryMatched = 1, kQueryCallAgain = 2 };
+
+constexpr size_t kMaxQueryKey = 127;
+// The walk's end.
+constexpr int kWalkEnd = 100;
+
+// The text without its blanks, at most 127 bytes of whole characters.
+std::string MatchNoSpaces(std::string_view text);
+// MatchNoSpaces folded: the key queries compare.
+std::string QueryKey(std::string_view text);
+// 1 when pattern is a non-empty prefix of text ending on a character
+// boundary of text.
+int MatchPrefix(std::string_view pattern, std::string_view text);
+// 1 when pattern occurs in text starting and ending on character
+// boundaries; 0 for an empty pattern. Reads no byte past text.
+int FindSubstringDbcs(std::string_view pattern, std::string_view text);
+// True when the first n bytes of text end on a character boundary.
+bool EndsOnBoundary(std::string_view text, size_t n);
+
+// The keys of one album file's records and where the records are. Made
+// from the file on first use; stale once the file changes on disk.
+struct AlbumMatchIndex {
+  struct Stamp {
+    uint64_t device = 0, inode = 0, size = 0;
+    int64_t seconds = 0, nanoseconds = 0;
+    bool operator==(const Stamp&) const = default;
+  };
+  Stamp stamp;
+  bool valid = false; // the file is a local album
+  uint32_t records = 0;
+  std::vector<uint32_t> numbers;
+  std::vector<uint8_t> categories;
+  // Keys of kind k of record i: keys[k].substr(at[k][i], at[k][i+1] - at[k][i] - 1)
+  // (each key ends in a zero byte, so a scan of the arena never runs from
+  // one key into the next).
+  std::string keys[3];
+  std::vector<uint32_t> at[3];
+  // Record indices in key order, for the prefix kinds 0 and 1.
+  std::vector<uint32_t> sorted[2];
+
+  std::string_view Key(int kind, uint32_t record) const {
+    return std::string_view(keys[kind]).substr(at[kind][record],
+                                               at[kind][record + 1] - at[kind][record] - 1);
+  }
+  // The records (ascending) whose key of the kind matches the key pattern.
+  std::vector<uint32_t> Matches(int kind, std::string_view pattern) const;
+
+  // The stamp of the file now; false when it cannot be read.
+  static bool StampOf(const std::string& path, Stamp& out);
+  // Reads and indexes a file; valid stays false for anything but a local
+  // album.
+  static std::shared_ptr<AlbumMatchIndex> Build(const std::string& path);
+};
+
+} // namespace album
