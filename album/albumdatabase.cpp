@@ -1,6 +1,8 @@
 #include "album/albumdatabase.h"
 
+#include "album/query.h"
 #include "album/recordsearch.h"
+#include "album/singers.h"
 #include "album/songprobe.h"
 #include "platform/sys/ascii.h"
 #include "platform/sys/codepage.h"
@@ -24,28 +26,10 @@
 
 namespace album {
 
-struct MappedAlbum {
-  const uint8_t* data = nullptr;
-  size_t size = 0;
-  ~MappedAlbum() {
-    if (data)
-      munmap(const_cast<uint8_t*>(data), size);
-  }
-  static std::shared_ptr<MappedAlbum> Map(const std::string& path) {
-    auto m = std::make_shared<MappedAlbum>();
-    sys::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st {};
-    if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
-        static_cast<uint64_t>(st.st_size) > kMaxAlbumFileSize)
-      return m;
-    void* p = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd.Get(), 0);
-    if (p != MAP_FAILED) {
-      m->data = static_cast<const uint8_t*>(p);
-      m->size = static_cast<size_t>(st.st_size);
-    }
-    return m;
-  }
-};
+void AlbumFile::DropCaches() const {
+  mapped.reset();
+  matches.reset();
+}
 
 namespace {
 
@@ -238,6 +222,9 @@ std::string AlbumDatabase::StoredAlbumPath(int fileNumber) const {
 }
 
 void AlbumDatabase::Clear() {
+  CloseQueries();
+  singers_.reset();
+  ++indexGeneration_;
   for (IndexedSong* s : byTitle_)
     delete s;
   block_.clear();
@@ -253,6 +240,7 @@ void AlbumDatabase::Clear() {
 }
 
 int AlbumDatabase::Open(const std::string& moduleFolder) {
+  CloseQueries();
   Flush();
   Clear();
   dirty_ = false;
@@ -297,6 +285,7 @@ int AlbumDatabase::Open(const std::string& moduleFolder) {
 
 int AlbumDatabase::Reload() {
   reservations_.Clear();
+  CloseQueries();
   Flush();
   Clear();
   reindexed_ = 0;
@@ -328,7 +317,7 @@ void AlbumDatabase::RewriteDirtyHeaders() {
       continue;
     full.name = album->header.name;
     full.generation = std::max(full.generation, album->header.generation) + 1;
-    album->mapped.reset();
+    album->DropCaches();
     if (!album::WriteLocalAlbum(path, full))
       continue;
     album->header.generation = full.generation;
@@ -451,10 +440,16 @@ IndexedSong* AlbumDatabase::AddEntry(SongIndexEntry e, bool atEnd) {
   byAlbum_[song->e.subAlbum].push_back(song);
   highest_ = std::max(highest_, song->e.number);
   groupsBuilt_ = false;
+  ++indexGeneration_;
   return song;
 }
 
 void AlbumDatabase::Unlink(IndexedSong* song) {
+  if (walk_ == song) {
+    auto next = std::next(song->byTitle);
+    walk_ = next == byTitle_.end() ? nullptr : *next;
+  }
+  ++indexGeneration_;
   byTitle_.erase(song->byTitle);
   auto n = byNumber_.find(song->e.number);
   if (n != byNumber_.end() && n->second == song)
@@ -492,7 +487,7 @@ void AlbumDatabase::ReindexAlbum(AlbumFile& album, const LocalAlbum& full) {
              false);
   }
   album.header = full;
-  album.mapped.reset();
+  album.DropCaches();
   album.header.records.clear();
   dirty_ = true;
 }
@@ -627,7 +622,7 @@ int AlbumDatabase::WriteAlbum(AlbumFile& album, bool keepNumbers) {
     }
     out.records.push_back(p.record);
   }
-  album.mapped.reset();
+  album.DropCaches();
   if (!album::WriteLocalAlbum(linuxPath, out)) {
     // The old file is whole: the index goes back to it.
     RemoveAlbumSongs(album.number);
@@ -805,6 +800,7 @@ bool AlbumDatabase::IncrementalRebuild() {
 }
 
 int AlbumDatabase::Rebuild(int mode) {
+  CloseQueries();
   if (subAlbumList_.empty() || (mode != 0 && mode != 1)) {
     subAlbumList_.clear();
     listCounter_ = 0;
@@ -865,6 +861,7 @@ int AlbumDatabase::CheckAlbumFolders() {
   const std::string ini = ConfigPath();
   if (sys::IniGetInt(ini, "AlbManager", "AlbumCheck", 1) == 0)
     return 0;
+  CloseQueries();
   Status(kStatusCheckStart);
   // Each listed favourite's path, to follow it to its number afterwards.
   if (store_)
@@ -955,7 +952,7 @@ int AlbumDatabase::GetSongDataBySongNum(uint32_t number, SongRecord& out) const 
   if (number == 0 || byTitle_.empty())
     return 0;
   auto it = byNumber_.find(number);
-  if (it == byNumber_.end())
+  if (it == byNumber_.end() || !Shows(it->second->e))
     return 0;
   const SongIndexEntry& e = it->second->e;
   const AlbumFile* album = GetAlbumByNumber(e.subAlbum);
@@ -1049,9 +1046,23 @@ int AlbumDatabase::GetSongRecordAndFolder(uint32_t number, SongRecord& record,
 }
 
 uint32_t AlbumDatabase::GetTotalNumOfSong() const {
-  if (context_ < 0)
-    return static_cast<uint32_t>(byTitle_.size());
+  if (context_ < 0) {
+    if (filter_ == 0)
+      return static_cast<uint32_t>(byTitle_.size());
+    UpdateFiltered();
+    return filteredCount_;
+  }
+  // A list's songs the filter shows: the count of the list handed out.
+  if (filter_ != 0)
+    return static_cast<uint32_t>(ContextNumbers().size());
   return GetNumOfSongInMyAlbum(context_);
+}
+
+uint32_t AlbumDatabase::GetMaxSongNum() const {
+  if (filter_ == 0)
+    return highest_;
+  UpdateFiltered();
+  return filteredMax_;
 }
 
 uint32_t AlbumDatabase::GetNumOfSongInMyAlbum(int32_t context) const {
@@ -1063,20 +1074,39 @@ uint32_t AlbumDatabase::GetNumOfSongInMyAlbum(int32_t context) const {
   return album ? album->header.songCount : 0;
 }
 
-int AlbumDatabase::GetTotalSongList(int32_t* out, size_t capacityBytes) const {
-  // One rule for the count and the copy: the numbers of the context's list.
+std::vector<int32_t> AlbumDatabase::ContextNumbers() const {
+  // The filter leaves out the songs it hides, in every context (a listed
+  // song the catalogue no longer knows stays in a my-album list without it).
   std::vector<int32_t> numbers;
+  auto shows = [&](uint32_t n) {
+    const SongIndexEntry* e = filter_ ? EntryByNumber(n) : nullptr;
+    return filter_ == 0 || (e && Shows(*e));
+  };
   if (context_ < 0) {
     numbers.reserve(byTitle_.size());
     for (const IndexedSong* s : byTitle_)
-      numbers.push_back(static_cast<int32_t>(s->e.number));
+      if (Shows(s->e))
+        numbers.push_back(static_cast<int32_t>(s->e.number));
   } else if (context_ >= 0x10000) {
-    const uint32_t* list = GetSongListOfSubAlbum(context_ >> 16);
-    if (list)
-      numbers.assign(list + 1, list + 1 + list[0]);
+    if (const AlbumFile* album = GetAlbumByIndex(context_ >> 16)) {
+      BuildLists();
+      auto it = albumLists_.find(album->number);
+      if (it != albumLists_.end())
+        for (uint32_t n : it->second)
+          if (shows(n))
+            numbers.push_back(static_cast<int32_t>(n));
+    }
   } else if (const MyAlbumList* list = store_ ? store_->GetMyAlbum(context_) : nullptr) {
-    numbers.assign(list->songs.begin(), list->songs.end());
+    for (uint32_t n : list->songs)
+      if (shows(n))
+        numbers.push_back(static_cast<int32_t>(n));
   }
+  return numbers;
+}
+
+int AlbumDatabase::GetTotalSongList(int32_t* out, size_t capacityBytes) const {
+  // One rule for the count and the copy: the numbers of the context's list.
+  std::vector<int32_t> numbers = ContextNumbers();
   if (!out || numbers.size() > capacityBytes / 4)
     return 0;
   std::copy(numbers.begin(), numbers.end(), out);

@@ -26,10 +26,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace album {
@@ -90,6 +92,10 @@ struct IndexedSong {
 // An album file mapped for look-ups; replacing the file (a rename) leaves
 // the mapping on the old file, so it is dropped whenever the album is written.
 struct MappedAlbum;
+// The keys the queries search, per album file (query.h).
+struct AlbumMatchIndex;
+struct QueryScan;
+class SingerIndex;
 
 // One sub-album: its album file and song folder (stored forms), the header
 // of its album file and the flags the rebuild uses.
@@ -111,6 +117,9 @@ public:
   std::vector<OldSong> oldSongs; // only while the album is rewritten
 
   mutable std::shared_ptr<MappedAlbum> mapped; // made by the first look-up
+  mutable std::shared_ptr<AlbumMatchIndex> matches; // made by the first query
+  // Drops the mapping and the match index: the file is being rewritten.
+  void DropCaches() const;
 };
 
 class AlbumDatabase {
@@ -185,7 +194,11 @@ public:
 
   // Songs of the current context.
   uint32_t GetTotalNumOfSong() const;
-  uint32_t GetMaxSongNum() const { return highest_; }
+  // The highest number: of the songs the category filter shows while it
+  // is set.
+  uint32_t GetMaxSongNum() const;
+  // The highest number of the whole catalogue, whatever the filter.
+  uint32_t HighestSongNumber() const { return highest_; }
   // The song numbers of the current context (title order, or the album's
   // order); 0 when they do not all fit capacityBytes, and then nothing is
   // written.
@@ -254,6 +267,44 @@ public:
   // A stored path as the Linux path it names (empty when it names none).
   std::string LinuxPath(std::string_view stored) const { return Linux(stored); }
 
+  // Title, singer and text queries (query.h's kinds and results): the
+  // album files' records, album by album, record by record, one match per
+  // step, the record as stored (the bare file name). 1 opened, 0 no album.
+  int OpenQueryByTitleSinger(std::string_view text, int32_t kind);
+  int GetQueryByTitleSinger(SongRecord& out);
+  void CloseQueryByTitleSinger();
+  // The walk over the index in title order: number, title and code of the
+  // next song of the context (number 0 for one the filter hides); the
+  // result is its type letter, or 100 at the end. 1 opened, 0 empty index.
+  int OpenQueryBySequentially();
+  int GetQueryBySequentially(int32_t* number, const char** title,
+                             const std::array<uint8_t, 16>** code);
+  void CloseQueryBySequentially();
+  // A song of the context that the filter shows, each with the same chance,
+  // into out as GetSongDataBySongNum gives it. 1 picked, 0 none there.
+  int GetRandomSong(SongRecord& out);
+  // The random picks' generator from this seed on (it starts from the clock).
+  void SeedRandom(uint64_t seed);
+
+  // The singer index (singers.cpp): built from the index in title order on
+  // first use, again after any change of the index. 1, 0 empty index.
+  int PrepareSingerIndex();
+  // u32 count, then 36-byte entries (u32 position in the index, 32 bytes of
+  // singer text) of the singers with a song of the filter's category; with
+  // downloaded 1 those with a downloaded song, with 0 those with a song not
+  // downloaded. Owned here until the next call; nullptr for an empty index.
+  const uint8_t* GetSingerList(int downloaded);
+  // u32 count, then 68-byte entries (u32 number, 16-byte code, 48-byte
+  // title); nullptr when the position is off or names another singer.
+  const uint8_t* GetSongListOfSinger(int position, std::string_view singer, int downloaded);
+  // u32 count, then the singer's song numbers; nullptr past the end.
+  const uint32_t* GetSingerSongNumbers(int position);
+
+  // The category filter (0 none): totals, lists, look-ups, queries, walks,
+  // picks and singer lists show only songs of that category. Returns 1.
+  int SetCategoryFilter(uint8_t category);
+  uint8_t GetCategoryFilter() const { return filter_; }
+
 private:
   struct ListEntry {
     int number;
@@ -262,6 +313,15 @@ private:
   };
 
   void Clear();
+  // Ends an open query and walk: they point into albums and entries.
+  void CloseQueries();
+  // The filtered count and highest number, made again after index changes.
+  void UpdateFiltered() const;
+  bool Shows(const SongIndexEntry& e) const { return filter_ == 0 || e.songCode[6] == filter_; }
+  // The song numbers of the current context that the filter shows.
+  std::vector<int32_t> ContextNumbers() const;
+  // The numbers a random pick chooses among.
+  const std::vector<uint32_t>& RandomCandidates();
   int ReadMaster();
   bool RecoverFromAlbumFiles();
   bool WriteMaster();
@@ -320,6 +380,25 @@ private:
   bool recoveredMaster_ = false;
   int reindexed_ = 0;
   uint32_t skipped_ = 0;
+
+  // Bumped by every change of the index: what is made from it is made again.
+  uint64_t indexGeneration_ = 1;
+  std::unique_ptr<QueryScan> query_;
+  IndexedSong* walk_ = nullptr; // the walk's next entry
+  bool walkOpen_ = false;
+  std::unique_ptr<std::unordered_set<uint32_t>> walkList_; // a my-album context's songs
+  uint8_t filter_ = 0;
+  mutable uint64_t filteredGeneration_ = 0;
+  mutable uint32_t filteredCount_ = 0, filteredMax_ = 0;
+  std::unique_ptr<std::mt19937_64> random_;
+  struct Candidates {
+    uint64_t generation = 0;
+    int32_t context = 0;
+    uint8_t filter = 0;
+    std::vector<uint32_t> numbers;
+  } candidates_;
+  std::unique_ptr<SingerIndex> singers_;
+  std::vector<uint8_t> singerBlock_, songsBlock_;
 };
 
 } // namespace album

@@ -19,10 +19,10 @@ bool LeadsPair(uint8_t b) {
   return b >= 0x80;
 }
 
-// The comparison key of a title: its first 49 bytes without apostrophes,
-// commas and blanks, folded.
-std::string TitleKey(const char* title) {
-  std::string_view t(title, strnlen(title, 49));
+} // namespace
+
+std::string SongTitleKey(std::string_view title) {
+  std::string_view t = title.substr(0, std::min<size_t>(title.find('\0'), 49));
   std::string key;
   key.reserve(t.size());
   for (size_t i = 0; i < t.size(); ++i) {
@@ -39,6 +39,8 @@ std::string TitleKey(const char* title) {
   }
   return key;
 }
+
+namespace {
 
 // The stored drive "X:\" of a path's first letter, or nothing.
 std::optional<char> DriveLetter(std::string_view drive) {
@@ -124,7 +126,8 @@ int CompareSongTitle(const char* a, const char* b) {
     return -1;
   if (!b)
     return 1;
-  std::string ka = TitleKey(a), kb = TitleKey(b);
+  std::string ka = SongTitleKey(std::string_view(a, strnlen(a, 49)));
+  std::string kb = SongTitleKey(std::string_view(b, strnlen(b, 49)));
   int c = ka.compare(kb); // std::string compares bytes as unsigned char
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }

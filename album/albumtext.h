@@ -37,6 +37,9 @@ std::string FormatSizeKB(uint64_t size);
 // equal), over their first 49 bytes without apostrophes, commas and blanks,
 // folded by FoldAlbumText, bytes compared unsigned.
 int CompareSongTitle(const char* a, const char* b);
+// The key CompareSongTitle compares: two titles compare equal exactly when
+// their keys are equal, and order as their keys' bytes.
+std::string SongTitleKey(std::string_view title);
 
 // Where the drives' volumes are looked up; the running system's mount table
 // and drive table unless a test gives others.

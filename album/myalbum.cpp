@@ -248,7 +248,7 @@ uint32_t MyAlbumStore::GetSongNumInMyAlbum(int position, int songPosition) const
 int MyAlbumStore::MakePathLists() {
   if (!db_)
     return 0;
-  highestBefore_ = db_->GetMaxSongNum();
+  highestBefore_ = db_->HighestSongNumber();
   for (MyAlbumList& l : lists_) {
     l.paths.clear();
     for (size_t i = 0; i < l.songs.size(); ++i) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace album {
@@ -42,15 +43,35 @@ int FindSubstringDbcs(std::string_view pattern, std::string_view text);
 // True when the first n bytes of text end on a character boundary.
 bool EndsOnBoundary(std::string_view text, size_t n);
 
+// What tells a file's versions apart: a replaced or rewritten file differs
+// in its inode, size or time.
+struct AlbumFileStamp {
+  uint64_t device = 0, inode = 0, size = 0;
+  int64_t seconds = 0, nanoseconds = 0;
+  bool operator==(const AlbumFileStamp&) const = default;
+};
+
+// An album file mapped for reading records; replacing the file (a rename)
+// leaves the mapping on the old file.
+struct MappedAlbum {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  MappedAlbum() = default;
+  MappedAlbum(const MappedAlbum&) = delete;
+  MappedAlbum& operator=(const MappedAlbum&) = delete;
+  ~MappedAlbum();
+  // An empty mapping when the file cannot be read; the stamp of the file
+  // mapped when asked.
+  static std::shared_ptr<MappedAlbum> Map(const std::string& path,
+                                          AlbumFileStamp* stamp = nullptr);
+};
+
 // The keys of one album file's records and where the records are. Made
 // from the file on first use; stale once the file changes on disk.
 struct AlbumMatchIndex {
-  struct Stamp {
-    uint64_t device = 0, inode = 0, size = 0;
-    int64_t seconds = 0, nanoseconds = 0;
-    bool operator==(const Stamp&) const = default;
-  };
+  using Stamp = AlbumFileStamp;
   Stamp stamp;
+  std::shared_ptr<MappedAlbum> map; // the records read
   bool valid = false; // the file is a local album
   uint32_t records = 0;
   std::vector<uint32_t> numbers;
@@ -75,6 +96,20 @@ struct AlbumMatchIndex {
   // Reads and indexes a file; valid stays false for anything but a local
   // album.
   static std::shared_ptr<AlbumMatchIndex> Build(const std::string& path);
+};
+
+// An open title query: the album being scanned (its position in the
+// album list) and the matches of its records still to hand out.
+struct QueryScan {
+  int32_t kind = 0;
+  std::string pattern;
+  size_t album = 0;
+  bool scanning = false; // the album's matches are there
+  std::shared_ptr<AlbumMatchIndex> index;
+  std::vector<uint32_t> hits;
+  size_t next = 0;
+  // A my-album context's songs, taken when the query opened.
+  std::unique_ptr<std::unordered_set<uint32_t>> list;
 };
 
 } // namespace album

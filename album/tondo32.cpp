@@ -4,6 +4,7 @@
 #include "album/tondo32.h"
 
 #include "album/albumdatabase.h"
+#include "album/query.h"
 #include "album/manager/tondo32_manager.h"
 #include "display/progressdlg.h"
 #include "platform/res/bundle.h"
@@ -126,6 +127,13 @@ void SendStatusText(int id) {
   std::string_view cut = album::CutText(text, kMaxStatusText);
   win::SendCopyData(lib.statusWindow, 0, kAlbumStatusTextKind, cut.data(),
                     static_cast<uint32_t>(cut.size()));
+}
+
+// The record's 541 bytes into the caller's buffer.
+void CopyRecord(const album::SongRecord& r, void* record) {
+  sys::ByteWriter w;
+  album::WriteSongRecord(w, r);
+  std::memcpy(record, w.Data().data(), album::kSongRecordSize);
 }
 
 void FreeAlbum() {
@@ -257,9 +265,7 @@ int32_t TONDO32_GetSongDataBySongNum(int32_t number, void* record) {
   int found = db.GetSongDataBySongNum(static_cast<uint32_t>(number), r);
   auto* out = static_cast<uint8_t*>(record);
   if (found == 1) {
-    sys::ByteWriter w;
-    album::WriteSongRecord(w, r);
-    std::memcpy(out, w.Data().data(), album::kSongRecordSize);
+    CopyRecord(r, record);
   } else if (r.type != 0) {
     out[offsetof(album::SongRecord, type)] = static_cast<uint8_t>(r.type);
   }
@@ -320,6 +326,82 @@ const char* TONDO32_GetNameOfMyAlbum(int32_t index) {
 
 int32_t TONDO32_GetNumOfSongInMyAlbum(int32_t context) {
   return Lib().db ? static_cast<int32_t>(Lib().db->GetNumOfSongInMyAlbum(context)) : 0;
+}
+
+int32_t TONDO32_GetRandomSong(void* record) {
+  album::AlbumDatabase& db = Loaded();
+  album::SongRecord r;
+  if (!record || db.GetRandomSong(r) != 1)
+    return 0;
+  CopyRecord(r, record);
+  return 1;
+}
+
+int32_t TONDO32_OpenQueryByTitleSinger(const char* text, int32_t kind) {
+  album::AlbumDatabase& db = Loaded();
+  return db.OpenQueryByTitleSinger(text ? text : "", kind);
+}
+
+int32_t TONDO32_GetQueryByTitleSinger(void* record) {
+  if (!Lib().db || !record)
+    return album::kQueryFinished;
+  album::SongRecord r;
+  int32_t result = Lib().db->GetQueryByTitleSinger(r);
+  if (result == album::kQueryMatched)
+    CopyRecord(r, record);
+  return result;
+}
+
+void TONDO32_CloseQueryByTitleSinger(void) {
+  if (Lib().db)
+    Lib().db->CloseQueryByTitleSinger();
+}
+
+int32_t TONDO32_OpenQueryBySequentially(void) {
+  return Loaded().OpenQueryBySequentially();
+}
+
+char TONDO32_GetQueryBySequentially(int32_t* number, char** title, char** code) {
+  if (!Lib().db)
+    return album::kWalkEnd;
+  const char* t = nullptr;
+  const std::array<uint8_t, 16>* c = nullptr;
+  int result = Lib().db->GetQueryBySequentially(number, &t, code ? &c : nullptr);
+  if (result != album::kWalkEnd) {
+    if (title)
+      *title = const_cast<char*>(t);
+    if (code)
+      *code = reinterpret_cast<char*>(const_cast<uint8_t*>(c->data()));
+  }
+  return static_cast<char>(result);
+}
+
+void TONDO32_CloseQueryBySequentially(void) {
+  if (Lib().db)
+    Lib().db->CloseQueryBySequentially();
+}
+
+const void* TONDO32_GetSingerList(int32_t downloaded) {
+  return Lib().db ? Lib().db->GetSingerList(downloaded) : nullptr;
+}
+
+const void* TONDO32_GetSongsOfSinger(void) {
+  return TONDO32_GetSingerList(0);
+}
+
+const void* TONDO32_GetSongListOfSinger(int32_t position, const char* singer,
+                                        int32_t downloaded) {
+  if (!Lib().db || !singer)
+    return nullptr;
+  return Lib().db->GetSongListOfSinger(position, singer, downloaded);
+}
+
+int32_t TONDO32_SetCategoryFilter(uint8_t category) {
+  return Lib().db ? Lib().db->SetCategoryFilter(category) : 0;
+}
+
+uint8_t TONDO32_GetCategoryFilter(void) {
+  return Lib().db ? Lib().db->GetCategoryFilter() : 0;
 }
 
 } // extern "C"

@@ -66,6 +66,37 @@ const char* TONDO32_GetNameOfMyAlbumHeader(void);
 const char* TONDO32_GetNameOfMyAlbum(int32_t index);
 int32_t TONDO32_GetNumOfSongInMyAlbum(int32_t context);
 
+// A song picked at random among the current context's songs that the
+// category filter shows, into the 541-byte record as
+// TONDO32_GetSongDataBySongNum gives it: 1 picked, 0 none there.
+int32_t TONDO32_GetRandomSong(void* record);
+
+// Title (kind 0), singer (1) and text (2) queries: 1 opened, 0 no album.
+// Each step gives 0 finished, 1 a match in the 541-byte record (its file
+// name bare), 2 none this step. The two opens load the album first.
+int32_t TONDO32_OpenQueryByTitleSinger(const char* text, int32_t kind);
+int32_t TONDO32_GetQueryByTitleSinger(void* record);
+void TONDO32_CloseQueryByTitleSinger(void);
+// The walk over every song of the context in title order: 1 opened, 0 no
+// song. Each step gives the song's type letter (number 0 for a song the
+// filter hides), or 100 at the end; code may be null.
+int32_t TONDO32_OpenQueryBySequentially(void);
+char TONDO32_GetQueryBySequentially(int32_t* number, char** title, char** code);
+void TONDO32_CloseQueryBySequentially(void);
+
+// Singers: u32 count then 36-byte entries (u32 position, 32 bytes of
+// text); with 1 the singers with a downloaded song, with 0 those with one
+// not downloaded. Null for an empty album.
+const void* TONDO32_GetSingerList(int32_t downloaded);
+const void* TONDO32_GetSongsOfSinger(void);
+// u32 count then 68-byte entries (u32 number, 16-byte code, 48-byte title)
+// of the singer at the position, whose text must name it; null otherwise.
+const void* TONDO32_GetSongListOfSinger(int32_t position, const char* singer, int32_t downloaded);
+
+// The category filter byte (0 none): returns 1.
+int32_t TONDO32_SetCategoryFilter(uint8_t category);
+uint8_t TONDO32_GetCategoryFilter(void);
+
 #ifdef __cplusplus
 } // extern "C"
 #endif

@@ -16,7 +16,9 @@
 #include "platform/win/loop.h"
 #include "platform/win/timer.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -258,6 +260,166 @@ int Favourites(Session& s, std::span<char*> args) {
   return List(s, {});
 }
 
+// One song record of a look-up or a query as a line: number, title, singer
+// and file (the query's records hold the bare file name).
+void PrintRecord(const uint8_t* bytes) {
+  album::SongRecord r;
+  sys::ByteReader in(bytes, album::kSongRecordSize);
+  if (!album::ReadSongRecord(in, r))
+    return;
+  std::printf("%u\t%s\t%s\t%s\n", r.number, Shown(album::FieldText(r.title)).c_str(),
+              Shown(album::FieldText(r.singer)).c_str(),
+              LinuxShown(album::FieldText(r.fileName)).c_str());
+}
+
+// --album N, --favourites N and --category C of the query commands; false
+// with a message for a list or album there is not.
+bool ApplyScope(const Tondo32Exports& t, std::string_view option, const char* value) {
+  int n = std::atoi(value);
+  if (option == "--album") {
+    if (n < 1 || n > t.GetNumOfSubAlb()) {
+      std::fprintf(stderr, "vexo3: no album %s (see 'vexo3 album albums')\n", value);
+      return false;
+    }
+    t.SetCurrAlbumContext(n << 16);
+  } else if (option == "--favourites") {
+    if (n < 1 || n > t.GetNumOfMyAlbum()) {
+      std::fprintf(stderr, "vexo3: no list %s (see 'vexo3 album favourites')\n", value);
+      return false;
+    }
+    t.SetCurrAlbumContext(n - 1);
+  } else if (option == "--category") {
+    if (n < 0 || n > 255) {
+      std::fprintf(stderr, "vexo3: a category is 0 to 255, not %s\n", value);
+      return false;
+    }
+    t.SetCategoryFilter(static_cast<uint8_t>(n));
+  }
+  return true;
+}
+
+bool IsScopeOption(std::string_view a) {
+  return a == "--album" || a == "--favourites" || a == "--category";
+}
+
+// The songs whose title (or singer, or text) matches, in the order the
+// query hands them out.
+int Find(Session& s, std::span<char*> args) {
+  const Tondo32Exports& t = s.T();
+  int32_t kind = 0;
+  const char* text = nullptr;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string_view a = args[i];
+    if (a == "--singer")
+      kind = 1;
+    else if (a == "--text")
+      kind = 2;
+    else if (IsScopeOption(a) && i + 1 < args.size()) {
+      if (!ApplyScope(t, a, args[++i]))
+        return 1;
+    } else if (!text && !a.starts_with("--"))
+      text = args[i];
+    else
+      return 2;
+  }
+  if (!text)
+    return 2;
+  std::optional<std::string> bytes = sys::FromUtf8(text);
+  if (!bytes) {
+    std::fprintf(stderr, "vexo3: '%s' has characters the album cannot hold\n", text);
+    return 1;
+  }
+  if (!t.OpenQueryByTitleSinger(bytes->c_str(), kind))
+    return 0;
+  std::vector<uint8_t> record(album::kSongRecordSize);
+  for (int32_t step; (step = t.GetQueryByTitleSinger(record.data())) != 0;)
+    if (step == 1)
+      PrintRecord(record.data());
+  t.CloseQueryByTitleSinger();
+  return 0;
+}
+
+int Random(Session& s, std::span<char*> args) {
+  const Tondo32Exports& t = s.T();
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (!IsScopeOption(args[i]) || i + 1 >= args.size())
+      return 2;
+    if (!ApplyScope(t, args[i], args[i + 1]))
+      return 1;
+    ++i;
+  }
+  std::vector<uint8_t> record(album::kSongRecordSize);
+  if (!t.GetRandomSong(record.data())) {
+    std::fprintf(stderr, "vexo3: no song to pick\n");
+    return 1;
+  }
+  PrintRecord(record.data());
+  return 0;
+}
+
+uint32_t U32At(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Every singer with its position, or the songs of the singer at POS.
+int Singers(Session& s, std::span<char*> args) {
+  const Tondo32Exports& t = s.T();
+  if (args.size() > 1)
+    return 2;
+  const auto* list = static_cast<const uint8_t*>(t.GetSingerList(0));
+  if (!list)
+    return 0;
+  std::vector<std::pair<uint32_t, std::string>> singers;
+  for (uint32_t i = 0, n = U32At(list); i < n; ++i) {
+    const uint8_t* e = list + 4 + 36 * i;
+    const char* text = reinterpret_cast<const char*>(e + 4);
+    singers.emplace_back(U32At(e), std::string(text, strnlen(text, 32)));
+  }
+  if (args.empty()) {
+    for (const auto& [position, text] : singers)
+      std::printf("%u\t%s\n", position, Shown(text).c_str());
+    return 0;
+  }
+  const int position = std::atoi(args[0]);
+  auto it = std::find_if(singers.begin(), singers.end(),
+                         [&](const auto& x) { return static_cast<int>(x.first) == position; });
+  const auto* songs = it == singers.end() ? nullptr
+                                          : static_cast<const uint8_t*>(t.GetSongListOfSinger(
+                                                position, it->second.c_str(), 0));
+  if (!songs) {
+    std::fprintf(stderr, "vexo3: no singer %s (see 'vexo3 album singers')\n", args[0]);
+    return 1;
+  }
+  for (uint32_t i = 0, n = U32At(songs); i < n; ++i) {
+    const uint8_t* e = songs + 4 + 68 * i;
+    const char* title = reinterpret_cast<const char*>(e + 20);
+    std::printf("%u\t%s\n", U32At(e), Shown(std::string(title, strnlen(title, 48))).c_str());
+  }
+  return 0;
+}
+
+// Every song of the context in title order: number (0 when the filter hides
+// it), type letter and title.
+int Walk(Session& s, std::span<char*> args) {
+  const Tondo32Exports& t = s.T();
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (!IsScopeOption(args[i]) || i + 1 >= args.size())
+      return 2;
+    if (!ApplyScope(t, args[i], args[i + 1]))
+      return 1;
+    ++i;
+  }
+  if (!t.OpenQueryBySequentially())
+    return 0;
+  int32_t number = 0;
+  char* title = nullptr;
+  for (char type; (type = t.GetQueryBySequentially(&number, &title, nullptr)) != 100;)
+    std::printf("%d\t%c\t%s\n", number, type, Shown(title ? title : "").c_str());
+  t.CloseQueryBySequentially();
+  return 0;
+}
+
 // The album manager on the host's window until it closes; its notices are
 // printed as they come.
 int Manager(std::span<char*> args) {
@@ -324,6 +486,14 @@ int AlbumCatalogueCommand(std::string_view what, std::span<char*> args) {
     return Show(s, args);
   if (what == "favourites")
     return Favourites(s, args);
+  if (what == "find")
+    return Find(s, args);
+  if (what == "random")
+    return Random(s, args);
+  if (what == "singers")
+    return Singers(s, args);
+  if (what == "walk")
+    return Walk(s, args);
   return 2;
 }
 

@@ -34,6 +34,18 @@ std::vector<Binding> Bindings(Tondo32Exports& t) {
       {"TONDO32_GetNameOfMyAlbum", Slot(t.GetNameOfMyAlbum)},
       {"TONDO32_GetNumOfSongInMyAlbum", Slot(t.GetNumOfSongInMyAlbum)},
       {"TONDO32_Tondo32Manager", Slot(t.Tondo32Manager)},
+      {"TONDO32_GetRandomSong", Slot(t.GetRandomSong)},
+      {"TONDO32_OpenQueryByTitleSinger", Slot(t.OpenQueryByTitleSinger)},
+      {"TONDO32_GetQueryByTitleSinger", Slot(t.GetQueryByTitleSinger)},
+      {"TONDO32_CloseQueryByTitleSinger", Slot(t.CloseQueryByTitleSinger)},
+      {"TONDO32_OpenQueryBySequentially", Slot(t.OpenQueryBySequentially)},
+      {"TONDO32_GetQueryBySequentially", Slot(t.GetQueryBySequentially)},
+      {"TONDO32_CloseQueryBySequentially", Slot(t.CloseQueryBySequentially)},
+      {"TONDO32_GetSingerList", Slot(t.GetSingerList)},
+      {"TONDO32_GetSongsOfSinger", Slot(t.GetSongsOfSinger)},
+      {"TONDO32_GetSongListOfSinger", Slot(t.GetSongListOfSinger)},
+      {"TONDO32_SetCategoryFilter", Slot(t.SetCategoryFilter)},
+      {"TONDO32_GetCategoryFilter", Slot(t.GetCategoryFilter)},
   };
 }
 

@@ -35,6 +35,19 @@ struct Tondo32Exports {
   const char* (*GetNameOfMyAlbum)(int32_t index) = nullptr;
   int32_t (*GetNumOfSongInMyAlbum)(int32_t context) = nullptr;
   uint32_t (*Tondo32Manager)(uint32_t hostWindow, int16_t viewType) = nullptr;
+  int32_t (*GetRandomSong)(void* record) = nullptr;
+  int32_t (*OpenQueryByTitleSinger)(const char* text, int32_t kind) = nullptr;
+  int32_t (*GetQueryByTitleSinger)(void* record) = nullptr;
+  void (*CloseQueryByTitleSinger)() = nullptr;
+  int32_t (*OpenQueryBySequentially)() = nullptr;
+  char (*GetQueryBySequentially)(int32_t* number, char** title, char** code) = nullptr;
+  void (*CloseQueryBySequentially)() = nullptr;
+  const void* (*GetSingerList)(int32_t downloaded) = nullptr;
+  const void* (*GetSongsOfSinger)() = nullptr;
+  const void* (*GetSongListOfSinger)(int32_t position, const char* singer,
+                                     int32_t downloaded) = nullptr;
+  int32_t (*SetCategoryFilter)(uint8_t category) = nullptr;
+  uint8_t (*GetCategoryFilter)() = nullptr;
 };
 
 // The buffer GetSubAlbDataPath fills.

@@ -295,6 +295,10 @@ int Usage() {
                        "       vexo3 album list [--album N]\n"
                        "       vexo3 album show NUMBER\n"
                        "       vexo3 album favourites [N]\n"
+                       "       vexo3 album find TEXT [--singer|--text] [--album N|--favourites N] "
+                       "[--category C]\n"
+                       "       vexo3 album random|walk [--album N|--favourites N] [--category C]\n"
+                       "       vexo3 album singers [POS]\n"
                        "       vexo3 album manager [--view N]\n");
   return 2;
 }
@@ -314,7 +318,8 @@ int AlbumCommand(std::span<char*> args) {
     return Usage();
   std::string_view what = args[0];
   if (what == "build" || what == "check" || what == "albums" || what == "list" || what == "show" ||
-      what == "favourites" || what == "manager") {
+      what == "favourites" || what == "manager" || what == "find" || what == "random" ||
+      what == "singers" || what == "walk") {
     int result = AlbumCatalogueCommand(what, args.subspan(1));
     return result == 2 ? Usage() : result;
   }

@@ -53,6 +53,10 @@ const Command kCommands[] = {
     {"album", "album build DIR... [--add]",
      "builds the song catalogue from song folders (check, albums, list, show to read it)",
      AlbumCommand},
+    {"album", "album find TEXT [--singer|--text] [--album N|--favourites N] [--category C]",
+     "finds songs by the start of their title or singer, or by their text (also random, "
+     "singers [POS], walk)",
+     AlbumCommand},
     {"score", "score VOICE.wav [SONG] [--rate R] [--offset MS] [--params F] [--trace]",
      "scores a recorded voice against a song's melody", ScoreCommand},
     {"bank", "bank SONG [--load SLOT FILE.sf2 [--embed]] [--remove SLOT] [--extract SLOT OUT.sf2] [--base N] [-o OUT]",

@@ -3,6 +3,7 @@
 #include "album/tests/support/album_bytes.h"
 #include "album/tests/support/song_tree.h"
 
+#include "platform/sys/codepage.h"
 #include "platform/sys/paths.h"
 #include "platform/sys/tests/scratch_folder.h"
 #include "platform/sys/tests/support/command_run.h"
@@ -217,6 +218,57 @@ TEST_F(AlbumCatalogueCommand, AFavouriteFollowsItsRenamedSong) {
   EXPECT_NE(now, static_cast<int>(before));
   EXPECT_EQ(songs.out, std::to_string(now) + "\tAlpha 2\tS\t" + Songs("a") + "/renamed.vx3\n");
   EXPECT_EQ(Album("favourites 2").status, 1);
+}
+
+// Finding songs as a user at a UTF-8 terminal would: Korean typed in,
+// titles and singers shown back, a random pick, the singers and the walk.
+TEST_F(AlbumCatalogueCommand, FindsSongsTypedInKoreanAndListsSingers) {
+  const std::string k = Songs("k");
+  ASSERT_TRUE(WriteSong(k + "/1.vx3", sys::FromUtf8("사랑의 노래").value(),
+                        sys::FromUtf8("김 하나").value()));
+  ASSERT_TRUE(WriteSong(k + "/2.vx3", sys::FromUtf8("사과나무").value(), "Lee", 3, "apple tree"));
+  ASSERT_TRUE(WriteSong(k + "/3.vx3", "Love Song", sys::FromUtf8("김하나").value()));
+  ASSERT_EQ(Album("build " + k).status, 0);
+
+  HostRun sa = Album("find 사");
+  ASSERT_EQ(sa.status, 0) << sa.err;
+  EXPECT_NE(sa.out.find("\t사랑의 노래\t김 하나\t1.vx3\n"), std::string::npos) << sa.out;
+  EXPECT_NE(sa.out.find("\t사과나무\tLee\t2.vx3\n"), std::string::npos) << sa.out;
+  EXPECT_EQ(std::count(sa.out.begin(), sa.out.end(), '\n'), 2) << sa.out;
+  HostRun love = Album("find '사랑 의'");
+  EXPECT_EQ(std::count(love.out.begin(), love.out.end(), '\n'), 1) << love.out;
+  HostRun singer = Album("find --singer 김하");
+  EXPECT_EQ(std::count(singer.out.begin(), singer.out.end(), '\n'), 2) << singer.out;
+  HostRun text = Album("find --text TREE");
+  EXPECT_NE(text.out.find("사과나무"), std::string::npos) << text.out;
+  HostRun category = Album("find 사 --category 3");
+  EXPECT_EQ(std::count(category.out.begin(), category.out.end(), '\n'), 1) << category.out;
+  EXPECT_TRUE(Album("find 노래").out.empty()) << "a prefix, not a part";
+
+  HostRun random = Album("random --category 3");
+  ASSERT_EQ(random.status, 0) << random.err;
+  EXPECT_NE(random.out.find("\t사과나무\tLee\t" + k + "/2.vx3\n"), std::string::npos)
+      << random.out;
+  EXPECT_EQ(Album("random --category 9").status, 1);
+
+  // "김 하나" and "김하나" are one singer, listed where first met.
+  HostRun singers = Album("singers");
+  ASSERT_EQ(singers.status, 0) << singers.err;
+  EXPECT_EQ(std::count(singers.out.begin(), singers.out.end(), '\n'), 2) << singers.out;
+  const size_t kim = singers.out.find("김");
+  ASSERT_NE(kim, std::string::npos) << singers.out;
+  const int position = std::atoi(singers.out.c_str() + singers.out.rfind('\n', kim) + 1);
+  HostRun hers = Album("singers " + std::to_string(position));
+  ASSERT_EQ(hers.status, 0) << hers.err;
+  EXPECT_EQ(std::count(hers.out.begin(), hers.out.end(), '\n'), 2) << hers.out;
+  EXPECT_EQ(Album("singers 7").status, 1);
+
+  HostRun walk = Album("walk");
+  ASSERT_EQ(walk.status, 0) << walk.err;
+  EXPECT_EQ(std::count(walk.out.begin(), walk.out.end(), '\n'), 3) << walk.out;
+  EXPECT_NE(walk.out.find("\tt\tLove Song\n"), std::string::npos) << walk.out;
+  EXPECT_EQ(Album("find").status, 2);
+  EXPECT_EQ(Album("find x --favourites 4").status, 1);
 }
 
 TEST_F(AlbumCatalogueCommand, TheCorpusKaraokeSongsConvertedMakeACatalogue) {

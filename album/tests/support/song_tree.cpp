@@ -10,6 +10,11 @@
 namespace album::testing {
 
 bool WriteSong(const std::string& path, const std::string& title, const std::string& singer) {
+  return WriteSong(path, title, singer, 0, {});
+}
+
+bool WriteSong(const std::string& path, const std::string& title, const std::string& singer,
+               uint8_t category, const std::string& text) {
   core::testing::V350Options o;
   o.bank = false;
   o.waves = false;
@@ -20,6 +25,10 @@ bool WriteSong(const std::string& path, const std::string& title, const std::str
     return false;
   song->title = title;
   song->singer = singer;
+  if (category != 0)
+    song->imageNumbers[6] = category;
+  if (!text.empty())
+    song->keyword = text;
   return song->SaveByKind(path, 1020) > 0;
 }
 
