@@ -2,6 +2,7 @@
 
 #include "host/display_command.h"
 #include "host/display_log.h"
+#include "host/nyvanta_client.h"
 #include "host/logo_command.h"
 #include "host/remote_window.h"
 #include "host/tamblo_client.h"
@@ -16,7 +17,9 @@
 #include "platform/sys/codepage.h"
 #include "platform/sys/library.h"
 #include "platform/sys/runtime.h"
+#include "platform/win/dispatch.h"
 #include "platform/win/loop.h"
+#include "platform/win/timer.h"
 
 #include <algorithm>
 #include <atomic>
@@ -29,6 +32,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unistd.h>
 
@@ -98,21 +102,36 @@ class StatusLine {
 public:
   StatusLine() : terminal_(isatty(STDOUT_FILENO) == 1) {}
 
-  void Show(uint32_t ms, int32_t perMille) {
+  // extra: what follows the time and the share played (the score).
+  void Show(uint32_t ms, int32_t perMille, const std::string& extra = {}) {
     const uint32_t second = ms / 1000;
-    if (terminal_ ? second == second_ && perMille == perMille_ : second == second_)
+    if (terminal_ ? second == second_ && perMille == perMille_ && extra == extra_
+                  : second == second_)
       return;
     second_ = second;
     perMille_ = perMille;
+    extra_ = extra;
     std::string line = "  " + MinutesSeconds(ms);
     if (perMille >= 0)
       line += "  " + std::to_string(std::min(perMille, 1000)) + "\u2030";
+    if (!extra.empty())
+      line += "  " + extra;
     if (terminal_)
-      std::printf("\r%-24s", line.c_str());
+      std::printf("\r%-48s", line.c_str());
     else
       std::printf("%s\n", line.c_str());
     std::fflush(stdout);
     shown_ = true;
+  }
+
+  // A line of its own between status lines.
+  void Note(const std::string& text) {
+    if (terminal_ && shown_)
+      std::printf("\n");
+    std::printf("  %s\n", text.c_str());
+    std::fflush(stdout);
+    shown_ = false;
+    second_ = UINT32_MAX;
   }
 
   void End() {
@@ -126,6 +145,59 @@ private:
   bool shown_ = false;
   uint32_t second_ = UINT32_MAX;
   int32_t perMille_ = -2;
+  std::string extra_;
+};
+
+// What the status line shows of the scoring.
+std::string ScoreText(const NyvantaClient* scorer) {
+  if (!scorer)
+    return {};
+  const NyvantaCounters c = scorer->Counters();
+  char text[48];
+  std::snprintf(text, sizeof text, "score %.1f  status %d", c.score, c.status);
+  return text;
+}
+
+// Tells when scoring pauses (an embedded wave sounds) and resumes.
+class PauseWatch {
+public:
+  void Check(const NyvantaClient* scorer, uint32_t ms, StatusLine& status) {
+    if (!scorer)
+      return;
+    const bool paused = scorer->Exports().GetPausedStatus() != 0;
+    if (paused == paused_)
+      return;
+    paused_ = paused;
+    status.Note(std::string(paused ? "scoring paused" : "scoring resumed") + " at " +
+                MinutesSeconds(ms) + "." + std::to_string(ms / 100 % 10));
+  }
+
+private:
+  bool paused_ = false;
+};
+
+// The window timers on a clock of their own that the render loop moves with
+// the virtual media clock, so that the score controller's timer, the engine
+// and the WAV microphone share one time; given back at the end.
+class TimerClockSetup {
+public:
+  void Begin() {
+    clock_ = std::make_unique<win::ManualTimerClock>();
+    win::InstallTimerClock(clock_.get());
+  }
+  ~TimerClockSetup() {
+    if (clock_)
+      win::InstallTimerClock(nullptr);
+  }
+  // Moves the timers to the media clock's time since Begin.
+  void MoveTo(uint64_t ms) {
+    if (clock_ && ms > clock_->NowMs())
+      clock_->Advance(ms - clock_->NowMs());
+  }
+  bool Active() const { return clock_ != nullptr; }
+
+private:
+  std::unique_ptr<win::ManualTimerClock> clock_;
 };
 
 // The virtual clock, the synthesizer's rendering for the caller and a sink
@@ -188,6 +260,11 @@ bool Writable(const std::string& path) {
 }
 
 constexpr uint32_t kDisplayLinkWaitMs = 3000;
+// The score controller's timer period.
+constexpr uint32_t kScorePeriodMs = 200;
+// The display's frame and its code for the score page.
+constexpr const char* kDisplayFrameClass = "VEXO3LYRIC";
+constexpr win::WParam kSingScoreCode = 1537;
 
 // The start-up logo of a play: each step of the start as a line on
 // standard output and in the logo; its music stops when the song starts.
@@ -254,6 +331,21 @@ std::optional<PlayOptions> ParsePlayArguments(std::span<char*> args, std::string
                  std::to_string(kMaxKey);
         return std::nullopt;
       }
+    } else if (a == "--score") {
+      o.score = true;
+    } else if (a == "--mic") {
+      const char* v = value();
+      if (!v || !*v) {
+        *error = "--mic needs a WAV file";
+        return std::nullopt;
+      }
+      o.mic = v;
+    } else if (a == "--mic-device") {
+      const char* v = value();
+      if (!v || !ParseNumber(v, 0, INT16_MAX - 1, &o.micDevice)) {
+        *error = "--mic-device takes a sound input device number (see 'vexo3 devices')";
+        return std::nullopt;
+      }
     } else if (a == "--no-display") {
       o.display = false;
     } else if (a == "--logo") {
@@ -279,6 +371,14 @@ std::optional<PlayOptions> ParsePlayArguments(std::span<char*> args, std::string
     *error = "which song file?";
     return std::nullopt;
   }
+  if ((!o.mic.empty() || o.micDevice >= 0) && !o.score) {
+    *error = "--mic and --mic-device choose what --score listens to";
+    return std::nullopt;
+  }
+  if (!o.mic.empty() && o.micDevice >= 0) {
+    *error = "either --mic or --mic-device";
+    return std::nullopt;
+  }
   return o;
 }
 
@@ -295,6 +395,18 @@ int PlaySong(const PlayOptions& o) {
   RenderSetup setup;
   if (render && !setup.Begin(o.wav, &error))
     return Fail(error);
+  TimerClockSetup timers;
+  if (render && o.score)
+    timers.Begin();
+  // A sung file stands in for the microphone; the singing score finds it
+  // as its only device.
+  std::shared_ptr<media::WavMicrophone> mic;
+  if (!o.mic.empty()) {
+    mic = media::WavMicrophone::FromFile(o.mic, &error);
+    if (!mic)
+      return Fail(o.mic + ": " + error);
+    media::WaveIn().UseDevices({mic});
+  }
 
   // Before the host's windows, so that it goes after them.
   PlayLogo logo(o.logo, o.folder);
@@ -302,10 +414,32 @@ int PlaySong(const PlayOptions& o) {
   RemoteWindows windows;
   if (!windows.Ok())
     return Fail("the host's windows cannot be made");
-  auto client = TambloClient::Start(o.folder.empty() ? sys::ProgramFolder() : o.folder, &error);
-  if (!client || !client->Init(windows.Frame(), windows.Remote(), &error))
+  const std::string folder = o.folder.empty() ? sys::ProgramFolder() : o.folder;
+  auto client = TambloClient::Start(folder, &error);
+  if (!client)
+    return Fail(error);
+  // The singing score and the player core each get the other's module.
+  std::unique_ptr<NyvantaClient> scorer;
+  if (o.score && !(scorer = NyvantaClient::Start(folder, &error)))
+    return Fail(error);
+  if (!client->Init(windows.Frame(), windows.Remote(), &error,
+                    scorer ? scorer->Module() : nullptr))
+    return Fail(error);
+  if (scorer && !scorer->Init(client->Module(), windows.Frame(), &error))
     return Fail(error);
   const TambloExports& t = client->Exports();
+  if (scorer) {
+    const NyvantaExports& n = scorer->Exports();
+    const int inputs = n.wiGetNumWAVDevices();
+    if (inputs == 0)
+      return Fail("there is no sound input device to score from; give a sung file with --mic "
+                  "FILE.wav");
+    if (o.micDevice >= inputs)
+      return Fail("there is no sound input device " + std::to_string(o.micDevice) +
+                  " (see 'vexo3 devices')");
+    if (o.micDevice >= 0)
+      n.wiSetCurDev(static_cast<int16_t>(o.micDevice));
+  }
 
   int device = o.device;
   if (render) {
@@ -372,11 +506,28 @@ int PlaySong(const PlayOptions& o) {
   // The rendered file's first frame.
   const uint32_t startMs = setup.Clock().NowMs();
   state.ended = state.stopped = false;
+  if (mic)
+    mic->SetStart(media::NowMs());
   if (!interrupted.load() && !t.Play())
     return Fail(o.file + ": the song cannot be played");
   logo.SongStarted();
+  // Scoring starts with the play, at the same moment of the clock.
+  uint32_t bridge = 0;
+  if (scorer && !interrupted.load()) {
+    const NyvantaExports& n = scorer->Exports();
+    n.EnableScoring(1);
+    if (!n.StartScoring()) {
+      std::fprintf(stderr, "vexo3: playing without scoring: %s\n", scorer->LastError().c_str());
+      scorer.reset();
+    } else if (render) {
+      // The render loop stops at each of the controller's ticks, after
+      // the engine's events of that moment.
+      bridge = media::Time().SetPeriodicEvent(kScorePeriodMs, 1, [] {});
+    }
+  }
 
   StatusLine status;
+  PauseWatch pauses;
   if (render) {
     // The engine's timer is the only event of the virtual clock: each run
     // plays one tick, then exactly that much audio is rendered.
@@ -387,8 +538,24 @@ int PlaySong(const PlayOptions& o) {
         break;
       media::RenderSoftwareSynth(clock.NowMs() - before);
       win::ProcessPendingMessages();
-      if (t.GetcMidiPlayFlag())
-        status.Show(t.GetPlayTime(), state.perMille);
+      if (t.GetcMidiPlayFlag()) {
+        if (timers.Active()) {
+          timers.MoveTo(clock.NowMs() - startMs);
+          win::ProcessPendingMessages();
+        }
+        pauses.Check(scorer.get(), t.GetPlayTime(), status);
+      status.Show(t.GetPlayTime(), state.perMille, ScoreText(scorer.get()));
+      }
+    }
+    if (bridge)
+      media::Time().KillEvent(bridge);
+    // A block captured before the end is analysed once it has come in.
+    while (!interrupted.load() && scorer && scorer->Counters().recording) {
+      const uint32_t before = clock.NowMs();
+      if (!clock.RunNextEvent())
+        break;
+      media::RenderSoftwareSynth(clock.NowMs() - before);
+      win::ProcessPendingMessages();
     }
     // A wave still sounding at the end is heard out.
     while (!interrupted.load() && setup.Waves()->OpenStreams() > 0) {
@@ -404,11 +571,20 @@ int PlaySong(const PlayOptions& o) {
                                kLoopSliceMs);
       if (state.stopped || state.ended || !t.GetcMidiPlayFlag())
         break;
-      status.Show(t.GetPlayTime(), state.perMille);
+      pauses.Check(scorer.get(), t.GetPlayTime(), status);
+      status.Show(t.GetPlayTime(), state.perMille, ScoreText(scorer.get()));
     }
   }
   status.End();
   const bool stoppedByUser = interrupted.load();
+  std::optional<ScoreReport> report;
+  if (scorer) {
+    // The last block's notice first, while its status stands.
+    win::ProcessPendingMessages();
+    scorer->Exports().TerminateScoring();
+    win::ProcessPendingMessages();
+    report = scorer->Report();
+  }
   // All notes off and the devices closed, then the song goes.
   t.Stop();
   win::ProcessPendingMessages();
@@ -423,6 +599,16 @@ int PlaySong(const PlayOptions& o) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   if (stoppedByUser)
     std::printf("stopped\n");
+  if (report) {
+    PrintScoreReport(*report, scorer->Runs());
+    std::fflush(stdout);
+    // The verdict sounds in real time only; a rendering has no listener.
+    if (!render && !stoppedByUser)
+      scorer->Exports().PP();
+    if (const win::Hwnd display = win::FindWindow(kDisplayFrameClass, std::nullopt))
+      win::SendMessageTimeout(display, win::WM_USER, kSingScoreCode,
+                              static_cast<win::LParam>(report->score), kDisplayLinkWaitMs);
+  }
   if (render) {
     if (!MixWavesIntoFile(o.wav, setup.Waves()->Streams(), startMs, &error))
       return Fail("the embedded waves cannot be mixed in: " + error);
@@ -440,7 +626,8 @@ int PlayCommand(std::span<char*> args) {
   if (!options) {
     std::fprintf(stderr,
                  "vexo3: %s\nusage: vexo3 play FILE [--device N] [--wav OUT.wav] [--tempo "
-                 "+-P] [--key +-K] [--no-display] [--display-log FILE] [--logo]\n",
+                 "+-P] [--key +-K] [--no-display] [--display-log FILE] [--logo] [--score [--mic "
+                 "SUNG.wav | --mic-device N]]\n",
                  error.c_str());
     return kExitUsage;
   }

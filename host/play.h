@@ -21,6 +21,9 @@ struct PlayOptions {
   bool display = true; // start the lyric display for real-time play
   std::string displayLog; // start the tests' stand-in display, logging into this file
   bool logo = false;      // show the start-up logo while the play starts
+  bool score = false;     // score the singer while the song plays
+  std::string mic;        // a WAV file sung into the microphone
+  int micDevice = -1;     // a sound input device of `vexo3 devices`; -1 the default
 };
 
 // Bounds of the tempo and key options.

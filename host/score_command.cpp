@@ -2,6 +2,7 @@
 
 #include "host/play.h"
 #include "host/remote_window.h"
+#include "host/score_report.h"
 #include "host/tamblo_client.h"
 #include "platform/media/clock.h"
 #include "platform/media/midiout.h"
@@ -111,26 +112,6 @@ private:
   std::vector<uint8_t> block_;
 };
 
-// Runs of equal status, as "3×12 58×4 2×1".
-class StatusRuns {
-public:
-  void Add(int32_t status) {
-    if (!runs_.empty() && runs_.back().first == status)
-      ++runs_.back().second;
-    else
-      runs_.emplace_back(status, 1);
-  }
-  std::string Text() const {
-    std::string s;
-    for (const auto& [status, count] : runs_)
-      s += (s.empty() ? "" : " ") + std::to_string(status) + "x" + std::to_string(count);
-    return s.empty() ? "none" : s;
-  }
-
-private:
-  std::vector<std::pair<int32_t, int>> runs_;
-};
-
 void TraceBlock(int index, int64_t songMs, const Voice& voice, const score::PitchEngine& e,
                 const score::PlayerState* p) {
   std::printf("block %d at %lld ms centre %.1f ms amp %d freq %.1f note %.2f", index,
@@ -144,15 +125,18 @@ void TraceBlock(int index, int64_t songMs, const Voice& voice, const score::Pitc
 }
 
 void PrintResult(const score::PitchEngine& e, const StatusRuns& runs, int blocks) {
-  const double r = e.VoiceChecks() ? double(e.VoiceHits()) / e.VoiceChecks() : 0;
-  const double mean = e.ErrorCount() ? e.ErrorSum() / e.ErrorCount() : 0;
-  std::printf("score: %d (%.3f)\n", e.Score(), e.ScoreFloat());
-  std::printf("blocks: %d\n", blocks);
-  std::printf("voice checks: %d, voiced %d (R %.3f)\n", e.VoiceChecks(), e.VoiceHits(), r);
-  std::printf("pitch checks: %d, errors counted %d, sum %.3f (E %.3f semitones)\n", e.PitchChecks(),
-              e.ErrorCount(), e.ErrorSum(), mean);
-  std::printf("between syllables: %d checks, silent %d\n", e.EmptyChecks(), e.EmptyHits());
-  std::printf("status runs: %s\n", runs.Text().c_str());
+  ScoreReport r;
+  r.score = e.Score();
+  r.scoreFloat = e.ScoreFloat();
+  r.blocks = blocks;
+  r.voiceChecks = e.VoiceChecks();
+  r.voiceHits = e.VoiceHits();
+  r.pitchChecks = e.PitchChecks();
+  r.errorCount = e.ErrorCount();
+  r.errorSum = e.ErrorSum();
+  r.emptyChecks = e.EmptyChecks();
+  r.emptyHits = e.EmptyHits();
+  PrintScoreReport(r, runs);
 }
 
 std::optional<score::ScoreParameters> LoadParameters(const std::string& path, std::string* error) {

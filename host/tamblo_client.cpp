@@ -65,8 +65,9 @@ std::unique_ptr<TambloClient> TambloClient::Start(const std::string& folder, std
   return client;
 }
 
-bool TambloClient::Init(win::Hwnd parent, win::Hwnd hostNotify, std::string* error) {
-  if (!exports_.InitDLL(library_.Handle(), nullptr, parent, hostNotify, "vexo3")) {
+bool TambloClient::Init(win::Hwnd parent, win::Hwnd hostNotify, std::string* error,
+                        sys::ModuleHandle scoreModule) {
+  if (!exports_.InitDLL(library_.Handle(), scoreModule, parent, hostNotify, "vexo3")) {
     *error = "the player core could not be initialised";
     return false;
   }

@@ -57,9 +57,12 @@ public:
   TambloClient(const TambloClient&) = delete;
   TambloClient& operator=(const TambloClient&) = delete;
 
-  // tamblo_InitDLL with the host's windows; routes the host's messages
-  // through the player core's filters from then on.
-  bool Init(win::Hwnd parent, win::Hwnd hostNotify, std::string* error);
+  // tamblo_InitDLL with the host's windows (and the singing score's module
+  // when one is loaded); routes the host's messages through the player
+  // core's filters from then on.
+  bool Init(win::Hwnd parent, win::Hwnd hostNotify, std::string* error,
+            sys::ModuleHandle scoreModule = nullptr);
+  sys::ModuleHandle Module() const { return library_.Handle(); }
 
   const TambloExports& Exports() const { return exports_; }
 

@@ -290,6 +290,7 @@ NYVANTA_EXPORT int32_t Nyvanta_GetCounters(NyvantaCounters* counters, int32_t si
     out.emptyChecks = e.EmptyChecks();
     out.emptyHits = e.EmptyHits();
     out.blocks = c.Blocks();
+    out.recording = c.Recording() ? 1 : 0;
     return 1;
   });
   *counters = *record;

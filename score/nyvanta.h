@@ -65,7 +65,8 @@ typedef struct NyvantaCounters {
   int32_t voiceHits;
   int32_t emptyChecks;
   int32_t emptyHits;
-  int32_t blocks; // analysed since the start
+  int32_t blocks;    // analysed since the start
+  int32_t recording; // a block is being captured
 } NyvantaCounters;
 // The size of the record; 0 when the size given does not match.
 int32_t Nyvanta_GetCounters(NyvantaCounters* counters, int32_t size);
