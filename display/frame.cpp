@@ -873,7 +873,7 @@ void CKivo32Frame::OnPlayVideo(LParam lParam) {
   std::optional<std::string> picked = TakePick();
   const bool fromPick = mediaPickRunning_.exchange(false);
   if (fromPick && picked)
-    info_->VideoPath() = *picked;
+    info_->VideoPath() = MediaFilePath(*picked);
   if (backgroundMode_ != kModeInfo)
     return;
   info_->ShowView();
@@ -882,7 +882,8 @@ void CKivo32Frame::OnPlayVideo(LParam lParam) {
     path = std::move(waitingVideo_);
     waitingVideo_.clear();
   } else if (lParam == 0) {
-    path = videoList_->RandomPick().value_or(std::string());
+    if (auto pick = videoList_->RandomPick())
+      path = MediaFilePath(*pick);
   } else {
     path = info_->VideoPath();
   }
@@ -894,7 +895,7 @@ void CKivo32Frame::OnFolderPick() {
   if (backgroundMode_ != kModeStill || !backgroundFolder_ || waitingFolder_.empty())
     return;
   imageList_->SetCurrentFolder(*backgroundFolder_ + "/" + waitingFolder_);
-  if (auto pick = imageList_->FolderPick(); pick && FileExists(*pick)) {
+  if (auto pick = imageList_->FolderPick(); pick && FileExists(MediaFilePath(*pick))) {
     engine_->NextImagePath() = *pick;
     win::PostMessage(Hwnd(), imageMessage_, 0, 1);
   }
@@ -913,7 +914,9 @@ void CKivo32Frame::OnMpegCommand(uint32_t id) {
   switch (id) {
   case cmd::kMpegPlay:
     if (!mpeg_.IsPlaying()) {
-      std::optional<std::string> file = mpegList_ ? mpegList_->RandomPick() : std::nullopt;
+      std::optional<std::string> file;
+      if (auto pick = mpegList_ ? mpegList_->RandomPick() : std::nullopt)
+        file = MediaFilePath(*pick);
       bool remember = file.has_value();
       if (!file) {
         const std::string stored = sys::IniGetString(configPath_, "Mpeg", "File", "0");

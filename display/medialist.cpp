@@ -54,16 +54,6 @@ void PutU32(std::vector<uint8_t>& b, uint32_t v) {
     b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-// A stored path in the form the file system takes; under a Linux folder the
-// joins' backslashes are separators too.
-std::string LinuxFolder(std::string_view stored) {
-  if (!stored.empty() && stored.front() == '/') {
-    std::string path(stored);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-  }
-  return sys::ResolveStoredPath(stored).value_or(std::string(stored));
-}
 
 std::string ConfigFolder(const std::string& configPath) {
   const size_t slash = configPath.find_last_of('/');
@@ -124,6 +114,15 @@ std::vector<std::string> Matching(const std::vector<std::string>& files, const c
 }
 
 } // namespace
+
+std::string MediaFilePath(std::string_view stored) {
+  if (!stored.empty() && stored.front() == '/') {
+    std::string path(stored);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+  }
+  return sys::ResolveStoredPath(stored).value_or(std::string(stored));
+}
 
 std::optional<std::vector<std::string>> ParseMediaList(MediaKind kind,
                                                       std::span<const uint8_t> bytes) {
@@ -248,7 +247,7 @@ bool MediaList::BuildList(const std::string& configPath, const MediaFolder& fold
   if (!file->Write(MediaListBytes(kind_, {})))
     return false;
   uint32_t count = 0;
-  for (const std::string& n : MatchingNames(LinuxFolder(folder.path))) {
+  for (const std::string& n : MatchingNames(MediaFilePath(folder.path))) {
     std::vector<uint8_t> entry;
     PutU32(entry, static_cast<uint32_t>(n.size()));
     entry.insert(entry.end(), n.begin(), n.end());
@@ -277,7 +276,7 @@ bool MediaList::Load(const std::string& configPath) {
     folder.number = n;
     folder.path = path;
     ReadList(configPath, folder);
-    const std::string linux = LinuxFolder(path);
+    const std::string linux = MediaFilePath(path);
     std::error_code error;
     const bool slow = slowDrive ? slowDrive(path) : IsSlowDrive(path);
     if (std::filesystem::is_directory(linux, error) && !slow &&
@@ -311,7 +310,7 @@ void MediaList::RebuildAll(const std::string& configPath, const res::Bundle* bun
     ui::SetDlgItemText(h, ProgressDlg::kItemFirstText,
                        bundle->String(kBuildingListsString).value_or(""));
     for (const MediaFolder& f : folders_)
-      steps += CountMatches(LinuxFolder(f.path));
+      steps += CountMatches(MediaFilePath(f.path));
     // Writing and reading back each name: the bar fills once, whatever the count.
     ui::SendDlgItemMessage(h, ProgressDlg::kItemProgress, ui::PBM_SETRANGE32, 0,
                            std::max(1, 2 * steps));
@@ -366,7 +365,7 @@ std::optional<std::string> MediaList::RandomPick(size_t capacity) const {
     std::string path = JoinMediaPath(chosen->path, chosen->files[index]);
     if (path.size() >= capacity)
       return std::nullopt;
-    if (FileExists(LinuxFolder(path)))
+    if (FileExists(MediaFilePath(path)))
       return path;
   }
   return std::nullopt;
@@ -376,7 +375,7 @@ std::optional<std::string> MediaList::FolderPick(size_t capacity) const {
   if (currentFolder_.empty())
     return std::nullopt;
   const std::span<const char* const> patterns = Patterns();
-  const std::vector<std::string> files = FolderFiles(LinuxFolder(currentFolder_));
+  const std::vector<std::string> files = FolderFiles(MediaFilePath(currentFolder_));
   const size_t start = media::NowMs() % patterns.size();
   for (size_t k = 0; k < patterns.size(); ++k) {
     const std::vector<std::string> names = Matching(files, patterns[(start + k) % patterns.size()]);

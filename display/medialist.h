@@ -116,5 +116,8 @@ private:
 
 // A folder and a name joined with one backslash (none added after one).
 std::string JoinMediaPath(std::string_view folder, std::string_view name);
+// A stored path or a pick's join in the form the file system opens: under a
+// Linux folder the joins' backslashes are separators too.
+std::string MediaFilePath(std::string_view stored);
 
 } // namespace display

@@ -224,6 +224,7 @@ void LyricReceiver::OnSyllable(const LyricEvent& e) {
   if (!lineReady_)
     return;
   waiting_.store(false);
+  lyricActive_ = true;
   if (e.Offset() == 0 && e.Length() == 0)
     return;
   std::string text(BlockText(e.Offset(), e.Length()));
@@ -343,6 +344,7 @@ void LyricReceiver::OnPlayStarted() {
     word->State().currentLine.store(-1);
   SetSlotState(1);
   currentLine_ = 0;
+  lyricActive_ = true;
   if (frame_.BackgroundMode() == kModeInfo) {
     if (frame_.Info())
       frame_.Info()->ShowVideoArea();
@@ -368,6 +370,7 @@ void LyricReceiver::OnPlayStopped() {
     frame_.Timing()->Stop();
   SetColourGroup(0, 0);
   SetColourGroup(1, 0);
+  lyricActive_ = false;
   if (frame_.BackgroundMode() == kModeInfo)
     win::SendMessage(frame_.Hwnd(), win::WM_COMMAND, cmd::kCloseVideo, 0);
   else if (frame_.BackgroundMode() == kModeMpeg)
@@ -500,6 +503,25 @@ void LyricReceiver::OnMpegVideo() {
   AfterVideoModeChange();
 }
 
+void LyricReceiver::OnAviVideo() {
+  const int32_t mode = frame_.BackgroundMode();
+  if (mode == kModeOverlay || mode == kModeMpeg)
+    frame_.LeaveVideoModes();
+  if (frame_.BackgroundMode() == kModeInfo)
+    return;
+  // Without a clip to pick, the frame goes back to its still picture.
+  if (!frame_.VideoList() || frame_.VideoList()->Empty()) {
+    win::PostMessage(frame_.Hwnd(), win::WM_USER, kVideoOffRequest, 0);
+    return;
+  }
+  frame_.SetBackgroundMode(kModeInfo);
+  if (frame_.Info())
+    frame_.Info()->ShowVideoArea();
+  AfterVideoModeChange();
+  if (lyricActive_ || !frame_.WaitingVideo().empty())
+    win::PostMessage(frame_.Hwnd(), win::WM_COMMAND, cmd::kPlayVideo, 0);
+}
+
 win::LResult LyricReceiver::OnUser(win::WParam code, win::LParam argument) {
   const win::Hwnd frame = frame_.Hwnd();
   switch (code) {
@@ -526,6 +548,9 @@ win::LResult LyricReceiver::OnUser(win::WParam code, win::LParam argument) {
     break;
   case kMpegVideoRequest:
     OnMpegVideo();
+    break;
+  case kAviVideoRequest:
+    OnAviVideo();
     break;
   case kStopImageNotify:
     frame_.ShowStopImage();

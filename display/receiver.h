@@ -57,6 +57,9 @@ private:
   void OnDisplaySettings(win::LParam what);
   void OnVideoOff();
   void OnMpegVideo();
+  // AVI/FLC clips in the info view: mode 3, or the still picture when the
+  // clip lists are empty.
+  void OnAviVideo();
   // After a background mode change: the lyric-text page is laid out again
   // and the frame repainted.
   void AfterVideoModeChange();
@@ -82,6 +85,9 @@ private:
   bool lyricHeld_ = false;
   bool titleHeld_ = false;
   bool lineReady_ = false;
+  // A song is sung: set when play starts and by each syllable, cleared when
+  // it stops.
+  bool lyricActive_ = false;
   std::atomic<bool> waiting_{false};
   int32_t colourGroup_[2] = {0, 0};
   int32_t codePage_ = 0;
