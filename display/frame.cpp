@@ -172,12 +172,14 @@ bool CKivo32Frame::CreateViews() {
   word_->SetReceiver(receiver_.get());
   const bool made =
       sysMenu_->Create(kSysMenuClass, "", child, 6000, self) &&
-      word_->Create(kWordClass, LoadString(72), child | ui::WS_SYSMENU, 2000, self) &&
+      word_->Create(kWordClass, LoadString(72), child | ui::WS_SYSMENU, kWordId, self) &&
       num_->Create(kNumClass, LoadString(73), child | ui::WS_SYSMENU, 4000, self) &&
       title_->Create(kTitleClass, LoadString(9), child | ui::WS_SYSMENU, 3000, self) &&
       info_->Create(kInfoClass, LoadString(74), child | win::WS_CLIPCHILDREN, 7000, self);
   if (!made)
     return false;
+  // The strip is drawn over the views around it.
+  ui::SetWindowExStyle(title_->Hwnd(), ui::GetWindowExStyle(title_->Hwnd()) | ui::WS_EX_TRANSPARENT);
   word_->SetPlacementKeys("Lyric");
   title_->SetPlacementKeys("Title");
   num_->SetPlacementKeys("ResvNum");
@@ -352,6 +354,8 @@ void CKivo32Frame::PlaceViewsInHost(const DisplayModeRecord& record) {
     sys::Warn("display", "the host window belongs to another program; the views are placed over it");
   auto rect = [](const int32_t (&r)[4]) { return gdi::MakeRect(r[0], r[1], r[2], r[3]); };
   word_->PlaceInHost(host, rect(record.lyric));
+  // The host finds the lyric view as its item 5021.
+  win::SetDlgCtrlId(word_->Hwnd(), kHostLyricItem);
   num_->PlaceInHost(host, rect(record.number));
   title_->PlaceInHost(host, rect(record.title));
 }
@@ -363,6 +367,7 @@ void CKivo32Frame::ResetDisplayMode() {
     return;
   for (Kivo32View* v : std::initializer_list<Kivo32View*>{word_.get(), title_.get(), num_.get()})
     v->ReturnFromHost();
+  win::SetDlgCtrlId(word_->Hwnd(), kWordId);
   PlaceViews();
   for (Kivo32View* v : std::initializer_list<Kivo32View*>{word_.get(), title_.get(), num_.get()})
     ui::ShowWindow(v->Hwnd(), ui::SW_SHOWNA);

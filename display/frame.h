@@ -42,6 +42,9 @@ inline constexpr const char* kTitleClass = "KIVO32Title";
 inline constexpr const char* kNumClass = "KIVO32ResvNum";
 inline constexpr const char* kSysMenuClass = "KIVO32SysMenu";
 inline constexpr const char* kInfoClass = "KIVO32Info";
+// The lyric view's control id, and its id in a host's window (mode 2).
+inline constexpr uint32_t kWordId = 2000;
+inline constexpr uint32_t kHostLyricItem = 5021;
 // The host's windows.
 inline constexpr const char* kHostClass = "VEXO3REMOTE";
 inline constexpr const char* kRemoteClass = "MSG_REMOTE";

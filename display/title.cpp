@@ -3,6 +3,7 @@
 #include "display/title.h"
 #include "display/frame.h"
 #include "display/lyric/lyric_style_table.h"
+#include "display/utils.h"
 #include "display/word.h"
 
 #include "platform/sys/codepage.h"
@@ -147,7 +148,12 @@ LResult CKivo32Title::OnMessage(uint32_t message, WParam wParam, LParam lParam) 
     ui::Paint p(GetHwnd());
     if (!p.IsValid())
       return 0;
-    frame_.PaintBehind(GetHwnd(), p.Dc(), p.Area());
+    // Floating, the strip is a window of its own on the button face; as a
+    // child it shows what lies behind it.
+    if (floating_)
+      p.Dc().FillRect(p.Area(), kColour3dFace);
+    else
+      frame_.PaintBehind(GetHwnd(), p.Dc(), p.Area());
     if (const LyricStyleTable* styles = frame_.StyleTable())
       painter_.Paint(p.Dc(), ClientRect(), Text(), *styles, frame_.TextCodePage());
     return 0;
@@ -156,6 +162,15 @@ LResult CKivo32Title::OnMessage(uint32_t message, WParam wParam, LParam lParam) 
     if (auto* info = ui::AsMinMaxInfo(lParam))
       info->minTrackSize = gdi::Point{200, ui::ScreenRect().Height() / 20};
     return 0;
+  case win::WM_SIZE:
+    // A floating strip paints itself anew; a docked one stays above the
+    // frame's other views.
+    if (floating_)
+      ui::InvalidateRect(GetHwnd(), nullptr, true);
+    else
+      ui::SetWindowPos(GetHwnd(), ui::HWND_TOP, 0, 0, 0, 0,
+                       ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOACTIVATE);
+    break;
   default:
     break;
   }

@@ -79,7 +79,8 @@ void Kivo32View::PopOut() {
   childExStyle_ = ui::GetWindowExStyle(self);
   ui::SetParent(self, 0);
   ui::SetWindowStyle(self, (childStyle_ & ~win::WS_CHILD) | win::WS_POPUP | ui::WS_THICKFRAME);
-  ui::SetWindowExStyle(self, childExStyle_ | ui::WS_EX_CLIENTEDGE | ui::WS_EX_WINDOWEDGE);
+  ui::SetWindowExStyle(self, (childExStyle_ & ~ui::WS_EX_TRANSPARENT) | ui::WS_EX_CLIENTEDGE |
+                                 ui::WS_EX_WINDOWEDGE);
   floating_ = true;
   ui::MoveWindow(self, rect.left, rect.top, std::max(rect.Width(), 0),
                  std::max(rect.Height(), 0), true);
@@ -118,7 +119,8 @@ void Kivo32View::PlaceInHost(win::Hwnd host, const gdi::Rect& rect) {
     childExStyle_ = ui::GetWindowExStyle(self);
   }
   ui::SetWindowStyle(self, (childStyle_ & ~(win::WS_POPUP | ui::WS_THICKFRAME)) | win::WS_CHILD);
-  ui::SetWindowExStyle(self, childExStyle_ & ~(ui::WS_EX_CLIENTEDGE | ui::WS_EX_WINDOWEDGE));
+  ui::SetWindowExStyle(self, childExStyle_ & ~(ui::WS_EX_CLIENTEDGE | ui::WS_EX_WINDOWEDGE |
+                                                ui::WS_EX_TRANSPARENT));
   ui::SetParent(self, host);
   inHost_ = true;
   ui::SetWindowPos(self, ui::HWND_TOP, rect.left, rect.top, std::max(rect.Width(), 0),

@@ -23,6 +23,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/win/tests/support/child_process.h"
+
 namespace {
 
 using namespace display;
@@ -635,6 +637,117 @@ TEST_F(ViewPlacementTest, AModeTwoRecordPlacesTheViewsInTheHostWindowAndAResetBr
     EXPECT_EQ(win::GetParent(v->Hwnd()), hwnd);
     EXPECT_EQ(v->RectInFrame(), docked[i++]);
   }
+}
+
+
+// A window's picture as this process paints it.
+QImage PictureOf(win::Hwnd w, const std::string& path) {
+  ui::InvalidateRect(w, nullptr, true);
+  ui::UpdateWindow(w);
+  if (!ui::SaveWindowImage(w, path))
+    return {};
+  return QImage(QString::fromStdString(path));
+}
+
+TEST_F(ViewPlacementTest, TheFloatingStripIsAFramedWindowOnTheButtonFaceAndTheDockedOneSeeThrough) {
+  CKivo32Frame& f = Start();
+  const std::string title = "Strip";
+  win::SendCopyData(hwnd, 0, kTitleCopy, title.data(), static_cast<uint32_t>(title.size()));
+  const win::Hwnd strip = f.Title()->Hwnd();
+  const uint32_t edges = ui::WS_EX_CLIENTEDGE | ui::WS_EX_WINDOWEDGE;
+  EXPECT_EQ(ui::GetWindowExStyle(strip) & (edges | ui::WS_EX_TRANSPARENT), ui::WS_EX_TRANSPARENT);
+  const QImage docked = PictureOf(strip, dir / "docked.png");
+  ASSERT_FALSE(docked.isNull());
+  EXPECT_NE(docked.pixel(1, 1), qRgb(192, 192, 192)); // the frame's background
+
+  // A docked strip that changes size repaints nothing of itself.
+  ui::ValidateRect(strip, nullptr);
+  win::SendMessage(strip, win::WM_SIZE, 0, ui::MakeLParam(300, 30));
+  EXPECT_FALSE(ui::GetUpdateRect(strip));
+
+  win::SendMessage(hwnd, win::WM_COMMAND, cmd::kLayoutEdit, 0);
+  ASSERT_TRUE(f.Title()->Floating());
+  EXPECT_EQ(ui::GetWindowExStyle(strip) & (edges | ui::WS_EX_TRANSPARENT), edges);
+  EXPECT_NE(win::GetWindowStyle(strip) & ui::WS_THICKFRAME, 0u);
+  const QImage floating = PictureOf(strip, dir / "floating.png");
+  ASSERT_FALSE(floating.isNull());
+  EXPECT_EQ(floating.pixel(2, 2), qRgb(192, 192, 192));
+  // Floating, a new size paints the strip anew.
+  ui::ValidateRect(strip, nullptr);
+  win::SendMessage(strip, win::WM_SIZE, 0, ui::MakeLParam(300, 30));
+  EXPECT_TRUE(ui::GetUpdateRect(strip));
+
+  win::SendMessage(hwnd, win::WM_COMMAND, cmd::kLayoutEdit, 0);
+  EXPECT_EQ(ui::GetWindowExStyle(strip) & (edges | ui::WS_EX_TRANSPARENT), ui::WS_EX_TRANSPARENT);
+}
+
+// A mode-2 record naming host, with the views' rectangles in it.
+std::vector<uint8_t> ModeTwoRecord(win::Hwnd host) {
+  DisplayModeRecord d;
+  d.mode = 2;
+  d.hostWindow = static_cast<uint32_t>(host);
+  d.width = 600, d.height = 480;
+  const int32_t lyric[4] = {10, 300, 580, 120}, number[4] = {10, 10, 280, 30},
+                title[4] = {300, 10, 290, 30};
+  std::copy(std::begin(lyric), std::end(lyric), d.lyric);
+  std::copy(std::begin(number), std::end(number), d.number);
+  std::copy(std::begin(title), std::end(title), d.title);
+  return WriteDisplayModeRecord(d);
+}
+
+TEST_F(ViewPlacementTest, InTheHostsWindowTheLyricViewIsItsItem5021AndTheStripNotSeeThrough) {
+  CKivo32Frame& f = Start();
+  const win::Hwnd host = MakeHostWindow({100, 80, 700, 560});
+  ASSERT_NE(host, 0u);
+  EXPECT_EQ(win::GetDlgCtrlId(f.Word()->Hwnd()), kWordId);
+  const std::vector<uint8_t> bytes = ModeTwoRecord(host);
+  win::SendCopyData(hwnd, 0, kDisplayModeCopy, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  ASSERT_TRUE(f.Word()->InHost());
+  EXPECT_EQ(win::GetDlgCtrlId(f.Word()->Hwnd()), kHostLyricItem);
+  EXPECT_EQ(ui::GetWindowExStyle(f.Title()->Hwnd()) & ui::WS_EX_TRANSPARENT, 0u);
+  win::SendMessage(hwnd, win::WM_USER, kDisplayModeReset, 0);
+  EXPECT_EQ(win::GetDlgCtrlId(f.Word()->Hwnd()), kWordId);
+  EXPECT_NE(ui::GetWindowExStyle(f.Title()->Hwnd()) & ui::WS_EX_TRANSPARENT, 0u);
+}
+
+TEST_F(ViewPlacementTest, AHostWindowOfAnotherProcessTakesTheViewsOverIt) {
+  CKivo32Frame& f = Start();
+  auto peer = wintest::ChildProcess::Start(wintest::HelperPath("screen_host"), {}, true);
+  ASSERT_TRUE(peer);
+  const std::optional<std::string> line = peer->ReadLineStartingWith("hwnd ", 15000);
+  ASSERT_TRUE(line);
+  const auto host = static_cast<win::Hwnd>(std::stoul(line->substr(5)));
+  ASSERT_TRUE(win::IsWindow(host));
+  ASSERT_FALSE(ui::IsScreenWindow(host)); // not one of this process
+  std::vector<gdi::Rect> docked;
+  for (Kivo32View* v : Views())
+    docked.push_back(v->RectInFrame());
+
+  const std::vector<uint8_t> bytes = ModeTwoRecord(host);
+  win::SendCopyData(hwnd, 0, kDisplayModeCopy, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  ASSERT_TRUE(f.PlacedByMode2());
+  // Each view sits over the host's window at its rectangle, shown.
+  const gdi::Rect want[] = {{110, 380, 690, 500}, {400, 90, 690, 120}, {110, 90, 390, 120}};
+  int i = 0;
+  for (Kivo32View* v : Views()) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(v->InHost());
+    EXPECT_EQ(win::GetParent(v->Hwnd()), host);
+    EXPECT_EQ(ui::GetWindowRect(v->Hwnd()), want[i++]);
+    EXPECT_TRUE(ui::IsWindowVisible(v->Hwnd()));
+  }
+  win::SendMessage(hwnd, win::WM_USER, kDisplayModeReset, 0);
+  i = 0;
+  for (Kivo32View* v : Views()) {
+    SCOPED_TRACE(i);
+    EXPECT_FALSE(v->InHost());
+    EXPECT_EQ(win::GetParent(v->Hwnd()), hwnd);
+    EXPECT_EQ(v->RectInFrame(), docked[i++]);
+  }
+  peer->CloseStdin();
+  const std::optional<int> status = peer->Wait(15000);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
 }
 
 } // namespace

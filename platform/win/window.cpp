@@ -382,6 +382,16 @@ uint32_t GetDlgCtrlId(Hwnd hwnd) {
   return rec ? rec->id : 0;
 }
 
+bool SetDlgCtrlId(Hwnd hwnd, uint32_t id) {
+  auto& reg = Reg();
+  sys::MutexLock lock(reg.mu);
+  auto it = reg.windows.find(hwnd);
+  if (it == reg.windows.end())
+    return false;
+  it->second->id = id;
+  return true;
+}
+
 uint32_t GetWindowStyle(Hwnd hwnd) {
   auto& reg = Reg();
   sys::MutexLock lock(reg.mu);

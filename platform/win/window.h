@@ -96,6 +96,8 @@ uint32_t GetWindowProcessId(Hwnd hwnd);
 bool SetWindowText(Hwnd hwnd, std::string_view title);
 // The control id and style given at creation (windows of this process).
 uint32_t GetDlgCtrlId(Hwnd hwnd);
+// Gives a window of this process another control id; false for none.
+bool SetDlgCtrlId(Hwnd hwnd, uint32_t id);
 uint32_t GetWindowStyle(Hwnd hwnd);
 bool SetWindowStyle(Hwnd hwnd, uint32_t style);
 // Moves a window of this process under another parent (0 top level,

@@ -65,6 +65,8 @@ inline constexpr uint32_t WS_EX_ACCEPTFILES = 0x00000010u;
 inline constexpr uint32_t WS_EX_TOOLWINDOW = 0x00000080u;
 inline constexpr uint32_t WS_EX_WINDOWEDGE = 0x00000100u;
 inline constexpr uint32_t WS_EX_CLIENTEDGE = 0x00000200u;
+// Drawn after its siblings, over what they painted (a stored bit here).
+inline constexpr uint32_t WS_EX_TRANSPARENT = 0x00000020u;
 
 // Class styles.
 inline constexpr uint32_t CS_VREDRAW = 0x0001; // a height change repaints everything
