@@ -406,6 +406,8 @@ int PlaySong(const PlayOptions& o) {
     if (!mic)
       return Fail(o.mic + ": " + error);
     media::WaveIn().UseDevices({mic});
+    // A file needs no recording set-up: the sound card's mixer stays as it is.
+    media::Mixers().UseDevices({});
   }
 
   // Before the host's windows, so that it goes after them.

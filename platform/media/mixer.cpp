@@ -3,6 +3,7 @@
 #include "platform/win/dispatch.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace media {
 
@@ -158,7 +159,13 @@ uint32_t MixerSystem::Set(MixerHandle handle, uint32_t controlId,
 }
 
 MixerSystem& Mixers() {
-  static MixerSystem* system = new MixerSystem;
+  static MixerSystem* system = [] {
+    auto* s = new MixerSystem;
+    const char* wav = std::getenv("VEXO_MIC_WAV");
+    if (!(wav && *wav))
+      s->UseDevices(AlsaMixerDevices());
+    return s;
+  }();
   return *system;
 }
 

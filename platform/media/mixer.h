@@ -2,8 +2,10 @@
 // lines by component type or id, controls by type, their values read and
 // written per channel or per list entry, and change notices to a window
 // (MM_MIXM_CONTROL_CHANGE) or a callback. Line ids: destination d is d, source
-// s of destination d is (d + 1) << 16 | s. Backends: a scripted mixer for the
-// tests (below); a process without one has no mixer.
+// s of destination d is (d + 1) << 16 | s. Backends: ALSA's simple mixer of
+// the "default" control device (none where it has no capture element, or
+// where $VEXO_MIC_WAV stands in for the microphone), and a scripted mixer
+// for the tests (below).
 #pragma once
 
 #include "platform/win/messages.h"
@@ -173,5 +175,13 @@ private:
   uint32_t openResult_ = kMixerOk;
   uint32_t failGet_ = 0;
 };
+
+// The recording mixer on ALSA's simple mixer of control device ctlName, from
+// the system's configuration or from configText when it is not empty
+// (tests); nullptr when it does not open or has no "Capture" element.
+std::shared_ptr<MixerDevice> AlsaMixerDevice(std::string ctlName, std::string description,
+                                             std::string configText = {});
+// The "default" control device's mixer, when it has one.
+std::vector<std::shared_ptr<MixerDevice>> AlsaMixerDevices();
 
 } // namespace media
