@@ -7,6 +7,7 @@
 #include "platform/sys/unique_fd.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -142,6 +143,14 @@ std::shared_ptr<AlbumMatchIndex> AlbumMatchIndex::Build(const std::string& path)
       index->at[k].push_back(static_cast<uint32_t>(index->keys[k].size()));
     }
   }
+  const std::string& text = index->keys[2];
+  index->textStarts.assign(text.size() / 64 + 1, 0);
+  for (uint32_t r = 0; r < index->records; ++r) {
+    std::string_view key = index->Key(2, r);
+    const size_t base = index->at[2][r];
+    for (size_t i = 0; i <= key.size(); i += i < key.size() ? CharAt(key, i) : 1)
+      index->textStarts[(base + i) / 64] |= uint64_t{1} << ((base + i) % 64);
+  }
   for (int k = 0; k < 2; ++k) {
     std::vector<uint32_t>& order = index->sorted[k];
     order.resize(index->records);
@@ -152,6 +161,17 @@ std::shared_ptr<AlbumMatchIndex> AlbumMatchIndex::Build(const std::string& path)
     });
   }
   return index;
+}
+
+void AlbumMatchIndex::Record(uint32_t i, SongRecord& out) const {
+  const uint8_t* at = map->data + kLocalAlbumRecordsAt + static_cast<size_t>(i) * kSongRecordSize;
+  if constexpr (std::endian::native == std::endian::little) {
+    // The record's bytes are its layout.
+    std::memcpy(static_cast<void*>(&out), at, kSongRecordSize);
+  } else {
+    sys::ByteReader in(at, kSongRecordSize);
+    ReadSongRecord(in, out);
+  }
 }
 
 std::vector<uint32_t> AlbumMatchIndex::Matches(int kind, std::string_view pattern) const {
@@ -180,18 +200,21 @@ std::vector<uint32_t> AlbumMatchIndex::Matches(int kind, std::string_view patter
   const std::vector<uint32_t>& starts = at[2];
   size_t from = 0;
   while (from + pattern.size() <= arena.size()) {
-    const void* hit = memmem(arena.data() + from, arena.size() - from, pattern.data(),
-                             pattern.size());
+    const void* hit = pattern.size() == 1
+                          ? std::memchr(arena.data() + from, pattern[0], arena.size() - from)
+                          : memmem(arena.data() + from, arena.size() - from, pattern.data(),
+                                   pattern.size());
     if (!hit)
       break;
     size_t pos = static_cast<size_t>(static_cast<const char*>(hit) - arena.data());
+    auto begins = [&](size_t at) { return (textStarts[at / 64] >> (at % 64)) & 1; };
+    if (!begins(pos) || !begins(pos + pattern.size())) {
+      from = pos + 1; // half a character at either end
+      continue;
+    }
     auto next = std::upper_bound(starts.begin(), starts.end(), static_cast<uint32_t>(pos));
-    uint32_t record = static_cast<uint32_t>(next - starts.begin()) - 1;
-    // A hit off the key's character boundaries may still have one on them
-    // later in the key: the key is searched whole, then the next one.
-    if (FindSubstringDbcs(pattern, Key(2, record)))
-      out.push_back(record);
-    from = *next;
+    out.push_back(static_cast<uint32_t>(next - starts.begin()) - 1);
+    from = *next; // one match per record: on to the next key
   }
   return out;
 }
@@ -230,14 +253,28 @@ int AlbumDatabase::GetQueryByTitleSinger(SongRecord& out) {
   const AlbumFile& album = *albums_[q.album];
   if (!q.scanning) {
     // The album's index, made again when its file is not the one indexed.
-    const std::string path = Linux(album.path);
+    const bool known = album.matches && album.matches->storedPath == album.path;
+    const std::string path = known ? album.matches->path : Linux(album.path);
     AlbumFileStamp now;
-    if (!album.matches || !AlbumMatchIndex::StampOf(path, now) || !(now == album.matches->stamp)) {
+    if (!known || !AlbumMatchIndex::StampOf(path, now) || !(now == album.matches->stamp)) {
       album.matches = AlbumMatchIndex::Build(path);
+      album.matches->storedPath = album.path;
+      album.matches->path = path;
       album.mapped = album.matches->map;
     }
     q.index = album.matches;
-    q.hits = q.index->Matches(q.kind, q.pattern);
+    AlbumMatchIndex& index = *q.index;
+    if (index.liveGeneration != indexGeneration_) {
+      // A record whose song left the catalogue (removed, its file moved
+      // away) is not offered.
+      index.live.assign(index.records, 0);
+      for (uint32_t i = 0; i < index.records; ++i) {
+        auto entry = byNumber_.find(index.numbers[i]);
+        index.live[i] = entry != byNumber_.end() && entry->second->e.subAlbum == album.number;
+      }
+      index.liveGeneration = indexGeneration_;
+    }
+    q.hits = index.Matches(q.kind, q.pattern);
     q.next = 0;
     q.scanning = true;
   }
@@ -252,14 +289,8 @@ int AlbumDatabase::GetQueryByTitleSinger(SongRecord& out) {
     return kQueryFinished;
   }
   const uint32_t record = q.hits[q.next++];
-  const MappedAlbum& m = *q.index->map;
-  sys::ByteReader in(m.data + kLocalAlbumRecordsAt + static_cast<size_t>(record) * kSongRecordSize,
-                     kSongRecordSize);
-  ReadSongRecord(in, out);
-  // A record whose song left the catalogue (removed, its file moved away)
-  // is not offered.
-  auto entry = byNumber_.find(out.number);
-  if (entry == byNumber_.end() || entry->second->e.subAlbum != album.number)
+  q.index->Record(record, out);
+  if (!q.index->live[record])
     return kQueryCallAgain;
   if (context_ >= 0x10000) {
     const AlbumFile* sub = GetAlbumByIndex(context_ >> 16);

@@ -71,6 +71,7 @@ struct MappedAlbum {
 struct AlbumMatchIndex {
   using Stamp = AlbumFileStamp;
   Stamp stamp;
+  std::string storedPath, path; // the album file indexed, stored and Linux forms
   std::shared_ptr<MappedAlbum> map; // the records read
   bool valid = false; // the file is a local album
   uint32_t records = 0;
@@ -83,6 +84,13 @@ struct AlbumMatchIndex {
   std::vector<uint32_t> at[3];
   // Record indices in key order, for the prefix kinds 0 and 1.
   std::vector<uint32_t> sorted[2];
+  // Per record: its song is in the catalogue's index under this album
+  // (made for the index's generation it names).
+  uint64_t liveGeneration = 0;
+  std::vector<uint8_t> live;
+  // One bit per byte of the text keys: set where a character begins (the
+  // zero byte after each key too).
+  std::vector<uint64_t> textStarts;
 
   std::string_view Key(int kind, uint32_t record) const {
     return std::string_view(keys[kind]).substr(at[kind][record],
@@ -90,6 +98,8 @@ struct AlbumMatchIndex {
   }
   // The records (ascending) whose key of the kind matches the key pattern.
   std::vector<uint32_t> Matches(int kind, std::string_view pattern) const;
+  // Copies record i into out.
+  void Record(uint32_t i, SongRecord& out) const;
 
   // The stamp of the file now; false when it cannot be read.
   static bool StampOf(const std::string& path, Stamp& out);

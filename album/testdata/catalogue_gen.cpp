@@ -42,11 +42,15 @@ void Put(std::vector<uint8_t>& bytes, size_t at, size_t size, const std::string&
             bytes.begin() + static_cast<ptrdiff_t>(at));
 }
 
-std::vector<uint8_t> TemplateSong() {
+// The room a song's own text takes in the template: a run of this many
+// bytes, zero-padded after the text.
+constexpr size_t kTextRoom = 119;
+
+std::vector<uint8_t> TemplateSong(bool texts) {
   auto song = std::make_unique<core::CSongData>();
   song->title = "T";
   song->singer = "S";
-  song->keyword = std::string("Generated song\r\n");
+  song->keyword = texts ? std::string(kTextRoom, '#') : std::string("Generated song\r\n");
   song->ticksPerQuarter = 120;
   song->loaded = 1;
   return core::EncodeVexoDataFile(*song).value_or(std::vector<uint8_t>{});
@@ -67,10 +71,31 @@ std::string GeneratedTitle(uint32_t seed, int index) {
   }
 }
 
+std::string GeneratedText(uint32_t seed, int index) {
+  std::mt19937 rng(seed * 104729u + static_cast<uint32_t>(index));
+  std::string text;
+  for (int words = 3 + static_cast<int>(rng() % 8); words > 0; --words) {
+    std::string word =
+        rng() % 2 ? std::string(kLatin[rng() % 20]) : Hangul(rng, 1 + static_cast<int>(rng() % 3));
+    if (text.size() + word.size() + 1 > kTextRoom - 1)
+      break;
+    text += (text.empty() ? "" : " ") + word;
+  }
+  return text;
+}
+
 std::vector<std::string> MakeTestCatalogue(const std::string& root, const CatalogueSpec& spec) {
-  std::vector<uint8_t> base = TemplateSong();
+  std::vector<uint8_t> base = TemplateSong(spec.texts);
   if (base.size() < kSingerAt + kSingerSize || spec.folders < 1)
     return {};
+  size_t textAt = 0;
+  if (spec.texts) {
+    const std::string marker(kTextRoom, '#');
+    auto it = std::search(base.begin(), base.end(), marker.begin(), marker.end());
+    if (it == base.end())
+      return {};
+    textAt = static_cast<size_t>(it - base.begin());
+  }
   std::vector<std::string> folders;
   std::mt19937 rng(spec.seed);
   int index = 0;
@@ -85,6 +110,8 @@ std::vector<std::string> MakeTestCatalogue(const std::string& root, const Catalo
       std::vector<uint8_t> bytes = base;
       Put(bytes, kTitleAt, kTitleSize, GeneratedTitle(spec.seed, index));
       Put(bytes, kSingerAt, kSingerSize, rng() % 2 ? Hangul(rng, 3) : kLatin[rng() % 20]);
+      if (spec.texts)
+        Put(bytes, textAt, kTextRoom, GeneratedText(spec.seed, index));
       char file[32];
       std::snprintf(file, sizeof file, "/s%06d.vx3", index + 1);
       std::ofstream out(folder + file, std::ios::binary | std::ios::trunc);

@@ -14,6 +14,9 @@ struct CatalogueSpec {
   int songs = 1000;
   int folders = 10;
   uint32_t seed = 1;
+  // Each song with a text of its own (words and syllables) instead of one
+  // text for all.
+  bool texts = false;
 };
 
 // Writes folders "f0001".. under root, the songs spread evenly over them;
@@ -22,5 +25,7 @@ std::vector<std::string> MakeTestCatalogue(const std::string& root, const Catalo
 
 // One generated title (code-page bytes) for a seed and an index.
 std::string GeneratedTitle(uint32_t seed, int index);
+// One generated song text (code-page bytes, at most 118 bytes).
+std::string GeneratedText(uint32_t seed, int index);
 
 } // namespace album::testdata
