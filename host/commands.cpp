@@ -12,6 +12,7 @@
 #include "host/bank_command.h"
 #include "host/edit_command.h"
 #include "host/logo_command.h"
+#include "host/record_command.h"
 
 #include <cstdio>
 #include <string>
@@ -68,6 +69,10 @@ const Command kCommands[] = {
     {"edit", "edit [FILE] [--device N] [--display]",
      "opens the song editor on a song file (or on no song) until its window is closed",
      EditCommand},
+    {"record", "record OUT.wav [--seconds S] [--rate R] [--bits B] [--channels C] [--play]",
+     "records from the microphone into a WAV file, and plays it back", RecordCommand},
+    {"record", "record --open FILE.wav", "plays a WAV file through the wave recorder",
+     RecordCommand},
     {"logo", "logo [--about]", "shows the start-up logo until it closes, or the about box",
      LogoCommand},
 };

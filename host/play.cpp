@@ -1,4 +1,5 @@
 #include "host/play.h"
+#include "host/interrupt.h"
 
 #include "host/display_command.h"
 #include "host/display_log.h"
@@ -42,35 +43,6 @@ namespace {
 constexpr const char* kDemoSong = "twinkle.kar";
 constexpr const char* kDemoWav = "twinkle.wav";
 constexpr uint32_t kLoopSliceMs = 250;
-
-std::atomic<bool> interrupted{false};
-
-extern "C" void OnInterrupt(int) {
-  interrupted.store(true);
-}
-
-// Ctrl+C (and a polite kill) end the play cleanly instead of the process.
-class InterruptGuard {
-public:
-  InterruptGuard() {
-    interrupted.store(false);
-    struct sigaction action {};
-    action.sa_handler = &OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &oldInt_);
-    sigaction(SIGTERM, &action, &oldTerm_);
-  }
-  ~InterruptGuard() {
-    sigaction(SIGINT, &oldInt_, nullptr);
-    sigaction(SIGTERM, &oldTerm_, nullptr);
-  }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
-private:
-  struct sigaction oldInt_ {};
-  struct sigaction oldTerm_ {};
-};
 
 int Fail(const std::string& text) {
   std::fprintf(stderr, "vexo3: %s\n", text.c_str());

@@ -17,6 +17,9 @@ win::LResult RemoteWindow::WindowProc(uint32_t message, win::WParam wParam, win:
     case kPlayStoppedCode:
       stopped = true;
       return 0;
+    case kWaveDoneCode:
+      ++wavesDone;
+      return 0;
     default:
       return 0;
     }

@@ -20,6 +20,7 @@ inline constexpr const char* kRemoteClass = "MSG_REMOTE";
 inline constexpr uint32_t kPlayStoppedCode = 258;
 inline constexpr uint32_t kProgressNotifyCode = 1281;
 inline constexpr uint32_t kEndNotifyCode = 1283;
+inline constexpr uint32_t kWaveDoneCode = 4097; // the wave recorder came to its end
 // WM_COPYDATA kinds of the song's title and of the song album's status texts.
 inline constexpr uintptr_t kTitleCopyKind = 0x10001;
 inline constexpr uintptr_t kAlbumStatusKind = 0x10506;
@@ -36,6 +37,7 @@ public:
   int32_t perMille = -1; // of the last ProgressNotify, -1 before the first
   bool ended = false;    // EndNotify: the song ran to its end
   bool stopped = false;  // PlayStopped
+  int wavesDone = 0;     // WaveDoneNotify
   std::string title;     // code-page bytes, from the last TitleCopy
   // Receives each status text of the song album (code-page bytes).
   std::function<void(std::string_view)> albumStatus;

@@ -41,6 +41,15 @@ struct TambloExports {
   void (*moGetMIDDevCaps)(uint8_t* destination, int16_t device) = nullptr;
   int32_t (*SetDefaultUserSynth)(uint32_t flag, const char* path) = nullptr;
   int32_t (*GetDefaultUserSynth)(uint32_t* flag, char* path) = nullptr;
+  int32_t (*RecordWave)() = nullptr;
+  int32_t (*PlayWave)() = nullptr;
+  int32_t (*StopWave)() = nullptr;
+  int32_t (*SaveWave)() = nullptr;
+  int32_t (*OpenWave)() = nullptr;
+  int32_t (*CloseWave)() = nullptr;
+  int32_t (*GetRecStatus)() = nullptr;
+  int32_t (*GetPlayStatus)() = nullptr;
+  int32_t (*SetRecSetting)(uint32_t rate, uint16_t bits, uint16_t channels) = nullptr;
   int32_t (*OpenEditor)() = nullptr;
   int32_t (*CloseEditor)() = nullptr;
 };

@@ -197,9 +197,10 @@ win::LResult CPlayerNotifyWnd::WindowProc(uint32_t message, win::WParam wParam,
       TheWavePlayer().OnDone(static_cast<uint32_t>(wParam));
       return 0;
     case win::MM_MCINOTIFY:
-      if (auto done = waveDeviceDone.load())
-        done();
-      PostUserCode(HostNotifyWindow(), kWaveDoneNotify, 0);
+      // Only a natural end is news to the host: a stop, a command that
+      // replaced the one under way or a close tells it nothing.
+      if (auto done = waveDeviceDone.load(); done && done(wParam, lParam))
+        PostUserCode(HostNotifyWindow(), kWaveDoneNotify, 0);
       return 0;
     case win::WM_COPYDATA:
       // SongFileCopy from the display, and anything else: accepted, ignored.

@@ -97,10 +97,11 @@ void SetReadoutRefresh(ReadoutRefresh refresh);
 using EmbeddedWavePlayer = int32_t (*)(const SongEvent& event);
 void SetEmbeddedWavePlayer(EmbeddedWavePlayer player);
 
-// The wave recorder's device reported completion (MM_MCINOTIFY): stops it.
-// Called before WaveDoneNotify is posted to the host; nothing until one is
-// set.
-using WaveDeviceDone = void (*)();
+// A notice of the wave recorder's device (MM_MCINOTIFY's wParam and
+// lParam): the recorder stops the device when it came to its end and
+// returns true when that was a natural end, which WaveDoneNotify then tells
+// the host. Until one is set, notices are ignored.
+using WaveDeviceDone = bool (*)(win::WParam flag, win::LParam device);
 void SetWaveDeviceDone(WaveDeviceDone done);
 
 class CPlayerNotifyWnd : public win::Window {

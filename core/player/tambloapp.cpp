@@ -1,4 +1,5 @@
 #include "core/player/tambloapp.h"
+#include "core/player/waverecorder.h"
 
 #include "core/player/notifywnd.h"
 #include "core/player/platform_family.h"
@@ -75,6 +76,9 @@ bool CTambloApp::InitInstance() {
   }
   TheWavePlayer().InitWaveOut();
   SetEmbeddedWavePlayer(PlayWaveEvent);
+  SetWaveDeviceDone([](win::WParam flag, win::LParam device) {
+    return TheWaveRecorder().OnDeviceNotice(flag, device);
+  });
   started_ = true;
   return true;
 }
@@ -119,6 +123,8 @@ void CTambloApp::ReleaseAll() {
   editorStarted_ = false;
   SetEmbeddedWavePlayer(nullptr);
   TheWavePlayer().Stop();
+  SetWaveDeviceDone(nullptr);
+  TheWaveRecorder().Close();
   resources_.reset();
   instanceMapping_.reset();
   if (TheSong().bankHooks == &bankManager_)

@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kChannels = 16;
 constexpr int64_t kSkipMs = 5000; // the step of rewind and forward
-constexpr const char* kMessageCaption = "Tamblo";
+constexpr const char* kMessageCaption = kPlayerMessageCaption;
 
 const wendra::MplayTable& Link() {
   return TheApp().linkTable;
@@ -381,6 +381,10 @@ namespace core {
 PlayerState& Player() {
   static PlayerState* state = new PlayerState;
   return *state;
+}
+
+std::string PlayerMessageString(int id) {
+  return transport::MessageString(id);
 }
 
 } // namespace core

@@ -14,6 +14,11 @@
 
 namespace core {
 
+// A message of the resource bundle by number (its fixed English text while
+// there is no bundle), and the caption of the player core's message boxes.
+std::string PlayerMessageString(int id);
+inline constexpr const char* kPlayerMessageCaption = "Tamblo";
+
 // The resource string shown when the engine does not take the song.
 constexpr int kMsgEngineRefusedSong = 11918;
 // At most this many characters of the host's name are kept.

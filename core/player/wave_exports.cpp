@@ -1,20 +1,12 @@
-// The wave recorder's exports. Recording and playing waves need the wave
-// devices of the embedded waves, which this build does not have yet: every
-// operation is not possible now (0) and nothing records or plays. The record
-// setting is kept for when it does.
+// The wave recorder's exports: one wave device at a time, recording from
+// the microphone, playing back, saving and opening WAV files.
 #include "core/player/transport_exports.h"
+#include "core/player/waverecorder.h"
 
 namespace {
 
-struct RecordSetting {
-  uint32_t rate = 22050;
-  uint16_t bits = 8;
-  uint16_t channels = 1;
-};
-
-RecordSetting& Setting() {
-  static RecordSetting setting;
-  return setting;
+core::WaveRecorder& Recorder() {
+  return core::TheWaveRecorder();
 }
 
 } // namespace
@@ -22,49 +14,50 @@ RecordSetting& Setting() {
 extern "C" {
 
 int32_t tamblo_RecordWave(void) {
-  return 0;
+  return Recorder().Record();
 }
 
 int32_t tamblo_PlayWave(void) {
-  return 0;
+  return Recorder().Play();
 }
 
 int32_t tamblo_StopWave(void) {
-  return 0;
+  return Recorder().Stop();
 }
 
 int32_t tamblo_SaveWave(void) {
-  return 0;
+  return Recorder().Save();
 }
 
 int32_t tamblo_OpenWave(void) {
-  return 0;
+  return Recorder().Open();
 }
 
 int32_t tamblo_CloseWave(void) {
-  return 0;
+  return Recorder().Close();
 }
 
 int32_t tamblo_GetRecStatus(void) {
-  return 0;
+  return Recorder().recording;
 }
 
 int32_t tamblo_GetPlayStatus(void) {
-  return 0;
+  return Recorder().playing;
 }
 
 int32_t tamblo_SetRecSetting(uint32_t rate, uint16_t bits, uint16_t channels) {
-  Setting() = {rate, bits, channels};
+  Recorder().setting = {rate, bits, channels};
   return 1;
 }
 
 int32_t tamblo_GetRecSetting(uint32_t* rate, uint16_t* bits, uint16_t* channels) {
+  const core::RecordSetting& s = Recorder().setting;
   if (rate)
-    *rate = Setting().rate;
+    *rate = s.rate;
   if (bits)
-    *bits = Setting().bits;
+    *bits = s.bits;
   if (channels)
-    *channels = Setting().channels;
+    *channels = s.channels;
   return 1;
 }
 

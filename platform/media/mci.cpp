@@ -351,6 +351,7 @@ std::string ErrorText(uint32_t error) {
       "A file name is not allowed for this device.",
       "The specified command requires a file name.",
       "An internal error occurred in the media device.",
+      "The file was not saved. Make sure the folder can be written and the disk has room.",
   };
   static_assert(std::size(texts) == kErrLast - kErrInvalidDeviceId);
   if (error == kOk)
@@ -564,6 +565,7 @@ std::optional<std::string> TypeForElement(std::string_view element) {
   static const std::pair<const char*, const char*> kinds[] = {
       {"avi", "digitalvideo"}, {"flc", "digitalvideo"}, {"fli", "digitalvideo"},
       {"mov", "digitalvideo"}, {"mpg", "mpegvideo"},    {"dat", "mpegvideo"},
+      {"wav", "waveaudio"},
   };
   for (const auto& [e, type] : kinds)
     if (ext == e)

@@ -54,6 +54,7 @@ enum Error : uint32_t {
   kErrNoElementAllowed,
   kErrElementRequired,
   kErrInternal,
+  kErrFileNotSaved,
   kErrLast
 };
 

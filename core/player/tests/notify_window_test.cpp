@@ -779,16 +779,36 @@ TEST_F(NotifyTest, TheEndResetsTheModifiersAndTheWatchdogIsRenewedWhileEnabled) 
   link = wendra::MplayTable{};
 }
 
-TEST_F(NotifyTest, TheWaveDeviceFinishingIsPassedOnToTheHost) {
-  static int stoppedDevice = 0;
-  stoppedDevice = 0;
-  core::SetWaveDeviceDone([] { ++stoppedDevice; });
+TEST_F(NotifyTest, OnlyANaturalEndOfTheWaveDeviceIsPassedOnToTheHost) {
+  // The recorder hears every notice and says which one was a natural end.
+  static std::vector<std::pair<win::WParam, win::LParam>> heard;
+  heard.clear();
+  core::SetWaveDeviceDone([](win::WParam flag, win::LParam device) {
+    heard.emplace_back(flag, device);
+    return flag == 1 && device == 7;
+  });
+  struct Row {
+    win::WParam flag;
+    win::LParam device;
+    bool told;
+  } rows[] = {{1, 7, true}, {2, 7, false}, {4, 7, false}, {8, 7, false}, {1, 8, false}};
+  for (const Row& r : rows) {
+    host.got.clear();
+    heard.clear();
+    win::PostMessage(window, win::MM_MCINOTIFY, r.flag, r.device);
+    Pump();
+    EXPECT_EQ(heard, (std::vector<std::pair<win::WParam, win::LParam>>{{r.flag, r.device}}));
+    EXPECT_EQ(UserCodes(host), r.told ? std::vector<uint32_t>{core::kWaveDoneNotify}
+                                      : std::vector<uint32_t>{})
+        << r.flag << " " << r.device;
+  }
+  EXPECT_TRUE(display.got.empty());
+  // With no recorder, no notice reaches the host.
+  core::SetWaveDeviceDone(nullptr);
+  host.got.clear();
   win::PostMessage(window, win::MM_MCINOTIFY, 1, 7);
   Pump();
-  EXPECT_EQ(stoppedDevice, 1);
-  EXPECT_EQ(UserCodes(host), std::vector<uint32_t>{core::kWaveDoneNotify});
-  EXPECT_TRUE(display.got.empty());
-  core::SetWaveDeviceDone(nullptr);
+  EXPECT_TRUE(UserCodes(host).empty());
 }
 
 TEST(NotifyResources, ThePagesOfImageActionsThreeAndFourAreInTheBundle) {

@@ -145,6 +145,7 @@ std::optional<FileChoice> QtFileDialog::Run(const OpenFileRequest& request) {
   if (request.save) {
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !request.askOverwrite);
   } else {
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);

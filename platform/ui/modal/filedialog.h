@@ -39,6 +39,9 @@ struct OpenFileRequest {
   // Save: any name may be typed (no must-exist check), and an existing
   // file is only taken after the overwrite question.
   bool save = false;
+  // Save: false when the caller asks the overwrite question itself (after
+  // it has completed the name), so the dialog does not ask it as well.
+  bool askOverwrite = true;
   int filterIndex = 1;       // the group chosen first, from 1; others as 1
   std::string initialFolder; // empty: the folder of fileName, else the current one
 };
