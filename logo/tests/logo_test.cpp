@@ -7,6 +7,8 @@
 #include "logo/settings.h"
 
 #include "platform/gdi/dc.h"
+#include "platform/gdi/surface.h"
+#include "platform/gdi/system_palette.h"
 #include "platform/gdi/tests/gui_environment.h"
 #include "platform/media/mci.h"
 #include "platform/media/midiout.h"
@@ -26,6 +28,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace fs = std::filesystem;
 namespace mci = media::mci;
@@ -166,27 +169,101 @@ public:
   }
 };
 
+// Every screen depth against every file depth, as the imaging calls the
+// dialog makes: at the file's depth when the screen holds it (or is above
+// 8 bits), at the screen's for 5 to 8 bits, else at the file's and reduced.
 TEST_F(LogoTest, TheDialogLoadsByTheScreenDepth) {
+  const std::vector<std::string> fileDepth = {"info", "load F 1"};
   struct Row {
-    int screen, file;
-    std::vector<std::string> log;
+    int screen;
+    std::map<int, std::vector<std::string>> byFile; // file depth: the log
   } rows[] = {
-      {32, 24, {"info", "load 24 1"}},
-      {8, 24, {"info", "load 8 0"}},
-      {4, 8, {"info", "load 8 1", "reduce 4"}},
-      {1, 1, {"info", "load 1 1"}},
+      {1, {{1, {"info", "load 1 1"}}, {4, {"info", "load 4 1", "reduce 4"}},
+           {8, {"info", "load 8 1", "reduce 4"}}, {24, {"info", "load 24 1", "reduce 4"}}}},
+      {4, {{1, {"info", "load 1 1"}}, {4, {"info", "load 4 1"}},
+           {8, {"info", "load 8 1", "reduce 4"}}, {24, {"info", "load 24 1", "reduce 4"}}}},
+      {8, {{1, {"info", "load 1 1"}}, {4, {"info", "load 4 1"}}, {8, {"info", "load 8 1"}},
+           {24, {"info", "load 8 0"}}}},
+      {16, {{1, {"info", "load 1 1"}}, {4, {"info", "load 4 1"}}, {8, {"info", "load 8 1"}},
+            {24, {"info", "load 24 1"}}}},
+      {24, {{1, {"info", "load 1 1"}}, {4, {"info", "load 4 1"}}, {8, {"info", "load 8 1"}},
+            {24, {"info", "load 24 1"}}}},
+      {32, {{1, {"info", "load 1 1"}}, {4, {"info", "load 4 1"}}, {8, {"info", "load 8 1"}},
+            {24, {"info", "load 24 1"}}}},
   };
   for (const Row& r : rows) {
-    LoggedImaging imaging;
-    imaging.fileBits = r.file;
+    for (const auto& [file, log] : r.byFile) {
+      LoggedImaging imaging;
+      imaging.fileBits = file;
+      SetImagingCalls(&imaging);
+      gdi::SetScreenBitsPerPixel(r.screen);
+      auto* d = new CLogoDialog(DialogSetup{});
+      ASSERT_TRUE(d->Create("logo"));
+      EXPECT_EQ(imaging.log, log) << "screen " << r.screen << " x file " << file;
+      EXPECT_TRUE(d->HasImage());
+      win::DestroyWindow(d->GetHwnd());
+      SetImagingCalls(nullptr);
+    }
+  }
+  // A failed load or reduction leaves no picture.
+  struct Failing : LoggedImaging {
+    bool failLoad = false;
+    std::optional<gdi::Dib> Load(const std::string& p, int bits, bool fileDepth) override {
+      LoggedImaging::Load(p, bits, fileDepth);
+      return failLoad ? std::nullopt : std::optional<gdi::Dib>(gdi::Dib::Create(16, 16, 8));
+    }
+    std::optional<gdi::Dib> ReduceTo4(const gdi::Dib&) override { return std::nullopt; }
+  };
+  for (bool failLoad : {true, false}) {
+    Failing imaging;
+    imaging.failLoad = failLoad;
     SetImagingCalls(&imaging);
-    gdi::SetScreenBitsPerPixel(r.screen);
+    gdi::SetScreenBitsPerPixel(4);
     auto* d = new CLogoDialog(DialogSetup{});
     ASSERT_TRUE(d->Create("logo"));
-    EXPECT_EQ(imaging.log, r.log) << r.screen << " x " << r.file;
+    EXPECT_FALSE(d->HasImage());
     win::DestroyWindow(d->GetHwnd());
     SetImagingCalls(nullptr);
   }
+}
+
+// On the palette screen the picture's palette is realised as it paints;
+// the palette messages realise it again and repaint only when entries
+// changed, and a change of the window's own is not answered.
+TEST_F(LogoTest, PaletteMessagesRepaintOnlyWhenEntriesChanged) {
+  gdi::SetScreenBitsPerPixel(8);
+  WriteBmp(dir + "/own.bmp", 64, 48);
+  DialogSetup setup;
+  setup.imagePath = dir + "/own.bmp";
+  auto* d = new CLogoDialog(setup);
+  ASSERT_TRUE(d->Create("logo"));
+  win::ProcessPendingMessages();
+  const win::Hwnd hwnd = d->GetHwnd();
+  EXPECT_EQ(gdi::GetSystemPaletteEntries(10, 1)[0], (gdi::PaletteEntry{90, 255, 0, 0}));
+  EXPECT_FALSE(ui::GetUpdateRect(hwnd));
+  EXPECT_EQ(win::SendMessage(hwnd, win::WM_QUERYNEWPALETTE), 1);
+  EXPECT_FALSE(ui::GetUpdateRect(hwnd)) << "nothing changed, nothing to repaint";
+
+  // Another window realises its own palette.
+  std::vector<gdi::PaletteEntry> other(50, gdi::PaletteEntry{9, 8, 7, gdi::kPcNoCollapse});
+  gdi::Dc elsewhere(gdi::Surface::Create(2, 2));
+  elsewhere.SelectPalette(gdi::Palette::Create(other), false);
+  ASSERT_GT(elsewhere.RealizePalette(), 0);
+  win::SendMessage(hwnd, win::WM_PALETTECHANGED, hwnd);
+  EXPECT_FALSE(ui::GetUpdateRect(hwnd)) << "its own change is not answered";
+  win::SendMessage(hwnd, win::WM_PALETTECHANGED, hwnd + 1);
+  EXPECT_EQ(ui::GetUpdateRect(hwnd), ui::GetClientRect(hwnd));
+  ui::UpdateWindow(hwnd);
+  ASSERT_TRUE(elsewhere.RealizePalette() > 0);
+  EXPECT_EQ(win::SendMessage(hwnd, win::WM_QUERYNEWPALETTE), 1);
+  EXPECT_EQ(ui::GetUpdateRect(hwnd), ui::GetClientRect(hwnd));
+  ui::UpdateWindow(hwnd);
+
+  // On true colour nothing is realised.
+  gdi::SetScreenBitsPerPixel(32);
+  EXPECT_EQ(win::SendMessage(hwnd, win::WM_QUERYNEWPALETTE), 1);
+  EXPECT_FALSE(ui::GetUpdateRect(hwnd));
+  win::DestroyWindow(hwnd);
 }
 
 TEST_F(LogoTest, PlacementForBlacknessOffAndOn) {
@@ -244,6 +321,22 @@ TEST_F(LogoTest, TheEffectIsTheTableEntryAtTheClockAndRunsToTheEnd) {
   EXPECT_TRUE(OpenDialog()->CurrentTransition()->Done());
   // A second logo is refused while the first is open.
   EXPECT_EQ(LaunchLogo(0), 0u);
+  SinkDownLogo();
+
+  // Every place of the table, by the clock at the full repaint.
+  for (uint64_t offset = 0; offset < 2 * gdi::imaging::kEffectCodes.size(); ++offset) {
+    const uint64_t now = win::TimerNowMs();
+    const uint64_t wait = (offset + 27 - now % 27) % 27;
+    Advance(wait);
+    ASSERT_NE(LaunchLogo(0), 0u);
+    win::ProcessPendingMessages();
+    ASSERT_TRUE(OpenDialog()->CurrentTransition());
+    EXPECT_EQ(OpenDialog()->CurrentTransition()->Code(),
+              gdi::imaging::kEffectCodes[(now + wait) % 27])
+        << "clock " << now + wait;
+    SinkDownLogo();
+    win::ProcessPendingMessages();
+  }
 }
 
 TEST_F(LogoTest, APartialRepaintPaintsThePictureClippedWithoutEffect) {

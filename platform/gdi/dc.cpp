@@ -1,4 +1,5 @@
 #include "platform/gdi/dc.h"
+#include "platform/gdi/system_palette.h"
 
 #include "platform/gdi/dc_state.h"
 #include "platform/gdi/raster.h"
@@ -279,7 +280,9 @@ std::shared_ptr<Palette> Dc::SelectPalette(std::shared_ptr<Palette> palette, boo
 }
 
 int Dc::RealizePalette() {
-  return 0;
+  if (IsMemory() || !state_->palette)
+    return 0;
+  return RealizeInSystemPalette(*state_->palette);
 }
 
 Colour Dc::SetTextColor(Colour c) {
@@ -596,12 +599,21 @@ Colour Dc::GetPixel(int32_t x, int32_t y) const {
   return target_->Pixel(x, y);
 }
 
+namespace detail {
+void ResetSystemPalette();
+} // namespace detail
+
 namespace {
 std::atomic<int> screenBits{32};
 } // namespace
 
 void SetScreenBitsPerPixel(int bits) {
   screenBits = bits > 0 ? bits : 32;
+  detail::ResetSystemPalette();
+}
+
+bool IsPaletteScreen() {
+  return screenBits.load() == 8;
 }
 
 int Dc::DeviceCaps(DeviceCap cap) const {
@@ -619,14 +631,18 @@ int Dc::DeviceCaps(DeviceCap cap) const {
   case DeviceCap::Planes:
     return 1;
   case DeviceCap::NumColors:
+    if (IsPaletteScreen())
+      return static_cast<int>(kStaticColours);
     return -1;
   case DeviceCap::LogPixelsX:
   case DeviceCap::LogPixelsY:
     return kLogPixels;
   case DeviceCap::SizePalette:
+    return IsPaletteScreen() ? static_cast<int>(kSystemPaletteSize) : 0;
   case DeviceCap::NumReserved:
+    return IsPaletteScreen() ? static_cast<int>(kStaticColours) : 0;
   case DeviceCap::HasPalette:
-    return 0;
+    return IsPaletteScreen() ? 1 : 0;
   }
   return 0;
 }

@@ -102,7 +102,8 @@ constexpr int kColorOnColor = 3;
 
 // The screen's colour depth that DeviceCaps(BitsPixel) reports for every
 // context, 32 by default (a value of 0 or less restores it): the programs'
-// choices for screens of fewer colours can be run on any display.
+// choices for screens of fewer colours can be run on any display. At 8 bits
+// the contexts report a palette device (system_palette.h).
 void SetScreenBitsPerPixel(int bits);
 
 // Device capabilities.
@@ -167,7 +168,9 @@ public:
   Pen SelectPen(const Pen& pen);
   Brush SelectBrush(const Brush& brush);
   std::shared_ptr<Palette> SelectPalette(std::shared_ptr<Palette> palette, bool background);
-  // Realising maps no entries on a true-colour screen.
+  // Realising maps the selected palette into the system palette of the
+  // palette screen (system_palette.h) and returns how many entries
+  // changed; nothing on a true-colour screen or in a memory context.
   int RealizePalette();
 
   Colour SetTextColor(Colour c);

@@ -46,6 +46,33 @@ Frames Play(int code, const Dib& picture, std::shared_ptr<Surface> surface, cons
   return run;
 }
 
+// Each frame of a run holds only the picture's pixels and the old ones;
+// frame 0 none of the picture, frame k k/N of it within one frame's share;
+// a shown pixel stays; the last frame is the picture.
+void ExpectEvenReveal(const Frames& run, const std::vector<Colour>& image, Colour old) {
+  const size_t total = image.size();
+  for (int k = 0; k <= kEffectFrames; ++k) {
+    const auto& f = run.frames[k];
+    ASSERT_EQ(f.size(), total);
+    size_t shown = 0;
+    for (size_t i = 0; i < total; ++i) {
+      ASSERT_TRUE(f[i] == image[i] || f[i] == old) << "pixel " << i << " frame " << k;
+      if (f[i] != image[i] || image[i] == old)
+        continue;
+      ++shown;
+      if (k + 1 <= kEffectFrames) {
+        ASSERT_EQ(run.frames[k + 1][i], image[i]) << "a shown pixel went, frame " << k;
+      }
+    }
+    if (k == 0) {
+      EXPECT_EQ(shown, 0u) << "frame 0 shows some of the picture";
+    }
+    const double expected = double(k) * total / kEffectFrames;
+    EXPECT_NEAR(double(shown), expected, double(total) / kEffectFrames) << "frame " << k;
+  }
+  EXPECT_EQ(run.frames.back(), image);
+}
+
 TEST(Transition, EveryEffectRevealsEvenlyWithoutBlending) {
   const int w = 96, h = 54;
   const Dib picture = Picture(w, h);
@@ -56,26 +83,8 @@ TEST(Transition, EveryEffectRevealsEvenlyWithoutBlending) {
   std::set<std::vector<Colour>> middles;
   for (int code : kEffectCodes) {
     SCOPED_TRACE(code);
-    auto surface = Surface::Create(w, h, kOld);
-    const Frames run = Play(code, picture, surface, dest);
-    const size_t total = size_t(w) * h;
-    for (int k = 0; k <= kEffectFrames; ++k) {
-      const auto& f = run.frames[k];
-      size_t shown = 0;
-      for (size_t i = 0; i < total; ++i) {
-        ASSERT_TRUE(f[i] == image[i] || f[i] == kOld) << "pixel " << i << " frame " << k;
-        if (f[i] != image[i])
-          continue;
-        ++shown;
-        if (k + 1 <= kEffectFrames) {
-          ASSERT_EQ(run.frames[k + 1][i], image[i]) << "a shown pixel went, frame " << k;
-        }
-      }
-      // k/N of the pixels, within one frame's share.
-      const double expected = double(k) * total / kEffectFrames;
-      EXPECT_NEAR(double(shown), expected, double(total) / kEffectFrames) << "frame " << k;
-    }
-    EXPECT_EQ(run.frames.back(), image);
+    const Frames run = Play(code, picture, Surface::Create(w, h, kOld), dest);
+    ExpectEvenReveal(run, image, kOld);
     middles.insert(run.frames[kEffectFrames / 2]);
     // A second run paints the same frames.
     EXPECT_EQ(Play(code, picture, Surface::Create(w, h, kOld), dest).frames, run.frames);
@@ -83,35 +92,44 @@ TEST(Transition, EveryEffectRevealsEvenlyWithoutBlending) {
   EXPECT_EQ(middles.size(), kEffectCodes.size()) << "two effects share a middle frame";
 }
 
+// On a black 1920 x 1080 screen, the picture centred one pixel up and to
+// the left: every effect frame by frame inside the picture's rectangle,
+// nothing outside it, the middle frames pairwise different.
 TEST(Transition, OnABlackScreenOnlyThePictureRectangleChanges) {
   const int w = 480, h = 270;
+  const Colour black = Rgb(0, 0, 0);
   const Dib picture = Picture(w, h);
   const Rect dest = MakeRect((1920 - w) / 2 - 1, (1080 - h) / 2 - 1, w, h);
-  for (int code : {0, 12, 28, 23}) {
+  auto reference = Surface::Create(w, h);
+  Dc(reference).StretchDib(0, 0, w, h, 0, 0, w, h, picture.View(), kSrcCopy);
+  const std::vector<Colour> image = reference->CopyPixels();
+  std::set<std::vector<Colour>> middles;
+  for (int code : kEffectCodes) {
     SCOPED_TRACE(code);
-    auto surface = Surface::Create(1920, 1080, Rgb(0, 0, 0));
-    auto t = Transition::Make(code, picture.View(), dest);
-    ASSERT_TRUE(t);
-    Dc dc(surface);
-    t->PaintTo(dc, 0);
-    for (Colour c : surface->CopyPixels())
-      ASSERT_EQ(c, Rgb(0, 0, 0));
-    t->PaintTo(dc, kEffectFrames / 2);
+    auto surface = Surface::Create(1920, 1080, black);
+    const Frames run = Play(code, picture, surface, dest);
+    ExpectEvenReveal(run, image, black);
+    middles.insert(run.frames[kEffectFrames / 2]);
+    // Outside the picture the screen is as black as before.
     const auto all = surface->CopyPixels();
-    size_t shown = 0;
-    for (int y = 0; y < 1080; ++y)
-      for (int x = 0; x < 1920; ++x)
-        if (all[size_t(y) * 1920 + x] != Rgb(0, 0, 0)) {
-          ASSERT_TRUE(dest.Contains({x, y}));
-          ++shown;
-        }
-    EXPECT_EQ(shown, t->PixelsAfter(kEffectFrames / 2));
-    // A late tick catches up at once: the last frame is the picture.
-    t->PaintTo(dc, kEffectFrames + 10);
-    EXPECT_TRUE(t->Done());
-    EXPECT_EQ(surface->Pixel(dest.left, dest.top), picture.PixelColour(0, 0));
-    EXPECT_EQ(surface->Pixel(dest.right - 1, dest.bottom - 1), picture.PixelColour(w - 1, h - 1));
+    size_t changed = 0;
+    for (Colour c : all)
+      changed += c != black;
+    EXPECT_EQ(changed, size_t(w) * h);
   }
+  EXPECT_EQ(middles.size(), kEffectCodes.size());
+
+  // A late tick catches up at once: the last frame is the picture.
+  auto surface = Surface::Create(1920, 1080, black);
+  auto t = Transition::Make(12, picture.View(), dest);
+  ASSERT_TRUE(t);
+  Dc dc(surface);
+  t->PaintTo(dc, 0);
+  EXPECT_EQ(t->PixelsAfter(0), 0u);
+  EXPECT_NEAR(double(t->PixelsAfter(kEffectFrames / 2)), w * h / 2.0, double(w) * h / kEffectFrames);
+  t->PaintTo(dc, kEffectFrames + 10);
+  EXPECT_TRUE(t->Done());
+  EXPECT_EQ(surface->CopyPixels(dest), image);
 }
 
 TEST(Transition, FramesFollowTheClockAndClip) {
