@@ -3,6 +3,7 @@
 #include "platform/sys/library.h"
 #include "platform/ui/window/screen.h"
 #include "platform/win/window.h"
+#include "score/controls/score_controls.h"
 #include "score/nyvanta.h"
 
 #include <algorithm>
@@ -53,6 +54,8 @@ bool Attach(const std::string& folder, std::string* why) {
     *why = std::string("the window class ") + kControllerClass + " cannot be registered";
     return false;
   }
+  // The display controls' classes live as long as the library.
+  RegisterControlClasses();
   s.folder = folder;
   s.controller =
       std::make_unique<CScoreController>(s.bundle->String(kNoDeviceString).value_or(""));
@@ -66,6 +69,7 @@ void Detach() {
     return;
   s.controller.reset();
   win::UnregisterClass(kControllerClass);
+  UnregisterControlClasses();
   s.bundle.reset();
   s.attached = false;
 }

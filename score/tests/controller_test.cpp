@@ -321,29 +321,17 @@ TEST_F(ControllerTest, ADeviceThatDoesNotOpenFailsTheStartWithItsText) {
 }
 
 TEST_F(ControllerTest, TheStatusWindowComesAndGoesWithTheController) {
-  // A stand-in for the debug panel's class, which hands out its object.
-  static win::Window* made = nullptr;
-  static const bool registered =
-      wintest::RegisterFnClass(score::kStatusClass, [](win::Hwnd h, uint32_t m, win::WParam w,
-                                                        win::LParam l) -> win::LResult {
-        if (m == win::WM_COMMAND && w == score::kQueryControlObject) {
-          made = win::GetWindowObject(h);
-          *reinterpret_cast<win::Window**>(l) = made;
-          return 1;
-        }
-        return 0;
-      });
-  (void)registered;
+  // The library's debug panel, which hands out its object.
+  ASSERT_TRUE(win::IsClassRegistered(score::kStatusClass));
   win::SendMessage(c->GetHwnd(), win::WM_SHOWWINDOW, 1, 0);
   ASSERT_NE(c->StatusWindow(), 0u);
   EXPECT_EQ(win::GetDlgCtrlId(c->StatusWindow()), score::kStatusWindowId);
   EXPECT_EQ(win::GetWindowText(c->StatusWindow()).value_or(""), "Disp");
-  EXPECT_EQ(c->StatusObject(), made);
+  EXPECT_EQ(c->StatusObject(), win::GetWindowObject(c->StatusWindow()));
   const win::Hwnd status = c->StatusWindow();
   win::SendMessage(c->GetHwnd(), win::WM_SHOWWINDOW, 0, 0);
   EXPECT_EQ(c->StatusWindow(), 0u);
   EXPECT_FALSE(win::IsWindow(status));
-  win::UnregisterClass(score::kStatusClass);
 }
 
 class ControllerMixerTest : public ControllerTest {
