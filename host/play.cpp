@@ -4,6 +4,8 @@
 #include "host/display_command.h"
 #include "host/display_log.h"
 #include "host/nyvanta_client.h"
+#include "host/score_panel.h"
+#include "host/window_app.h"
 #include "host/logo_command.h"
 #include "host/remote_window.h"
 #include "host/tamblo_client.h"
@@ -21,6 +23,8 @@
 #include "platform/win/dispatch.h"
 #include "platform/win/loop.h"
 #include "platform/win/timer.h"
+
+#include <QApplication>
 
 #include <algorithm>
 #include <atomic>
@@ -146,6 +150,23 @@ public:
 
 private:
   bool paused_ = false;
+};
+
+// With the dump switch set, a picture of the score panel half-way through
+// the song: <dump folder>/score-panel.png.
+class MidSongPicture {
+public:
+  void Check(const ScorePanel* panel, int32_t perMille) {
+    if (taken_ || !panel || perMille < 500)
+      return;
+    taken_ = true;
+    const char* dir = std::getenv("VEXO_DUMP_DIR");
+    if (dir && *dir)
+      panel->Save(std::string(dir) + "/score-panel.png");
+  }
+
+private:
+  bool taken_ = false;
 };
 
 // The window timers on a clock of their own that the render loop moves with
@@ -305,6 +326,8 @@ std::optional<PlayOptions> ParsePlayArguments(std::span<char*> args, std::string
       }
     } else if (a == "--score") {
       o.score = true;
+    } else if (a == "--panel") {
+      o.panel = true;
     } else if (a == "--mic") {
       const char* v = value();
       if (!v || !*v) {
@@ -341,6 +364,10 @@ std::optional<PlayOptions> ParsePlayArguments(std::span<char*> args, std::string
   }
   if (o.file.empty()) {
     *error = "which song file?";
+    return std::nullopt;
+  }
+  if (o.panel && !o.score) {
+    *error = "--panel shows the score of --score";
     return std::nullopt;
   }
   if ((!o.mic.empty() || o.micDevice >= 0) && !o.score) {
@@ -399,8 +426,26 @@ int PlaySong(const PlayOptions& o) {
   if (!client->Init(windows.Frame(), windows.Remote(), &error,
                     scorer ? scorer->Module() : nullptr))
     return Fail(error);
-  if (scorer && !scorer->Init(client->Module(), windows.Frame(), &error))
+  // The panel holds the controller and its status window, beside the
+  // display controls.
+  std::unique_ptr<QApplication> app;
+  std::unique_ptr<ScorePanel> panel;
+  if (o.panel) {
+    if (!HasScreen())
+      return Fail("--panel needs a screen (DISPLAY or WAYLAND_DISPLAY)");
+    app = MakeApplication();
+    panel = ScorePanel::Open([] { interrupted.store(true); }, &error);
+    if (!panel)
+      return Fail(error);
+  }
+  if (scorer && !scorer->Init(client->Module(), panel ? panel->Hwnd() : windows.Frame(), &error))
     return Fail(error);
+  if (panel) {
+    if (!panel->MakeControls(scorer->Module(), &error))
+      return Fail(error);
+    scorer->Exports().ShowStatusWindow(1);
+    panel->PlaceStatusWindow();
+  }
   const TambloExports& t = client->Exports();
   if (scorer) {
     const NyvantaExports& n = scorer->Exports();
@@ -502,6 +547,7 @@ int PlaySong(const PlayOptions& o) {
 
   StatusLine status;
   PauseWatch pauses;
+  MidSongPicture picture;
   if (render) {
     // The engine's timer is the only event of the virtual clock: each run
     // plays one tick, then exactly that much audio is rendered.
@@ -519,6 +565,7 @@ int PlaySong(const PlayOptions& o) {
         }
         pauses.Check(scorer.get(), t.GetPlayTime(), status);
       status.Show(t.GetPlayTime(), state.perMille, ScoreText(scorer.get()));
+      picture.Check(panel.get(), state.perMille);
       }
     }
     if (bridge)
@@ -547,6 +594,7 @@ int PlaySong(const PlayOptions& o) {
         break;
       pauses.Check(scorer.get(), t.GetPlayTime(), status);
       status.Show(t.GetPlayTime(), state.perMille, ScoreText(scorer.get()));
+      picture.Check(panel.get(), state.perMille);
     }
   }
   status.End();
@@ -601,7 +649,7 @@ int PlayCommand(std::span<char*> args) {
     std::fprintf(stderr,
                  "vexo3: %s\nusage: vexo3 play FILE [--device N] [--wav OUT.wav] [--tempo "
                  "+-P] [--key +-K] [--no-display] [--display-log FILE] [--logo] [--score [--mic "
-                 "SUNG.wav | --mic-device N]]\n",
+                 "SUNG.wav | --mic-device N] [--panel]]\n",
                  error.c_str());
     return kExitUsage;
   }

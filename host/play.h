@@ -24,6 +24,7 @@ struct PlayOptions {
   bool score = false;     // score the singer while the song plays
   std::string mic;        // a WAV file sung into the microphone
   int micDevice = -1;     // a sound input device of `vexo3 devices`; -1 the default
+  bool panel = false;     // show the score on screen while scoring
 };
 
 // Bounds of the tempo and key options.

@@ -72,7 +72,7 @@ ui::LResult CScoreControl::OnMessage(uint32_t message, ui::WParam wParam, ui::LP
 // --- CScoreLED ----------------------------------------------------------
 
 void CScoreLED::LoadResources(const res::Bundle* module, int32_t id) {
-  LoadResourceString(module, id);
+  LoadResourceString(module ? module : score::Bundle(), id);
   CControlBase::GetColor(&background_, 1);
   CControlBase::GetColor(&text_, 2);
   char face[256] = {};
@@ -213,7 +213,7 @@ void CScoreMeter::SetRange() {
 }
 
 void CScoreMeter::LoadResources(const res::Bundle* module, int32_t id) {
-  LoadResourceString(module, id);
+  LoadResourceString(module ? module : score::Bundle(), id);
   ApplyConfiguration();
 }
 
@@ -307,7 +307,7 @@ void Grid::Draw(gdi::Dc& dc, const gdi::Rect& client, gdi::Colour background) co
 // --- CScoreOscillo ------------------------------------------------------
 
 void CScoreOscillo::LoadResources(const res::Bundle* module, int32_t id) {
-  LoadResourceString(module, id);
+  LoadResourceString(module ? module : score::Bundle(), id);
   GetColor(&background_, 1);
   GetColor(&trace_, 2);
   GetColor(&second_, 3);
@@ -375,7 +375,7 @@ void CScoreOscillo::Draw(gdi::Dc& dc) {
 // --- CScoreWave ---------------------------------------------------------
 
 void CScoreWave::LoadResources(const res::Bundle* module, int32_t id) {
-  LoadResourceString(module, id);
+  LoadResourceString(module ? module : score::Bundle(), id);
   GetColor(&background_, 1);
   GetColor(&wave_, 2);
   GetTriple(&grid_.majorOn, &grid_.majorStep, &grid_.majorPen, 3);

@@ -17,6 +17,10 @@
 #include <string>
 #include <vector>
 
+// The controls' members are exported from the library (its version script
+// picks them); the base stays the library's own.
+#define NYVANTA_CONTROL __attribute__((visibility("default")))
+
 namespace score {
 
 class CScoreController;
@@ -39,7 +43,8 @@ protected:
   static const CScoreController* Source();
 };
 
-class CScoreLED : public CScoreControl {
+// LoadResources of each: module null is the library's own bundle rNyvanta.
+class NYVANTA_CONTROL CScoreLED : public CScoreControl {
 public:
   // Fields: 1 background r:g:b, 2 text colour, 3 face, 4 auto size:point
   // size, 5 weight:italic:underline.
@@ -72,7 +77,7 @@ private:
   gdi::Rect last_;
 };
 
-class CScoreMeter : public CScoreControl {
+class NYVANTA_CONTROL CScoreMeter : public CScoreControl {
 public:
   // Fields: 1 type (0 note, 1 level), 2 segment height:gap, 3 background,
   // 4 bar colour, 5 empty colour, 6 over-range colour.
@@ -114,7 +119,7 @@ struct Grid {
   void Draw(gdi::Dc& dc, const gdi::Rect& client, gdi::Colour background) const;
 };
 
-class CScoreOscillo : public CScoreControl {
+class NYVANTA_CONTROL CScoreOscillo : public CScoreControl {
 public:
   // Fields: 1 background, 2 trace colour, 3 second colour, 4 step pair,
   // 5 major grid on:step:pen, 6 major colour, 7 minor grid on:step:pen,
@@ -144,7 +149,7 @@ private:
   std::vector<Saved> under_;
 };
 
-class CScoreWave : public CScoreControl {
+class NYVANTA_CONTROL CScoreWave : public CScoreControl {
 public:
   // Fields: 1 background, 2 wave colour, 3 major grid on:step:pen, 4 major
   // colour, 5 minor grid on:step:pen, 6 minor colour.
@@ -205,7 +210,7 @@ std::string DebugText(const DebugValues& v);
 // Tabs expanded to stops of eight characters; CR LF as LF.
 std::string ExpandTabs(const std::string& text);
 
-class CScoreDebug : public CScoreControl {
+class NYVANTA_CONTROL CScoreDebug : public CScoreControl {
 public:
   void Show(const DebugValues& v);
   const std::string& Text() const { return text_; }
