@@ -1,5 +1,7 @@
 #include "display/app.h"
 
+#include "display/avi.h"
+
 #include "display/frame.h"
 #include "display/resources.h"
 #include "display/settings.h"
@@ -197,8 +199,9 @@ int RunKivo32(int argc, char** argv) {
   if (BroughtFirstForward(guard))
     return 0;
 
-  // The MPEG board of background mode 2.
+  // The MPEG board of background mode 2, and the clips of mode 3.
   media::RegisterVideoDevices();
+  SetInfoVideoFactory([] { return std::make_unique<AviPlayer>(); });
   if (!RegisterDisplayClasses())
     ui::MessageBox("Rigister to Kivo32 class is failed!", "Error", ui::MB_OK | ui::MB_ICONSTOP);
 

@@ -511,6 +511,15 @@ void CKivo32Frame::EnterMpegMode() {
   SetBackgroundMode(kModeMpeg);
 }
 
+void CKivo32Frame::EnterOverlayMode() {
+  if (!overlay_.IsOpen())
+    return;
+  // The MPEG board may have keyed the class on its own colour since.
+  ui::SetClassBackground(kFrameClass, overlay_.KeyColour());
+  overlay_.VideoOn();
+  SetBackgroundMode(kModeOverlay);
+}
+
 void CKivo32Frame::OpenFile(const std::string& path) {
   const win::Hwnd self = Hwnd();
   const std::string ext = Extension(path);

@@ -191,6 +191,8 @@ public:
   void LeaveVideoModes();
   // MPEG video on behind the frame, keyed on the board's colour: mode 2.
   void EnterMpegMode();
+  // Overlay video on and background mode 1, with the card open.
+  void EnterOverlayMode();
   // Reads [Words] ByChar and [Image] Type, IsFix and Change again; true when
   // Type or IsFix changed (the shown image is then laid out anew).
   bool RereadImageSettings();

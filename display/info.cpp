@@ -360,7 +360,7 @@ LResult CKivo32Info::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
     return 0;
   case win::MM_MCINOTIFY:
     // A clip that played to its end asks for the next.
-    if (wParam == media::mci::kNotifySuccessful)
+    if (wParam == media::mci::kNotifySuccessful && (!video_ || video_->OwnsNotice(lParam)))
       win::PostMessage(frame_.Hwnd(), win::WM_COMMAND, cmd::kPlayVideo, 0);
     return 0;
   default:

@@ -73,6 +73,12 @@ public:
   virtual void SetPlayOnce(bool playOnce) = 0;
   // Where the clip shows in its parent's client area; empty while closed.
   virtual gdi::Rect VideoRect() const = 0;
+  // True when an end notice from this media device is the open clip's
+  // (a notice of a clip closed since is stale).
+  virtual bool OwnsNotice(win::LParam device) const {
+    (void)device;
+    return true;
+  }
 };
 
 // Makes the player of each new info view (none by default).

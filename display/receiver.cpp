@@ -2,6 +2,7 @@
 
 #include "display/frame.h"
 #include "display/lyric/lyric_style_table.h"
+#include "display/medialist.h"
 #include "platform/media/clock.h"
 #include "platform/sys/ini.h"
 #include "platform/ui/modal/messagebox.h"
@@ -503,14 +504,32 @@ void LyricReceiver::OnMpegVideo() {
   AfterVideoModeChange();
 }
 
+void LyricReceiver::OnOverlayVideo() {
+  if (frame_.BackgroundMode() == kModeInfo)
+    frame_.LeaveVideoModes();
+  if (frame_.BackgroundMode() != kModeOverlay && frame_.Overlay().IsOpen()) {
+    // One keyed picture at a time: the MPEG board's goes off first.
+    if (frame_.BackgroundMode() == kModeMpeg) {
+      win::SendMessage(frame_.Hwnd(), win::WM_COMMAND, cmd::kMpegStop, 0);
+      frame_.LeaveVideoModes();
+    }
+    frame_.EnterOverlayMode();
+  }
+  AfterVideoModeChange();
+}
+
 void LyricReceiver::OnAviVideo() {
   const int32_t mode = frame_.BackgroundMode();
-  if (mode == kModeOverlay || mode == kModeMpeg)
+  if (mode == kModeMpeg) {
+    win::SendMessage(frame_.Hwnd(), win::WM_COMMAND, cmd::kMpegStop, 0);
     frame_.LeaveVideoModes();
-  if (frame_.BackgroundMode() == kModeInfo)
+  } else if (mode == kModeOverlay) {
+    frame_.LeaveVideoModes();
+  }
+  if (mode == kModeInfo)
     return;
-  // Without a clip to pick, the frame goes back to its still picture.
-  if (!frame_.VideoList() || frame_.VideoList()->Empty()) {
+  const MediaList* list = frame_.VideoList();
+  if ((!list || list->Empty()) && frame_.WaitingVideo().empty()) {
     win::PostMessage(frame_.Hwnd(), win::WM_USER, kVideoOffRequest, 0);
     return;
   }
@@ -548,6 +567,9 @@ win::LResult LyricReceiver::OnUser(win::WParam code, win::LParam argument) {
     break;
   case kMpegVideoRequest:
     OnMpegVideo();
+    break;
+  case kOverlayVideoRequest:
+    OnOverlayVideo();
     break;
   case kAviVideoRequest:
     OnAviVideo();

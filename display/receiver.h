@@ -57,6 +57,8 @@ private:
   void OnDisplaySettings(win::LParam what);
   void OnVideoOff();
   void OnMpegVideo();
+  // Overlay video on and mode 1, with the card open.
+  void OnOverlayVideo();
   // AVI/FLC clips in the info view: mode 3, or the still picture when the
   // clip lists are empty.
   void OnAviVideo();

@@ -42,7 +42,7 @@ const Command kCommands[] = {
      "reads such a text back into the song's lyric track (or track N) and saves it",
      InterchangeCommand},
     {"display",
-     "display [--image NAME] [--mode still|mpeg] [--reserve N[:TITLE]...] [--next N TITLE] "
+     "display [--image NAME] [--mode still|overlay|mpeg|video] [--reserve N[:TITLE]...] [--next N TITLE] "
      "[--media-folder images|videos|mpeg DIR] "
      "[--codepage N]",
      "starts the lyric display when it is not running; shows the picture NAME; asks for a "

@@ -187,8 +187,9 @@ std::vector<uint8_t> NextSongRecord(int32_t number, std::string_view title, int 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vexo3 display [--image NAME] [--mode still|mpeg] [--reserve N[:TITLE]...] "
-    "[--next N TITLE] [--codepage N] [--media-folder images|videos|mpeg DIR]\n";
+    "usage: vexo3 display [--image NAME] [--mode still|overlay|mpeg|video] "
+    "[--reserve N[:TITLE]...] [--next N TITLE] [--codepage N] "
+    "[--media-folder images|videos|mpeg DIR]\n";
 
 } // namespace
 
@@ -198,7 +199,8 @@ int DisplayCommand(std::span<char*> args) {
     const char* name;
     win::WParam request;
   };
-  static constexpr Mode kModes[] = {{"still", 769}, {"mpeg", 771}};
+  static constexpr Mode kModes[] = {
+      {"still", 769}, {"overlay", 770}, {"mpeg", 771}, {"video", 772}};
   std::optional<std::string> image;
   std::optional<win::WParam> request;
   std::optional<std::vector<ReservedSong>> reserve;

@@ -1,5 +1,6 @@
 #include "platform/media/mpegvideo.h"
 
+#include "platform/media/digitalvideo.h"
 #include "platform/media/mci.h"
 #include "platform/media/video_player.h"
 #include "platform/ui/modal/messagebox.h"
@@ -402,6 +403,7 @@ private:
 } // namespace
 
 void RegisterVideoDevices() {
+  RegisterDigitalVideo();
   mci::RegisterDeviceType(
       "mpegvideo", [](const mci::OpenRequest& r, uint32_t* error) -> std::unique_ptr<mci::Device> {
         auto device = std::make_unique<MpegVideoDevice>(r.id);

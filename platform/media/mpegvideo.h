@@ -7,7 +7,7 @@ namespace media {
 
 inline constexpr const char* kMpegVideoProduct = "Tessarin MpegVideo";
 
-// Registers "mpegvideo" with the media-command layer.
+// Registers "mpegvideo" and "digitalvideo" with the media-command layer.
 void RegisterVideoDevices();
 
 } // namespace media
