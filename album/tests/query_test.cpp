@@ -381,6 +381,35 @@ TEST_F(QueryTest, SingerBlocksAreByteExact) {
   EXPECT_EQ(Bytes(list, list + expected.size()), expected);
 }
 
+// Downloaded songs carry upper-case type letters (the internet modes mark
+// them so); album b's are made so here, its file indexed again at load.
+TEST_F(QueryTest, SingerListsFollowTheDownloadFlag) {
+  const std::string path = sys::ToLinuxPath(db_.GetAlbumByIndex(2)->path).value();
+  db_.Flush();
+  LocalAlbum full;
+  ASSERT_EQ(ReadLocalAlbum(ReadAlbumFileBytes(path).value(), full), kAlbumRead);
+  for (SongRecord& r : full.records)
+    r.type = 'T';
+  ++full.generation;
+  ASSERT_TRUE(WriteLocalAlbum(path, full));
+  AlbumDatabase db;
+  db.Open(album_);
+  ASSERT_EQ(db.ReindexedAlbums(), 1);
+  ASSERT_EQ(db.EntryByNumber(N("b/b1.vx3"))->type, 'T');
+  // Singers: Kim (a1, a2 not downloaded, b1 downloaded), Lee (b2
+  // downloaded), the Hangul singer (a3 not downloaded).
+  const uint8_t* down = db.GetSingerList(1);
+  Bytes expected = Cat({U32(2), U32(0), Field("Kim", 32), U32(1), Field("Lee", 32)});
+  EXPECT_EQ(Bytes(down, down + expected.size()), expected);
+  const uint8_t* notDown = db.GetSingerList(0);
+  expected = Cat({U32(2), U32(0), Field("Kim", 32), U32(2), Field(Cp("이 수"), 32)});
+  EXPECT_EQ(Bytes(notDown, notDown + expected.size()), expected);
+  const uint8_t* songs = db.GetSongListOfSinger(0, "kim", 1);
+  EXPECT_EQ(Bytes(songs, songs + 8), Cat({U32(1), U32(N("b/b1.vx3"))}));
+  songs = db.GetSongListOfSinger(0, "kim", 0);
+  EXPECT_EQ(Bytes(songs, songs + 8), Cat({U32(2), U32(N("a/a1.vx3"))}));
+}
+
 TEST_F(QueryTest, ReloadsRebuildsAndRemovalsEndOrFollowOpenQueriesAndWalks) {
   SongRecord r;
   ASSERT_EQ(db_.OpenQueryByTitleSinger("ab", kQueryByTitle), 1);
