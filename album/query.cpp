@@ -174,6 +174,13 @@ void AlbumMatchIndex::Record(uint32_t i, SongRecord& out) const {
   }
 }
 
+void AlbumMatchIndex::Prefetch(uint32_t i) const {
+  const uint8_t* at = map->data + kLocalAlbumRecordsAt + static_cast<size_t>(i) * kSongRecordSize;
+  for (size_t k = 0; k < kSongRecordSize; k += 64)
+    __builtin_prefetch(at + k);
+  __builtin_prefetch(at + kSongRecordSize - 1);
+}
+
 std::vector<uint32_t> AlbumMatchIndex::Matches(int kind, std::string_view pattern) const {
   std::vector<uint32_t> out;
   if (!valid || pattern.empty() || kind < 0 || kind > 2)
@@ -275,6 +282,8 @@ int AlbumDatabase::GetQueryByTitleSinger(SongRecord& out) {
       index.liveGeneration = indexGeneration_;
     }
     q.hits = index.Matches(q.kind, q.pattern);
+    for (size_t i = 0; i < std::min<size_t>(3, q.hits.size()); ++i)
+      index.Prefetch(q.hits[i]);
     q.next = 0;
     q.scanning = true;
   }
@@ -289,6 +298,11 @@ int AlbumDatabase::GetQueryByTitleSinger(SongRecord& out) {
     return kQueryFinished;
   }
   const uint32_t record = q.hits[q.next++];
+  // Matches come one per call: the next ones' records are fetched while
+  // the caller takes this one.
+  constexpr size_t kAhead = 4;
+  if (q.next + kAhead - 1 < q.hits.size())
+    q.index->Prefetch(q.hits[q.next + kAhead - 1]);
   q.index->Record(record, out);
   if (!q.index->live[record])
     return kQueryCallAgain;

@@ -100,6 +100,8 @@ struct AlbumMatchIndex {
   std::vector<uint32_t> Matches(int kind, std::string_view pattern) const;
   // Copies record i into out.
   void Record(uint32_t i, SongRecord& out) const;
+  // Asks for record i's bytes ahead of their copy.
+  void Prefetch(uint32_t i) const;
 
   // The stamp of the file now; false when it cannot be read.
   static bool StampOf(const std::string& path, Stamp& out);

@@ -6,6 +6,7 @@
 //   bench-album [songs] [work folder]
 // The song tree is generated once into build/bench-data/album-<songs>.
 #include "album/albumdatabase.h"
+#include "bench/album_bench_util.h"
 #include "album/testdata/catalogue_gen.h"
 #include "platform/sys/ini.h"
 #include "platform/sys/paths.h"
@@ -25,20 +26,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-long StatusKb(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind(key, 0) == 0)
-      return std::atol(line.c_str() + std::strlen(key));
-  return 0;
-}
+using album::bench::Clock;
+using album::bench::MsSince;
+using album::bench::StatusKb;
 
 struct Stats {
   double median = 0, worst = 0;

@@ -8,6 +8,7 @@
 //   bench-album-query [songs...]
 // Each song tree and catalogue is made once into build/bench-data.
 #include "album/albumdatabase.h"
+#include "bench/album_bench_util.h"
 #include "album/query.h"
 #include "album/testdata/catalogue_gen.h"
 #include "platform/sys/codepage.h"
@@ -30,20 +31,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-long StatusKb(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind(key, 0) == 0)
-      return std::atol(line.c_str() + std::strlen(key));
-  return 0;
-}
+using album::bench::Clock;
+using album::bench::MsSince;
+using album::bench::StatusKb;
 
 struct Spread {
   double median = 0, p99 = 0, worst = 0;
@@ -319,37 +309,29 @@ int main(int argc, char** argv) {
   for (int songs : sizes) {
     Figures f = Run(songs);
     const std::string at = std::to_string(songs / 1000) + "k";
-    char line[256];
+    auto add = [&](const std::string& name, double value, const char* unit) {
+      char line[256];
+      std::snprintf(line, sizeof line, "%s_%s: %.4g %s", name.c_str(), at.c_str(), value, unit);
+      lines.push_back(line);
+    };
     for (int k = 0; k < 3; ++k) {
-      std::snprintf(line, sizeof line, "query_%s_p99_%s: %.3f ms", kKinds[k], at.c_str(),
-                    f.ours[k].p99);
-      lines.push_back(line);
-      std::snprintf(line, sizeof line, "query_%s_median_%s: %.3f ms", kKinds[k], at.c_str(),
-                    f.ours[k].median);
-      lines.push_back(line);
-      std::snprintf(line, sizeof line, "sqlite_%s_p99_%s: %.3f ms", kKinds[k], at.c_str(),
-                    f.theirs[k].p99);
-      lines.push_back(line);
-      std::snprintf(line, sizeof line, "sqlite_%s_median_%s: %.3f ms", kKinds[k], at.c_str(),
-                    f.theirs[k].median);
-      lines.push_back(line);
+      const std::string kind = kKinds[k];
+      add("query_" + kind + "_p99", f.ours[k].p99, "ms");
+      add("query_" + kind + "_median", f.ours[k].median, "ms");
+      add("sqlite_" + kind + "_p99", f.theirs[k].p99, "ms");
+      add("sqlite_" + kind + "_median", f.theirs[k].median, "ms");
     }
-    std::snprintf(line, sizeof line, "first_query_%s: %.1f ms", at.c_str(), f.firstQuery);
-    lines.push_back(line);
-    std::snprintf(line, sizeof line, "sqlite_load_%s: %.1f ms", at.c_str(), f.sqliteLoad);
-    lines.push_back(line);
-    std::snprintf(line, sizeof line, "random_pick_p99_%s: %.4f ms", at.c_str(), f.random.p99);
-    lines.push_back(line);
-    std::snprintf(line, sizeof line, "singer_index_%s: %.1f ms", at.c_str(), f.singerIndex);
-    lines.push_back(line);
-    std::snprintf(line, sizeof line, "match_count_mismatches_%s: %d of %d queries", at.c_str(),
-                  f.mismatches, f.queries);
-    lines.push_back(line);
-    std::fprintf(stderr, "resident after opening %.1f MB, the singer index %.1f MB, the match indexes %.1f MB\n",
+    add("first_query", f.firstQuery, "ms");
+    add("sqlite_load", f.sqliteLoad, "ms");
+    add("random_pick_p99", f.random.p99, "ms");
+    add("singer_index", f.singerIndex, "ms");
+    add("match_count_mismatches", f.mismatches, "queries");
+    add("queries_compared", f.queries, "queries");
+    std::fprintf(stderr,
+                 "resident after opening %.1f MB, the singer index %.1f MB, the match "
+                 "indexes %.1f MB\n",
                  f.rssOpenKb / 1024.0, f.rssSingersKb / 1024.0, f.rssIndexKb / 1024.0);
-    std::snprintf(line, sizeof line, "rss_after_queries_%s: %.1f MB", at.c_str(),
-                  static_cast<double>(f.rssKb) / 1024.0);
-    lines.push_back(line);
+    add("rss_after_queries", static_cast<double>(f.rssKb) / 1024.0, "MB");
   }
   for (const std::string& l : lines)
     std::printf("%s\n", l.c_str());

@@ -302,6 +302,18 @@ bool IsScopeOption(std::string_view a) {
   return a == "--album" || a == "--favourites" || a == "--category";
 }
 
+// Arguments that are all scope options, applied: 0, else the command's
+// result (2 for anything else, 1 for a scope there is not).
+int ApplyScopes(const Tondo32Exports& t, std::span<char*> args) {
+  for (size_t i = 0; i < args.size(); i += 2) {
+    if (!IsScopeOption(args[i]) || i + 1 >= args.size())
+      return 2;
+    if (!ApplyScope(t, args[i], args[i + 1]))
+      return 1;
+  }
+  return 0;
+}
+
 // The songs whose title (or singer, or text) matches, in the order the
 // query hands them out.
 int Find(Session& s, std::span<char*> args) {
@@ -341,13 +353,8 @@ int Find(Session& s, std::span<char*> args) {
 
 int Random(Session& s, std::span<char*> args) {
   const Tondo32Exports& t = s.T();
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (!IsScopeOption(args[i]) || i + 1 >= args.size())
-      return 2;
-    if (!ApplyScope(t, args[i], args[i + 1]))
-      return 1;
-    ++i;
-  }
+  if (int bad = ApplyScopes(t, args))
+    return bad;
   std::vector<uint8_t> record(album::kSongRecordSize);
   if (!t.GetRandomSong(record.data())) {
     std::fprintf(stderr, "vexo3: no song to pick\n");
@@ -403,13 +410,8 @@ int Singers(Session& s, std::span<char*> args) {
 // it), type letter and title.
 int Walk(Session& s, std::span<char*> args) {
   const Tondo32Exports& t = s.T();
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (!IsScopeOption(args[i]) || i + 1 >= args.size())
-      return 2;
-    if (!ApplyScope(t, args[i], args[i + 1]))
-      return 1;
-    ++i;
-  }
+  if (int bad = ApplyScopes(t, args))
+    return bad;
   if (!t.OpenQueryBySequentially())
     return 0;
   int32_t number = 0;
