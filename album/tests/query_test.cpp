@@ -15,9 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <set>
 
 namespace {
@@ -84,6 +86,64 @@ TEST(QueryText, KeysFoldSingleByteLettersAndCutWholeCharacters) {
   const std::string buffer = "ab\xB0\xA1";
   EXPECT_EQ(FindSubstringDbcs(ga, std::string_view(buffer).substr(0, 3)), 0);
   EXPECT_EQ(FindSubstringDbcs("\xB0", std::string_view(buffer).substr(0, 3)), 1);
+}
+
+// The match index answers as a scan of every record with the plain
+// matches would: random fields of letters, blanks, trail bytes 0x41-0x5A
+// and lone lead bytes, random patterns cut from them.
+TEST(QueryIndex, AnswersAsTheRecordScanDoes) {
+  sys::test::ScratchFolder dir;
+  std::mt19937 rng(17);
+  const std::vector<std::string> pieces = {"a", "B", " ", "ab", "\xB0\xA1", "\xB0\x41",
+                                           "\x81\x61", "\xC7\xB0", "A", "\xA1"};
+  auto text = [&](size_t most) {
+    std::string t;
+    for (int n = static_cast<int>(rng() % 12); n > 0; --n)
+      t += pieces[rng() % pieces.size()];
+    return t.substr(0, std::min(t.size(), most));
+  };
+  LocalAlbum album;
+  album.name = "x";
+  album.folder = "C:\\x";
+  for (uint32_t i = 0; i < 300; ++i) {
+    SongRecord r;
+    r.number = i + 1;
+    SetField(r.title, text(47));
+    SetField(r.singer, text(31));
+    SetField(r.excerpt, text(119));
+    // Some fields filled to the end, their last byte maybe a lone lead.
+    if (i % 7 == 0)
+      for (size_t k = 0; k < r.singer.size(); ++k)
+        r.singer[k] = k % 2 ? 'q' : '\xB0';
+    album.records.push_back(r);
+  }
+  ASSERT_TRUE(WriteLocalAlbum(dir / "Song0001.alb", album));
+  std::shared_ptr<AlbumMatchIndex> index = AlbumMatchIndex::Build(dir / "Song0001.alb");
+  ASSERT_TRUE(index->valid);
+  ASSERT_EQ(index->records, 300u);
+  for (int round = 0; round < 3000; ++round) {
+    const int kind = static_cast<int>(rng() % 4);
+    const SongRecord& from = album.records[rng() % album.records.size()];
+    std::string source = kind == 1 ? FieldText(from.singer) : kind == 2 ? FieldText(from.excerpt)
+                                                                        : FieldText(from.title);
+    size_t start = rng() % (source.size() + 1);
+    std::string pattern = round % 5 == 0 ? text(6) : source.substr(start, rng() % 7);
+    const std::string key = QueryKey(pattern);
+    std::vector<uint32_t> expected;
+    for (uint32_t i = 0; i < album.records.size(); ++i) {
+      const SongRecord& r = album.records[i];
+      if (kind == 0 && MatchPrefix(key, QueryKey(FieldText(r.title))))
+        expected.push_back(i);
+      if (kind == 1 &&
+          MatchPrefix(key, QueryKey(std::string_view(r.singer.data(),
+                                                     strnlen(r.singer.data(), r.singer.size())))))
+        expected.push_back(i);
+      if (kind == 2 && FindSubstringDbcs(key, QueryKey(FieldText(r.excerpt))))
+        expected.push_back(i);
+    }
+    ASSERT_EQ(index->Matches(kind, key), expected)
+        << "kind " << kind << " pattern '" << pattern << "' round " << round;
+  }
 }
 
 // The catalogue of the database tests: two folders, titles, singers,
