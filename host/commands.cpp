@@ -44,10 +44,10 @@ const Command kCommands[] = {
     {"display",
      "display [--image NAME] [--mode still|overlay|mpeg|video] [--reserve N[:TITLE]...] [--next N TITLE] "
      "[--media-folder images|videos|mpeg DIR] "
-     "[--codepage N]",
+     "[--codepage N] [--page FILE.htm] [--score N]",
      "starts the lyric display when it is not running; shows the picture NAME; asks for a "
      "background mode; sends up to five reservations and the next song; lists a folder of "
-     "background pictures or videos",
+     "background pictures or videos; shows an HTML page or the score page",
      DisplayCommand},
     {"album", "album probe|dump FILE...",
      "prints song files as album records, or an album file, as JSON", AlbumCommand},

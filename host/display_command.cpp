@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -39,6 +40,9 @@ constexpr uintptr_t kNextSongCopy = 0x10601;
 // The request that builds the display's media lists again (bit 0 pictures,
 // 1 AVI/FLC videos, 2 MPEG videos).
 constexpr win::WParam kMediaListReload = 4354;
+// A page shown by the display (text ended by a NUL), and the singer's score.
+constexpr uintptr_t kHtmlPageCopy = 0x10100;
+constexpr win::WParam kSingScore = 1537;
 
 struct MediaKindName {
   const char* name;
@@ -189,7 +193,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: vexo3 display [--image NAME] [--mode still|overlay|mpeg|video] "
     "[--reserve N[:TITLE]...] [--next N TITLE] [--codepage N] "
-    "[--media-folder images|videos|mpeg DIR]\n";
+    "[--media-folder images|videos|mpeg DIR] [--page FILE.htm] [--score N]\n";
+// The largest page sent.
+constexpr size_t kMaxPageBytes = 1u << 20;
 
 } // namespace
 
@@ -206,6 +212,8 @@ int DisplayCommand(std::span<char*> args) {
   std::optional<std::vector<ReservedSong>> reserve;
   std::optional<std::pair<int32_t, std::string>> next;
   std::optional<std::pair<const MediaKindName*, std::string>> mediaFolder;
+  std::optional<std::string> page;
+  std::optional<int32_t> score;
   int codePage = sys::kDefaultCodePage;
   bool usage = false;
   for (size_t i = 0; !usage && i < args.size();) {
@@ -236,6 +244,13 @@ int DisplayCommand(std::span<char*> args) {
       usage = !n;
       next = std::pair{n.value_or(0), std::string(args[i + 2])};
       i += 3;
+    } else if (opt == "--page" && hasValue) {
+      page = args[i + 1];
+      i += 2;
+    } else if (opt == "--score" && hasValue) {
+      score = ParseSongNumber(args[i + 1]);
+      usage = !score;
+      i += 2;
     } else if (opt == "--reserve") {
       reserve.emplace();
       for (++i; i < args.size() && std::string_view(args[i]).substr(0, 2) != "--"; ++i) {
@@ -263,6 +278,25 @@ int DisplayCommand(std::span<char*> args) {
   if (mediaFolder && !AddMediaFolder(*mediaFolder->first, mediaFolder->second, &error)) {
     std::fprintf(stderr, "vexo3: %s\n", error.c_str());
     return 1;
+  }
+  // The page is read before the display is asked for anything.
+  std::string pageText;
+  if (page) {
+    std::ifstream in(*page, std::ios::binary);
+    pageText.resize(kMaxPageBytes + 1);
+    if (in)
+      in.read(pageText.data(), static_cast<std::streamsize>(pageText.size()));
+    if (!in && !in.eof()) {
+      std::fprintf(stderr, "vexo3: cannot read %s\n", page->c_str());
+      return 1;
+    }
+    pageText.resize(static_cast<size_t>(in.gcount()));
+    pageText.resize(std::min(pageText.size(), pageText.find('\0')));
+    if (pageText.size() > kMaxPageBytes || pageText.empty()) {
+      std::fprintf(stderr, "vexo3: %s is %s\n", page->c_str(),
+                   pageText.empty() ? "empty" : "larger than 1 MiB");
+      return 1;
+    }
   }
   const bool running = FindFrame() != 0;
   if (!StartDisplayIfNotRunning(&error)) {
@@ -300,6 +334,21 @@ int DisplayCommand(std::span<char*> args) {
       return 1;
     }
     std::printf("vexo3: next song sent: %d\n", next->first);
+  }
+  if (page) {
+    if (!win::SendCopyDataTimeout(FindFrame(), 0, kHtmlPageCopy, pageText.c_str(),
+                                  static_cast<uint32_t>(pageText.size() + 1), kSendTimeoutMs)) {
+      std::fprintf(stderr, "vexo3: the lyric display did not take the page\n");
+      return 1;
+    }
+    std::printf("vexo3: page sent: %s\n", page->c_str());
+  }
+  if (score) {
+    if (!win::SendMessageTimeout(FindFrame(), win::WM_USER, kSingScore, *score, kSendTimeoutMs)) {
+      std::fprintf(stderr, "vexo3: the lyric display did not take the score\n");
+      return 1;
+    }
+    std::printf("vexo3: score sent: %d\n", *score);
   }
   if (!image)
     return 0;
