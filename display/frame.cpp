@@ -262,12 +262,14 @@ LResult CKivo32Frame::OnCreate() {
   imageMessage_ = asyncLoading_ ? kNextImageAsyncMessage : kNextImageMessage;
   imageMode_ = static_cast<uint8_t>(s.imageMode);
   backgroundFolder_ = s.backgroundFolder;
+  // Before the first preload, which may lay a picture out over it.
+  engine_->DefaultBackground().Load(programFolder_ + "/bkimage.bmp");
+  engine_->SetAsyncLoading(asyncLoading_);
   if (!engine_->Initialise(self, imageList_.get()))
     return -1;
   if (engine_->FirstImageRequested())
     imageRequest_ = true;
   imageChange_ = s.imageChange != 0;
-  engine_->DefaultBackground().Load(programFolder_ + "/bkimage.bmp");
 
   SetBackgroundMode(s.display);
   word_->SetByChar(words.byChar);
@@ -643,24 +645,126 @@ void CKivo32Frame::OnRelayout() {
   if (timing_)
     timing_->Hold();
   engine_->Recompose();
+  if (asyncLoading_)
+    engine_->StartRecompose();
   if (timing_)
     timing_->Release();
   backgroundLaidOut_ = true;
 }
 
-void CKivo32Frame::OnNextImage(bool, WParam, LParam lParam) {
+bool CKivo32Frame::PickNextOrFallback() {
+  if (engine_->PickNextImage())
+    return true;
+  engine_->NextImagePath() = engine_->FallbackPath();
+  return !engine_->NextImagePath().empty();
+}
+
+void CKivo32Frame::PreloadFollowingImage() {
+  if (waitingFolder_.empty() || !backgroundFolder_) {
+    PickNextOrFallback();
+    if (!BackgroundImageEngine::NamesFile(engine_->NextImagePath()))
+      imageRequest_ = false;
+    else
+      engine_->StartLoader(true);
+    return;
+  }
+  // The loader picks from the waiting subfolder.
+  imageList_->SetCurrentFolder(*backgroundFolder_ + "/" + waitingFolder_);
+  engine_->StartLoader(false);
+}
+
+void CKivo32Frame::OnNextImage(WParam wParam, LParam lParam) {
+  // The media pick's mark goes whatever the handling.
+  struct ClearMark {
+    std::atomic<bool>& mark;
+    ~ClearMark() { mark = false; }
+  } clearMark{mediaPickRunning_};
   if (backgroundMode_ != kModeStill || !engine_)
     return;
   // A media pick's result, when one is waiting, is the next image.
   if (auto picked = TakePick())
     engine_->NextImagePath() = *picked;
-  if (engine_->LoadNextImageNow(Hwnd(), lParam != 0)) {
+  bool pathGiven = lParam != 0;
+  if (asyncLoading_ && engine_->LoaderBusy()) {
+    // Served when the loader has ended; the loader keeps to its own path.
+    rememberedPathGiven_ = pathGiven;
+    engine_->SetShowWhenReady();
+    return;
+  }
+  if (wParam == 1) {
+    pathGiven = rememberedPathGiven_;
+    if (specialImageRequest_) {
+      specialImageRequest_ = false;
+      if (auto pick = imageList_->FolderPick())
+        engine_->NextImagePath() = *pick;
+      pathGiven = true;
+    }
+  }
+  if (!pathGiven && !BackgroundImageEngine::NamesFile(engine_->NextImagePath())) {
+    if (!engine_->PickNextImage() || !BackgroundImageEngine::NamesFile(engine_->NextImagePath())) {
+      imageRequest_ = false;
+      return;
+    }
+  }
+  if (engine_->LoadNextImageNow(Hwnd(), pathGiven)) {
+    failedLoads_ = 0;
     Invalidate(Hwnd());
     Invalidate(info_->Hwnd());
-  } else if (imageList_->Empty()) {
-    imageRequest_ = false;
+    if (asyncLoading_ && !engine_->LoaderBusy())
+      PreloadFollowingImage();
+    return;
   }
-  mediaPickRunning_ = false;
+  // Another image, a bounded number of times: a list of files that all
+  // fail to decode ends with the shown image kept.
+  if (++failedLoads_ >= engine_->LoadAttemptLimit()) {
+    failedLoads_ = 0;
+    imageRequest_ = false;
+    return;
+  }
+  PickNextOrFallback();
+  win::PostMessage(Hwnd(), kNextImageMessage, 0, 0);
+}
+
+void CKivo32Frame::OnTakeOverImage(LParam lParam) {
+  struct ClearMark {
+    std::atomic<bool>& mark;
+    ~ClearMark() { mark = false; }
+  } clearMark{mediaPickRunning_};
+  if (backgroundMode_ != kModeStill || !engine_ || engine_->LoaderBusy())
+    return;
+  if (auto picked = TakePick())
+    engine_->NextImagePath() = *picked;
+  bool pathGiven = lParam != 0;
+  if (!pathGiven) {
+    if (waitingFolder_.empty() || !backgroundFolder_) {
+      PickNextOrFallback();
+      pathGiven = true;
+    } else {
+      imageList_->SetCurrentFolder(*backgroundFolder_ + "/" + waitingFolder_);
+    }
+  }
+  if (!pathGiven && !BackgroundImageEngine::NamesFile(engine_->NextImagePath())) {
+    if (!engine_->PickNextImage() || !BackgroundImageEngine::NamesFile(engine_->NextImagePath())) {
+      imageRequest_ = false;
+      return;
+    }
+  }
+  if (engine_->TakeOver()) {
+    Invalidate(Hwnd());
+    Invalidate(info_->Hwnd());
+  }
+  engine_->StartLoader(pathGiven);
+}
+
+void CKivo32Frame::OnLoaderDone() {
+  if (!engine_)
+    return;
+  const bool swappedBack = engine_->Swapped();
+  const bool show = engine_->FinishLoader();
+  if (swappedBack && !engine_->Swapped())
+    Invalidate(Hwnd());
+  if (show)
+    win::PostMessage(Hwnd(), kNextImageMessage, 1, 0);
 }
 
 void CKivo32Frame::OnLeftButtonDown(WParam keys, gdi::Point point) {
@@ -1087,8 +1191,13 @@ LResult CKivo32Frame::OnMessage(uint32_t message, WParam wParam, LParam lParam) 
     OnRelayout();
     return 0;
   case kNextImageMessage:
+    OnNextImage(wParam, lParam);
+    return 0;
   case kNextImageAsyncMessage:
-    OnNextImage(message == kNextImageAsyncMessage, wParam, lParam);
+    OnTakeOverImage(lParam);
+    return 0;
+  case kLoaderDoneMessage:
+    OnLoaderDone();
     return 0;
   case kCloseMessage:
     if (timing_)

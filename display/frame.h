@@ -239,7 +239,17 @@ private:
   void OnPaint();
   void OnSize(WParam type, int32_t width, int32_t height);
   void OnRelayout();
-  void OnNextImage(bool async, WParam wParam, LParam lParam);
+  // WM_USER+101: the next image loaded now (wParam 1: a request that
+  // waited for the loader).
+  void OnNextImage(WParam wParam, LParam lParam);
+  // WM_USER+103: the preloaded image shown, the following one preloaded.
+  void OnTakeOverImage(LParam lParam);
+  void OnLoaderDone();
+  // The next random pick, or the fallback path; false when neither.
+  bool PickNextOrFallback();
+  // After an image shown with asynchronous loading: the following one
+  // preloads, from the list or from the waiting subfolder.
+  void PreloadFollowingImage();
   void OnLeftButtonDown(WParam keys, gdi::Point point);
   void OnMouseMove(WParam keys, gdi::Point point);
   void OnLeftButtonUp(WParam keys, gdi::Point point);
@@ -297,6 +307,10 @@ private:
   bool backgroundLaidOut_ = false;
   bool imageRequest_ = false;
   bool specialImageRequest_ = false;
+  // Whether the request that waits for the loader gave its path.
+  bool rememberedPathGiven_ = false;
+  // Loads failed in a row for the current request.
+  int32_t failedLoads_ = 0;
   bool asyncLoading_ = false;
   uint32_t imageMessage_ = kNextImageMessage;
   bool imageChange_ = true;

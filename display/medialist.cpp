@@ -372,10 +372,15 @@ std::optional<std::string> MediaList::RandomPick(size_t capacity) const {
 }
 
 std::optional<std::string> MediaList::FolderPick(size_t capacity) const {
-  if (currentFolder_.empty())
+  return FolderPickIn(currentFolder_, capacity);
+}
+
+std::optional<std::string> MediaList::FolderPickIn(std::string_view folder,
+                                                   size_t capacity) const {
+  if (folder.empty())
     return std::nullopt;
   const std::span<const char* const> patterns = Patterns();
-  const std::vector<std::string> files = FolderFiles(MediaFilePath(currentFolder_));
+  const std::vector<std::string> files = FolderFiles(MediaFilePath(folder));
   const size_t start = media::NowMs() % patterns.size();
   for (size_t k = 0; k < patterns.size(); ++k) {
     const std::vector<std::string> names = Matching(files, patterns[(start + k) % patterns.size()]);
@@ -383,7 +388,7 @@ std::optional<std::string> MediaList::FolderPick(size_t capacity) const {
       continue;
     size_t index = static_cast<size_t>(RandomFraction() * double(names.size()));
     index = std::min(index, names.size() - 1);
-    std::string path = JoinMediaPath(currentFolder_, names[index]);
+    std::string path = JoinMediaPath(folder, names[index]);
     if (path.size() >= capacity)
       return std::nullopt;
     return path;

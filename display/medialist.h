@@ -92,6 +92,10 @@ public:
   // A file of the current folder, from the first pattern (from one chosen by
   // the clock, wrapping round) that matches any; nullopt when none does.
   std::optional<std::string> FolderPick(size_t capacity = kMediaPathBuffer) const;
+  // The same pick in folder; it reads nothing the lists' loads change, so
+  // a worker may make it.
+  std::optional<std::string> FolderPickIn(std::string_view folder,
+                                          size_t capacity = kMediaPathBuffer) const;
   void SetCurrentFolder(std::string folder) { currentFolder_ = std::move(folder); }
   const std::string& CurrentFolder() const { return currentFolder_; }
   // The folder that lists name (letter case ignored) joined with it.

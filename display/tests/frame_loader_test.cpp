@@ -1,0 +1,172 @@
+// The frame's still images with the loader's worker run as steps of the
+// test: a picture dropped during a preload shown when the preload ends, the
+// preloaded picture taken over on WM_USER+103 and swapped back when nothing
+// follows, a resize during a load, and requests whose every picture fails to
+// decode ending after a bounded number of tries.
+#include "display/imageengine.h"
+#include "display/tests/support/frame_fixture.h"
+#include "display/tests/support/stepped_workers.h"
+#include "display/utils.h"
+
+#include "platform/ui/window/drop.h"
+#include "platform/ui/window/input.h"
+#include "platform/win/loop.h"
+
+#include <filesystem>
+
+using namespace display;
+using namespace displaytest;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Bmp(gdi::Colour c) {
+  auto dib = gdi::Dib::Create(120, 120, 24);
+  for (int32_t y = 0; y < 120; ++y)
+    for (int32_t x = 0; x < 120; ++x) {
+      uint8_t* p = dib->RowFromTop(y) + 3 * x;
+      p[0] = gdi::BlueOf(c), p[1] = gdi::GreenOf(c), p[2] = gdi::RedOf(c);
+    }
+  const auto bytes = dib->ToBmpFile();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// A GIF89a the decoder refuses for its application extension.
+std::string GifWithApplicationBlock() {
+  std::string f = "GIF89a";
+  f += std::string("\x01\x00\x01\x00\x80\x00\x00", 7) + std::string(6, '\0');
+  f += std::string("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
+  f += std::string("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3B", 16);
+  return f + std::string(60 - f.size(), '\0');
+}
+
+class FrameLoaderTest : public FrameTest {
+protected:
+  // A frame with [Image] AsyncLoading, its DefaultFile blue, its list a
+  // folder of the given pictures.
+  CKivo32Frame& StartWith(bool async, const std::vector<std::pair<std::string, std::string>>& files,
+                          bool defaultFile = true) {
+    fs::create_directories(dir / "pictures");
+    for (const auto& [name, bytes] : files)
+      dir.Write("pictures/" + name, bytes);
+    if (defaultFile)
+      blue = dir.Write("first.bmp", Bmp(gdi::Rgb(0, 0, 200)));
+    dir.Write("config.ini", std::string("[Image]\nAsyncLoading=") + (async ? "1" : "0") +
+                                "\nCount=1\nDir1=" + (dir / "pictures") +
+                                (defaultFile ? "\nDefaultFile=first.bmp" : "") + "\n");
+    filter = win::AddMessageFilter([this](win::Msg& m) {
+      nextImagePosts += m.message == kNextImageMessage;
+      return false;
+    });
+    return Start();
+  }
+  void TearDown() override {
+    win::RemoveMessageFilter(filter);
+    FrameTest::TearDown();
+  }
+  // Runs the waiting worker and delivers what it posted.
+  void Step() {
+    ASSERT_TRUE(steps.RunOne());
+    win::ProcessPendingMessages();
+    win::ProcessPendingMessages();
+  }
+  std::string Shown() const { return frame->Engine()->ShownSlot().path; }
+
+  SteppedWorkers steps;
+  std::string blue;
+  int filter = 0;
+  int nextImagePosts = 0;
+};
+
+TEST_F(FrameLoaderTest, APictureDroppedDuringAPreloadShowsWhenThePreloadEnds) {
+  CKivo32Frame& f = StartWith(true, {{"red.bmp", Bmp(gdi::Rgb(200, 0, 0))}});
+  ASSERT_EQ(Shown(), blue);
+  ASSERT_TRUE(f.Engine()->LoaderBusy()) << "the preload of the start";
+  const std::string dropped = dir.Write("dropped.bmp", Bmp(gdi::Rgb(0, 200, 0)));
+  ui::DropFiles drop;
+  drop.paths = {dropped};
+  win::SendMessage(hwnd, win::WM_DROPFILES, reinterpret_cast<win::WParam>(&drop), 0);
+  EXPECT_EQ(Shown(), blue) << "it waits for the loader";
+  EXPECT_TRUE(f.Engine()->ShowWhenReady());
+  Step();
+  EXPECT_EQ(Shown(), dropped);
+  EXPECT_FALSE(f.Engine()->ShowWhenReady());
+  // The following picture preloads: the list's only one.
+  EXPECT_TRUE(f.Engine()->LoaderBusy());
+  Step();
+  EXPECT_EQ(f.Engine()->ReceivingSlot().path, (dir / "pictures") + "\\red.bmp");
+}
+
+TEST_F(FrameLoaderTest, TakeOverShowsThePreloadThenSwapsBackWhenNothingFollows) {
+  SeedRandomFraction(41);
+  CKivo32Frame& f =
+      StartWith(true, {{"red.bmp", Bmp(gdi::Rgb(200, 0, 0))}, {"green.bmp", Bmp(gdi::Rgb(0, 200, 0))}});
+  Step(); // the start's preload: the DefaultFile again
+  // +103 without a path: the preloaded picture shows, a pick of the list
+  // preloads.
+  win::SendMessage(hwnd, kNextImageAsyncMessage, 0, 0);
+  EXPECT_EQ(Shown(), blue);
+  ASSERT_TRUE(f.Engine()->LoaderBusy());
+  // Ignored while the loader runs.
+  win::SendMessage(hwnd, kNextImageAsyncMessage, 0, 0);
+  EXPECT_EQ(steps.Pending(), 1u);
+  // A resize meanwhile: the loader lays the picture out for the new size.
+  win::SendMessage(hwnd, win::WM_SIZE, 0, ui::MakeLParam(500, 301));
+  Step();
+  const std::string first = f.Engine()->ReceivingSlot().path;
+  ASSERT_TRUE(f.Engine()->ReceivingSlot().composed);
+  EXPECT_EQ(f.Engine()->ReceivingSlot().composed->bitmap->Width(), 500);
+  EXPECT_EQ(f.Engine()->ReceivingSlot().composed->bitmap->Height(), 301);
+
+  win::SendMessage(hwnd, kNextImageAsyncMessage, 0, 0);
+  EXPECT_EQ(Shown(), first);
+  Step();
+  const std::string second = f.Engine()->ReceivingSlot().path;
+  EXPECT_NE(second, first) << "the next pick differs from the last";
+  EXPECT_TRUE(second.starts_with((dir / "pictures") + "\\"));
+
+  // Nothing left to follow: the preload shows, the loader finds no file and
+  // the picture shown before comes back when it ends.
+  for (const char* name : {"pictures/red.bmp", "pictures/green.bmp", "first.bmp"})
+    fs::remove(dir / name);
+  win::SendMessage(hwnd, kNextImageAsyncMessage, 0, 0);
+  EXPECT_EQ(Shown(), second);
+  ASSERT_TRUE(f.Engine()->LoaderBusy());
+  Step();
+  EXPECT_EQ(Shown(), first);
+  EXPECT_FALSE(f.Engine()->LoaderBusy());
+  EXPECT_FALSE(f.Engine()->Swapped());
+}
+
+TEST_F(FrameLoaderTest, AFolderOfPicturesThatAllFailEndsItsRequest) {
+  struct Row {
+    bool async;
+    int files;
+  } rows[] = {{false, 5}, {true, 5}, {false, 40}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::to_string(r.files) + (r.async ? " async" : " sync"));
+    fs::remove_all(dir / "pictures");
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < r.files; ++i)
+      files.push_back({"anim" + std::to_string(i) + ".gif", GifWithApplicationBlock()});
+    CKivo32Frame& f = StartWith(r.async, files, false);
+    ASSERT_EQ(f.ImageList()->TotalFiles(), r.files);
+    while (steps.RunOne()) {
+    }
+    win::ProcessPendingMessages();
+    nextImagePosts = 0;
+    win::PostMessage(hwnd, kNextImageMessage, 0, 0);
+    PumpUntil([] { return false; }, 300);
+    // The request and at most one retry per listed file, at most 32.
+    EXPECT_GE(nextImagePosts, 2);
+    EXPECT_LE(nextImagePosts, std::min(r.files, 32));
+    EXPECT_FALSE(f.ImageRequestPending());
+    EXPECT_FALSE(f.Engine()->ShownSlot().HasImage());
+    win::RemoveMessageFilter(filter);
+    Close();
+    frame.reset();
+  }
+}
+
+} // namespace
