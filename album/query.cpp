@@ -271,16 +271,6 @@ int AlbumDatabase::GetQueryByTitleSinger(SongRecord& out) {
     }
     q.index = album.matches;
     AlbumMatchIndex& index = *q.index;
-    if (index.liveGeneration != indexGeneration_) {
-      // A record whose song left the catalogue (removed, its file moved
-      // away) is not offered.
-      index.live.assign(index.records, 0);
-      for (uint32_t i = 0; i < index.records; ++i) {
-        auto entry = byNumber_.find(index.numbers[i]);
-        index.live[i] = entry != byNumber_.end() && entry->second->e.subAlbum == album.number;
-      }
-      index.liveGeneration = indexGeneration_;
-    }
     q.hits = index.Matches(q.kind, q.pattern);
     for (size_t i = 0; i < std::min<size_t>(3, q.hits.size()); ++i)
       index.Prefetch(q.hits[i]);
@@ -297,14 +287,25 @@ int AlbumDatabase::GetQueryByTitleSinger(SongRecord& out) {
     query_.reset();
     return kQueryFinished;
   }
+  AlbumMatchIndex& index = *q.index;
+  if (index.liveGeneration != indexGeneration_) {
+    // A record whose song left the catalogue (removed, its file moved
+    // away), also while this album is scanned, is not offered.
+    index.live.assign(index.records, 0);
+    for (uint32_t i = 0; i < index.records; ++i) {
+      auto entry = byNumber_.find(index.numbers[i]);
+      index.live[i] = entry != byNumber_.end() && entry->second->e.subAlbum == album.number;
+    }
+    index.liveGeneration = indexGeneration_;
+  }
   const uint32_t record = q.hits[q.next++];
   // Matches come one per call: the next ones' records are fetched while
   // the caller takes this one.
   constexpr size_t kAhead = 4;
   if (q.next + kAhead - 1 < q.hits.size())
-    q.index->Prefetch(q.hits[q.next + kAhead - 1]);
-  q.index->Record(record, out);
-  if (!q.index->live[record])
+    index.Prefetch(q.hits[q.next + kAhead - 1]);
+  index.Record(record, out);
+  if (!index.live[record])
     return kQueryCallAgain;
   if (context_ >= 0x10000) {
     const AlbumFile* sub = GetAlbumByIndex(context_ >> 16);

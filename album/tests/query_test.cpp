@@ -508,6 +508,20 @@ TEST_F(QueryTest, ReloadsRebuildsAndRemovalsEndOrFollowOpenQueriesAndWalks) {
   EXPECT_EQ(m, std::vector<uint32_t>{N("a/a1.vx3")});
 }
 
+TEST_F(QueryTest, ASongRemovedWhileItsAlbumIsScannedIsNotOffered) {
+  SongRecord r;
+  ASSERT_EQ(db_.OpenQueryByTitleSinger("ab", kQueryByTitle), 1);
+  ASSERT_EQ(db_.GetQueryByTitleSinger(r), kQueryMatched);
+  EXPECT_EQ(r.number, N("a/a1.vx3"));
+  int32_t gone[] = {static_cast<int32_t>(N("a/a2.vx3"))};
+  ASSERT_EQ(db_.RemoveSongs(gone, 1), 1);
+  std::vector<int> rest;
+  for (int result = kQueryCallAgain; result != kQueryFinished && rest.size() < 10;)
+    rest.push_back(result = db_.GetQueryByTitleSinger(r));
+  EXPECT_EQ(rest, (std::vector<int>{2, 2, 1, 0}));
+  EXPECT_EQ(r.number, N("b/b2.vx3"));
+}
+
 // The match index of an album is made again when its file changes on disk.
 TEST_F(QueryTest, AnAlbumFileChangedOnDiskIsIndexedAgain) {
   std::vector<uint32_t> m;
