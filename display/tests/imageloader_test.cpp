@@ -178,4 +178,72 @@ TEST_F(ImageLoaderTest, StopWaitsForTheWorker) {
   EXPECT_FALSE(engine->ShownSlot().HasImage());
 }
 
+TEST(ImageEngineInitialise, DefaultFileListAndSpecialFolder) {
+  displaytest::StartSession();
+  SteppedWorkers steps;
+  struct Row {
+    const char* what;
+    bool defaultFile;  // first.bmp exists and is named
+    int32_t imageMode; // [Options] ImageMode
+    bool special;      // the background folder has "Special"
+    bool listed;       // the list holds pictures/red.bmp
+    bool async;
+    std::string shown;     // under the folder; "" for none (bkimage.bmp shows)
+    std::string preloaded; // the first preload's path, "" for none
+  } rows[] = {
+      {"DefaultFile", true, 1, true, true, true, "first.bmp", "first.bmp"},
+      {"DefaultFile named but missing", false, 0, false, true, false, "pictures\\red.bmp", ""},
+      {"a random pick", false, 0, true, true, true, "pictures\\red.bmp", "pictures\\red.bmp"},
+      {"the Special folder", false, 1, true, true, false, "back/Special\\green.bmp", ""},
+      {"bit 0 without Special", false, 1, false, true, false, "pictures\\red.bmp", ""},
+      {"an empty list", false, 1, true, false, true, "", ""},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    TempFolder folder;
+    const std::string config = folder / "config.ini";
+    fs::create_directories(folder / "pictures");
+    fs::create_directories(folder / "back");
+    folder.Write("pictures/red.bmp", Bmp(gdi::Rgb(200, 0, 0)));
+    if (r.special) {
+      fs::create_directories(folder / "back/Special");
+      folder.Write("back/Special/green.bmp", Bmp(gdi::Rgb(0, 200, 0)));
+    }
+    if (r.defaultFile)
+      folder.Write("first.bmp", Bmp(gdi::Rgb(0, 0, 200)));
+    sys::IniWriteString(config, "Image", "DefaultFile", "first.bmp");
+    sys::IniWriteString(config, "Image", "Default", folder / "back");
+    sys::IniWriteString(config, "Options", "ImageMode", std::to_string(r.imageMode));
+    if (r.listed) {
+      sys::IniWriteString(config, "Image", "Count", "1");
+      sys::IniWriteString(config, "Image", "Dir1", folder / "pictures");
+    }
+    display::MediaList list(display::MediaKind::Image);
+    list.Load(config);
+    display::BackgroundImageEngine engine(config);
+    engine.SetAsyncLoading(r.async);
+    engine.SetClientRect(gdi::Rect{0, 0, 160, 90});
+    ASSERT_TRUE(engine.Initialise(0, &list));
+    EXPECT_EQ(engine.ShownSlot().path, r.shown.empty() ? "" : folder / r.shown);
+    EXPECT_EQ(engine.LoaderBusy(), !r.preloaded.empty());
+    if (!r.preloaded.empty()) {
+      ASSERT_TRUE(steps.RunOne());
+      EXPECT_EQ(engine.ReceivingSlot().path, folder / r.preloaded);
+      engine.FinishLoader();
+    }
+    if (r.shown.empty()) {
+      // The default background, as the frame loads it.
+      ASSERT_TRUE(engine.DefaultBackground().Load(std::string(VEXO_BIN_DIR) + "/bkimage.bmp"));
+      auto surface = gdi::Surface::Create(160, 90, gdi::Rgb(1, 2, 3));
+      gdi::Dc dc(surface);
+      engine.Paint(dc, gdi::Rect{0, 0, 160, 90});
+      auto expected = gdi::Surface::Create(160, 90, gdi::Rgb(1, 2, 3));
+      gdi::Dc edc(expected);
+      engine.DefaultBackground().DrawTiled(edc, gdi::Rect{0, 0, 160, 90}, {0, 0});
+      EXPECT_EQ(surface->CopyPixels(), expected->CopyPixels());
+      EXPECT_NE(surface->CopyPixels()[0], gdi::Rgb(1, 2, 3));
+    }
+  }
+}
+
 } // namespace

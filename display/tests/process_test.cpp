@@ -569,4 +569,49 @@ TEST_F(ProcessTest, AHostWindowOfAnotherProgramTakesTheFrameAsItsChild) {
   win::DestroyWindow(host);
 }
 
+// As a new user would: a folder of pictures added to the running display
+// with `vexo3 display --media-folder images`, then F5 shows a picture of it,
+// and `--image` another one.
+TEST_F(ProcessTest, AFolderAddedThenF5AndTheImageOptionChangeThePicture) {
+  TempFolder dumps, pictures, others;
+  setenv(gdi::kDumpDirVariable, dumps.Path().c_str(), 1);
+  QImage red(160, 120, QImage::Format_RGB32);
+  red.fill(qRgb(200, 30, 30));
+  ASSERT_TRUE(red.save(QString::fromStdString(pictures / "red.bmp")));
+  QImage orange(64, 48, QImage::Format_RGB32);
+  orange.fill(qRgb(220, 120, 20));
+  ASSERT_TRUE(orange.save(QString::fromStdString(others / "orange.png")));
+  const HostRun started = RunHost("display");
+  ASSERT_EQ(started.status, 0) << started.out;
+  const win::Hwnd frame = win::FindWindow(kFrameClass, std::nullopt);
+  ASSERT_NE(frame, 0u);
+  char name[32];
+  std::snprintf(name, sizeof name, "/VEXO3LYRIC-%08x.png", static_cast<unsigned>(frame));
+  const std::string dump = dumps.Path() + name;
+  auto corner = [&](QRgb colour) {
+    return WaitFor(
+        [&] {
+          QImage image(QString::fromStdString(dump));
+          return !image.isNull() && image.pixel(1, 1) == colour;
+        },
+        kStartMs);
+  };
+  const HostRun added = RunHost("display --media-folder images " + pictures.Path());
+  ASSERT_EQ(added.status, 0) << added.out;
+  EXPECT_TRUE(WaitFor(
+      [&] { return sys::IniGetString(config / "config.ini", "Image", "Build", "gone") == "gone"; },
+      kStartMs));
+  win::PostMessage(frame, win::WM_KEYDOWN, 0x74 /* F5 */, 0);
+  EXPECT_TRUE(corner(qRgb(200, 30, 30))) << "the listed picture";
+  const HostRun image = systest::RunCommand("cd " + others.Path() + " && timeout 60 " +
+                                                std::string(VEXO_BIN_DIR) +
+                                                "/vexo3 display --image orange.png",
+                                            systest::Stderr::WithOutput);
+  EXPECT_EQ(image.status, 0) << image.out;
+  EXPECT_TRUE(corner(qRgb(220, 120, 20)));
+  unsetenv(gdi::kDumpDirVariable);
+  win::PostMessage(frame, kCloseMessage, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !win::IsWindow(frame); }, kStartMs));
+}
+
 } // namespace
