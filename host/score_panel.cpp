@@ -17,8 +17,9 @@ constexpr win::WParam kQueryControlObject = 0x10000000;
 struct Slot {
   const char* className;
   int32_t x, y, width, height;
-  int32_t string;
+  int32_t string; // 0: no configuration
   const char* loadResources;
+  uint32_t exStyle = 0;
 };
 const Slot kSlots[] = {
     {"CScoreLED", 10, 10, 250, 70, 1201, "_ZN5score9CScoreLED13LoadResourcesEPKN3res6BundleEi"},
@@ -30,6 +31,8 @@ const Slot kSlots[] = {
      "_ZN5score13CScoreOscillo13LoadResourcesEPKN3res6BundleEi"},
     {"CScoreWave", 10, 210, 250, 100, 1204,
      "_ZN5score10CScoreWave13LoadResourcesEPKN3res6BundleEi"},
+    // The singing status as an animation, over the LED's left part.
+    {"CScoreAnim", 14, 13, 64, 64, 0, nullptr, 0x20 /* WS_EX_TRANSPARENT */},
 };
 
 } // namespace
@@ -88,15 +91,17 @@ win::Hwnd ScorePanel::Hwnd() const {
 bool ScorePanel::MakeControls(sys::ModuleHandle nyvanta, std::string* error) {
   for (const Slot& s : kSlots) {
     using Load = void (*)(void* self, const void* module, int32_t id);
-    auto load = reinterpret_cast<Load>(sys::FindName(nyvanta, s.loadResources));
-    if (!load) {
+    auto load = s.loadResources ? reinterpret_cast<Load>(sys::FindName(nyvanta, s.loadResources))
+                                : nullptr;
+    if (s.loadResources && !load) {
       *error = std::string("the singing score does not export ") + s.className +
                "::LoadResources";
       return false;
     }
     win::CreateParams p;
     p.className = s.className;
-    p.title = std::to_string(s.string);
+    p.title = s.string ? std::to_string(s.string) : std::string();
+    p.exStyle = s.exStyle;
     p.style = win::WS_CHILD | win::WS_VISIBLE;
     p.parent = Hwnd();
     p.x = s.x;
@@ -112,7 +117,8 @@ bool ScorePanel::MakeControls(sys::ModuleHandle nyvanta, std::string* error) {
       return false;
     }
     // The string whose number is the window text, from the library's bundle.
-    load(object, nullptr, -1);
+    if (load)
+      load(object, nullptr, -1);
   }
   return true;
 }

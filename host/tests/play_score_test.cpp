@@ -120,7 +120,7 @@ TEST_F(PlayScore, ThePanelShowsTheScoreWhileItIsSung) {
   EXPECT_EQ(stat(Path("dump/score-panel.png").c_str(), &st), 0);
   EXPECT_GT(st.st_size, 1000);
   for (const char* name : {"CScoreLED", "CScoreMeter", "CScoreOscillo", "CScoreWave",
-                           "CScoreDebug", "MSG_NYVANTA"}) {
+                           "CScoreAnim", "SysAnimate32", "CScoreDebug", "MSG_NYVANTA"}) {
     bool found = false;
     for (const auto& e : std::filesystem::directory_iterator(Path("dump")))
       found = found || e.path().filename().string().rfind(name, 0) == 0;

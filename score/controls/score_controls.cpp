@@ -1,8 +1,11 @@
 #include "score/controls/score_controls.h"
 
 #include "platform/gdi/font.h"
+#include "platform/res/bundle.h"
+#include "platform/ui/animation/animate.h"
 #include "platform/sys/codepage.h"
 #include "platform/ui/window/paint.h"
+#include "platform/win/timer.h"
 #include "platform/win/window.h"
 #include "score/controller.h"
 #include "score/library.h"
@@ -612,6 +615,94 @@ void CScoreDebug::Draw(gdi::Dc& dc) {
     column_ = 0;
 }
 
+// --- CScoreAnim ---------------------------------------------------------
+
+uint32_t ClipOfStatus(int32_t status) {
+  switch (status) {
+  case kStatusOff:
+    return 131;
+  case kStatusSilent:
+    return 134;
+  case kStatusInterlude:
+    return 137;
+  case kStatusFar:
+    return 136;
+  case kStatusBand3:
+    return 132;
+  case kStatusBand2:
+    return 135;
+  case kStatusBand1:
+    return 133;
+  default:
+    return 0;
+  }
+}
+
+uint32_t CScoreAnim::Clip() const {
+  auto* a = dynamic_cast<ui::AnimateControl*>(win::GetWindowObject(child_));
+  return a && a->Playing() ? a->ClipId() : 0;
+}
+
+void CScoreAnim::Show(uint32_t clip) {
+  auto* a = dynamic_cast<ui::AnimateControl*>(win::GetWindowObject(child_));
+  const res::Bundle* bundle = score::Bundle();
+  if (!a || !bundle || !clip)
+    return;
+  if (a->Open(*bundle, clip))
+    a->Play(0, -1, -1);
+}
+
+ui::LResult CScoreAnim::OnMessage(uint32_t message, ui::WParam wParam, ui::LParam lParam) {
+  switch (message) {
+  case win::WM_CREATE: {
+    const ui::LResult r = CScoreControl::OnMessage(message, wParam, lParam);
+    ui::AnimateControl::Register();
+    const gdi::Rect client = Client();
+    win::CreateParams p;
+    p.className = ui::kAnimateClass;
+    p.style = win::WS_CHILD | win::WS_VISIBLE | ui::ACS_CENTER | ui::ACS_TRANSPARENT;
+    p.parent = GetHwnd();
+    p.width = client.Width();
+    p.height = client.Height();
+    child_ = win::CreateWindow(p);
+    status_ = kStatusOff;
+    Show(ClipOfStatus(status_));
+    win::SetTimer(GetHwnd(), kTimer, kPeriodMs);
+    return r;
+  }
+  case win::WM_TIMER:
+    if (wParam == kTimer) {
+      int32_t status = kStatusOff;
+      if (statusSource)
+        status = statusSource();
+      else if (const CScoreController* c = Source())
+        status = c->Engine().SingingStatus();
+      if (status != status_) {
+        status_ = status;
+        Show(ClipOfStatus(status));
+      }
+      return 0;
+    }
+    break;
+  case win::WM_SIZE:
+    if (child_)
+      ui::MoveWindow(child_, 0, 0, static_cast<int32_t>(lParam & 0xFFFF),
+                     static_cast<int32_t>((lParam >> 16) & 0xFFFF));
+    break;
+  case win::WM_DESTROY:
+    if (auto* a = dynamic_cast<ui::AnimateControl*>(win::GetWindowObject(child_)))
+      a->Stop();
+    win::KillTimer(GetHwnd(), kTimer);
+    if (child_ && win::IsWindow(child_))
+      win::DestroyWindow(child_);
+    child_ = 0;
+    break;
+  default:
+    break;
+  }
+  return CScoreControl::OnMessage(message, wParam, lParam);
+}
+
 // --- classes ------------------------------------------------------------
 
 bool RegisterControlClasses() {
@@ -631,6 +722,8 @@ bool RegisterControlClasses() {
   ok &= make("CScoreOscillo",
              [] { return std::unique_ptr<ui::ScreenWindow>(new CScoreOscillo); }, std::nullopt);
   ok &= make("CScoreWave", [] { return std::unique_ptr<ui::ScreenWindow>(new CScoreWave); },
+             std::nullopt);
+  ok &= make("CScoreAnim", [] { return std::unique_ptr<ui::ScreenWindow>(new CScoreAnim); },
              std::nullopt);
   ok &= make("CScoreDebug", [] { return std::unique_ptr<ui::ScreenWindow>(new CScoreDebug); },
              gdi::Rgb(255, 255, 255));

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -227,11 +228,37 @@ private:
   bool drawn_ = false;
 };
 
+// The clip of a singing status: 0 131, 2 134, 3 137, 54 136, 56 132, 57
+// 135, 58 133; 0 for any other status.
+uint32_t ClipOfStatus(int32_t status);
+
+class NYVANTA_CONTROL CScoreAnim : public CScoreControl {
+public:
+  static constexpr uint32_t kTimer = 100;
+  static constexpr uint32_t kPeriodMs = 1000;
+  // Where the status is read on each tick: the controller's engine unless
+  // set.
+  std::function<int32_t()> statusSource;
+  // The clip playing (0 none) and the animation child.
+  uint32_t Clip() const;
+  win::Hwnd Child() const { return child_; }
+
+protected:
+  ui::LResult OnMessage(uint32_t message, ui::WParam wParam, ui::LParam lParam) override;
+  void OnNotice() override {}
+  void Draw(gdi::Dc&) override {}
+
+private:
+  void Show(uint32_t clip);
+  win::Hwnd child_ = 0;
+  int32_t status_ = 0;
+};
+
 // Registers the classes (style 3, arrow, no brush; CScoreDebug white) and
 // removes them again.
 bool RegisterControlClasses();
 void UnregisterControlClasses();
-inline constexpr const char* kControlClassNames[] = {"CScoreLED", "CScoreMeter", "CScoreOscillo",
-                                                     "CScoreWave", "CScoreDebug"};
+inline constexpr const char* kControlClassNames[] = {
+    "CScoreLED", "CScoreMeter", "CScoreOscillo", "CScoreWave", "CScoreAnim", "CScoreDebug"};
 
 } // namespace score

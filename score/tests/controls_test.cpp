@@ -9,6 +9,7 @@
 #include "platform/gdi/surface.h"
 #include "platform/media/virtual_time.h"
 #include "platform/sys/library.h"
+#include "platform/ui/animation/animate.h"
 #include "platform/ui/window/input.h"
 #include "platform/ui/window/paint.h"
 #include "platform/ui/window/screen.h"
@@ -364,6 +365,76 @@ TEST_F(ControlsTest, TheDebugPanelsTextIsTheEnginesFormat) {
   EXPECT_EQ(panel->Text(), text);
   EXPECT_EQ(panel->ChartColumn(), 2);
   KeepPicture(panel->GetHwnd(), "score-debug");
+}
+
+TEST_F(ControlsTest, EachClipPlaysItsFramesOnTheTimer) {
+  win::ManualTimerClock timers;
+  win::InstallTimerClock(&timers);
+  ASSERT_TRUE(ui::AnimateControl::Register());
+  ui::AnimateControl clip;
+  win::CreateParams p;
+  p.className = ui::kAnimateClass;
+  p.style = win::WS_CHILD | win::WS_VISIBLE;
+  p.parent = parent.GetHwnd();
+  p.width = 64;
+  p.height = 64;
+  p.object = &clip;
+  ASSERT_NE(win::CreateWindow(p), 0u);
+  for (uint32_t id = 131; id <= 137; ++id) {
+    ASSERT_TRUE(clip.Open(*score::Bundle(), id)) << id;
+    EXPECT_EQ(clip.FrameCount(), 4) << id;
+    EXPECT_EQ(clip.FramePeriodMs(), 250u) << id;
+    const auto& first = clip.FramePixels(0);
+    ASSERT_EQ(first.size(), 64u * 64u);
+    EXPECT_EQ(first[0] & 0xFFFFFF, 0xFF00FFu) << id;            // the transparent key
+    EXPECT_EQ(first[20 * 64 + 20] & 0xFFFFFF, 0xC8C8D2u) << id; // the microphone's head
+  }
+  ASSERT_TRUE(clip.Play(0, -1, -1));
+  std::vector<int32_t> seen;
+  for (int i = 0; i < 6; ++i) {
+    timers.Advance(250);
+    seen.push_back(clip.CurrentFrame());
+  }
+  EXPECT_EQ(seen, (std::vector<int32_t>{1, 2, 3, 0, 1, 2}));
+  // Twice through, then it stops on its last frame.
+  ASSERT_TRUE(clip.Play(0, -1, 2));
+  timers.Advance(250 * 10);
+  EXPECT_FALSE(clip.Playing());
+  EXPECT_EQ(clip.CurrentFrame(), 3);
+  EXPECT_FALSE(clip.Open(*score::Bundle(), 999));
+  win::DestroyWindow(clip.GetHwnd());
+  win::InstallTimerClock(nullptr);
+}
+
+TEST_F(ControlsTest, TheAnimationFollowsTheSingingStatusWithinATick) {
+  win::ManualTimerClock timers;
+  win::InstallTimerClock(&timers);
+  win::CreateParams p;
+  p.className = "CScoreAnim";
+  p.style = win::WS_CHILD | win::WS_VISIBLE;
+  p.exStyle = 0x20; // WS_EX_TRANSPARENT
+  p.parent = parent.GetHwnd();
+  p.width = 80;
+  p.height = 80;
+  const win::Hwnd hwnd = win::CreateWindow(p);
+  ASSERT_NE(hwnd, 0u);
+  auto* anim = dynamic_cast<score::CScoreAnim*>(win::GetWindowObject(hwnd));
+  ASSERT_NE(anim, nullptr);
+  EXPECT_EQ(anim->Clip(), 131u);
+  int32_t status = 2;
+  anim->statusSource = [&] { return status; };
+  timers.Advance(1000);
+  EXPECT_EQ(anim->Clip(), 134u);
+  status = 58;
+  timers.Advance(1000);
+  EXPECT_EQ(anim->Clip(), 133u);
+  KeepPicture(anim->Child(), "score-anim-133");
+  const std::pair<int32_t, uint32_t> table[] = {{0, 131},  {2, 134},  {3, 137}, {54, 136},
+                                                {56, 132}, {57, 135}, {58, 133}, {1, 0}};
+  for (auto [s, clip] : table)
+    EXPECT_EQ(score::ClipOfStatus(s), clip) << s;
+  win::DestroyWindow(hwnd);
+  win::InstallTimerClock(nullptr);
 }
 
 // The controls fed by the controller: a WAV microphone on the virtual clock.
