@@ -687,7 +687,9 @@ void CKivo32Frame::OnNextImage(WParam wParam, LParam lParam) {
   bool pathGiven = lParam != 0;
   if (asyncLoading_ && engine_->LoaderBusy()) {
     // Served when the loader has ended; the loader keeps to its own path.
-    rememberedPathGiven_ = pathGiven;
+    // (A request already waiting keeps what it gave.)
+    if (wParam != 1)
+      rememberedPathGiven_ = pathGiven;
     engine_->SetShowWhenReady();
     return;
   }
@@ -730,11 +732,18 @@ void CKivo32Frame::OnTakeOverImage(LParam lParam) {
     std::atomic<bool>& mark;
     ~ClearMark() { mark = false; }
   } clearMark{mediaPickRunning_};
-  if (backgroundMode_ != kModeStill || !engine_ || engine_->LoaderBusy())
+  if (backgroundMode_ != kModeStill || !engine_)
     return;
   if (auto picked = TakePick())
     engine_->NextImagePath() = *picked;
   bool pathGiven = lParam != 0;
+  if (engine_->LoaderBusy()) {
+    // The request waits for the loader and is then loaded at once; the
+    // loader keeps to its own path.
+    rememberedPathGiven_ = pathGiven;
+    engine_->SetShowWhenReady();
+    return;
+  }
   if (!pathGiven) {
     if (waitingFolder_.empty() || !backgroundFolder_) {
       PickNextOrFallback();
