@@ -189,7 +189,13 @@ bool AlbumDatabase::TitleLess::operator()(const IndexedSong* a, const IndexedSon
 }
 
 AlbumDatabase::AlbumDatabase() : AlbumDatabase(Options{}) {}
-AlbumDatabase::AlbumDatabase(Options options) : options_(std::move(options)) {}
+AlbumDatabase::AlbumDatabase(Options options) : options_(std::move(options)) {
+  // While the category filter is on, only a song the look-up finds is queued.
+  reservations_.SetFilterCheck([this](int32_t number) {
+    SongRecord r;
+    return filter_ == 0 || GetSongDataBySongNum(static_cast<uint32_t>(number), r) == 1;
+  });
+}
 
 AlbumDatabase::~AlbumDatabase() {
   Flush();

@@ -6,10 +6,13 @@
 #include "album/albumdatabase.h"
 #include "album/query.h"
 #include "album/manager/tondo32_manager.h"
+#include "album/songlist.h"
+#include "album/tondo32_reserve.h"
 #include "display/progressdlg.h"
 #include "platform/res/bundle.h"
 #include "platform/sys/bytes.h"
 #include "platform/sys/library.h"
+#include "platform/sys/spawn.h"
 #include "platform/ui/controls/progress.h"
 #include "platform/ui/window/cursor.h"
 #include "platform/win/dispatch.h"
@@ -30,6 +33,9 @@ constexpr uint32_t kStringBuilding = 50025, kStringBuilt = 50026, kStringWriting
 constexpr uint32_t kStringRemovedFolder = 50047, kStringDownloadFolder = 50048;
 constexpr uint32_t kStringFirstSyllable = 60000, kStringFirstLetter = 60015;
 constexpr uint32_t kStringServer = 60041, kStringThunk = 60042, kStringMyAlbumHeader = 199;
+constexpr uint32_t kStringListNumber = 50028, kStringListTitle = 50029, kStringListSinger = 50030;
+constexpr uint32_t kStringListExcerpt = 50031, kStringNoTitle = 32780, kStringListWriting = 60046;
+constexpr uint32_t kStringListSorting = 60048, kStringListSortingDetail = 60049;
 
 // The rebuild's progress in the bundle's progress dialog, with the wait
 // cursor while it shows.
@@ -86,6 +92,10 @@ struct Library {
   std::unique_ptr<album::AlbumDatabase> db;
   bool loaded = false;
   win::Hwnd statusWindow = 0;
+  // Who hears of reservation changes: the host and the album manager.
+  Tondo32ReserveNotice hostNotice = nullptr;
+  void* hostNoticeUser = nullptr;
+  album::ReserveNotice managerNotice;
 };
 
 // Never destroyed: the unload hook below still finds it.
@@ -114,6 +124,58 @@ album::AlbumTexts Texts() {
   t.writingAlbum = Text(kStringWritingAlbum, t.writingAlbum);
   t.myAlbumHeader = Text(kStringMyAlbumHeader, t.myAlbumHeader);
   return t;
+}
+
+album::SongListTexts ListTexts() {
+  album::SongListTexts t;
+  t.numberHeading = Text(kStringListNumber, t.numberHeading);
+  t.titleHeading = Text(kStringListTitle, t.titleHeading);
+  t.singerHeading = Text(kStringListSinger, t.singerHeading);
+  t.excerptHeading = Text(kStringListExcerpt, t.excerptHeading);
+  t.noTitle = Text(kStringNoTitle, t.noTitle);
+  t.sorting = Text(kStringListSorting, t.sorting);
+  t.sortingDetail = Text(kStringListSortingDetail, t.sortingDetail);
+  t.writing = Text(kStringListWriting, t.writing);
+  return t;
+}
+
+void TellReserveChange(int kind, int32_t number, int position) {
+  Library& lib = Lib();
+  if (lib.hostNotice)
+    lib.hostNotice(kind, number, position, lib.hostNoticeUser);
+  if (lib.managerNotice)
+    lib.managerNotice(kind, number, position);
+}
+
+// A fresh database hears its queue's changes.
+std::unique_ptr<album::AlbumDatabase> NewDatabase(album::AlbumDatabase::Options options) {
+  auto db = std::make_unique<album::AlbumDatabase>(std::move(options));
+  db->Reservations().SetNotice(TellReserveChange);
+  return db;
+}
+
+// The current album mode's song list written (and opened in the editor when
+// asked); 1 written, 0 not, -1 no database.
+int WriteList(album::SongListForm form, bool openEditor, std::string* path) {
+  Library& lib = Lib();
+  if (!lib.db)
+    return -1;
+  album::SongListOptions options;
+  options.form = form;
+  options.texts = ListTexts();
+  options.progress = lib.progress.get();
+  std::string target;
+  const bool written = album::WriteSongList(*lib.db, options, &target);
+  if (path)
+    *path = target;
+  if (!written)
+    return 0;
+  // The editor's own failure leaves the list as written.
+  if (openEditor)
+    album::OpenSongListInEditor(
+        lib.db->ConfigPath(), target,
+        [](const std::vector<std::string>& argv) { return sys::SpawnDetached(argv); });
+  return 1;
 }
 
 // The status text with the id to the status window, when both are there.
@@ -216,7 +278,7 @@ int32_t TONDO32_LoadTondo32(uint32_t statusWindow) {
     options.texts = Texts();
     options.status = SendStatusText;
     options.progress = lib.progress.get();
-    lib.db = std::make_unique<album::AlbumDatabase>(std::move(options));
+    lib.db = NewDatabase(std::move(options));
     lib.statusWindow = statusWindow;
     int opened = lib.db->Open(album::DefaultAlbumFolder());
     lib.loaded = opened > 0;
@@ -226,7 +288,7 @@ int32_t TONDO32_LoadTondo32(uint32_t statusWindow) {
     return opened > 0 ? 1 : opened == 0 ? -1 : 0;
   } catch (...) {
     if (!lib.db)
-      lib.db = std::make_unique<album::AlbumDatabase>();
+      lib.db = NewDatabase({});
     lib.loaded = false;
     return 0;
   }
@@ -240,8 +302,10 @@ void TONDO32_FreeTondo32(void) {
 }
 
 void TONDO32_AutoAlbumUpdate(void) {
-  if (Lib().db)
-    Lib().db->CheckAlbumFolders();
+  if (!Lib().db)
+    return;
+  Lib().db->Reservations().Clear();
+  Lib().db->CheckAlbumFolders();
 }
 
 int32_t TONDO32_GetTotalNumOfSong(void) {
@@ -404,9 +468,97 @@ uint8_t TONDO32_GetCategoryFilter(void) {
   return Lib().db ? Lib().db->GetCategoryFilter() : 0;
 }
 
+const void* TONDO32_GetReservedSong(int32_t position) {
+  return Lib().db ? Lib().db->Reservations().Take(position) : nullptr;
+}
+
+const void* TONDO32_GetReservedSongBlock(void) {
+  return Lib().db ? Lib().db->Reservations().Block() : nullptr;
+}
+
+void TONDO32_FreeReservedSongBlock(void) {
+  if (Lib().db)
+    Lib().db->Reservations().FreeBlock();
+}
+
+void TONDO32_AddSongReserve(int32_t number, const char* title, const char* path) {
+  try {
+    if (Lib().db)
+      Lib().db->Reservations().Add(number, title ? title : "", path ? path : "");
+  } catch (...) {
+    // Out of memory: nothing queued.
+  }
+}
+
+void TONDO32_AddSongReserve1(int32_t number) {
+  try {
+    album::AlbumDatabase* db = Lib().db.get();
+    album::SongRecord r;
+    if (db && number > 0 && db->GetSongDataBySongNum(static_cast<uint32_t>(number), r) == 1)
+      db->Reservations().Add(number, album::FieldText(r.title), album::FieldText(r.fileName));
+  } catch (...) {
+  }
+}
+
+int32_t TONDO32_GetNumOfReservedSong(void) {
+  return Lib().db ? static_cast<int32_t>(Lib().db->Reservations().Count()) : 0;
+}
+
+int32_t TONDO32_RemoveReservedSong(int32_t number) {
+  return Lib().db ? Lib().db->Reservations().Remove(number) : 0;
+}
+
+int32_t TONDO32_RemoveReservedSong0(void) {
+  return Lib().db ? Lib().db->Reservations().RemoveLast() : 0;
+}
+
+void TONDO32_ClearReservedSong(void) {
+  if (Lib().db)
+    Lib().db->Reservations().Clear();
+}
+
+void Tondo32_SetReserveNotice(Tondo32ReserveNotice notice, void* user) {
+  Lib().hostNotice = notice;
+  Lib().hostNoticeUser = user;
+}
+
+void TONDO32_MakeSongList(void) {
+  try {
+    WriteList(album::SongListForm::kColumns, true, nullptr);
+  } catch (...) {
+  }
+}
+
+void TONDO32_MakeSongListEx(void) {
+  try {
+    WriteList(album::SongListForm::kTabs, true, nullptr);
+  } catch (...) {
+  }
+}
+
+int32_t Tondo32_WriteSongList(int32_t tabs, int32_t openEditor, char* path, int32_t size) {
+  try {
+    std::string target;
+    int result = WriteList(tabs ? album::SongListForm::kTabs : album::SongListForm::kColumns,
+                           openEditor != 0, &target);
+    if (path && size > 0) {
+      std::string_view cut = album::CutText(target, static_cast<size_t>(size) - 1);
+      std::memcpy(path, cut.data(), cut.size());
+      path[cut.size()] = '\0';
+    }
+    return result;
+  } catch (...) {
+    return 0;
+  }
+}
+
 } // extern "C"
 
 namespace album {
+
+void SetTondo32ManagerReserveNotice(ReserveNotice notice) {
+  Lib().managerNotice = std::move(notice);
+}
 
 AlbumDatabase* Tondo32Database() {
   return Lib().db.get();

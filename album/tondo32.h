@@ -96,6 +96,46 @@ const void* TONDO32_GetSongListOfSinger(int32_t position, const char* singer, in
 // The category filter byte (0 none): returns 1.
 int32_t TONDO32_SetCategoryFilter(uint8_t category);
 uint8_t TONDO32_GetCategoryFilter(void);
+// The reservation queue. A name that the album API gives to two forms keeps
+// it for the form with more arguments; the other form's export adds the
+// number of its arguments to the name: TONDO32_AddSongReserve1 (the number
+// alone), TONDO32_RemoveReservedSong0 (the last one), TONDO32_Tondo32Manager1
+// (the host window alone).
+//
+// The 312-byte record at the 1-based position, taken out of the queue (the
+// one at position 1 becomes the current song); null when out of range.
+const void* TONDO32_GetReservedSong(int32_t position);
+// u32 count, then per reservation i32 number, title in 48 bytes, u32 length L
+// and L bytes of path text; a zero byte at the end. Null for an empty queue.
+const void* TONDO32_GetReservedSongBlock(void);
+void TONDO32_FreeReservedSongBlock(void);
+// Appends a reservation (number below 1: a song file outside the album).
+void TONDO32_AddSongReserve(int32_t number, const char* title, const char* path);
+// Appends the catalogue's song with its title and full path; nothing when
+// there is no such song.
+void TONDO32_AddSongReserve1(int32_t number);
+int32_t TONDO32_GetNumOfReservedSong(void);
+// The first reservation of the number: 1 removed, 0 none.
+int32_t TONDO32_RemoveReservedSong(int32_t number);
+// The last reservation: 1 removed, 0 the queue is empty.
+int32_t TONDO32_RemoveReservedSong0(void);
+void TONDO32_ClearReservedSong(void);
+
+// What changed in the queue: kind 0 taken, 1 removed by number, 2 the last
+// removed, 3 emptied, 4 added; the song number and the 1-based position.
+typedef void (*Tondo32ReserveNotice)(int32_t kind, int32_t number, int32_t position, void* user);
+// The host's notice (null: none); the album manager is told as well.
+void Tondo32_SetReserveNotice(Tondo32ReserveNotice notice, void* user);
+
+// The whole catalogue as a song list ("Song" beside the album folder), in
+// fixed columns / tab-separated, then opened in the configured text editor.
+void TONDO32_MakeSongList(void);
+void TONDO32_MakeSongListEx(void);
+// The same step by step for a host that reports it: writes the list (tabs
+// 0 or 1) and, when openEditor and it was written, starts the editor. 1
+// written, 0 not (the old list is then unchanged), -1 no album loaded. The
+// list's Linux path goes into path (cut to size with its zero byte).
+int32_t Tondo32_WriteSongList(int32_t tabs, int32_t openEditor, char* path, int32_t size);
 
 #ifdef __cplusplus
 } // extern "C"

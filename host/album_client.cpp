@@ -46,6 +46,19 @@ std::vector<Binding> Bindings(Tondo32Exports& t) {
       {"TONDO32_GetSongListOfSinger", Slot(t.GetSongListOfSinger)},
       {"TONDO32_SetCategoryFilter", Slot(t.SetCategoryFilter)},
       {"TONDO32_GetCategoryFilter", Slot(t.GetCategoryFilter)},
+      {"TONDO32_GetReservedSong", Slot(t.GetReservedSong)},
+      {"TONDO32_GetReservedSongBlock", Slot(t.GetReservedSongBlock)},
+      {"TONDO32_FreeReservedSongBlock", Slot(t.FreeReservedSongBlock)},
+      {"TONDO32_AddSongReserve", Slot(t.AddSongReserve)},
+      {"TONDO32_AddSongReserve1", Slot(t.AddSongReserve1)},
+      {"TONDO32_GetNumOfReservedSong", Slot(t.GetNumOfReservedSong)},
+      {"TONDO32_RemoveReservedSong", Slot(t.RemoveReservedSong)},
+      {"TONDO32_RemoveReservedSong0", Slot(t.RemoveReservedSong0)},
+      {"TONDO32_ClearReservedSong", Slot(t.ClearReservedSong)},
+      {"Tondo32_SetReserveNotice", Slot(t.SetReserveNotice)},
+      {"TONDO32_MakeSongList", Slot(t.MakeSongList)},
+      {"TONDO32_MakeSongListEx", Slot(t.MakeSongListEx)},
+      {"Tondo32_WriteSongList", Slot(t.WriteSongList)},
   };
 }
 

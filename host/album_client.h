@@ -48,6 +48,21 @@ struct Tondo32Exports {
                                      int32_t downloaded) = nullptr;
   int32_t (*SetCategoryFilter)(uint8_t category) = nullptr;
   uint8_t (*GetCategoryFilter)() = nullptr;
+  const void* (*GetReservedSong)(int32_t position) = nullptr;
+  const void* (*GetReservedSongBlock)() = nullptr;
+  void (*FreeReservedSongBlock)() = nullptr;
+  void (*AddSongReserve)(int32_t number, const char* title, const char* path) = nullptr;
+  void (*AddSongReserve1)(int32_t number) = nullptr;
+  int32_t (*GetNumOfReservedSong)() = nullptr;
+  int32_t (*RemoveReservedSong)(int32_t number) = nullptr;
+  int32_t (*RemoveReservedSong0)() = nullptr;
+  void (*ClearReservedSong)() = nullptr;
+  void (*SetReserveNotice)(void (*notice)(int32_t kind, int32_t number, int32_t position,
+                                          void* user),
+                           void* user) = nullptr;
+  void (*MakeSongList)() = nullptr;
+  void (*MakeSongListEx)() = nullptr;
+  int32_t (*WriteSongList)(int32_t tabs, int32_t openEditor, char* path, int32_t size) = nullptr;
 };
 
 // The buffer GetSubAlbDataPath fills.

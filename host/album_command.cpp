@@ -299,7 +299,9 @@ int Usage() {
                        "[--category C]\n"
                        "       vexo3 album random|walk [--album N|--favourites N] [--category C]\n"
                        "       vexo3 album singers [POS]\n"
-                       "       vexo3 album manager [--view N]\n");
+                       "       vexo3 album manager [--view N]\n"
+                       "       vexo3 album shell\n"
+                       "       vexo3 album export [--tsv] [--no-editor] [--utf8]\n");
   return 2;
 }
 
@@ -321,6 +323,10 @@ int AlbumCommand(std::span<char*> args) {
       what == "favourites" || what == "manager" || what == "find" || what == "random" ||
       what == "singers" || what == "walk") {
     int result = AlbumCatalogueCommand(what, args.subspan(1));
+    return result == 2 ? Usage() : result;
+  }
+  if (what == "shell" || what == "export") {
+    int result = AlbumShellCommand(what, args.subspan(1));
     return result == 2 ? Usage() : result;
   }
   int codePage = sys::kDefaultCodePage;

@@ -17,6 +17,10 @@ std::string SongRecordJson(const album::SongRecord& record, int codePage);
 // The catalogue commands; 2 for a usage error.
 int AlbumCatalogueCommand(std::string_view what, std::span<char*> args);
 
+// "album shell" (commands from standard input) and "album export"; 2 for a
+// usage error.
+int AlbumShellCommand(std::string_view what, std::span<char*> args);
+
 // 0 when every file was read; 1 with one line on standard error for each
 // file that cannot be read; 2 for a usage error.
 int AlbumCommand(std::span<char*> args);

@@ -58,6 +58,13 @@ const Command kCommands[] = {
      "finds songs by the start of their title or singer, or by their text (also random, "
      "singers [POS], walk)",
      AlbumCommand},
+    {"album", "album shell",
+     "one album session: reserves, takes and lists songs and writes the song list, commands "
+     "read from standard input",
+     AlbumCommand},
+    {"album", "album export [--tsv] [--no-editor] [--utf8]",
+     "writes the whole catalogue as a song list text and opens it in the text editor",
+     AlbumCommand},
     {"score", "score VOICE.wav [SONG] [--rate R] [--offset MS] [--params F] [--trace]",
      "scores a recorded voice against a song's melody", ScoreCommand},
     {"bank", "bank SONG [--load SLOT FILE.sf2 [--embed]] [--remove SLOT] [--extract SLOT OUT.sf2] [--base N] [-o OUT]",

@@ -271,4 +271,20 @@ TEST(ReservationQueue, AReloadOfTheCatalogueEmptiesTheQueueAndSaysSo) {
   EXPECT_EQ(notices, (std::vector<Notice>{{4, 1, 1}, {3, 0, 0}}));
 }
 
+TEST(ReservationQueue, TheCategoryFilterKeepsHiddenSongsOutOfTheDatabasesQueue) {
+  sys::test::ScratchFolder dir;
+  std::filesystem::create_directories(dir / "album");
+  ASSERT_TRUE(album::testing::WriteListCatalogue(dir / "album"));
+  AlbumDatabase db;
+  ASSERT_EQ(db.Open(dir / "album"), 1);
+  EXPECT_TRUE(db.Reservations().Add(1, "apple song", "a"));
+  // Every song of the catalogue is of category 0: category 5 hides them all.
+  db.SetCategoryFilter(5);
+  EXPECT_FALSE(db.Reservations().Add(1, "apple song", "a"));
+  EXPECT_TRUE(db.Reservations().Add(-1, "a file", "/tmp/a.mid"));
+  db.SetCategoryFilter(0);
+  EXPECT_TRUE(db.Reservations().Add(1, "apple song", "a"));
+  EXPECT_EQ(Numbers(db.Reservations()), (std::vector<int32_t>{1, -1, 1}));
+}
+
 } // namespace
