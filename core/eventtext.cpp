@@ -364,6 +364,12 @@ std::string_view EventTypeLabel(int typeIndex) {
   return kTypeLabels[typeIndex];
 }
 
+std::string_view InstrumentName(int program) {
+  return program >= 0 && program < static_cast<int>(kInstrumentNames.size())
+             ? kInstrumentNames[static_cast<size_t>(program)]
+             : std::string_view();
+}
+
 std::string NoteName(uint8_t note) {
   return std::string(kNoteNames[note % 12]) + std::to_string(note / 12);
 }

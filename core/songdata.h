@@ -153,6 +153,8 @@ std::string_view EventTypeLabel(int typeIndex);
 uint8_t ParseNoteName(std::string_view text);
 // "C5" for 60.
 std::string NoteName(uint8_t note);
+// The General MIDI name of a program 0-127; empty for others.
+std::string_view InstrumentName(int program);
 
 // The file kind of a path by its extension; kFileByExtension when unknown.
 int GetSongFileKind(std::string_view path);

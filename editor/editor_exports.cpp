@@ -2,6 +2,8 @@
 // core's start: the five document templates.
 #include "editor/editor.h"
 
+#include "editor/track_view.h"
+
 #include "core/player/tambloapp.h"
 #include "core/player/transport_exports.h"
 #include "platform/ui/modal/modal_hook.h"
@@ -37,7 +39,11 @@ bool StartEditor(const res::Bundle& bundle, std::string* error) {
         id, resources,
         ui::DocTemplate::Factories{[] { return std::make_unique<CTambloDoc>(); },
                                    [] { return std::make_unique<CChildFrame>(); },
-                                   [id] { return std::make_unique<CSongTitleView>(id); }});
+                                   [id]() -> std::unique_ptr<ui::View> {
+                                     if (id == kTrackTemplate)
+                                       return std::make_unique<CTrackView>();
+                                     return std::make_unique<CSongTitleView>(id);
+                                   }});
     ui::ResourceError failure;
     if (!t->Load(&failure)) {
       if (error)

@@ -172,9 +172,10 @@ bool CMidiOutDeviceList::SetTrackPort(CSongData& song, int track, int position) 
     return false;
   uint16_t port = 0;
   if (position != kNoListPosition) {
-    if (position < 0 || position >= static_cast<int>(offered_.size()))
+    if (position < kMapperListPosition || position >= static_cast<int>(offered_.size()))
       return false;
-    const media::MidiOutCaps* caps = CapsOf(offered_[position]);
+    const media::MidiOutCaps* caps =
+        CapsOf(position == kMapperListPosition ? kMapperDevice : offered_[position]);
     if (!caps)
       return false;
     port = caps->productId;

@@ -31,6 +31,9 @@ const std::array<uint16_t, kPreferredOrderCount>& PreferredOrder();
 
 // A list position that stands for no device of the list: the current one.
 constexpr int kNoListPosition = 32767;
+// The position that stands for the MIDI mapper, which the list itself
+// does not offer.
+constexpr int kMapperListPosition = -1;
 // The device number of the MIDI mapper.
 constexpr int16_t kMapperDevice = -1;
 
@@ -66,7 +69,8 @@ public:
   std::string DisplayName(uint16_t port) const;
 
   // Gives a track the port of the device at a list position (port 0 for
-  // kNoListPosition), then maps, opens and assigns again. False, with
+  // kNoListPosition, the mapper's for kMapperListPosition), then maps,
+  // opens and assigns again. False, with
   // nothing changed, for a track or position outside the lists.
   bool SetTrackPort(CSongData& song, int track, int position);
 
