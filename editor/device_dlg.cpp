@@ -1,6 +1,7 @@
 #include "editor/device_dlg.h"
 
 #include "core/player/tambloapp.h"
+#include "editor/editor.h"
 #include "platform/res/dialog_resource.h"
 #include "platform/ui/controls/list_box.h"
 
@@ -57,7 +58,7 @@ void CDeviceListDlg::OnOK() {
 }
 
 int RunDeviceListDialog(int track, int* position, win::Hwnd owner) {
-  const res::Bundle* bundle = core::TheApp().Resources();
+  const std::optional<res::Bundle>& bundle = TheEditor().bundle;
   if (!bundle)
     return -1;
   std::string error;

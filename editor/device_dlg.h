@@ -40,7 +40,7 @@ private:
   int track_;
 };
 
-// Runs the dialog for a track with the player core's resources; -1 when
+// Runs the dialog for a track with the editor's resources; -1 when
 // they are missing, else its result with *position set when one was chosen.
 int RunDeviceListDialog(int track, int* position, win::Hwnd owner);
 

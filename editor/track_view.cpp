@@ -144,9 +144,10 @@ std::string CTrackView::TrackCellText(int row, int column) const {
   case 0:
     return Muted(row) ? "" : ">";
   case 1:
-    return row == song.melodyTrack ? "M" : "";
+    // Track 0, the conductor track, as melody track means none.
+    return row > 0 && row == song.melodyTrack ? "M" : "";
   case 2:
-    return song.lyricsPresent && row == song.lyricTrack ? "L" : "";
+    return song.lyricsPresent && row > 0 && row == song.lyricTrack ? "L" : "";
   case 3:
     return t.summary.name;
   case 4: {
