@@ -519,6 +519,36 @@ TEST_F(EditorFrame, AnEditWhilePlayingDropsTheRealTimeEventsQueuedBeforeIt) {
   EXPECT_EQ(events(), before);
 }
 
+TEST_F(EditorFrame, TheTrackListMutesATrackOnTheSequencerAndSpacePlaysAndStops) {
+  ASSERT_EQ(X().LoadFile(Song("steps.mid", StepsSong(12)).c_str(), 2000), 1);
+  ASSERT_EQ(E().Open(), 1);
+  const win::Hwnd view = Frame()->MDIGetActive()->ActiveView()->GetHwnd();
+  auto muted = [] { return InProcess().mplay.GetTrackMute(1); };
+  // Track 1's play mark (row 1, column 0, right of the 50-pixel numbers).
+  win::SendMessage(view, win::WM_LBUTTONUP, 0, ui::MakeLParam(59, 25 + 20 + 10));
+  win::SendMessage(view, win::WM_KEYDOWN, ui::VK_RETURN, 0);
+  EXPECT_EQ(muted(), 1);
+  host.got.clear();
+  win::SendMessage(view, win::WM_KEYDOWN, ui::VK_SPACE, 0);
+  EXPECT_EQ(Pavik32().GetcMidiPlayFlag(), 1);
+  RunTicks(150);
+  EXPECT_TRUE(NotesPlayed(0).empty()) << "the muted track's channel sends no note";
+  // While playing the mark stays; Space stops.
+  win::SendMessage(view, win::WM_KEYDOWN, ui::VK_RETURN, 0);
+  EXPECT_EQ(muted(), 1);
+  win::SendMessage(view, win::WM_KEYDOWN, ui::VK_SPACE, 0);
+  notifytest::Pump();
+  EXPECT_EQ(Pavik32().GetcMidiPlayFlag(), 0);
+  EXPECT_EQ(HostGot(4098), 2) << "after the play and after the stop";
+  // Unmuted, the notes come.
+  win::SendMessage(view, win::WM_KEYDOWN, ui::VK_RETURN, 0);
+  EXPECT_EQ(muted(), 0);
+  Device(0).Clear();
+  win::SendMessage(view, win::WM_KEYDOWN, ui::VK_SPACE, 0);
+  RunTicks(150);
+  EXPECT_FALSE(NotesPlayed(0).empty());
+}
+
 // A file dialog during which the host closes the editor.
 class ClosingFileDialog : public ui::FileDialogBackend {
 public:
