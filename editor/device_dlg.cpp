@@ -22,7 +22,7 @@ int DeviceEntryOfTrack(const core::CMidiOutDeviceList& devices, int track) {
 int PositionOfDeviceEntry(int entry) {
   if (entry <= 0)
     return core::kNoListPosition;
-  return entry == 1 ? core::kMapperListPosition : entry - 2;
+  return entry == 1 ? kMapperListPosition : entry - 2;
 }
 
 CDeviceListDlg::CDeviceListDlg(ui::DialogTemplate dialogTemplate,

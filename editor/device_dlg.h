@@ -15,7 +15,8 @@ namespace editor {
 inline constexpr int kDeviceTemplate = 162;
 inline constexpr int32_t kDeviceList = 1072;
 // The chosen position: a device of the list, core::kNoListPosition for none
-// (the current device), core::kMapperListPosition for the MIDI mapper.
+// (the current device), kMapperListPosition for the MIDI mapper.
+inline constexpr int kMapperListPosition = -1;
 
 // The list's entry of a track's device, and the position an entry stands for.
 int DeviceEntryOfTrack(const core::CMidiOutDeviceList& devices, int track);

@@ -302,7 +302,9 @@ void CTrackView::ChooseDevice(int track) {
   if (RunDeviceListDialog(track, &position, owner) != 1 || TheEditor().closePending ||
       !win::IsWindow(self))
     return;
-  if (core::MidiOutDevices().SetTrackPort(core::TheSong(), track, position))
+  core::CMidiOutDeviceList& devices = core::MidiOutDevices();
+  if (position == kMapperListPosition ? devices.SetTrackPortToMapper(core::TheSong(), track)
+                                      : devices.SetTrackPort(core::TheSong(), track, position))
     Edited();
 }
 

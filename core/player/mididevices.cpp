@@ -172,14 +172,26 @@ bool CMidiOutDeviceList::SetTrackPort(CSongData& song, int track, int position) 
     return false;
   uint16_t port = 0;
   if (position != kNoListPosition) {
-    if (position < kMapperListPosition || position >= static_cast<int>(offered_.size()))
+    if (position < 0 || position >= static_cast<int>(offered_.size()))
       return false;
-    const media::MidiOutCaps* caps =
-        CapsOf(position == kMapperListPosition ? kMapperDevice : offered_[position]);
+    const media::MidiOutCaps* caps = CapsOf(offered_[position]);
     if (!caps)
       return false;
     port = caps->productId;
   }
+  GivePort(song, track, port);
+  return true;
+}
+
+bool CMidiOutDeviceList::SetTrackPortToMapper(CSongData& song, int track) {
+  const media::MidiOutCaps* caps = CapsOf(kMapperDevice);
+  if (!song.HasTrack(track) || !caps)
+    return false;
+  GivePort(song, track, caps->productId);
+  return true;
+}
+
+void CMidiOutDeviceList::GivePort(CSongData& song, int track, uint16_t port) {
   if (song.tracks[track].port != port) {
     song.tracks[track].port = port;
     song.preparedForPlay = 0;
@@ -188,7 +200,6 @@ bool CMidiOutDeviceList::SetTrackPort(CSongData& song, int track, int position) 
   MapTrackPorts(song);
   OpenForSong(song);
   AssignTrackPorts(song);
-  return true;
 }
 
 int16_t CMidiOutDeviceList::FirstDeviceWithProduct(uint16_t productId) const {

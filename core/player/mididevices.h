@@ -31,9 +31,6 @@ const std::array<uint16_t, kPreferredOrderCount>& PreferredOrder();
 
 // A list position that stands for no device of the list: the current one.
 constexpr int kNoListPosition = 32767;
-// The position that stands for the MIDI mapper, which the list itself
-// does not offer.
-constexpr int kMapperListPosition = -1;
 // The device number of the MIDI mapper.
 constexpr int16_t kMapperDevice = -1;
 
@@ -69,10 +66,12 @@ public:
   std::string DisplayName(uint16_t port) const;
 
   // Gives a track the port of the device at a list position (port 0 for
-  // kNoListPosition, the mapper's for kMapperListPosition), then maps,
-  // opens and assigns again. False, with
+  // kNoListPosition), then maps, opens and assigns again. False, with
   // nothing changed, for a track or position outside the lists.
   bool SetTrackPort(CSongData& song, int track, int position);
+  // As SetTrackPort, with the MIDI mapper's port (the list offers no
+  // position for it). False without a track or a mapper.
+  bool SetTrackPortToMapper(CSongData& song, int track);
 
   // Makes the engine's current device: the device of that name (result 0);
   // else that product identifier when below 65535; else the first device
@@ -88,6 +87,8 @@ public:
   const std::vector<int16_t>& SongDevices() const { return songDevices_; }
 
 private:
+  // Gives a track of the song the port, then maps, opens and assigns again.
+  void GivePort(CSongData& song, int track, uint16_t port);
   int16_t CurrentDevice() const;
   // The record of a device number (-1 the mapper); null when it has none.
   const media::MidiOutCaps* CapsOf(int16_t device) const;
