@@ -23,6 +23,11 @@
 #include <string>
 #include <vector>
 
+// Fontconfig keeps caches of its own for the process's life.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+
 namespace {
 
 using editor::CGridView;
