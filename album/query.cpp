@@ -37,8 +37,18 @@ AlbumMatchIndex::Stamp StampOfStat(const struct stat& st) {
 } // namespace
 
 MappedAlbum::~MappedAlbum() {
-  if (data)
+  if (data && bytes.empty())
     munmap(const_cast<uint8_t*>(data), size);
+}
+
+std::shared_ptr<MappedAlbum> MappedAlbum::FromBytes(std::vector<uint8_t> bytes) {
+  auto m = std::make_shared<MappedAlbum>();
+  m->bytes = std::move(bytes);
+  if (!m->bytes.empty()) {
+    m->data = m->bytes.data();
+    m->size = m->bytes.size();
+  }
+  return m;
 }
 
 std::shared_ptr<MappedAlbum> MappedAlbum::Map(const std::string& path, AlbumFileStamp* stamp) {
@@ -113,8 +123,16 @@ bool AlbumMatchIndex::StampOf(const std::string& path, Stamp& out) {
 }
 
 std::shared_ptr<AlbumMatchIndex> AlbumMatchIndex::Build(const std::string& path) {
+  Stamp stamp;
+  std::shared_ptr<MappedAlbum> file = MappedAlbum::Map(path, &stamp);
+  std::shared_ptr<AlbumMatchIndex> index = Build(std::move(file));
+  index->stamp = stamp;
+  return index;
+}
+
+std::shared_ptr<AlbumMatchIndex> AlbumMatchIndex::Build(std::shared_ptr<MappedAlbum> file) {
   auto index = std::make_shared<AlbumMatchIndex>();
-  index->map = MappedAlbum::Map(path, &index->stamp);
+  index->map = std::move(file);
   const MappedAlbum& m = *index->map;
   if (!m.data || !HasMagic({m.data, m.size}, kLocalAlbumMagic) || m.size < kLocalAlbumRecordsAt)
     return index;

@@ -56,6 +56,7 @@ struct AlbumFileStamp {
 struct MappedAlbum {
   const uint8_t* data = nullptr;
   size_t size = 0;
+  std::vector<uint8_t> bytes; // the file's bytes when given rather than mapped
   MappedAlbum() = default;
   MappedAlbum(const MappedAlbum&) = delete;
   MappedAlbum& operator=(const MappedAlbum&) = delete;
@@ -64,6 +65,7 @@ struct MappedAlbum {
   // mapped when asked.
   static std::shared_ptr<MappedAlbum> Map(const std::string& path,
                                           AlbumFileStamp* stamp = nullptr);
+  static std::shared_ptr<MappedAlbum> FromBytes(std::vector<uint8_t> bytes);
 };
 
 // The keys of one album file's records and where the records are. Made
@@ -108,6 +110,8 @@ struct AlbumMatchIndex {
   // Reads and indexes a file; valid stays false for anything but a local
   // album.
   static std::shared_ptr<AlbumMatchIndex> Build(const std::string& path);
+  // The same over a file's bytes in hand.
+  static std::shared_ptr<AlbumMatchIndex> Build(std::shared_ptr<MappedAlbum> file);
 };
 
 // An open title query: the album being scanned (its position in the

@@ -43,6 +43,7 @@ TEST(AlbumFuzz, MutationsNeverBreakTheReaders) {
       {"album files", "fuzz-albumfile", album::testing::CheckAlbumFileInput, 4000},
       {"song probe", "fuzz-songprobe", album::testing::CheckSongProbeInput, 2000},
       {"my-album store", "fuzz-myalbum", album::testing::CheckMyAlbumInput, 3000},
+      {"query match index", "fuzz-albumquery", album::testing::CheckQueryInput, 3000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -40,6 +40,10 @@ std::vector<Seed> Seeds() {
       {"fuzz-songprobe", "v350-bank.vx3", core::testing::V350File()},
       {"fuzz-songprobe", "v350-plain.vx3", core::testing::V350File(plain)},
       {"fuzz-songprobe", "v300-bank.sb3", core::testing::V300File(old)},
+      {"fuzz-albumquery", "title-prefix.alb", Cat({Bytes{2, 'a', 'B'}, LocalAlbumFixture(1)})},
+      {"fuzz-albumquery", "double-byte.alb",
+       Cat({Bytes{3, 0xB0, 0xA1, ' '}, LocalAlbumFixture(1)})},
+      {"fuzz-albumquery", "no-pattern.alb", Cat({Bytes{0}, LocalAlbumFixture(0)})},
   };
 }
 

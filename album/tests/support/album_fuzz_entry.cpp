@@ -3,11 +3,14 @@
 #include "album/albumformats.h"
 #include "album/albumtext.h"
 #include "album/myalbum.h"
+#include "album/query.h"
 #include "album/recordsearch.h"
 #include "album/songprobe.h"
 #include "platform/sys/unique_fd.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -146,6 +149,45 @@ std::string CheckMyAlbumInput(const uint8_t* data, size_t size) {
       return "my-album: a list changed through a save";
   if (second.Encode() != saved)
     return "my-album: a second save differs";
+  return {};
+}
+
+std::string CheckQueryInput(const uint8_t* data, size_t size) {
+  if (size < 1)
+    return {};
+  const size_t length = std::min<size_t>(data[0], size - 1);
+  const std::string typed(reinterpret_cast<const char*>(data + 1), length);
+  std::shared_ptr<AlbumMatchIndex> index =
+      AlbumMatchIndex::Build(MappedAlbum::FromBytes({data + 1 + length, data + size}));
+  if (!index->valid)
+    return {};
+  // The fields of every whole record, read from the bytes directly.
+  const uint8_t* records = index->map->data + kLocalAlbumRecordsAt;
+  auto field = [&](uint32_t r, int kind) {
+    static constexpr size_t kAt[3] = {4, 52, 164}, kSize[3] = {48, 32, 120};
+    const char* f = reinterpret_cast<const char*>(records + r * kSongRecordSize + kAt[kind]);
+    return std::string(f, strnlen(f, kSize[kind]));
+  };
+  std::vector<std::string> patterns = {typed};
+  for (uint32_t r = 0; r < std::min<uint32_t>(index->records, 4); ++r)
+    for (int kind = 0; kind < 3; ++kind) {
+      std::string f = field(r, kind);
+      patterns.push_back(f.substr(0, typed.size() % 7 + 1));
+      patterns.push_back(f.substr(f.size() / 2, 3));
+    }
+  for (const std::string& p : patterns)
+    for (int kind = 0; kind < 4; ++kind) {
+      const std::string key = QueryKey(p);
+      std::vector<uint32_t> expected;
+      for (uint32_t r = 0; kind < 3 && r < index->records; ++r) {
+        const std::string text = QueryKey(field(r, kind));
+        if (kind < 2 ? MatchPrefix(key, text) : FindSubstringDbcs(key, text))
+          expected.push_back(r);
+      }
+      if (index->Matches(kind, key) != expected)
+        return "query: the match index and the record scan differ for kind " +
+               std::to_string(kind);
+    }
   return {};
 }
 

@@ -12,6 +12,11 @@
 //
 // CheckMyAlbumInput: the bytes are loaded as a my-album store, saved and
 // loaded again: the second load is whole and holds the same lists.
+//
+// CheckQueryInput: a pattern (its length in the first byte, then its
+// bytes), then an album file: the file's match index must answer every
+// query kind with the pattern and with pieces of its own fields as a scan
+// of every record with the plain matches does.
 #pragma once
 
 #include <cstddef>
@@ -23,5 +28,6 @@ namespace album::testing {
 std::string CheckAlbumFileInput(const uint8_t* data, size_t size);
 std::string CheckSongProbeInput(const uint8_t* data, size_t size);
 std::string CheckMyAlbumInput(const uint8_t* data, size_t size);
+std::string CheckQueryInput(const uint8_t* data, size_t size);
 
 } // namespace album::testing
