@@ -2,12 +2,15 @@
 // (100,000 songs; 50,000 and 30,000 songs in subsets of the folders): full
 // rebuild, warm load with the folder check, "Song.alb" read, incremental
 // check with 1 % of the folders changed, look-up by number, memory; saving
-// and renumbering 20 favourite lists of 1,000 songs.
+// and renumbering 20 favourite lists of 1,000 songs; the song list written
+// in both forms, in the process and through the host's "album export" with
+// the library's progress dialog.
 //   bench-album [songs] [work folder]
 // The song tree is generated once into build/bench-data/album-<songs>.
 #include "album/albumdatabase.h"
-#include "bench/album_bench_util.h"
+#include "album/songlist.h"
 #include "album/testdata/catalogue_gen.h"
+#include "bench/album_bench_util.h"
 #include "platform/sys/ini.h"
 #include "platform/sys/paths.h"
 
@@ -200,8 +203,49 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The song list of every song, both forms, three times each: in the
+  // process (its progress counted), and as a user runs it through the host
+  // program, whose library shows the progress dialog.
+  std::vector<double> listColumns, listTabs, commandColumns, commandTabs;
+  size_t listBars = 0;
+  {
+    class CountingProgress : public album::RebuildProgress {
+    public:
+      void Open(std::string_view) override {}
+      void SetText(int, std::string_view) override {}
+      void SetBar(int) override { ++bars; }
+      void Close(std::string_view) override {}
+      size_t bars = 0;
+    } progress;
+    for (int r = 0; r < 3; ++r)
+      for (auto form : {album::SongListForm::kColumns, album::SongListForm::kTabs}) {
+        album::SongListOptions o;
+        o.form = form;
+        o.progress = &progress;
+        auto t = Clock::now();
+        if (!album::WriteSongList(db, o))
+          std::fprintf(stderr, "bench-album: the song list was not written\n");
+        (form == album::SongListForm::kColumns ? listColumns : listTabs).push_back(MsSince(t));
+      }
+    listBars = progress.bars / 6;
+    const std::string host = std::string(VEXO_BIN_DIR) + "/vexo3";
+    if (access(host.c_str(), X_OK) == 0) {
+      for (int r = 0; r < 3; ++r)
+        for (const char* form : {"", " --tsv"}) {
+          const std::string command = "VEXO_CONFIG_DIR=" + albumDir + " VEXO_RUNTIME_DIR=" + work +
+                                      "/run QT_QPA_PLATFORM=offscreen " + host +
+                                      " album export --no-editor" + form + " >/dev/null 2>&1";
+          auto t = Clock::now();
+          if (std::system(command.c_str()) != 0)
+            std::fprintf(stderr, "bench-album: %s failed\n", command.c_str());
+          (*form ? commandTabs : commandColumns).push_back(MsSince(t));
+        }
+    }
+  }
+
   std::error_code ec;
   fs::remove_all(albumDir, ec);
+  fs::remove_all(work + "/Song", ec);
 
   Stats load = Of(loads), read = Of(reads), inc = Of(incs);
   std::printf("catalogue: %u songs, %d looked up; small catalogue: %u songs\n", total, found,
@@ -227,5 +271,18 @@ int main(int argc, char** argv) {
   std::printf("myalbum_save_20x1000_worst: %.1f ms\n", save.worst);
   std::printf("myalbum_renumber_20000_median: %.1f ms\n", renumber.median);
   std::printf("myalbum_renumber_20000_worst: %.1f ms\n", renumber.worst);
+  Stats columns = Of(listColumns), tabs = Of(listTabs);
+  std::printf("songlist_bar_steps: %zu steps\n", listBars);
+  std::printf("songlist_columns_median: %.0f ms\n", columns.median);
+  std::printf("songlist_columns_worst: %.0f ms\n", columns.worst);
+  std::printf("songlist_tabs_median: %.0f ms\n", tabs.median);
+  std::printf("songlist_tabs_worst: %.0f ms\n", tabs.worst);
+  if (!commandColumns.empty()) {
+    Stats cc = Of(commandColumns), ct = Of(commandTabs);
+    std::printf("export_command_columns_median: %.0f ms\n", cc.median);
+    std::printf("export_command_columns_worst: %.0f ms\n", cc.worst);
+    std::printf("export_command_tabs_median: %.0f ms\n", ct.median);
+    std::printf("export_command_tabs_worst: %.0f ms\n", ct.worst);
+  }
   return 0;
 }
