@@ -5,6 +5,7 @@
 #include "album/songrecord.h"
 #include "host/album_client.h"
 #include "host/album_command.h"
+#include "host/album_session.h"
 #include "host/remote_window.h"
 #include "host/window_app.h"
 #include "platform/sys/bytes.h"
@@ -48,29 +49,8 @@ std::string LinuxShown(std::string_view stored) {
   return sys::ToLinuxPath(stored).value_or(Shown(stored));
 }
 
-class Session {
+class Session : public AlbumSession {
 public:
-  bool Start() {
-    if (!windows_.Ok()) {
-      std::fprintf(stderr, "vexo3: the host's windows cannot be made\n");
-      return false;
-    }
-    windows_.State().albumStatus = [](std::string_view text) {
-      std::fprintf(stderr, "%s\n", Shown(text).c_str());
-    };
-    std::string error;
-    client_ = AlbumClient::Start(sys::ProgramFolder(), &error);
-    if (!client_) {
-      std::fprintf(stderr, "vexo3: %s\n", error.c_str());
-      return false;
-    }
-    return true;
-  }
-  // LoadTondo32's result.
-  int Load() { return T().LoadTondo32(windows_.Remote()); }
-  const Tondo32Exports& T() const { return client_->Exports(); }
-  RemoteWindows& Windows() { return windows_; }
-
   std::vector<std::string> Folders() const {
     std::vector<std::string> out;
     for (int i = 1; i <= T().GetNumOfSubAlb(); ++i) {
@@ -85,10 +65,6 @@ public:
     std::printf("%d songs in %d albums, catalogue in %s\n", T().GetTotalNumOfSong(),
                 T().GetNumOfSubAlb(), AlbumFolder().c_str());
   }
-
-private:
-  RemoteWindows windows_;
-  std::unique_ptr<AlbumClient> client_;
 };
 
 // Replaces every "Dir" key of [AlbManager] by Dir1..DirN for folders.

@@ -6,7 +6,7 @@
 #include "album/songrecord.h"
 #include "host/album_client.h"
 #include "host/album_command.h"
-#include "host/remote_window.h"
+#include "host/album_session.h"
 #include "platform/sys/bytes.h"
 #include "platform/sys/codepage.h"
 #include "platform/sys/paths.h"
@@ -42,34 +42,17 @@ void PrintNotice(int32_t kind, int32_t number, int32_t position, void*) {
               kind >= 0 && kind <= 4 ? kKinds[kind] : "unknown", number, position);
 }
 
-class ShellSession {
-public:
-  bool Open() {
-    if (!windows_.Ok()) {
-      std::fprintf(stderr, "vexo3: the host's windows cannot be made\n");
-      return false;
-    }
-    windows_.State().albumStatus = [](std::string_view text) {
-      std::fprintf(stderr, "%s\n", Shown(text).c_str());
-    };
-    std::string error;
-    client_ = AlbumClient::Start(sys::ProgramFolder(), &error);
-    if (!client_) {
-      std::fprintf(stderr, "vexo3: %s\n", error.c_str());
-      return false;
-    }
-    if (T().LoadTondo32(windows_.Remote()) != 1 && T().GetNumOfSubAlb() == 0) {
-      std::fprintf(stderr, "vexo3: no song catalogue (make one with 'vexo3 album build DIR')\n");
-      return false;
-    }
-    return true;
+// The session with the catalogue loaded; false with a line on standard
+// error when there is none.
+bool Open(AlbumSession& s) {
+  if (!s.Start())
+    return false;
+  if (s.Load() != 1 && s.T().GetNumOfSubAlb() == 0) {
+    std::fprintf(stderr, "vexo3: no song catalogue (make one with 'vexo3 album build DIR')\n");
+    return false;
   }
-  const Tondo32Exports& T() const { return client_->Exports(); }
-
-private:
-  RemoteWindows windows_;
-  std::unique_ptr<AlbumClient> client_;
-};
+  return true;
+}
 
 // Writes the list and says where; with utf8 the list follows, converted.
 int Export(const Tondo32Exports& t, bool tabs, bool editor, bool utf8) {
@@ -235,8 +218,8 @@ bool RunLine(const Tondo32Exports& t, const std::string& line) {
 }
 
 int Shell() {
-  ShellSession s;
-  if (!s.Open())
+  AlbumSession s;
+  if (!Open(s))
     return 1;
   const Tondo32Exports& t = s.T();
   t.SetReserveNotice(PrintNotice, nullptr);
@@ -275,8 +258,8 @@ int AlbumShellCommand(std::string_view what, std::span<char*> args) {
     else
       return 2;
   }
-  ShellSession s;
-  if (!s.Open())
+  AlbumSession s;
+  if (!Open(s))
     return 1;
   return Export(s.T(), tabs, editor, utf8);
 }
