@@ -1,14 +1,22 @@
 // The info view: the lyric text turned into page text, the page built from
 // its template, the view's placement for what it shows, and its pages and
 // clips over time on the test clock.
+#include "display/avi.h"
 #include "display/info.h"
 #include "display/tests/support/frame_fixture.h"
 
 #include "htmltitle/marquell.h"
+#include "platform/media/mpegvideo.h"
+#include "platform/media/tests/support/video_clips.h"
+#include "platform/ui/window/snapshot.h"
 #include "platform/win/timer.h"
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
+
+#include <filesystem>
 #include <fstream>
 
 using namespace display;
@@ -286,6 +294,73 @@ TEST_F(InfoViewTest, AClipsEndAsksForTheNextAndFullScreenIsReadAgain) {
   EXPECT_EQ(log->calls, std::vector<std::string>{"place"});
   I().RereadFullScreen(); // unchanged: not placed again
   EXPECT_EQ(log->calls.size(), 1u);
+}
+
+// A clip of background mode 3 on the real device, between the strips and the
+// lyric view, with a picture of the frame showing it.
+TEST_F(FrameTest, AClipPlaysInTheInfoViewBetweenTheStripsAndTheLyrics) {
+  if (!mediatest::HaveFfmpeg())
+    GTEST_SKIP() << "no ffmpeg";
+  const std::string clip = mediatest::MakeClip(
+      "info-160.avi", "-f lavfi -i testsrc2=size=160x90:rate=10 -t 2 -c:v rawvideo "
+                      "-pix_fmt bgr24 -f avi");
+  ASSERT_FALSE(clip.empty());
+  media::RegisterVideoDevices();
+  SetInfoVideoFactory([] { return std::make_unique<AviPlayer>(); });
+  CKivo32Frame& f = Start();
+  ui::MoveWindow(hwnd, 40, 30, 640, 480, true);
+  win::ProcessPendingMessages();
+  f.SetBackgroundMode(kModeInfo);
+  CKivo32Info& info = *f.Info();
+  info.ShowVideoArea();
+  ASSERT_TRUE(info.OpenVideo(clip));
+  info.PlayVideoCommand(true);
+  ASSERT_TRUE(info.VideoPlaying());
+  // The view fills the gap between the title strip and the lyric view.
+  const gdi::Rect title = f.Title()->RectInFrame(), word = f.Word()->RectInFrame();
+  EXPECT_EQ(info.RectInFrame(), gdi::MakeRect(0, title.bottom + 2, f.Client().Width(),
+                                              word.top - title.bottom - 4));
+  auto* avi = static_cast<AviPlayer*>(info.Video());
+  ASSERT_NE(avi->VideoWindow(), 0u);
+  const gdi::Rect shown = avi->VideoRect();
+  EXPECT_EQ(shown.Width(), 160);
+  EXPECT_EQ(info.LastVideoRect(), gdi::Offset(shown, 0, title.bottom + 2));
+  ASSERT_TRUE(PumpUntil([&] {
+    auto dc = ui::GetDc(avi->VideoWindow());
+    return dc && dc->Target()->Pixel(80, 45) != 0;
+  }));
+
+  // The frame's picture with the views and the clip over it.
+  QImage picture;
+  const gdi::Point origin = ui::ClientToScreen(hwnd, {0, 0});
+  int part = 0;
+  for (win::Hwnd w : {hwnd, f.Title()->Hwnd(), f.Num()->Hwnd(), f.Word()->Hwnd(), info.Hwnd(),
+                      avi->VideoWindow()}) {
+    const std::string file = dir / ("part" + std::to_string(part++) + ".png");
+    ui::InvalidateRect(w, nullptr, true);
+    ui::UpdateWindow(w);
+    if (!ui::SaveWindowImage(w, file))
+      continue;
+    const QImage image(QString::fromStdString(file));
+    if (picture.isNull()) {
+      picture = image;
+      continue;
+    }
+    const gdi::Point at = ui::ClientToScreen(w, {0, 0});
+    QPainter painter(&picture);
+    painter.drawImage(at.x - origin.x, at.y - origin.y, image);
+  }
+  ASSERT_FALSE(picture.isNull());
+  const QRgb middle = picture.pixel(shown.left + 80, title.bottom + 2 + shown.top + 45);
+  EXPECT_NE(middle, qRgb(0, 0, 0));
+  const std::string folder = std::string(VEXO_TESTS_DIR) + "/artefacts";
+  std::filesystem::create_directories(folder);
+  const std::string path = folder + "/kivo32-page-video.png";
+  if (picture.save(QString::fromStdString(path)))
+    RecordProperty("picture", path);
+  info.CloseVideo();
+  Close();
+  SetInfoVideoFactory(nullptr);
 }
 
 } // namespace
