@@ -169,6 +169,24 @@ TEST_F(FieldsTest, ScrollBarsKeepTheirPositionInRangeAndTrackPast16Bits) {
     codes.push_back(LowWord(m.wParam));
   EXPECT_EQ(codes, (std::vector<uint32_t>{SB_THUMBTRACK, SB_THUMBPOSITION, SB_ENDSCROLL}));
 
+  // A horizontal bar beside it: both leave the corner free and speak WM_HSCROLL.
+  ASSERT_TRUE(SetScrollBars(hwnd, WS_VSCROLL | WS_HSCROLL));
+  EXPECT_EQ(ScrollClientRect(hwnd),
+            (gdi::Rect{0, 0, 400 - kScrollBarSize, 300 - kScrollBarSize}));
+  const Hwnd across = ScrollBarWindow(hwnd, SB_HORZ);
+  ASSERT_NE(across, 0u);
+  EXPECT_EQ(GetClientRect(across), (gdi::Rect{0, 0, 400 - kScrollBarSize, kScrollBarSize}));
+  EXPECT_EQ(GetClientRect(bar), (gdi::Rect{0, 0, kScrollBarSize, 300 - kScrollBarSize}));
+  owner.log.clear();
+  win::SendMessage(across, win::WM_LBUTTONDOWN, 0, MakeLParam(3, 5));
+  win::SendMessage(across, win::WM_LBUTTONUP, 0, MakeLParam(3, 5));
+  const auto sideways = owner.Only({WM_HSCROLL, WM_VSCROLL});
+  ASSERT_EQ(sideways.size(), 2u);
+  EXPECT_EQ(sideways[0], (Logged{WM_HSCROLL, SB_LINEUP, 0}));
+  EXPECT_EQ(sideways[1], (Logged{WM_HSCROLL, SB_ENDSCROLL, 0}));
+  ASSERT_TRUE(SetScrollBars(hwnd, WS_VSCROLL));
+  EXPECT_FALSE(win::IsWindow(across));
+
   // A new size places the bar again; taking it away gives the area back.
   MoveWindow(hwnd, 40, 40, 300, 200);
   LayoutScrollBars(hwnd);
