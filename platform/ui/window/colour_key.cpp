@@ -110,7 +110,7 @@ bool KeyedReaches(const Screen& s) {
   return KeyedFor(s).has_value();
 }
 
-void DrawKeyed(QPainter& painter, const Screen& s, QImage part, const QRect& shown) {
+void DrawKeyed(QPainter& painter, const Screen& s, QImage& part, const QRect& shown) {
   if (auto k = KeyedFor(s))
     ComposeKeyed(part, shown.topLeft(), *k);
   painter.drawImage(shown.topLeft(), part);

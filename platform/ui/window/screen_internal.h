@@ -244,9 +244,10 @@ std::vector<std::string> LocalPaths(const QMimeData* mime);
 // part of a surface image with it (false when none reaches the window);
 // has the tree's widgets show a new frame; forgets a destroyed window's.
 // KeyedReaches is true when keyed video reaches the window; DrawKeyed draws
-// part (a copy of the surface at shown) composed with it, or as it is.
+// part (a copy of the surface at shown, composed in place) with it, or as
+// it is.
 bool KeyedReaches(const Screen& s);
-void DrawKeyed(QPainter& painter, const Screen& s, QImage part, const QRect& shown);
+void DrawKeyed(QPainter& painter, const Screen& s, QImage& part, const QRect& shown);
 void PresentKeyed(Screen& s);
 void ForgetKeyed(Hwnd hwnd);
 // The window's surface image composed with the keyed video reaching it;
@@ -266,6 +267,8 @@ public:
   bool InEvent() const { return eventDepth_ > 0; }
   // Shows the cursor (frames cycle while it is animated).
   void ShowCursor(const CursorHandle& cursor);
+  // The surface was drawn on there (its dirty area, taken by Sync).
+  void NoteDrawn(const gdi::Rect& area) { stale_ |= ToQRect(area); }
 
 protected:
   bool event(QEvent* event) override;
@@ -286,6 +289,15 @@ private:
   size_t cursorFrame_ = 0;
   QTimer cursorTimer_;
   QTimer settleTimer_;
+  // Keyed video is composed from a copy of the surface kept here, brought
+  // up to date where the surface was drawn on since, so that the surface's
+  // lock is held only for those small areas and threads drawing on it (the
+  // colour wipe, at real-time priority) hardly ever wait for this one.
+  bool RefreshShadow();
+  QImage shadow_;
+  QRect stale_;
+  bool shadowKept_ = false;
+  QImage composed_;
 };
 
 } // namespace detail

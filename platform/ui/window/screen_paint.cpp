@@ -68,8 +68,10 @@ void Sync(Screen& s) {
   const std::optional<gdi::Rect> dirty = s.surface->TakeDirty();
   if (!dirty)
     return;
-  if (ScreenWidget* w = s.widget)
+  if (ScreenWidget* w = s.widget) {
+    w->NoteDrawn(*dirty);
     w->update(ToQRect(*dirty));
+  }
   MaybeDump(s);
 }
 

@@ -18,6 +18,8 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+
+#include <cstring>
 #include <QPixmap>
 #include <QUrl>
 
@@ -308,26 +310,54 @@ void ScreenWidget::Key(QEvent* event) {
     Deliver(hwnd_, win::WM_CHAR, static_cast<WParam>(c), lParam);
 }
 
+bool ScreenWidget::RefreshShadow() {
+  auto& impl = surface_->Internals();
+  std::lock_guard lock(impl.mutex);
+  if (impl.image.isNull())
+    return false;
+  if (!shadowKept_ || shadow_.size() != impl.image.size() ||
+      shadow_.format() != impl.image.format() || impl.image.depth() != 32) {
+    shadow_ = impl.image.copy();
+    shadowKept_ = true;
+    stale_ = {};
+    return true;
+  }
+  const QRect r = stale_ & shadow_.rect();
+  stale_ = {};
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    std::memcpy(shadow_.scanLine(y) + r.left() * 4, impl.image.constScanLine(y) + r.left() * 4,
+                static_cast<size_t>(r.width()) * 4);
+  return true;
+}
+
 void ScreenWidget::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   auto& impl = surface_->Internals();
   const QRect wanted = event->rect();
   QRect shown;
   auto s = detached_ ? nullptr : FindOwn(hwnd_);
-  {
-    std::unique_lock lock(impl.mutex);
-    shown = wanted & impl.image.rect();
-    if (!shown.isEmpty()) {
-      if (s && KeyedReaches(*s)) {
-        // Keyed video is composed from a copy, so that threads drawing on
-        // the surface (the colour wipe) never wait for the composing.
-        QImage part = impl.image.copy(shown);
-        lock.unlock();
-        DrawKeyed(painter, *s, std::move(part), shown);
-      } else {
-        painter.drawImage(shown.topLeft(), impl.image, shown);
+  if (s && KeyedReaches(*s)) {
+    // What was drawn and not yet taken over joins the stale area first.
+    Sync(*s);
+    if (RefreshShadow()) {
+      shown = wanted & shadow_.rect();
+      if (!shown.isEmpty()) {
+        if (composed_.size() != shown.size() || composed_.format() != shadow_.format())
+          composed_ = QImage(shown.size(), shadow_.format());
+        const size_t bytes = static_cast<size_t>(shown.width()) * (shadow_.depth() / 8);
+        for (int y = 0; y < shown.height(); ++y)
+          std::memcpy(composed_.scanLine(y),
+                      shadow_.constScanLine(shown.top() + y) + shown.left() * (shadow_.depth() / 8),
+                      bytes);
+        DrawKeyed(painter, *s, composed_, shown);
       }
     }
+  } else {
+    shadowKept_ = false;
+    std::lock_guard lock(impl.mutex);
+    shown = wanted & impl.image.rect();
+    if (!shown.isEmpty())
+      painter.drawImage(shown.topLeft(), impl.image, shown);
   }
   // A widget larger than its surface (the window manager sized it before
   // the window heard of it) shows black beyond.
