@@ -187,6 +187,16 @@ std::optional<std::vector<uint8_t>> Bundle::File(std::string_view path) const {
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
+std::optional<std::vector<uint8_t>> Bundle::BitmapFile(uint32_t id) const {
+  return File("bitmaps/" + std::to_string(id) + ".bmp");
+}
+
+std::optional<std::vector<uint8_t>> Bundle::BitmapFile(std::string_view name) const {
+  if (name.empty() || name.find('/') != std::string_view::npos)
+    return std::nullopt;
+  return File("bitmaps/" + std::string(name) + ".bmp");
+}
+
 int MessageBoxString(const Bundle& bundle, uint32_t id, uint32_t flags, ui::WindowHandle owner,
                      std::string_view caption) {
   return ui::MessageBox(bundle.String(id).value_or(""), caption, flags, owner);

@@ -51,6 +51,10 @@ public:
   // The bytes of a file of the bundle, e.g. "bitmaps/130.bmp"; nullopt when
   // it has none.
   std::optional<std::vector<uint8_t>> File(std::string_view path) const;
+  // A bitmap by number ("bitmaps/160.bmp") or by name ("bitmaps/IDB_NUM0.bmp");
+  // nullopt when it has none, or for a name that is empty or has a '/'.
+  std::optional<std::vector<uint8_t>> BitmapFile(uint32_t id) const;
+  std::optional<std::vector<uint8_t>> BitmapFile(std::string_view name) const;
   // The path by which Qt reads that file (":/...").
   std::string QtPath(std::string_view path) const;
   // Its files for the resource forms of platform/ui (menus, accelerators,
