@@ -29,6 +29,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
+#include <sstream>
 
 namespace fs = std::filesystem;
 namespace mci = media::mci;
@@ -517,6 +519,58 @@ TEST_F(LogoTest, TheTunePlaysOnTheSequencerEveryEventAtItsTime) {
   for (size_t i = 0; i < events->size(); ++i) {
     EXPECT_EQ(got[i].timeMs, (*events)[i].timeMs) << i;
     EXPECT_EQ(got[i].shortMessage & 0xFF, (*events)[i].bytes[0]) << i;
+  }
+  Detach();
+  media::InstallTimeSource(nullptr);
+}
+
+// The tune as mido reads it (when it is installed): each channel message
+// at its time in milliseconds, with its bytes.
+std::optional<std::vector<std::pair<double, std::vector<int>>>> MidoEvents(const std::string& file) {
+  const std::string command =
+      "/usr/bin/python3 -c 'import mido,sys\nt=0.0\nfor m in mido.MidiFile(sys.argv[1]):\n"
+      " t+=m.time\n if not m.is_meta: print(t*1000, *m.bytes())' " + file + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe)
+    return std::nullopt;
+  std::vector<std::pair<double, std::vector<int>>> events;
+  char line[256];
+  while (std::fgets(line, sizeof line, pipe)) {
+    std::istringstream words(line);
+    std::pair<double, std::vector<int>> e;
+    words >> e.first;
+    for (int b; words >> b;)
+      e.second.push_back(b);
+    events.push_back(std::move(e));
+  }
+  if (pclose(pipe) != 0 || events.empty())
+    return std::nullopt;
+  return events;
+}
+
+TEST_F(LogoTest, TheTunePlaysEveryEventAtTheTimeMidoReads) {
+  const std::string tune = kBin + "/logo.mid";
+  const auto expected = MidoEvents(tune);
+  if (!expected)
+    GTEST_SKIP() << "python3-mido is not installed";
+  media::VirtualTime time;
+  media::InstallTimeSource(&time);
+  auto recorder = std::make_shared<media::RecordingMidiOut>();
+  media::MidiOut().UseDevicesForTesting({recorder});
+  media::RegisterSequencerDevice();
+  Config("");
+  setenv("VEXO_PLATFORM", "9x", 1);
+  ASSERT_TRUE(Attach(kBin));
+  time.Advance(uint32_t(expected->back().first) + 100);
+  win::ProcessPendingMessages();
+  EXPECT_EQ(MusicDevice(), 0u);
+  const auto got = recorder->Messages();
+  ASSERT_GE(got.size(), expected->size());
+  for (size_t i = 0; i < expected->size(); ++i) {
+    const auto& [ms, bytes] = (*expected)[i];
+    EXPECT_NEAR(double(got[i].timeMs), ms, 1.0) << i;
+    for (size_t k = 0; k < bytes.size(); ++k)
+      EXPECT_EQ(int(got[i].shortMessage >> (8 * k) & 0xFF), bytes[k]) << i << " byte " << k;
   }
   Detach();
   media::InstallTimeSource(nullptr);
