@@ -10,6 +10,8 @@
 #include "platform/media/virtual_time.h"
 #include "platform/sys/library.h"
 #include "platform/ui/animation/animate.h"
+#include "platform/ui/dialog/dialog.h"
+#include "platform/ui/dialog/dialog_template.h"
 #include "platform/ui/window/input.h"
 #include "platform/ui/window/paint.h"
 #include "platform/ui/window/screen.h"
@@ -207,6 +209,37 @@ TEST_F(ControlsTest, MadeByClassNameAndHandingOutTheirObject) {
     EXPECT_FALSE(win::IsClassRegistered(name)) << name;
   std::string why;
   ASSERT_TRUE(score::Attach(VEXO_BIN_DIR, &why));
+}
+
+TEST_F(ControlsTest, MadeByClassNameFromADialogTemplate) {
+  ui::DialogTemplateError error;
+  auto t = ui::ParseDialogTemplate("DIALOG 0 0 200 100\n"
+                                   "CONTROL \"CScoreLED\" 1001 \"1201\" 10 10 100 30\n"
+                                   "CONTROL \"CScoreMeter\" 1002 \"1202\" 120 10 10 60 DISABLED\n",
+                                   &error);
+  ASSERT_TRUE(t) << error.line << ": " << error.message;
+  ASSERT_EQ(t->items.size(), 2u);
+  EXPECT_EQ(t->items[0].className, "CScoreLED");
+  EXPECT_TRUE(t->items[0].kind == ui::kCustomControl);
+  EXPECT_FALSE(ui::ParseDialogTemplate("DIALOG 0 0 10 10\nCONTROL CScoreLED 1 \"\" 0 0 1 1\n"));
+  EXPECT_FALSE(ui::ParseDialogTemplate("DIALOG 0 0 10 10\nCONTROL \"\" 1 \"\" 0 0 1 1\n"));
+
+  ui::ScopedDialogBackend backend(std::make_shared<ui::ScriptedDialogs>(false));
+  ui::Dialog dialog(*t);
+  ASSERT_TRUE(dialog.Create(parent.GetHwnd()));
+  const win::Hwnd item = win::FindWindowEx(dialog.GetHwnd(), "CScoreLED", "1201");
+  ASSERT_NE(item, 0u);
+  EXPECT_EQ(win::GetDlgCtrlId(item), 1001u);
+  EXPECT_NE(win::FindWindowEx(dialog.GetHwnd(), "CScoreMeter", "1202"), 0u);
+  CControlBase* object = nullptr;
+  ASSERT_EQ(win::SendMessage(item, win::WM_COMMAND, controls::kQueryControlObject,
+                             reinterpret_cast<win::LParam>(&object)),
+            1);
+  auto* led = dynamic_cast<score::CScoreLED*>(object);
+  ASSERT_NE(led, nullptr);
+  led->LoadResources(nullptr, -1); // the window text's string of the library
+  EXPECT_STREQ(led->Configuration(), score::Bundle()->String(1201)->c_str());
+  dialog.EndDialog(0);
 }
 
 TEST_F(ControlsTest, AClickReachesTheParentAndAMoveTheToolTip) {

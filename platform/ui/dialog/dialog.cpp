@@ -162,7 +162,7 @@ bool Dialog::Open(Hwnd owner, LParam initParam, DialogBackend& backend) {
   for (const DialogItemTemplate& item : template_.items) {
     gdi::Rect r = MapDialogRect(gdi::MakeRect(item.x, item.y, item.width, item.height));
     win::CreateParams c;
-    c.className = item.kind.className;
+    c.className = item.className.empty() ? std::string(item.kind.className) : item.className;
     c.title = item.text;
     c.style = item.style | win::WS_CHILD;
     c.parent = hwnd;

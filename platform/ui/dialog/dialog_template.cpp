@@ -360,6 +360,19 @@ struct Parse {
       haveStyle = true;
       return true;
     }
+    if (SameWord(key, "CONTROL")) {
+      // CONTROL "class" id "text" x y width height [style...]
+      if (w.size() < 2 || !w[1].quoted || w[1].text.empty() ||
+          w[1].text.size() > kMaxDialogClassName)
+        return Fail("CONTROL takes a quoted window class name of 1 to " +
+                    std::to_string(kMaxDialogClassName) + " characters");
+      static constexpr ClassWord kCustom{"CONTROL", kCustomControl, 0, false};
+      std::vector<Word> rest(w.begin() + 1, w.end());
+      if (!Control(kCustom, rest))
+        return false;
+      result.items.back().className = w[1].text;
+      return true;
+    }
     const ClassWord* cls = FindClass(key);
     if (!cls)
       return Fail("unknown keyword " + key);

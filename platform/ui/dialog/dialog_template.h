@@ -10,6 +10,9 @@
 //   FONT points "face"             9 "MS Shell Dlg" when absent
 //   STYLE word...                  POPUP CAPTION SYSMENU MODALFRAME when absent
 //   <class> id "text" x y width height [style...]    one line per control
+//   CONTROL "class name" id "text" x y width height [style...]
+//                                  a control of any window class registered
+//                                  when the dialog is made (a custom control)
 //
 // Classes: STATIC, EDIT, BUTTON (push button), DEFBUTTON (the default push
 // button), CHECKBOX (checked by its owner), AUTOCHECKBOX (checks itself),
@@ -116,8 +119,13 @@ inline constexpr size_t kMaxDialogFaceName = 31;
 inline constexpr int32_t kMaxDialogUnits = 4096; // any coordinate or size
 inline constexpr int32_t kMaxDialogPointSize = 72;
 
+// The kind of a CONTROL line; its class is the item's className.
+inline constexpr ControlKind kCustomControl{"<custom>"};
+inline constexpr size_t kMaxDialogClassName = 63;
+
 struct DialogItemTemplate {
   ControlKind kind = ControlKind::Static;
+  std::string className; // a CONTROL line's window class; empty for the built-in kinds
   int32_t id = IDC_STATIC;
   std::string text;                            // UTF-8
   int32_t x = 0, y = 0, width = 0, height = 0; // dialog units
