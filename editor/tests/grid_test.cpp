@@ -9,6 +9,7 @@
 #include "platform/ui/docview/doc_template.h"
 #include "platform/ui/docview/document.h"
 #include "platform/ui/frame/mdi_frame_wnd.h"
+#include "platform/ui/window/cursor.h"
 #include "platform/ui/window/input.h"
 #include "platform/ui/window/paint.h"
 #include "platform/ui/window/scroll_bar.h"
@@ -283,6 +284,16 @@ TEST_F(GridTest, AGridWithoutRowsDrawsItsHeaderAndKeepsRowZero) {
 }
 
 TEST_F(GridTest, BorderDragsStopAtWidthFourAndTheLeftColumnAtZero) {
+  // Over a border of the header the resize cursor shows.
+  const ui::CursorHandle resize = editor::TheEditor().cursors.at(editor::kResizeCursor);
+  win::SendMessage(hwnd, win::WM_MOUSEMOVE, 0, ui::MakeLParam(71, 10));
+  EXPECT_EQ(win::SendMessage(hwnd, win::WM_SETCURSOR, hwnd,
+                             ui::MakeLParam(ui::HTCLIENT, win::WM_MOUSEMOVE)),
+            1);
+  EXPECT_EQ(ui::GetCursor(), resize);
+  win::SendMessage(hwnd, win::WM_MOUSEMOVE, 0, ui::MakeLParam(100, 10));
+  win::SendMessage(hwnd, win::WM_SETCURSOR, hwnd, ui::MakeLParam(ui::HTCLIENT, win::WM_MOUSEMOVE));
+  EXPECT_NE(ui::GetCursor(), resize) << "between the borders";
   // The right border of column 0 (x 70) dragged far left.
   win::SendMessage(hwnd, win::WM_LBUTTONDOWN, 0, ui::MakeLParam(70, 10));
   EXPECT_EQ(grid->BorderDrag(), 0);
