@@ -17,6 +17,7 @@
 #include "platform/ui/resource/icon_resource.h"
 #include "platform/ui/resource/menu_resource.h"
 #include "platform/ui/window/input.h"
+#include "platform/ui/window/paint.h"
 #include "platform/ui/window/screen.h"
 #include "platform/win/timer.h"
 
@@ -547,6 +548,30 @@ TEST_F(EditorFrame, TheTrackListMutesATrackOnTheSequencerAndSpacePlaysAndStops) 
   win::SendMessage(view, win::WM_KEYDOWN, ui::VK_SPACE, 0);
   RunTicks(150);
   EXPECT_FALSE(NotesPlayed(0).empty());
+}
+
+TEST_F(EditorFrame, TheTrackListFollowsTheSongThroughAFailedOpen) {
+  ASSERT_GT(X().LoadFile(song.c_str(), 2000), 0);
+  ASSERT_EQ(E().Open(), 1);
+  const win::Hwnd view = Frame()->MDIGetActive()->ActiveView()->GetHwnd();
+  // The name cells of the first rows hold dark text pixels while the song
+  // is there, and none once it is gone.
+  auto inked = [&] {
+    notifytest::Pump();
+    ui::UpdateWindow(view);
+    auto dc = ui::GetDc(view);
+    int dark = 0;
+    for (int32_t y = 25 + 20; y < 25 + 5 * 20; ++y)
+      for (int32_t x = 50 + 54 + 3; x < 50 + 54 + 140; ++x)
+        dark += gdi::RedOf(dc->Target()->Pixel(x, y)) < 100 ? 1 : 0;
+    return dark;
+  };
+  EXPECT_GT(inked(), 20);
+  files->Answer(song, 1); // a karaoke file read as a song file: refused
+  Command(ui::ID_FILE_OPEN);
+  Drain();
+  ASSERT_EQ(X().CheckIfLoaded(), 0);
+  EXPECT_EQ(inked(), 0);
 }
 
 // A file dialog during which the host closes the editor.
