@@ -18,15 +18,15 @@ bool ValidStep(int64_t step) {
 void SetTempoModifierChecked(int value) {
   EngineState& s = State();
   value = std::clamp<int>(value, INT16_MIN, INT16_MAX);
-  const int64_t step = ClockStepFor(value, s.timerPeriod);
+  const int64_t step = ClockStepFor(value, s.timerPeriod.Load());
   if (!ValidStep(step))
     return;
-  s.tempoModifier = static_cast<int16_t>(value);
-  s.clockStep = static_cast<uint32_t>(step);
+  s.tempoModifier.Store(static_cast<int16_t>(value));
+  s.clockStep.Store(static_cast<uint32_t>(step));
 }
 
 void SetKeyModifierValue(int value) {
-  State().keyModifier = static_cast<int16_t>(std::clamp<int>(value, INT16_MIN, INT16_MAX));
+  State().keyModifier.Store(static_cast<int16_t>(std::clamp<int>(value, INT16_MIN, INT16_MAX)));
 }
 
 Channel* ChannelAt(uint16_t channel) {
@@ -41,56 +41,56 @@ using seq::State;
 extern "C" {
 
 int32_t _32_ProgValue(uint32_t tick) {
-  const uint32_t total = State().totalMs;
+  const uint32_t total = State().totalMs.Load();
   if (total <= 999)
     return 1;
   return seq::TickToMs(tick) / static_cast<int32_t>(std::min<uint32_t>(total / 1000, INT32_MAX));
 }
 
 int32_t _32_GetJmpTime(int32_t perMille) {
-  return static_cast<int32_t>(int64_t{perMille} * State().totalMs / 1000);
+  return static_cast<int32_t>(int64_t{perMille} * State().totalMs.Load() / 1000);
 }
 
 uint32_t _32_GetPlayTime(void) {
-  return State().playTime;
+  return State().playTime.Load();
 }
 uint32_t _32_GetPlayTS(void) {
-  return State().playTick;
+  return State().playTick.Load();
 }
 int32_t _32_GetCurTime(void) {
-  return State().currentTime;
+  return State().currentTime.Load();
 }
 uint32_t _32_GetCurTS(void) {
-  return State().currentTick;
+  return State().currentTick.Load();
 }
 uint8_t _32_GetcCurNote(void) {
-  return State().curNote;
+  return State().curNote.Load();
 }
 uint8_t _32_GetcPrevNote(void) {
-  return State().prevNote;
+  return State().prevNote.Load();
 }
 uint8_t _32_ChkcNoNote(void) {
-  return State().noNote;
+  return State().noNote.Load();
 }
 uint8_t _32_ChkcLyricOn(void) {
-  return State().lyricOn;
+  return State().lyricOn.Load();
 }
 int32_t _32_GetlLyricCurTime(void) {
-  return State().lyricElapsed;
+  return State().lyricElapsed.Load();
 }
 int32_t _32_GetlLyricTotTime(void) {
-  return State().lyricTotal;
+  return State().lyricTotal.Load();
 }
 int32_t _32_GetlLyricNextEvTime(void) {
-  return State().lyricNext;
+  return State().lyricNext.Load();
 }
 
 void _32_Inc_TempoModifier(int16_t upperBound) {
-  seq::SetTempoModifierChecked(std::min<int>(State().tempoModifier + 1, upperBound));
+  seq::SetTempoModifierChecked(std::min<int>(State().tempoModifier.Load() + 1, upperBound));
 }
 
 void _32_Dec_TempoModifier(int16_t lowerBound) {
-  seq::SetTempoModifierChecked(std::max<int>(State().tempoModifier - 1, lowerBound));
+  seq::SetTempoModifierChecked(std::max<int>(State().tempoModifier.Load() - 1, lowerBound));
 }
 
 void _32_SetTempoModifier(int16_t value) {
@@ -98,17 +98,17 @@ void _32_SetTempoModifier(int16_t value) {
 }
 
 int16_t _32_GetTempoModifier(void) {
-  return State().tempoModifier;
+  return State().tempoModifier.Load();
 }
 
 void _32_Inc_KeyModifier(int16_t upperBound) {
   seq::AllNoteOff();
-  seq::SetKeyModifierValue(std::min<int>(State().keyModifier + 1, upperBound));
+  seq::SetKeyModifierValue(std::min<int>(State().keyModifier.Load() + 1, upperBound));
 }
 
 void _32_Dec_KeyModifier(int16_t lowerBound) {
   seq::AllNoteOff();
-  seq::SetKeyModifierValue(std::max<int>(State().keyModifier - 1, lowerBound));
+  seq::SetKeyModifierValue(std::max<int>(State().keyModifier.Load() - 1, lowerBound));
 }
 
 void _32_SetKeyModifier(int16_t value) {
@@ -118,21 +118,21 @@ void _32_SetKeyModifier(int16_t value) {
 }
 
 int16_t _32_GetKeyModifier(void) {
-  return State().keyModifier;
+  return State().keyModifier.Load();
 }
 
 uint8_t _32_GetTrackMute(uint16_t track) {
-  return track < seq::kMuteSlots ? uint8_t{State().trackMute[track]} : uint8_t{0};
+  return track < seq::kMuteSlots ? uint8_t{State().trackMute[track].Load()} : uint8_t{0};
 }
 
 void _32_SetTrackMute(uint16_t track, uint8_t flag) {
   if (track < seq::kMuteSlots)
-    State().trackMute[track] = flag;
+    State().trackMute[track].Store(flag);
 }
 
 uint8_t _32_GetChannelMute(uint16_t channel) {
   seq::Channel* c = seq::ChannelAt(channel);
-  return c && !c->sounding ? 1 : 0;
+  return c && !c->sounding.Load() ? 1 : 0;
 }
 
 void _32_SetChannelMute(uint16_t channel, uint8_t flag) {
@@ -141,51 +141,51 @@ void _32_SetChannelMute(uint16_t channel, uint8_t flag) {
     return;
   if (flag)
     _32_TurnOffChannel(channel);
-  c->sounding = flag ? 0 : 1;
+  c->sounding.Store(flag ? 0 : 1);
 }
 
 uint8_t _32_GetChannelVol(uint16_t channel) {
   seq::Channel* c = seq::ChannelAt(channel);
-  return c ? uint8_t{c->volume} : 0;
+  return c ? uint8_t{c->volume.Load()} : 0;
 }
 
 uint8_t _32_GetChannelPan(uint16_t channel) {
   seq::Channel* c = seq::ChannelAt(channel);
-  return c ? uint8_t{c->pan} : 0;
+  return c ? uint8_t{c->pan.Load()} : 0;
 }
 
 uint8_t _32_GetChannelInst(uint16_t channel) {
   seq::Channel* c = seq::ChannelAt(channel);
-  return c ? uint8_t{c->program} : 0;
+  return c ? uint8_t{c->program.Load()} : 0;
 }
 
 int16_t _32_GetChannelWheel(uint16_t channel) {
   seq::Channel* c = seq::ChannelAt(channel);
-  return c ? int16_t{c->wheel} : 0;
+  return c ? int16_t{c->wheel.Load()} : 0;
 }
 
 uint8_t _32_GetNoteOnStatus(uint16_t channel) {
   seq::Channel* c = seq::ChannelAt(channel);
-  return c ? uint8_t{c->noteOn} : 0;
+  return c ? uint8_t{c->noteOn.Load()} : 0;
 }
 
 uint8_t _32_GetRepaintReq(uint16_t channel) {
   seq::Channel* c = seq::ChannelAt(channel);
-  return c ? uint8_t{c->repaint} : 0;
+  return c ? uint8_t{c->repaint.Load()} : 0;
 }
 
 void _32_ResetRepaintReq(uint16_t channel) {
   if (seq::Channel* c = seq::ChannelAt(channel))
-    c->repaint = 0;
+    c->repaint.Store(0);
 }
 
 void _32_SetLevelMeter(uint16_t level) {
-  State().meterDecay = int32_t{level} * State().timerPeriod;
+  State().meterDecay.Store(int32_t{level} * State().timerPeriod.Load());
 }
 
 uint8_t _32_GetMeterVolume(uint16_t channel) {
   seq::Channel* c = seq::ChannelAt(channel);
-  return c ? static_cast<uint8_t>(std::clamp<int32_t>(c->meterLevel / 1000, 0, 127)) : 0;
+  return c ? static_cast<uint8_t>(std::clamp<int32_t>(c->meterLevel.Load() / 1000, 0, 127)) : 0;
 }
 
 uint8_t _32_AutoMeterVolume(uint16_t channel) {
@@ -195,38 +195,38 @@ uint8_t _32_AutoMeterVolume(uint16_t channel) {
 }
 
 void _32_EnableWatchDog(uint8_t flag) {
-  State().watchDogEnabled = flag;
+  State().watchDogEnabled.Store(flag);
 }
 uint8_t _32_CheckIfWatchDogEnabled(void) {
-  return State().watchDogEnabled;
+  return State().watchDogEnabled.Load();
 }
 void _32_SetWatchDogTime(int32_t ms) {
-  State().watchDogTime = ms;
+  State().watchDogTime.Store(ms);
 }
 int32_t _32_GetWatchDogTime(void) {
-  return State().watchDogTime;
+  return State().watchDogTime.Load();
 }
 
 void _32_SetTimerResolution(uint16_t ms) {
   seq::EngineState& s = State();
-  const int64_t step = seq::ClockStepFor(s.tempoModifier, ms);
+  const int64_t step = seq::ClockStepFor(s.tempoModifier.Load(), ms);
   if (ms == 0 || !seq::ValidStep(step))
     return;
   // The clock step follows the period, so the song keeps its speed; a running
   // timer is made again with the new period.
-  const bool running = s.timerId != 0;
+  const bool running = s.timerId.Load() != 0;
   seq::KillTimer();
   sys::MutexLock lock(State().lock);
-  const bool periodBegun = s.periodBegunMs != 0;
+  const bool periodBegun = s.periodBegunMs.Load() != 0;
   if (periodBegun)
     seq::EndPeriodLocked();
-  s.timerPeriod = ms;
-  s.timerResolution = ms;
-  s.clockStep = static_cast<uint32_t>(step);
+  s.timerPeriod.Store(ms);
+  s.timerResolution.Store(ms);
+  s.clockStep.Store(static_cast<uint32_t>(step));
   if (periodBegun)
     seq::BeginPeriodLocked();
-  if (running && s.playFlag && !seq::CreateTimerLocked())
-    s.pauseFlag = 1;
+  if (running && s.playFlag.Load() && !seq::CreateTimerLocked())
+    s.pauseFlag.Store(1);
 }
 
 } // extern "C"

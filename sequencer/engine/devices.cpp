@@ -51,7 +51,7 @@ const media::MidiOutCaps* RecordOf(int device) {
   EngineState& s = State();
   if (device == media::kMidiMapper)
     return &s.caps[0];
-  int kept = std::min<int>(s.deviceCount, kPavikDeviceRecords);
+  int kept = std::min<int>(s.deviceCount.Load(), kPavikDeviceRecords);
   if (device < 0 || device >= kept)
     return nullptr;
   return &s.caps[device + 1];
@@ -63,7 +63,7 @@ bool SendToDevice(int device, uint32_t message) {
   int slot = SlotOf(device);
   if (slot < 0)
     return false;
-  uint32_t handle = State().handles[slot];
+  uint32_t handle = State().handles[slot].Load();
   return handle != 0 && media::MidiOut().ShortMessage(handle, message);
 }
 
@@ -74,27 +74,27 @@ void UpdateChannelState(uint32_t message) {
   const uint8_t d2 = Data2Of(message) & 0x7F;
   switch (TypeOf(status)) {
   case kNoteOff:
-    c.noteOn = 0;
+    c.noteOn.Store(0);
     break;
   case kNoteOn:
     if (d2 > 0) {
-      c.noteOn = 1;
-      c.meterTrigger = 1;
+      c.noteOn.Store(1);
+      c.meterTrigger.Store(1);
     } else {
-      c.noteOn = 0;
+      c.noteOn.Store(0);
     }
     break;
   case kControlChange:
     if (d1 == kVolume)
-      c.volume = d2;
+      c.volume.Store(d2);
     else if (d1 == kPan)
-      c.pan = d2;
+      c.pan.Store(d2);
     break;
   case kProgramChange:
-    c.program = d1;
+    c.program.Store(d1);
     break;
   case kPitchBend:
-    c.wheel = static_cast<int16_t>((d2 - 64) * 128 + d1);
+    c.wheel.Store(static_cast<int16_t>((d2 - 64) * 128 + d1));
     break;
   default:
     break;
@@ -111,7 +111,7 @@ bool OpenDeviceLocked(int device) {
   media::MidiOutHandle handle = media::MidiOut().Open(device);
   if (handle == 0)
     return false;
-  s.handles[slot] = handle;
+  s.handles[slot].Store(handle);
   return true;
 }
 
@@ -126,7 +126,7 @@ bool CloseDeviceLocked(int device) {
 void AllNoteOff() {
   EngineState& s = State();
   for (int slot = 0; slot < kPavikDeviceSlots; ++slot) {
-    uint32_t handle = s.handles[slot];
+    uint32_t handle = s.handles[slot].Load();
     if (handle == 0)
       continue;
     for (uint32_t ch = 0; ch < kChannels; ++ch) {
@@ -139,9 +139,9 @@ void AllNoteOff() {
 
 void DoPanicLocked() {
   EngineState& s = State();
-  const int lastSlot = std::min<int>(s.deviceCount, kPavikDeviceSlots - 1);
+  const int lastSlot = std::min<int>(s.deviceCount.Load(), kPavikDeviceSlots - 1);
   for (int slot = 0; slot <= lastSlot; ++slot) {
-    uint32_t handle = s.handles[slot];
+    uint32_t handle = s.handles[slot].Load();
     bool opened = false;
     if (handle == 0) {
       handle = media::MidiOut().Open(slot - 1);
@@ -163,7 +163,7 @@ int EnumerateLocked() {
   EngineState& s = State();
   media::MidiOut().Enumerate();
   int count = std::clamp(media::MidiOut().Count(), 0, 0xFFFF);
-  s.deviceCount = static_cast<uint16_t>(count);
+  s.deviceCount.Store(static_cast<uint16_t>(count));
   for (auto& c : s.caps)
     c = media::MidiOutCaps{};
   media::MidiOut().Caps(media::kMidiMapper, &s.caps[0]);
@@ -189,7 +189,7 @@ using seq::State;
 extern "C" {
 
 void _32_SendMessage(uint32_t message) {
-  seq::SendToDevice(State().currentDevice, message);
+  seq::SendToDevice(State().currentDevice.Load(), message);
   seq::UpdateChannelState(message);
 }
 
@@ -205,18 +205,18 @@ void _32_DoPanic(void) {
 void _32_TurnOffChannel(uint16_t channel) {
   if (channel >= seq::kChannels)
     return;
-  seq::SendToDevice(State().currentDevice, sys::midi::PackShort(sys::midi::kControlChange | channel,
+  seq::SendToDevice(State().currentDevice.Load(), sys::midi::PackShort(sys::midi::kControlChange | channel,
                                                                 sys::midi::kAllNotesOff));
 }
 
 uint8_t _32_CheckMidDevOpened(void) {
-  int slot = seq::SlotOf(State().currentDevice);
-  return slot >= 0 && State().handles[slot] != 0 ? 1 : 0;
+  int slot = seq::SlotOf(State().currentDevice.Load());
+  return slot >= 0 && State().handles[slot].Load() != 0 ? 1 : 0;
 }
 
 uint8_t _32_OpenCloseMidDev(uint8_t open) {
   sys::MutexLock lock(State().lock);
-  const int device = State().currentDevice;
+  const int device = State().currentDevice.Load();
   if (open == 0) {
     seq::CloseDeviceLocked(device);
     return 1;
@@ -227,15 +227,15 @@ uint8_t _32_OpenCloseMidDev(uint8_t open) {
 }
 
 uint16_t _32_moGetNumMIDDevices(void) {
-  return State().deviceCount;
+  return State().deviceCount.Load();
 }
 
 void _32_moSetCurDev(int16_t device) {
-  State().currentDevice = static_cast<uint16_t>(device) < State().deviceCount ? device : -1;
+  State().currentDevice.Store(static_cast<uint16_t>(device) < State().deviceCount.Load() ? device : -1);
 }
 
 int16_t _32_moGetCurDev(void) {
-  return State().currentDevice;
+  return State().currentDevice.Load();
 }
 
 void _32_moCheckMidiOutDev(void) {

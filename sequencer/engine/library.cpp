@@ -25,74 +25,74 @@ void LibraryLoad() {
     for (Track& t : s.tracks) {
       t = Track{};
     }
-    s.trackCount = 0;
+    s.trackCount.Store(0);
     s.tempoMap.clear();
     s.tempoMapSorted = true;
-    s.ticksPerQuarter = 0;
-    s.totalMs = 0;
-    s.melodyTrack = 0;
-    s.lyricTrack = 0;
-    s.reserved = 0;
+    s.ticksPerQuarter.Store(0);
+    s.totalMs.Store(0);
+    s.melodyTrack.Store(0);
+    s.lyricTrack.Store(0);
+    s.reserved.Store(0);
     s.banks.fill(0xFF);
     for (auto& m : s.trackMute)
-      m = 0;
+      m.Store(0);
     for (int ch = 0; ch < kChannels; ++ch) {
       Channel& c = s.channels[ch];
-      c.volume = 127;
-      c.pan = 63;
-      c.program = 0;
-      c.wheel = 0;
-      c.noteOn = 0;
-      c.meterTrigger = 0;
-      c.meterLevel = 127000;
-      c.repaint = 1;
-      c.sounding = 0;
-      c.transpose = ch == 9 ? 0 : 1;
+      c.volume.Store(127);
+      c.pan.Store(63);
+      c.program.Store(0);
+      c.wheel.Store(0);
+      c.noteOn.Store(0);
+      c.meterTrigger.Store(0);
+      c.meterLevel.Store(127000);
+      c.repaint.Store(1);
+      c.sounding.Store(0);
+      c.transpose.Store(ch == 9 ? 0 : 1);
     }
-    s.clock = 0;
-    s.playTime = 0;
-    s.playTick = 0;
-    s.currentTick = 0;
-    s.currentTime = 0;
-    s.currentTrack = kNoTrack;
-    s.currentTempo = 500000;
-    s.lastProgressTime = 0;
-    s.lastMeterTime = 0;
-    s.playFlag = 0;
-    s.pauseFlag = 0;
-    s.watchDogEnabled = 0;
-    s.watchDogTime = 0;
-    s.curNote = 60;
-    s.prevNote = 60;
-    s.noNote = 1;
-    s.lyricOn = 0;
-    s.lyricTotal = 0;
-    s.lyricElapsed = 0;
-    s.lyricEnd = 0;
-    s.lyricNext = 0;
-    s.tempoModifier = 0;
-    s.keyModifier = 0;
-    s.meterDecay = 200;
-    s.timerPeriod = 10;
-    s.timerResolution = 10;
-    s.clockStep = static_cast<uint32_t>(ClockStepFor(0, 10));
-    s.initReserved = 0;
-    s.window = 0;
-    s.bankFlag = 0;
-    s.realTimeMessage = kPavikRealTimeEventMessage;
-    s.endCode = kPavikEndNotifyCode;
-    s.progressCode = kPavikProgressNotifyCode;
-    s.meterCode = kPavikMeterNotifyCode;
-    s.deviceCount = 0;
+    s.clock.Store(0);
+    s.playTime.Store(0);
+    s.playTick.Store(0);
+    s.currentTick.Store(0);
+    s.currentTime.Store(0);
+    s.currentTrack.Store(kNoTrack);
+    s.currentTempo.Store(500000);
+    s.lastProgressTime.Store(0);
+    s.lastMeterTime.Store(0);
+    s.playFlag.Store(0);
+    s.pauseFlag.Store(0);
+    s.watchDogEnabled.Store(0);
+    s.watchDogTime.Store(0);
+    s.curNote.Store(60);
+    s.prevNote.Store(60);
+    s.noNote.Store(1);
+    s.lyricOn.Store(0);
+    s.lyricTotal.Store(0);
+    s.lyricElapsed.Store(0);
+    s.lyricEnd.Store(0);
+    s.lyricNext.Store(0);
+    s.tempoModifier.Store(0);
+    s.keyModifier.Store(0);
+    s.meterDecay.Store(200);
+    s.timerPeriod.Store(10);
+    s.timerResolution.Store(10);
+    s.clockStep.Store(static_cast<uint32_t>(ClockStepFor(0, 10)));
+    s.initReserved.Store(0);
+    s.window.Store(0);
+    s.bankFlag.Store(0);
+    s.realTimeMessage.Store(kPavikRealTimeEventMessage);
+    s.endCode.Store(kPavikEndNotifyCode);
+    s.progressCode.Store(kPavikProgressNotifyCode);
+    s.meterCode.Store(kPavikMeterNotifyCode);
+    s.deviceCount.Store(0);
     for (auto& h : s.handles)
-      h = 0;
-    s.currentDevice = -1;
+      h.Store(0);
+    s.currentDevice.Store(-1);
   }
   Enumerate();
 }
 
 void LibraryUnload() {
-  if (State().playFlag)
+  if (State().playFlag.Load())
     _32_TerminatePlay();
   _32_FreeEB();
 }
@@ -105,21 +105,21 @@ extern "C" int32_t InitPavik32(uint32_t reserved, uint32_t window, uint8_t bankF
                                uint32_t realTimeMessage, uint32_t endCode, uint32_t progressCode,
                                uint32_t meterCode) {
   seq::EngineState& s = State();
-  if (s.playFlag) // a second initialisation ends the song that plays
+  if (s.playFlag.Load()) // a second initialisation ends the song that plays
     _32_TerminatePlay();
-  s.initReserved = reserved;
-  s.window = window;
-  s.bankFlag = bankFlag;
-  s.realTimeMessage = realTimeMessage;
-  s.endCode = endCode;
-  s.progressCode = progressCode;
-  s.meterCode = meterCode;
+  s.initReserved.Store(reserved);
+  s.window.Store(window);
+  s.bankFlag.Store(bankFlag);
+  s.realTimeMessage.Store(realTimeMessage);
+  s.endCode.Store(endCode);
+  s.progressCode.Store(progressCode);
+  s.meterCode.Store(meterCode);
   for (auto& c : s.channels)
-    c.sounding = 1;
-  const int64_t step = seq::ClockStepFor(s.tempoModifier, s.timerPeriod);
+    c.sounding.Store(1);
+  const int64_t step = seq::ClockStepFor(s.tempoModifier.Load(), s.timerPeriod.Load());
   if (step > 0)
-    s.clockStep = static_cast<uint32_t>(step);
-  s.playFlag = 0;
-  s.pauseFlag = 0;
+    s.clockStep.Store(static_cast<uint32_t>(step));
+  s.playFlag.Store(0);
+  s.pauseFlag.Store(0);
   return 1;
 }

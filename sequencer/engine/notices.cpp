@@ -25,24 +25,24 @@ void SetNoticePoster(NoticePoster p) {
 void PostNotice(uint32_t message, uint64_t wParam, int64_t lParam) {
   NoticePoster p = poster.load(std::memory_order_acquire);
   if (p)
-    p(State().window, message, wParam, lParam);
+    p(State().window.Load(), message, wParam, lParam);
 }
 
 void PostEndNotify(int64_t lParam) {
-  PostNotice(kPavikWmUser, State().endCode, lParam);
+  PostNotice(kPavikWmUser, State().endCode.Load(), lParam);
 }
 
 void PostProgressNotify(int64_t lParam) {
-  PostNotice(kPavikWmUser, State().progressCode, lParam);
+  PostNotice(kPavikWmUser, State().progressCode.Load(), lParam);
 }
 
 void PostMeterNotify() {
-  PostNotice(kPavikWmUser, State().meterCode, 100);
+  PostNotice(kPavikWmUser, State().meterCode.Load(), 100);
 }
 
 void PostRealTimeEvent(uint16_t track, uint32_t postValue) {
   // The post value is the player core's signed song event index.
-  PostNotice(State().realTimeMessage, track, static_cast<int32_t>(postValue));
+  PostNotice(State().realTimeMessage.Load(), track, static_cast<int32_t>(postValue));
 }
 
 void SetMessageBoxShower(MessageBoxShower s) {

@@ -20,7 +20,7 @@ constexpr uint8_t kTransposeSwitch = 88;
 void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) REQUIRES(State().lock) {
   EngineState& s = State();
   if (e.kind == kKindTempo) {
-    s.currentTempo = e.data;
+    s.currentTempo.Store(e.data);
     return;
   }
   if (e.kind != kKindMidi)
@@ -35,33 +35,33 @@ void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) REQUIRES(State(
 
   if (type == kNoteOff || type == kNoteOn) {
     // The score follows the melody as written, muted or not.
-    if (track == s.melodyTrack) {
+    if (track == s.melodyTrack.Load()) {
       if (type == kNoteOff || d2 == 0) {
-        s.noNote = 1;
+        s.noNote.Store(1);
       } else {
-        s.prevNote = s.curNote;
-        s.curNote = d1;
-        s.noNote = 0;
+        s.prevNote.Store(s.curNote.Load());
+        s.curNote.Store(d1);
+        s.noNote.Store(0);
       }
     }
-    const int key = s.keyModifier;
-    if (c.transpose && key != 0) {
+    const int key = s.keyModifier.Load();
+    if (c.transpose.Load() && key != 0) {
       const int note = std::clamp(d1 + key, 0, 127);
       message = (message & ~0xFF00u) | (static_cast<uint32_t>(note) << 8);
     }
   }
-  if (!c.sounding || s.trackMute[track])
+  if (!c.sounding.Load() || s.trackMute[track].Load())
     return;
   if (type == kControlChange && d1 == kTransposeSwitch) {
     if (d2 <= 1)
-      c.transpose = d2;
+      c.transpose.Store(d2);
     return;
   }
   const int device = s.tracks[track].device;
   SendToDevice(device, message);
   UpdateChannelState(message);
   if (type == kControlChange && d1 == kBankSelect)
-    SendToDevice(device, PackShort(kProgramChange | ch, c.program));
+    SendToDevice(device, PackShort(kProgramChange | ch, c.program.Load()));
 }
 
 // The chain has run out: stop and tell the notification window.
@@ -73,13 +73,13 @@ void EndOfSongLocked(int64_t lParam) REQUIRES(State().lock) {
 // The sung syllable's elapsed time, or its end once its length has passed.
 void UpdateSyllableLocked(int64_t playTime) REQUIRES(State().lock) {
   EngineState& s = State();
-  if (s.lyricEnd > playTime) {
-    s.lyricElapsed = static_cast<int32_t>(int64_t{s.lyricTotal} - s.lyricEnd + playTime);
+  if (s.lyricEnd.Load() > playTime) {
+    s.lyricElapsed.Store(static_cast<int32_t>(int64_t{s.lyricTotal.Load()} - s.lyricEnd.Load() + playTime));
   } else {
-    s.lyricOn = 0;
-    s.lyricTotal = 0;
-    s.lyricElapsed = 0;
-    s.lyricEnd = 0;
+    s.lyricOn.Store(0);
+    s.lyricTotal.Store(0);
+    s.lyricElapsed.Store(0);
+    s.lyricEnd.Store(0);
   }
 }
 
@@ -88,9 +88,9 @@ bool PlayDueEventsLocked() REQUIRES(State().lock) {
   EngineState& s = State();
   // Every tick, not only one that plays an event: the silence after a
   // syllable in a passage without events is not a syllable still sung.
-  UpdateSyllableLocked(s.playTime);
+  UpdateSyllableLocked(s.playTime.Load());
   for (;;) {
-    uint16_t current = s.currentTrack;
+    uint16_t current = s.currentTrack.Load();
     if (current >= ChainTrackLimit() || s.tracks[current].count == 0 || !s.tracks[current].active) {
       // A song without events, or a chain that led nowhere, has ended.
       EndOfSongLocked(0);
@@ -98,27 +98,27 @@ bool PlayDueEventsLocked() REQUIRES(State().lock) {
     }
     Track& track = s.tracks[current];
     const EngineEvent e = track.events[track.cursor];
-    const int64_t playTime = s.playTime;
+    const int64_t playTime = s.playTime.Load();
     if (e.time > playTime)
       return true;
 
-    s.currentTick = e.tick;
-    s.currentTime = e.time;
+    s.currentTick.Store(e.tick);
+    s.currentTime.Store(e.time);
     UpdateSyllableLocked(playTime);
 
     if (e.kind < kKindSyllable) {
       PlayMidiOrTempoLocked(current, e);
-      if (e.kind == kKindWave && !s.trackMute[current])
+      if (e.kind == kKindWave && !s.trackMute[current].Load())
         PostRealTimeEvent(current, e.postValue);
-    } else if (e.kind <= kKindLyricLast && current == s.lyricTrack) {
-      if (!s.trackMute[current])
+    } else if (e.kind <= kKindLyricLast && current == s.lyricTrack.Load()) {
+      if (!s.trackMute[current].Load())
         PostRealTimeEvent(current, e.postValue);
       if (e.kind == kKindSyllable) {
-        s.lyricOn = 1;
-        s.lyricElapsed = 0;
-        s.lyricTotal = static_cast<int32_t>(e.data);
-        s.lyricEnd = static_cast<int32_t>(e.data + static_cast<uint32_t>(e.time));
-        s.lyricNext = NextSyllableTimeLocked(track.cursor + 1);
+        s.lyricOn.Store(1);
+        s.lyricElapsed.Store(0);
+        s.lyricTotal.Store(static_cast<int32_t>(e.data));
+        s.lyricEnd.Store(static_cast<int32_t>(e.data + static_cast<uint32_t>(e.time)));
+        s.lyricNext.Store(NextSyllableTimeLocked(track.cursor + 1));
       }
     }
 
@@ -128,41 +128,41 @@ bool PlayDueEventsLocked() REQUIRES(State().lock) {
       track.active = 0;
 
     const uint8_t next = e.nextTrack;
-    const uint8_t active = next < s.trackCount ? s.tracks[next].active : 0;
-    s.playFlag = active;
+    const uint8_t active = next < s.trackCount.Load() ? s.tracks[next].active : 0;
+    s.playFlag.Store(active);
     if (!active) {
       EndOfSongLocked(0);
-      s.currentTrack = next;
+      s.currentTrack.Store(next);
       return false;
     }
-    s.currentTrack = next;
+    s.currentTrack.Store(next);
   }
 }
 
 void TimerTickLocked() REQUIRES(State().lock) {
   EngineState& s = State();
-  const uint32_t step = s.clockStep;
+  const uint32_t step = s.clockStep.Load();
 
-  if (s.watchDogEnabled) {
-    int64_t left = int64_t{s.watchDogTime} - step / 10;
+  if (s.watchDogEnabled.Load()) {
+    int64_t left = int64_t{s.watchDogTime.Load()} - step / 10;
     if (left < 0) {
-      s.watchDogTime = 0;
+      s.watchDogTime.Store(0);
       EndOfSongLocked(0);
       return;
     }
-    s.watchDogTime = static_cast<int32_t>(left);
+    s.watchDogTime.Store(static_cast<int32_t>(left));
   }
 
-  s.clock = s.clock + step;
-  s.playTime = s.clock / 10;
+  s.clock.Store(s.clock.Load() + step);
+  s.playTime.Store(s.clock.Load() / 10);
 
   if (!PlayDueEventsLocked())
     return;
 
-  const uint32_t playTime = s.playTime;
-  if (int64_t{playTime} - s.lastProgressTime >= 500) {
-    s.lastProgressTime = playTime;
-    const uint32_t total = s.totalMs;
+  const uint32_t playTime = s.playTime.Load();
+  if (int64_t{playTime} - s.lastProgressTime.Load() >= 500) {
+    s.lastProgressTime.Store(playTime);
+    const uint32_t total = s.totalMs.Load();
     int64_t perMille;
     if (total >= 1000)
       perMille = playTime / (total / 1000);
@@ -174,19 +174,19 @@ void TimerTickLocked() REQUIRES(State().lock) {
   for (int ch = 0; ch < kChannels; ++ch)
     MeterStep(ch);
 
-  if (int64_t{playTime} - s.lastMeterTime >= 100) {
-    s.lastMeterTime = playTime;
+  if (int64_t{playTime} - s.lastMeterTime.Load() >= 100) {
+    s.lastMeterTime.Store(playTime);
     PostMeterNotify();
   }
 
-  const int64_t currentTime = s.currentTime;
-  const uint32_t tempo = s.currentTempo;
+  const int64_t currentTime = s.currentTime.Load();
+  const uint32_t tempo = s.currentTempo.Load();
   if (playTime > currentTime && tempo != 0) {
     const uint64_t ticks =
-        static_cast<uint64_t>(playTime - currentTime) * s.ticksPerQuarter * 1000 / tempo;
-    s.playTick = s.currentTick + static_cast<uint32_t>(ticks);
+        static_cast<uint64_t>(playTime - currentTime) * s.ticksPerQuarter.Load() * 1000 / tempo;
+    s.playTick.Store(s.currentTick.Load() + static_cast<uint32_t>(ticks));
   } else {
-    s.playTick = s.currentTick;
+    s.playTick.Store(s.currentTick.Load());
   }
 }
 
@@ -199,15 +199,15 @@ bool ReplayToLocked(int64_t target) REQUIRES(State().lock) {
       return nullptr;
     return &s.tracks[t].events[s.tracks[t].cursor];
   };
-  uint16_t current = s.currentTrack;
+  uint16_t current = s.currentTrack.Load();
   const EngineEvent* e = eventAtCursor(current);
   if (!e || !s.tracks[current].active)
     return false;
   // The position is that of the next event to play; events at or after the
   // target are left to play on time.
-  s.currentTick = e->tick;
-  s.currentTime = TickToMs(e->tick);
-  while (target > s.currentTime) {
+  s.currentTick.Store(e->tick);
+  s.currentTime.Store(TickToMs(e->tick));
+  while (target > s.currentTime.Load()) {
     if (e->kind == kKindMidi) {
       const uint32_t message = e->data;
       const uint8_t type = TypeOf(StatusOf(message));
@@ -216,11 +216,11 @@ bool ReplayToLocked(int64_t target) REQUIRES(State().lock) {
       const uint8_t d2 = Data2Of(message) & 0x7F;
       if (type == kControlChange && d1 == kTransposeSwitch) {
         if (d2 <= 1)
-          s.channels[ch].transpose = d2;
+          s.channels[ch].transpose.Store(d2);
       } else if (type != kNoteOff && type != kNoteOn) {
         SendToDevice(s.tracks[current].device, message);
         if (type == kControlChange && d1 == kVolume)
-          s.channels[ch].volume = d2;
+          s.channels[ch].volume.Store(d2);
       }
     }
     Track& track = s.tracks[current];
@@ -229,15 +229,15 @@ bool ReplayToLocked(int64_t target) REQUIRES(State().lock) {
     else
       track.active = 0;
     const uint8_t next = e->nextTrack;
-    const uint8_t active = next < s.trackCount ? s.tracks[next].active : 0;
-    s.playFlag = active;
+    const uint8_t active = next < s.trackCount.Load() ? s.tracks[next].active : 0;
+    s.playFlag.Store(active);
     if (!active)
       return false;
     current = next;
-    s.currentTrack = current;
+    s.currentTrack.Store(current);
     e = eventAtCursor(current);
-    s.currentTick = e->tick;
-    s.currentTime = TickToMs(e->tick);
+    s.currentTick.Store(e->tick);
+    s.currentTime.Store(TickToMs(e->tick));
   }
   return true;
 }
@@ -247,18 +247,18 @@ bool ReplayToLocked(int64_t target) REQUIRES(State().lock) {
 int32_t MeterStep(int ch) {
   EngineState& s = State();
   Channel& c = s.channels[ch];
-  if (c.meterTrigger) {
-    c.meterTrigger = 0;
-    c.meterLevel = c.volume * 1000;
+  if (c.meterTrigger.Load()) {
+    c.meterTrigger.Store(0);
+    c.meterLevel.Store(c.volume.Load() * 1000);
   } else {
-    c.meterLevel = std::max<int32_t>(c.meterLevel - s.meterDecay, 0);
+    c.meterLevel.Store(std::max<int32_t>(c.meterLevel.Load() - s.meterDecay.Load(), 0));
   }
-  c.repaint = 1;
-  return c.meterLevel;
+  c.repaint.Store(1);
+  return c.meterLevel.Load();
 }
 
 int ChainTrackLimit() {
-  return std::min<int>(State().trackCount, kPavikChainTracks);
+  return std::min<int>(State().trackCount.Load(), kPavikChainTracks);
 }
 
 int64_t ClockStepFor(int modifier, int periodMs) {
@@ -272,19 +272,19 @@ void KillTimer() {
 
 bool CreateTimerLocked() {
   EngineState& s = State();
-  uint32_t id = media::Time().SetPeriodicEvent(s.timerPeriod, s.timerResolution,
+  uint32_t id = media::Time().SetPeriodicEvent(s.timerPeriod.Load(), s.timerResolution.Load(),
                                                [] { TimerInt(0, 0, 0, 0, 0); });
-  s.timerId = id;
+  s.timerId.Store(id);
   return id != 0;
 }
 
 void BeginPeriodLocked() {
   EngineState& s = State();
-  if (s.periodBegunMs != 0)
+  if (s.periodBegunMs.Load() != 0)
     return;
-  const uint16_t ms = s.timerResolution;
+  const uint16_t ms = s.timerResolution.Load();
   if (media::Time().BeginPeriod(ms))
-    s.periodBegunMs = ms;
+    s.periodBegunMs.Store(ms);
 }
 
 void EndPeriodLocked() {
@@ -298,14 +298,14 @@ void TerminatePlayLocked() {
   KillTimer(); // from inside a tick this returns at once
   EndPeriodLocked();
   DoPanicLocked();
-  for (int t = 0; t < s.trackCount; ++t) {
+  for (int t = 0; t < s.trackCount.Load(); ++t) {
     const int device = s.tracks[t].device;
     const int slot = device + 1;
-    if (slot >= 0 && slot < kPavikDeviceSlots && s.handles[slot] != 0)
+    if (slot >= 0 && slot < kPavikDeviceSlots && s.handles[slot].Load() != 0)
       CloseDeviceLocked(device);
   }
   PlayStateResetLocked();
-  s.playFlag = 0;
+  s.playFlag.Store(0);
 }
 
 } // namespace seq
@@ -318,29 +318,29 @@ uint8_t _32_StartPlay(void) {
   seq::EngineState& s = State();
   seq::KillTimer(); // a song already playing starts again: one timer at a time
   sys::MutexLock lock(State().lock);
-  for (int t = 0; t < s.trackCount; ++t) {
+  for (int t = 0; t < s.trackCount.Load(); ++t) {
     const int device = s.tracks[t].device;
     const int slot = device + 1;
-    const bool open = slot >= 0 && slot < kPavikDeviceSlots && s.handles[slot] != 0;
+    const bool open = slot >= 0 && slot < kPavikDeviceSlots && s.handles[slot].Load() != 0;
     if (!open && !seq::OpenDeviceLocked(device)) {
-      if (s.playFlag)
+      if (s.playFlag.Load())
         seq::TerminatePlayLocked();
       return 0;
     }
   }
-  if (s.bankFlag) {
+  if (s.bankFlag.Load()) {
     for (uint32_t ch = 0; ch < seq::kChannels; ++ch) {
       if (s.banks[ch] < 128)
-        seq::SendToDevice(s.currentDevice,
+        seq::SendToDevice(s.currentDevice.Load(),
                           sys::midi::PackShort(sys::midi::kControlChange | ch,
                                                sys::midi::kBankSelect, s.banks[ch]));
     }
   }
   seq::PlayStateResetLocked();
-  if (s.watchDogEnabled)
-    s.watchDogTime = 10000;
+  if (s.watchDogEnabled.Load())
+    s.watchDogTime.Store(10000);
   seq::BeginPeriodLocked();
-  s.playFlag = 1;
+  s.playFlag.Store(1);
   if (!seq::CreateTimerLocked()) { // a song that cannot advance is not playing
     seq::TerminatePlayLocked();
     return 0;
@@ -358,7 +358,7 @@ void TimerInt(uint32_t, uint32_t, uint64_t, uint64_t, uint64_t) {
   seq::EngineState& s = State();
   sys::MutexLock lock(State().lock);
   // A tick that waited while its event was being killed does nothing.
-  if (s.timerId == 0 || !s.playFlag)
+  if (s.timerId.Load() == 0 || !s.playFlag.Load())
     return;
   seq::TimerTickLocked();
 }
@@ -367,56 +367,56 @@ void _32_BeginPause(void) {
   seq::KillTimer();
   sys::MutexLock lock(State().lock);
   seq::AllNoteOff();
-  State().pauseFlag = 1;
+  State().pauseFlag.Store(1);
 }
 
 void _32_EndPause(void) {
   seq::EngineState& s = State();
   sys::MutexLock lock(State().lock);
   // Only a song that plays without a timer gets one: never a second timer.
-  if (s.playFlag && s.timerId == 0 && !seq::CreateTimerLocked())
+  if (s.playFlag.Load() && s.timerId.Load() == 0 && !seq::CreateTimerLocked())
     return; // still paused
-  s.pauseFlag = 0;
+  s.pauseFlag.Store(0);
 }
 
 uint8_t _32_GetcPause(void) {
-  return State().pauseFlag;
+  return State().pauseFlag.Load();
 }
 
 void _32_SetcPause(uint8_t flag) {
-  State().pauseFlag = flag;
+  State().pauseFlag.Store(flag);
 }
 
 uint8_t _32_GetcMidiPlayFlag(void) {
-  return State().playFlag;
+  return State().playFlag.Load();
 }
 
 void _32_JumpToPosition(uint32_t ms) {
   seq::EngineState& s = State();
-  if (!s.playFlag)
+  if (!s.playFlag.Load())
     return;
   // A paused song stays paused: its timer comes with the end of the pause.
-  const bool running = s.timerId != 0;
+  const bool running = s.timerId.Load() != 0;
   seq::KillTimer();
   sys::MutexLock lock(State().lock);
-  if (!s.playFlag) // the song ended while its timer was being killed
+  if (!s.playFlag.Load()) // the song ended while its timer was being killed
     return;
-  const uint8_t pause = s.pauseFlag;
+  const uint8_t pause = s.pauseFlag.Load();
   const int64_t target = ms;
-  if (target < s.currentTime)
+  if (target < s.currentTime.Load())
     seq::PlayStateResetLocked();
-  s.pauseFlag = pause;
+  s.pauseFlag.Store(pause);
   seq::AllNoteOff();
-  if (target > s.currentTime && target <= s.totalMs && !seq::ReplayToLocked(target)) {
+  if (target > s.currentTime.Load() && target <= s.totalMs.Load() && !seq::ReplayToLocked(target)) {
     seq::TerminatePlayLocked();
     seq::PostEndNotify(kPavikEndDuringJump);
     return;
   }
-  const int32_t now = std::max<int32_t>(s.currentTime, 0);
-  s.clock = static_cast<uint32_t>(now) * 10;
-  s.playTime = static_cast<uint32_t>(now);
+  const int32_t now = std::max<int32_t>(s.currentTime.Load(), 0);
+  s.clock.Store(static_cast<uint32_t>(now) * 10);
+  s.playTime.Store(static_cast<uint32_t>(now));
   if (running && !seq::CreateTimerLocked())
-    s.pauseFlag = 1; // the song cannot advance; ending the pause tries again
+    s.pauseFlag.Store(1); // the song cannot advance; ending the pause tries again
 }
 
 } // extern "C"

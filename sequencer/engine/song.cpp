@@ -22,7 +22,7 @@ void FreeBuffersLocked() REQUIRES(State().lock) {
     t.cursor = 0;
     t.active = 0;
   }
-  s.currentTrack = kNoTrack;
+  s.currentTrack.Store(kNoTrack);
 }
 
 // Gives every slot that the player core left unwritten the position of the
@@ -30,7 +30,7 @@ void FreeBuffersLocked() REQUIRES(State().lock) {
 // is never played.
 void SealUnwrittenLocked() REQUIRES(State().lock) {
   EngineState& s = State();
-  for (int t = 0; t < s.trackCount; ++t) {
+  for (int t = 0; t < s.trackCount.Load(); ++t) {
     Track& track = s.tracks[t];
     EngineEvent previous = kUnwrittenEvent;
     for (int32_t i = 0; i < track.count; ++i) {
@@ -66,8 +66,8 @@ uint16_t FirstActiveTrackLocked() {
 
 int32_t NextSyllableTimeLocked(uint32_t start) {
   EngineState& s = State();
-  const uint16_t lyric = s.lyricTrack;
-  if (lyric >= s.trackCount)
+  const uint16_t lyric = s.lyricTrack.Load();
+  if (lyric >= s.trackCount.Load())
     return 0;
   const Track& track = s.tracks[lyric];
   const uint64_t end = std::min<uint64_t>(uint64_t{start} + 20, static_cast<uint64_t>(track.count));
@@ -80,7 +80,7 @@ int32_t NextSyllableTimeLocked(uint32_t start) {
 
 int32_t TickToMs(uint32_t tick) {
   EngineState& s = State();
-  const double tpq = s.ticksPerQuarter;
+  const double tpq = s.ticksPerQuarter.Load();
   TempoEntry entry{0, 500000, 0}; // a song without a tempo map runs at 120 beats a minute
   const auto& map = s.tempoMap;
   if (!map.empty()) {
@@ -104,46 +104,46 @@ int32_t TickToMs(uint32_t tick) {
 
 void PlayStateResetLocked() {
   EngineState& s = State();
-  s.currentTime = 0;
-  s.playTime = 0;
-  s.clock = 0;
-  s.currentTick = 0;
-  s.playTick = 0;
-  s.curNote = 60;
-  s.prevNote = 60;
-  s.lyricOn = 0;
-  s.lyricEnd = 0;
-  s.lyricElapsed = 0;
-  s.lyricTotal = 0;
-  s.pauseFlag = 0;
-  s.noNote = 1;
-  s.currentTempo = 500000;
+  s.currentTime.Store(0);
+  s.playTime.Store(0);
+  s.clock.Store(0);
+  s.currentTick.Store(0);
+  s.playTick.Store(0);
+  s.curNote.Store(60);
+  s.prevNote.Store(60);
+  s.lyricOn.Store(0);
+  s.lyricEnd.Store(0);
+  s.lyricElapsed.Store(0);
+  s.lyricTotal.Store(0);
+  s.pauseFlag.Store(0);
+  s.noNote.Store(1);
+  s.currentTempo.Store(500000);
 
   AllNoteOff();
 
   for (int ch = 0; ch < kChannels; ++ch) {
     Channel& c = s.channels[ch];
-    c.transpose = ch == 9 ? 0 : 1;
-    c.repaint = 1;
-    c.meterTrigger = 0;
-    c.noteOn = 0;
-    c.program = 0;
-    c.pan = 64;
-    c.volume = 127;
-    c.meterLevel = 127000;
-    c.wheel = 0;
+    c.transpose.Store(ch == 9 ? 0 : 1);
+    c.repaint.Store(1);
+    c.meterTrigger.Store(0);
+    c.noteOn.Store(0);
+    c.program.Store(0);
+    c.pan.Store(64);
+    c.volume.Store(127);
+    c.meterLevel.Store(127000);
+    c.wheel.Store(0);
   }
 
-  s.lastProgressTime = 0;
-  s.lastMeterTime = 0;
+  s.lastProgressTime.Store(0);
+  s.lastMeterTime.Store(0);
 
-  for (int t = 0; t < s.trackCount; ++t) {
+  for (int t = 0; t < s.trackCount.Load(); ++t) {
     Track& track = s.tracks[t];
     track.cursor = 0;
     track.active = track.count > 0 && t < kPavikChainTracks ? 1 : 0;
   }
-  s.currentTrack = FirstActiveTrackLocked();
-  s.lyricNext = NextSyllableTimeLocked(0);
+  s.currentTrack.Store(FirstActiveTrackLocked());
+  s.lyricNext.Store(NextSyllableTimeLocked(0));
 }
 
 } // namespace seq
@@ -159,7 +159,7 @@ uint8_t _32_PreparePlay(uint16_t reserved, uint16_t tempoMapCount, uint16_t tick
   seq::EngineState& s = State();
   seq::KillTimer();
   sys::MutexLock lock(State().lock);
-  if (s.playFlag) // the buffers are about to go: the song stops first
+  if (s.playFlag.Load()) // the buffers are about to go: the song stops first
     seq::TerminatePlayLocked();
   try {
     int64_t total = 0;
@@ -169,11 +169,11 @@ uint8_t _32_PreparePlay(uint16_t reserved, uint16_t tempoMapCount, uint16_t tick
     }
     if (trackCount > seq::kTracks || total > seq::kMaxSongEvents) {
       seq::FreeBuffersLocked();
-      s.trackCount = 0;
+      s.trackCount.Store(0);
       return 0;
     }
 
-    s.reserved = reserved;
+    s.reserved.Store(reserved);
     s.tempoMap.clear();
     if (tempoMap) {
       s.tempoMap.reserve(tempoMapCount);
@@ -185,9 +185,9 @@ uint8_t _32_PreparePlay(uint16_t reserved, uint16_t tempoMapCount, uint16_t tick
     s.tempoMapSorted = std::is_sorted(
         s.tempoMap.begin(), s.tempoMap.end(),
         [](const seq::TempoEntry& a, const seq::TempoEntry& b) { return a.tick < b.tick; });
-    s.currentTempo = 500000;
-    s.ticksPerQuarter = ticksPerQuarter;
-    s.trackCount = trackCount;
+    s.currentTempo.Store(500000);
+    s.ticksPerQuarter.Store(ticksPerQuarter);
+    s.trackCount.Store(trackCount);
     for (int t = 0; t < seq::kTracks; ++t) {
       seq::Track& track = s.tracks[t];
       track.cursor = 0;
@@ -203,16 +203,16 @@ uint8_t _32_PreparePlay(uint16_t reserved, uint16_t tempoMapCount, uint16_t tick
         track.written = {};
       }
     }
-    s.currentTrack = seq::kNoTrack;
-    s.totalMs = totalMs;
-    s.melodyTrack = melodyTrack;
-    s.lyricTrack = lyricTrack;
+    s.currentTrack.Store(seq::kNoTrack);
+    s.totalMs.Store(totalMs);
+    s.melodyTrack.Store(melodyTrack);
+    s.lyricTrack.Store(lyricTrack);
     for (int ch = 0; ch < seq::kChannels; ++ch)
       s.banks[ch] = banks ? banks[ch] : 0xFF;
     return 1;
   } catch (const std::bad_alloc&) {
     seq::FreeBuffersLocked();
-    s.trackCount = 0;
+    s.trackCount.Store(0);
     return 0;
   }
 }
@@ -223,7 +223,7 @@ void _32_TransmitData(uint16_t track, int32_t index, int32_t postValue, int32_t 
   sys::MutexLock lock(State().lock);
   // A song being played is not changed under the timer, and an index outside
   // the declared count has no slot.
-  if (s.playFlag || track >= s.trackCount)
+  if (s.playFlag.Load() || track >= s.trackCount.Load())
     return;
   seq::Track& t = s.tracks[track];
   if (index < 0 || index >= t.count)
@@ -243,11 +243,11 @@ uint8_t _32_GenerateTrackOrder(void) {
   seq::EngineState& s = State();
   seq::KillTimer();
   sys::MutexLock lock(State().lock);
-  if (s.playFlag) // the chain is rebuilt from the start: the song stops first
+  if (s.playFlag.Load()) // the chain is rebuilt from the start: the song stops first
     seq::TerminatePlayLocked();
   seq::SealUnwrittenLocked();
   seq::PlayStateResetLocked();
-  uint16_t current = s.currentTrack;
+  uint16_t current = s.currentTrack.Load();
   while (current != seq::kNoTrack) {
     seq::Track& track = s.tracks[current];
     seq::EngineEvent& taken = track.events[track.cursor];
@@ -265,7 +265,7 @@ void _32_FreeEB(void) {
   seq::EngineState& s = State();
   seq::KillTimer();
   sys::MutexLock lock(State().lock);
-  if (s.playFlag)
+  if (s.playFlag.Load())
     seq::TerminatePlayLocked();
   // The counts go with the buffers, so that a later start finds an empty song
   // rather than missing buffers.

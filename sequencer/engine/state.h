@@ -18,17 +18,16 @@
 
 namespace seq {
 
-// A value read and written by more than one thread, each access on its own.
+// A value read and written by more than one thread, each access on its own
+// (relaxed): every read and write is spelled out, so that no access to a
+// shared value looks like one to a plain field.
 template <typename T> class Shared {
 public:
   constexpr Shared(T v = T{}) : v_(v) {}
   Shared(const Shared&) = delete;
-  Shared& operator=(const Shared& other) { return *this = T(other); }
-  Shared& operator=(T v) {
-    v_.store(v, std::memory_order_relaxed);
-    return *this;
-  }
-  operator T() const { return v_.load(std::memory_order_relaxed); }
+  Shared& operator=(const Shared&) = delete;
+  T Load() const { return v_.load(std::memory_order_relaxed); }
+  void Store(T v) { v_.store(v, std::memory_order_relaxed); }
   T Exchange(T v) { return v_.exchange(v, std::memory_order_acq_rel); }
 
 private:
