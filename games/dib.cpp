@@ -303,4 +303,14 @@ gdi::DibView CDIB::View() const {
   return v;
 }
 
+int LoadGameBitmap(CDIB& dib, const std::string& path) {
+  if (!dib.Load(path))
+    return 0;
+  if (dib.Info().bitCount != 8) {
+    ui::MessageBox(kOnly8Bpp, "");
+    return 0;
+  }
+  return 1;
+}
+
 } // namespace games

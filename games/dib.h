@@ -99,4 +99,8 @@ private:
   bool owns_ = false;
 };
 
+// A game's picture: Load, then only 8 bits a pixel are taken; any other
+// depth is reported with kOnly8Bpp and refused. Non-zero on success.
+int LoadGameBitmap(CDIB& dib, const std::string& path);
+
 } // namespace games

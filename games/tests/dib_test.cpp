@@ -382,6 +382,15 @@ TEST(Cdib, LoadAsksForAFileAndReportsWhatFails) {
   EXPECT_EQ(d.Load(""), 1);
   EXPECT_EQ(d.GetWidth(), 9);
   EXPECT_EQ(boxes->Shown().size(), 2u);
+
+  // A game takes 8-bit pictures only.
+  const std::string deep = dir + "/deep.bmp";
+  write(deep, Bmp({.bitCount = 4, .tableEntries = 16}));
+  EXPECT_EQ(games::LoadGameBitmap(d, good), 1);
+  EXPECT_EQ(boxes->Shown().size(), 2u);
+  EXPECT_EQ(games::LoadGameBitmap(d, deep), 0);
+  ASSERT_EQ(boxes->Shown().size(), 3u);
+  EXPECT_EQ(boxes->Shown()[2].text, "Only 8-bpp DIBs are supported");
 }
 
 } // namespace
