@@ -794,10 +794,11 @@ void CKivo32Frame::OnLeftButtonDown(WParam keys, gdi::Point point) {
       win::SendMessage(self, win::WM_SYSCOMMAND, ui::SC_MOVE | ui::HTCAPTION,
                        ui::MakeLParam(screen.x, screen.y));
     } else {
-      for (Kivo32View* v :
-           std::initializer_list<Kivo32View*>{word_.get(), title_.get(), num_.get()}) {
+      // The views floating over the frame, else the info view within it.
+      for (Kivo32View* v : std::initializer_list<Kivo32View*>{word_.get(), title_.get(),
+                                                              num_.get(), info_.get()}) {
         auto r = ui::GetWindowRect(v->Hwnd());
-        if (r && r->Contains(screen)) {
+        if (r && r->Contains(screen) && ui::IsWindowVisible(v->Hwnd())) {
           tracker_.Begin(v->Hwnd(), screen, self);
           break;
         }

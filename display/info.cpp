@@ -345,15 +345,6 @@ LResult CKivo32Info::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
     }
     return 0;
   }
-  case win::WM_MOUSEMOVE:
-  case win::WM_LBUTTONUP:
-    // The frame's Ctrl-drag of layout-edit mode goes on over the view.
-    if (frame_.LayoutEdit()) {
-      const gdi::Point at =
-          ui::ScreenToClient(frame_.Hwnd(), ui::ClientToScreen(GetHwnd(), ui::PointOfLParam(lParam)));
-      win::SendMessage(frame_.Hwnd(), message, wParam, ui::MakeLParam(at.x, at.y));
-    }
-    return 0;
   case win::WM_QUERYNEWPALETTE:
   case win::WM_PALETTECHANGED:
     RealisePalette();

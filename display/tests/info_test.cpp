@@ -8,6 +8,7 @@
 #include "htmltitle/marquell.h"
 #include "platform/media/mpegvideo.h"
 #include "platform/media/tests/support/video_clips.h"
+#include "platform/ui/window/input.h"
 #include "platform/ui/window/snapshot.h"
 #include "platform/win/timer.h"
 
@@ -294,6 +295,40 @@ TEST_F(InfoViewTest, AClipsEndAsksForTheNextAndFullScreenIsReadAgain) {
   EXPECT_EQ(log->calls, std::vector<std::string>{"place"});
   I().RereadFullScreen(); // unchanged: not placed again
   EXPECT_EQ(log->calls.size(), 1u);
+}
+
+TEST_F(InfoViewTest, InLayoutEditModeACtrlDragMovesThePage) {
+  win::SendMessage(hwnd, win::WM_COMMAND, cmd::kLayoutEdit, 0);
+  ASSERT_TRUE(frame->LayoutEdit());
+  Copy(kHtmlPageCopy, "<HTML>Title</HTML>");
+  ASSERT_TRUE(Visible());
+  // In layout-edit mode a title page takes the whole client area.
+  EXPECT_EQ(I().RectInFrame(), frame->Client());
+  const gdi::Rect before = ui::GetWindowRect(I().Hwnd()).value();
+  const win::Hwnd view = I().Hwnd();
+  // A press where none of the floating views lies over the page.
+  gdi::Point at{-1, -1};
+  for (int32_t y = 2; y < before.Height() && at.x < 0; y += 4)
+    for (int32_t x = 2; x < before.Width() && at.x < 0; x += 4) {
+      bool covered = false;
+      for (Kivo32View* v : {static_cast<Kivo32View*>(frame->Word()),
+                            static_cast<Kivo32View*>(frame->Title()),
+                            static_cast<Kivo32View*>(frame->Num())})
+        covered = covered || ui::GetWindowRect(v->Hwnd())->Contains({before.left + x, before.top + y});
+      if (!covered)
+        at = {x, y};
+    }
+  ASSERT_GE(at.x, 0);
+  win::SendMessage(view, win::WM_LBUTTONDOWN, ui::MK_LBUTTON | ui::MK_CONTROL,
+                   ui::MakeLParam(at.x, at.y));
+  win::ProcessPendingMessages();
+  // The frame holds the mouse while the page follows it.
+  const gdi::Point to = ui::ScreenToClient(hwnd, {before.left + at.x + 20, before.top + at.y + 15});
+  win::SendMessage(hwnd, win::WM_MOUSEMOVE, ui::MK_LBUTTON | ui::MK_CONTROL,
+                   ui::MakeLParam(to.x, to.y));
+  win::SendMessage(hwnd, win::WM_LBUTTONUP, ui::MK_CONTROL, ui::MakeLParam(to.x, to.y));
+  EXPECT_EQ(ui::GetWindowRect(I().Hwnd()), gdi::Offset(before, 20, 15));
+  win::SendMessage(hwnd, win::WM_COMMAND, cmd::kLayoutEdit, 0);
 }
 
 // A clip of background mode 3 on the real device, between the strips and the
