@@ -295,6 +295,21 @@ TEST_F(InfoViewTest, AClipsEndAsksForTheNextAndFullScreenIsReadAgain) {
   EXPECT_EQ(log->calls, std::vector<std::string>{"place"});
   I().RereadFullScreen(); // unchanged: not placed again
   EXPECT_EQ(log->calls.size(), 1u);
+
+  // Playing repaints the clip's last place on the frame, but not in full
+  // screen, where the clip fills the view.
+  I().PlayVideoCommand(true); // the first: no last place yet
+  ASSERT_FALSE(I().LastVideoRect().IsEmpty());
+  ui::ValidateRect(hwnd, nullptr);
+  I().PlayVideoCommand(true);
+  EXPECT_FALSE(ui::GetUpdateRect(hwnd));
+  dir.Write("config.ini", "[Avi/Flc]\nFullScreen=0\n");
+  I().RereadFullScreen();
+  EXPECT_FALSE(log->fullScreen);
+  ui::ValidateRect(hwnd, nullptr);
+  const gdi::Rect last = I().LastVideoRect();
+  I().PlayVideoCommand(true);
+  EXPECT_EQ(ui::GetUpdateRect(hwnd), last);
 }
 
 TEST_F(InfoViewTest, InLayoutEditModeACtrlDragMovesThePage) {
