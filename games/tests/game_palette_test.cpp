@@ -92,7 +92,18 @@ TEST_F(GamePalette, MakeIdentityOnThePaletteScreenOnly) {
   EXPECT_EQ(gdi::GetSystemPaletteUse(), gdi::kSysPalStatic);
 }
 
-class Plain : public ui::ScreenWindow {};
+// Counts the erasures its repaints ask for.
+class Plain : public ui::ScreenWindow {
+public:
+  static inline int erased = 0;
+
+protected:
+  ui::LResult OnMessage(uint32_t message, ui::WParam wParam, ui::LParam lParam) override {
+    if (message == win::WM_ERASEBKGND)
+      ++erased;
+    return Default(message, wParam, lParam);
+  }
+};
 
 TEST_F(GamePalette, PaletteMessagesRealiseAndEraseOnlyWhenEntriesChanged) {
   static const bool registered = ui::RegisterScreenClass(
@@ -119,10 +130,12 @@ TEST_F(GamePalette, PaletteMessagesRealiseAndEraseOnlyWhenEntriesChanged) {
   gdi::SetScreenBitsPerPixel(8);
   EXPECT_EQ(OnQueryNewPalette(hwnd, p.Palette()), 1);
   EXPECT_EQ(ui::GetUpdateRect(hwnd), (gdi::Rect{0, 0, 40, 30}));
+  Plain::erased = 0;
   {
     ui::Paint paint(hwnd); // the repaint, with its erase
     EXPECT_TRUE(paint.IsValid());
   }
+  EXPECT_EQ(Plain::erased, 1) << "the invalidation asks for erasing";
   EXPECT_EQ(OnQueryNewPalette(hwnd, p.Palette()), 0) << "nothing changed";
   EXPECT_FALSE(ui::GetUpdateRect(hwnd));
   EXPECT_EQ(OnPaletteChanged(hwnd, hwnd, p.Palette()), 0);
