@@ -1189,8 +1189,12 @@ LResult CKivo32Frame::OnMessage(uint32_t message, WParam wParam, LParam lParam) 
       info->minTrackSize = gdi::Point{447, ui::ScreenRect().Height() / 4};
     return 0;
   case win::WM_QUERYNEWPALETTE:
+    return engine_ && engine_->RealisePalette(Hwnd(), true) ? 1 : 0;
   case win::WM_PALETTECHANGED:
-    return engine_ && engine_->RealisePalette(Hwnd(), message == win::WM_QUERYNEWPALETTE) ? 1 : 0;
+    // Another window's palette came first: the picture's colours again.
+    if (engine_ && static_cast<win::Hwnd>(wParam) != Hwnd())
+      engine_->RealisePalette(Hwnd(), false);
+    return 0;
   case win::WM_COPYDATA:
     if (word_ && lParam)
       return word_->OnCopyData(wParam, *win::AsCopyData(lParam));

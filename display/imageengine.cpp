@@ -7,6 +7,8 @@
 #include "platform/media/clock.h"
 #include "platform/sys/ini.h"
 #include "platform/sys/paths.h"
+#include "platform/ui/window/paint.h"
+#include "platform/ui/window/screen.h"
 #include "platform/win/dispatch.h"
 
 #include <algorithm>
@@ -106,6 +108,21 @@ bool BackgroundImageEngine::PickFirstImage(int32_t imageMode) {
     return true;
   }
   return false;
+}
+
+bool BackgroundImageEngine::RealisePalette(win::Hwnd window, bool foreground) {
+  const ImageSlot& shown = slots_[1 - receiving_];
+  if (!shown.still || !shown.still->palette || !window)
+    return false;
+  auto dc = ui::GetDc(window);
+  if (!dc)
+    return false;
+  auto old = dc->SelectPalette(shown.still->palette, !foreground);
+  const bool changed = dc->RealizePalette() > 0;
+  dc->SelectPalette(old, !foreground);
+  if (changed)
+    ui::InvalidateRect(window, nullptr, false);
+  return changed;
 }
 
 int32_t BackgroundImageEngine::ImageCount() const {

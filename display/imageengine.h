@@ -81,8 +81,10 @@ public:
   void PaintDefault(gdi::Dc& dc, const gdi::Rect& area, gdi::Point origin = {0, 0});
   // Lays the shown image out again for the current client area.
   void Recompose();
-  // Realises the shown image's palette; true when colours changed.
-  bool RealisePalette(win::Hwnd, bool) { return false; }
+  // Realises the shown image's palette in the window's context (on a
+  // palette screen); true when colours changed, and then the window is
+  // repainted with them. Nothing for an image without a palette.
+  bool RealisePalette(win::Hwnd window, bool foreground);
   // Loads the next image into the receiving slot and shows it. Without
   // pathGiven the next image is picked first. Failure empties the
   // next-image path and leaves the shown image.

@@ -173,4 +173,26 @@ TEST_F(FrameLoaderTest, AFolderOfPicturesThatAllFailEndsItsRequest) {
   }
 }
 
+TEST_F(FrameLoaderTest, OnAPaletteScreenThePicturesPaletteIsRealised) {
+  gdi::SetScreenBitsPerPixel(8);
+  struct TrueColourAgain {
+    ~TrueColourAgain() { gdi::SetScreenBitsPerPixel(32); }
+  } again;
+  auto dib = gdi::Dib::Create(120, 120, 8);
+  ASSERT_TRUE(dib);
+  for (int i = 0; i < 256; ++i)
+    dib->Colours()[static_cast<size_t>(i)] =
+        gdi::QuadOf(gdi::Rgb(static_cast<uint8_t>(i), 7, static_cast<uint8_t>(255 - i)));
+  const auto bytes = dib->ToBmpFile();
+  dir.Write("first.bmp", std::string(bytes.begin(), bytes.end()));
+  dir.Write("config.ini", "[Image]\nDefaultFile=first.bmp\n");
+  Start();
+  ASSERT_TRUE(frame->Engine()->ShownSlot().HasImage());
+  EXPECT_EQ(win::SendMessage(hwnd, win::WM_QUERYNEWPALETTE, 0, 0), 1) << "its colours came in";
+  EXPECT_EQ(win::SendMessage(hwnd, win::WM_QUERYNEWPALETTE, 0, 0), 0) << "nothing changed since";
+  // Its own palette change is not answered.
+  EXPECT_EQ(win::SendMessage(hwnd, win::WM_PALETTECHANGED, hwnd, 0), 0);
+  Close();
+}
+
 } // namespace
