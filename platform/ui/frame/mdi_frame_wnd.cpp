@@ -258,8 +258,14 @@ void MdiChildWnd::OnMdiActivate(bool active) {
 }
 
 void MdiChildWnd::OnUpdateFrameTitle() {
-  if (Document* document = ActiveDocument())
-    SetWindowText(GetHwnd(), document->Title());
+  Document* document = ActiveDocument();
+  if (!document)
+    return;
+  SetWindowText(GetHwnd(), document->Title());
+  // The caption is drawn by the child itself: it shows the new title.
+  const gdi::Rect area = GetClientRect(GetHwnd()).value_or(gdi::Rect{});
+  const gdi::Rect caption = gdi::MakeRect(0, 0, area.Width(), kCaptionHeight);
+  InvalidateRect(GetHwnd(), &caption, false);
 }
 
 void MdiChildWnd::DrawCaption(gdi::Dc& dc) {

@@ -288,8 +288,14 @@ TEST_F(DocViewTest, CommandsGoToViewDocumentChildThenFrameAndUpdatesSkipTheSende
   doc->UpdateAllViews(nullptr, 1);
   EXPECT_EQ(first->updates, (std::vector<std::pair<View*, intptr_t>>{{nullptr, 1}}));
   EXPECT_EQ(other->updates, (std::vector<std::pair<View*, intptr_t>>{{first, 7}, {nullptr, 1}}));
+  ValidateRect(second->GetHwnd(), nullptr);
   doc->SetTitle("twinkle.kar");
   EXPECT_EQ(win::GetWindowText(second->GetHwnd()), "twinkle.kar");
+  // Its caption is painted again with the new title.
+  const std::optional<gdi::Rect> due = GetUpdateRect(second->GetHwnd());
+  ASSERT_TRUE(due);
+  EXPECT_EQ(due->top, 0);
+  EXPECT_GE(due->bottom, MdiChildWnd::kCaptionHeight);
 }
 
 TEST_F(DocViewTest, TheMenuBarFollowsTheActiveChildAndClosingTheLastFrameAsks) {
