@@ -6,6 +6,8 @@
 
 #include "platform/media/mci.h"
 #include "platform/media/mpegvideo.h"
+#include "platform/media/overlay_device.h"
+#include "platform/ui/window/colour_key.h"
 #include "platform/media/tests/support/video_clips.h"
 #include "platform/media/virtual_time.h"
 #include "platform/ui/window/snapshot.h"
@@ -229,6 +231,68 @@ TEST_F(FrameTest, TheAviRequestWithNoClipsFallsBackToStillImages) {
   CKivo32Frame& f = Start();
   win::SendMessage(hwnd, win::WM_USER, kAviVideoRequest, 0);
   PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(f.BackgroundMode(), kModeStill);
+  Close();
+}
+
+} // namespace
+
+namespace {
+
+// Mode 1 on the overlay device, its picture an FFmpeg test pattern.
+TEST_F(FrameTest, InModeOneTheOverlaysLivePictureShowsBehindTheLyrics) {
+  if (!mediatest::HaveFfmpeg())
+    GTEST_SKIP() << "no ffmpeg";
+  media::RegisterVideoDevices();
+  setenv(media::kOverlaySourceVariable, "testsrc2=size=320x240:rate=25", 1);
+  dir.Write("config.ini", "[Words]\nDisplay=1\n[Overlay]\nCheck=1\n");
+  CKivo32Frame& f = Start();
+  unsetenv(media::kOverlaySourceVariable);
+  ASSERT_TRUE(f.Overlay().IsOpen());
+  EXPECT_FALSE(f.Overlay().IsModel());
+  EXPECT_EQ(f.Overlay().KeyColour(), gdi::Rgb(128, 0, 128));
+  ASSERT_EQ(f.BackgroundMode(), kModeOverlay);
+  ASSERT_TRUE(PumpUntil([&] { return ui::KeyedFrameCount(hwnd) > 5; }));
+  ui::InvalidateRect(f.Word()->Hwnd(), nullptr, true);
+  ui::UpdateWindow(f.Word()->Hwnd());
+  for (win::Hwnd w : {hwnd, f.Word()->Hwnd()}) {
+    auto shown = ui::ComposedPixels(w);
+    ASSERT_TRUE(shown);
+    size_t key = 0;
+    for (gdi::Colour c : *shown)
+      key += c == gdi::Rgb(128, 0, 128);
+    EXPECT_EQ(key, 0u) << w;
+  }
+  // The pattern moves: two moments differ.
+  const auto first = *ui::ComposedPixels(hwnd);
+  const uint64_t at = ui::KeyedFrameCount(hwnd);
+  ASSERT_TRUE(PumpUntil([&] { return ui::KeyedFrameCount(hwnd) > at + 3; }));
+  EXPECT_NE(*ui::ComposedPixels(hwnd), first);
+  const std::string folder = std::string(VEXO_TESTS_DIR) + "/artefacts";
+  std::filesystem::create_directories(folder);
+  EXPECT_TRUE(ui::SaveWindowImage(hwnd, folder + "/kivo32-background-overlay.png"));
+  ui::Menu menu = f.SysMenu()->PreparedMenu();
+  EXPECT_TRUE(menu.Find(cmd::kOverlayMode)->enabled);
+  // Back to still images and to the overlay again.
+  win::SendMessage(hwnd, win::WM_USER, kVideoOffRequest, 0);
+  EXPECT_EQ(f.BackgroundMode(), kModeStill);
+  win::SendMessage(hwnd, win::WM_USER, kOverlayVideoRequest, 0);
+  EXPECT_EQ(f.BackgroundMode(), kModeOverlay);
+  Close();
+}
+
+TEST_F(FrameTest, WithNoOverlaySourceThereIsNoCardAndTheModeIsGreyed) {
+  if (std::filesystem::exists("/dev/video0"))
+    GTEST_SKIP() << "a capture device is there";
+  media::RegisterVideoDevices();
+  unsetenv(media::kOverlaySourceVariable);
+  dir.Write("config.ini", "[Words]\nDisplay=1\n[Overlay]\nCheck=1\n");
+  CKivo32Frame& f = Start();
+  EXPECT_FALSE(f.Overlay().IsOpen());
+  EXPECT_EQ(f.BackgroundMode(), kModeStill);
+  ui::Menu menu = f.SysMenu()->PreparedMenu();
+  EXPECT_FALSE(menu.Find(cmd::kOverlayMode)->enabled);
+  win::SendMessage(hwnd, win::WM_USER, kOverlayVideoRequest, 0);
   EXPECT_EQ(f.BackgroundMode(), kModeStill);
   Close();
 }

@@ -2,6 +2,7 @@
 
 #include "platform/media/digitalvideo.h"
 #include "platform/media/mci.h"
+#include "platform/media/overlay_device.h"
 #include "platform/media/video_player.h"
 #include "platform/ui/modal/messagebox.h"
 #include "platform/ui/window/colour_key.h"
@@ -404,6 +405,7 @@ private:
 
 void RegisterVideoDevices() {
   RegisterDigitalVideo();
+  RegisterOverlayDevice();
   mci::RegisterDeviceType(
       "mpegvideo", [](const mci::OpenRequest& r, uint32_t* error) -> std::unique_ptr<mci::Device> {
         auto device = std::make_unique<MpegVideoDevice>(r.id);

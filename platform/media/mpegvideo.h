@@ -7,7 +7,8 @@ namespace media {
 
 inline constexpr const char* kMpegVideoProduct = "Tessarin MpegVideo";
 
-// Registers "mpegvideo" and "digitalvideo" with the media-command layer.
+// Registers "mpegvideo", "digitalvideo" and "overlay" with the media-command
+// layer.
 void RegisterVideoDevices();
 
 } // namespace media

@@ -4,6 +4,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
 #include <libavutil/imgutils.h>
@@ -197,6 +198,7 @@ struct VideoPlayer::Impl {
       av_freep(&io->buffer);
       avio_context_free(&io);
     }
+    av_dict_free(&liveOptions);
   }
 
   static int ReadPacket(void* opaque, uint8_t* buffer, int size) {
@@ -233,7 +235,27 @@ struct VideoPlayer::Impl {
     return to;
   }
 
+  // A live input instead of a byte source.
+  const AVInputFormat* liveFormat = nullptr;
+  std::string liveUrl;
+  AVDictionary* liveOptions = nullptr;
+
+  bool OpenLiveStreams(std::string* error) {
+    if (int r = avformat_open_input(&format, liveUrl.c_str(), liveFormat, &liveOptions); r < 0) {
+      *error = "the input does not open: " + AvError(r);
+      av_dict_free(&liveOptions);
+      return false;
+    }
+    av_dict_free(&liveOptions);
+    return true;
+  }
+
   bool OpenStreams(std::string* error) {
+    if (liveFormat) {
+      if (!OpenLiveStreams(error))
+        return false;
+      return FindVideo(error);
+    }
     constexpr int kIoBuffer = 1 << 16;
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
     io = buffer ? avio_alloc_context(buffer, kIoBuffer, 0, this, ReadPacket, nullptr, SeekSource)
@@ -250,14 +272,20 @@ struct VideoPlayer::Impl {
       *error = "not a clip: " + AvError(r); // avformat_open_input freed format
       return false;
     }
+    return FindVideo(error);
+  }
+
+  bool FindVideo(std::string* error) {
     if (int r = avformat_find_stream_info(format, nullptr); r < 0) {
       *error = "no stream information: " + AvError(r);
       return false;
     }
     // The probe's look at the end of the clip (for its length) may have
     // failed to read; play goes as far as the bytes can be read.
-    io->error = 0;
-    io->eof_reached = 0;
+    if (io) {
+      io->error = 0;
+      io->eof_reached = 0;
+    }
     const AVCodec* decoderCodec = nullptr;
     stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoderCodec, 0);
     if (stream < 0 || !decoderCodec) {
@@ -629,6 +657,31 @@ std::unique_ptr<VideoPlayer> VideoPlayer::OpenSource(std::shared_ptr<ByteSource>
   auto impl = std::make_unique<Impl>();
   impl->source = std::move(source);
   // Damaged pictures are the decoder's to conceal; only its failures count.
+  av_log_set_level(AV_LOG_FATAL);
+  if (!impl->OpenStreams(error) || !impl->FirstPicture(error))
+    return nullptr;
+  Impl* raw = impl.get();
+  raw->decoder = std::thread([raw] { raw->RunDecoder(); });
+  return std::unique_ptr<VideoPlayer>(new VideoPlayer(std::move(impl)));
+}
+
+std::unique_ptr<VideoPlayer> VideoPlayer::OpenLive(
+    const std::string& inputFormat, const std::string& url, std::string* error,
+    const std::vector<std::pair<std::string, std::string>>& options) {
+  std::string ignored;
+  if (!error)
+    error = &ignored;
+  static std::once_flag devices;
+  std::call_once(devices, [] { avdevice_register_all(); });
+  auto impl = std::make_unique<Impl>();
+  impl->liveFormat = av_find_input_format(inputFormat.c_str());
+  if (!impl->liveFormat) {
+    *error = "no input device \"" + inputFormat + "\"";
+    return nullptr;
+  }
+  impl->liveUrl = url;
+  for (const auto& [key, value] : options)
+    av_dict_set(&impl->liveOptions, key.c_str(), value.c_str(), 0);
   av_log_set_level(AV_LOG_FATAL);
   if (!impl->OpenStreams(error) || !impl->FirstPicture(error))
     return nullptr;

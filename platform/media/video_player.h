@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace media {
@@ -67,6 +68,14 @@ public:
                                                 std::string* error);
   static std::unique_ptr<VideoPlayer> OpenSource(std::shared_ptr<ByteSource> source,
                                                  std::string* error);
+  // A live picture from an input device of libavdevice: "v4l2" with a
+  // device path such as "/dev/video0" (options: "channel" for its input),
+  // or "lavfi" with a filter graph such as "testsrc2=size=640x480:rate=25".
+  // It has no length; it plays until stopped.
+  static std::unique_ptr<VideoPlayer> OpenLive(const std::string& inputFormat,
+                                               const std::string& url, std::string* error,
+                                               const std::vector<std::pair<std::string, std::string>>&
+                                                   options = {});
   ~VideoPlayer();
   VideoPlayer(const VideoPlayer&) = delete;
   VideoPlayer& operator=(const VideoPlayer&) = delete;
