@@ -13,6 +13,7 @@
 #include "platform/sys/library.h"
 #include "platform/sys/runtime.h"
 #include "platform/win/loop.h"
+#include "score/core_entries.h"
 #include "score/pitch_engine.h"
 
 #include <cerrno>
@@ -44,39 +45,16 @@ bool ParseInt(const char* text, long low, long high, long* out) {
   return true;
 }
 
-// The six values the controller reads before a block, in its order.
-struct PlayerReaders {
-  uint8_t (*GetcCurNote)() = nullptr;
-  uint8_t (*ChkcNoNote)() = nullptr;
-  uint8_t (*ChkcLyricOn)() = nullptr;
-  int32_t (*GetlLyricTotTime)() = nullptr;
-  int32_t (*GetlLyricCurTime)() = nullptr;
-  int32_t (*GetCurTime)() = nullptr;
-
-  bool Bind(const sys::Library& lib, std::string* error) {
-    auto bind = [&](auto*& f, const char* name) {
-      f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(lib.Find(name));
-      if (!f)
-        *error = std::string("the player core lacks ") + name;
-      return f != nullptr;
-    };
-    return bind(GetcCurNote, "mplay_GetcCurNote") && bind(ChkcNoNote, "mplay_ChkcNoNote") &&
-           bind(ChkcLyricOn, "mplay_ChkcLyricOn") &&
-           bind(GetlLyricTotTime, "mplay_GetlLyricTotTime") &&
-           bind(GetlLyricCurTime, "mplay_GetlLyricCurTime") && bind(GetCurTime, "mplay_GetCurTime");
-  }
-
-  score::PlayerState Read() const {
-    score::PlayerState p;
-    p.curNote = GetcCurNote();
-    p.noNote = ChkcNoNote();
-    p.lyricOn = ChkcLyricOn();
-    p.lyricTotalMs = GetlLyricTotTime();
-    p.lyricElapsedMs = GetlLyricCurTime();
-    p.currentTimeMs = GetCurTime();
-    return p;
-  }
-};
+// The six values the controller reads before a block, in its order; false,
+// with "the player core lacks NAME", when the player core lacks one.
+bool BindReaders(const sys::Library& lib, score::CoreEntries* readers, std::string* error) {
+  readers->Bind(lib.Handle());
+  std::string missing;
+  if (readers->Complete(&missing))
+    return true;
+  *error = "the player core lacks " + missing;
+  return false;
+}
 
 // The voice in the capture format, handed out block by block from a time.
 class Voice {
@@ -270,8 +248,8 @@ int ScoreVoice(const ScoreOptions& o) {
   if (!client || !client->Init(windows.Frame(), windows.Remote(), &error))
     return Fail(error);
   auto core = sys::Library::Load(folder, "Tamblo", &error);
-  PlayerReaders readers;
-  if (!core || !readers.Bind(*core, &error))
+  score::CoreEntries readers;
+  if (!core || !BindReaders(*core, &readers, &error))
     return Fail(error);
   const TambloExports& t = client->Exports();
   if (!t.LoadFile(o.song.c_str(), kKindByExtension))

@@ -37,10 +37,6 @@ int HighWord(ui::LParam l) {
 
 } // namespace
 
-const char* const kCoreEntryNames[6] = {"mplay_GetcCurNote",      "mplay_ChkcNoNote",
-                                        "mplay_ChkcLyricOn",      "mplay_GetlLyricTotTime",
-                                        "mplay_GetlLyricCurTime", "mplay_GetCurTime"};
-
 CScoreController::CScoreController(std::string noDeviceText)
     : noDeviceText_(std::move(noDeviceText)) {
   CheckDevices();
@@ -56,29 +52,7 @@ CScoreController::~CScoreController() {
 }
 
 void CScoreController::BindCore(sys::ModuleHandle module) {
-  std::array<void*, 6> table{};
-  sys::BindAvailableNames(module, kCoreEntryNames, table);
-  core_.GetcCurNote = reinterpret_cast<uint8_t (*)()>(table[0]);
-  core_.ChkcNoNote = reinterpret_cast<uint8_t (*)()>(table[1]);
-  core_.ChkcLyricOn = reinterpret_cast<uint8_t (*)()>(table[2]);
-  core_.GetlLyricTotTime = reinterpret_cast<int32_t (*)()>(table[3]);
-  core_.GetlLyricCurTime = reinterpret_cast<int32_t (*)()>(table[4]);
-  core_.GetCurTime = reinterpret_cast<int32_t (*)()>(table[5]);
-}
-
-bool CScoreController::CoreBound(std::string* missing) const {
-  const void* entries[6] = {reinterpret_cast<const void*>(core_.GetcCurNote),
-                            reinterpret_cast<const void*>(core_.ChkcNoNote),
-                            reinterpret_cast<const void*>(core_.ChkcLyricOn),
-                            reinterpret_cast<const void*>(core_.GetlLyricTotTime),
-                            reinterpret_cast<const void*>(core_.GetlLyricCurTime),
-                            reinterpret_cast<const void*>(core_.GetCurTime)};
-  for (int i = 0; i < 6; ++i)
-    if (!entries[i]) {
-      *missing = kCoreEntryNames[i];
-      return false;
-    }
-  return true;
+  core_.Bind(module);
 }
 
 bool CScoreController::Create(win::Hwnd parent) {
@@ -210,7 +184,7 @@ int32_t CScoreController::StartScoring() {
   if (!Enabled())
     return 0;
   std::string missing;
-  if (!CoreBound(&missing)) {
+  if (!core_.Complete(&missing)) {
     error_ = "the player core lacks " + missing;
     return 0;
   }
@@ -337,15 +311,8 @@ void CScoreController::StartBlock() {
     return;
   }
   recording_ = true;
-  std::string missing;
-  if (!CoreBound(&missing))
-    return;
-  player_.curNote = core_.GetcCurNote();
-  player_.noNote = core_.ChkcNoNote();
-  player_.lyricOn = core_.ChkcLyricOn();
-  player_.lyricTotalMs = core_.GetlLyricTotTime();
-  player_.lyricElapsedMs = core_.GetlLyricCurTime();
-  player_.currentTimeMs = core_.GetCurTime();
+  if (core_.Complete(nullptr))
+    player_ = core_.Read();
 }
 
 void CScoreController::BlockDone(media::WaveInHeader* header) {

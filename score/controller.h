@@ -10,6 +10,7 @@
 #include "platform/media/wavein.h"
 #include "platform/sys/library.h"
 #include "platform/ui/window/screen.h"
+#include "score/core_entries.h"
 #include "score/pitch_engine.h"
 #include "score/score_listeners.h"
 #include "score/score_mixer.h"
@@ -34,18 +35,6 @@ inline constexpr uint32_t kStatusWindowId = 100;
 inline constexpr win::WParam kQueryControlObject = 0x10000000;
 // The string shown when there is no wave-input device.
 inline constexpr uint32_t kNoDeviceString = 3;
-
-// The six entry points of the player core read before each block.
-struct CoreEntries {
-  uint8_t (*GetcCurNote)() = nullptr;
-  uint8_t (*ChkcNoNote)() = nullptr;
-  uint8_t (*ChkcLyricOn)() = nullptr;
-  int32_t (*GetlLyricTotTime)() = nullptr;
-  int32_t (*GetlLyricCurTime)() = nullptr;
-  int32_t (*GetCurTime)() = nullptr;
-};
-// Their names, in the order they are called.
-extern const char* const kCoreEntryNames[6];
 
 class CScoreController : public ui::ScreenWindow {
 public:
@@ -106,7 +95,6 @@ protected:
   ui::LResult OnMessage(uint32_t message, ui::WParam wParam, ui::LParam lParam) override;
 
 private:
-  bool CoreBound(std::string* missing) const;
   void NewBuffer(uint16_t n);
   bool ApplyFormat();
   bool OpenDevice();

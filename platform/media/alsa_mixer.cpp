@@ -105,8 +105,7 @@ public:
     case Kind::kCaptureVolume: {
       const bool capture = b->kind == Kind::kCaptureVolume;
       long low = 0, high = 0;
-      capture ? snd_mixer_selem_get_capture_volume_range(b->elem, &low, &high)
-              : snd_mixer_selem_get_playback_volume_range(b->elem, &low, &high);
+      Range(*b, &low, &high);
       for (int ch = 0; ch < b->channels; ++ch) {
         long v = 0;
         if ((capture ? snd_mixer_selem_get_capture_volume(b->elem, kChannels[ch], &v)
@@ -168,8 +167,7 @@ private:
     case Kind::kCaptureVolume: {
       const bool capture = b->kind == Kind::kCaptureVolume;
       long low = 0, high = 0;
-      capture ? snd_mixer_selem_get_capture_volume_range(b->elem, &low, &high)
-              : snd_mixer_selem_get_playback_volume_range(b->elem, &low, &high);
+      Range(*b, &low, &high);
       for (int ch = 0; ch < b->channels; ++ch) {
         const long v =
             low + static_cast<long>((static_cast<int64_t>(std::min(values[ch], kFullScale)) *
@@ -194,6 +192,13 @@ private:
       return kMixerOk;
     }
     return kMixerBadControl;
+  }
+
+  static void Range(const Bound& b, long* low, long* high) {
+    if (b.kind == Kind::kCaptureVolume)
+      snd_mixer_selem_get_capture_volume_range(b.elem, low, high);
+    else
+      snd_mixer_selem_get_playback_volume_range(b.elem, low, high);
   }
 
   const Bound* Find(uint32_t id) const {
