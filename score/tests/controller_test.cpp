@@ -246,6 +246,21 @@ TEST_F(ControllerTest, PauseClosesTheDeviceAndResumeCapturesFromTheClock) {
   EXPECT_EQ(c->PauseScoring(1), 0);
 }
 
+TEST_F(ControllerTest, AStartWhilePausedCapturesAgain) {
+  c->EnableScoring(1);
+  ASSERT_EQ(c->StartScoring(), 1);
+  Advance(500);
+  ASSERT_EQ(c->PauseScoring(1), 1);
+  // The text started the timer only when not yet scoring: a start while
+  // paused opened the device but left the capture without its timer.
+  ASSERT_EQ(c->StartScoring(), 1);
+  EXPECT_EQ(c->Paused(), 0);
+  const int32_t before = c->Blocks();
+  Advance(1000);
+  EXPECT_GE(c->Blocks(), before + 4);
+  c->TerminateScoring();
+}
+
 TEST_F(ControllerTest, CallsFromAnotherThreadRunOnTheControllersThread) {
   c->EnableScoring(1);
   ASSERT_EQ(c->StartScoring(), 1);
