@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <cstring>
 
 using namespace media;
@@ -215,6 +216,53 @@ TEST(DigitalVideo, FilesThatAreNoClipsFailToOpenWithTheirReason) {
   o.element = ClipFolder() + "/missing.avi";
   EXPECT_EQ(mci::Open(o, &id), mci::kErrFileNotFound);
   EXPECT_EQ(mci::SendString("open digitalvideo"), mci::kErrElementRequired);
+}
+
+} // namespace
+
+#include "platform/media/tests/support/flc_writer.h"
+
+namespace {
+
+// An FLC of the project's own writing: a striped picture and a square that
+// moves over it, frame by frame.
+TEST_F(DigitalVideoTest, AnFlcShowsEveryFrameWithItsExactColours) {
+  constexpr int w = 160, h = 120, n = 12;
+  std::array<std::array<uint8_t, 3>, 256> palette{};
+  for (int i = 0; i < 256; ++i)
+    palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
+                  static_cast<uint8_t>(i * 7)};
+  std::vector<FlcPicture> pictures(n);
+  for (int k = 0; k < n; ++k) {
+    auto& px = pictures[k].index;
+    px.resize(w * h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const bool square = x >= 8 * k && x < 8 * k + 16 && y >= 20 && y < 36;
+        px[y * w + x] = square ? 255 : static_cast<uint8_t>((x / 4 + y) % 200);
+      }
+  }
+  const std::string clip = ClipFolder() + "/own.flc";
+  ASSERT_TRUE(WriteFlc(clip, w, h, 50, palette, pictures));
+  EXPECT_EQ(FramesOf(clip), n);
+  const mci::DeviceId id = OpenClip(clip);
+  ASSERT_NE(id, 0u);
+  EXPECT_EQ(Ask(id, "where source"), "0 0 160 120");
+  ASSERT_EQ(mci::SendCommand(id, "window state show"), mci::kOk);
+  ASSERT_EQ(mci::SendCommand(id, "play notify", nullptr, 128, parent), mci::kOk);
+  Run(2000);
+  EXPECT_EQ(Ask(id, "status frames shown"), std::to_string(n));
+  EXPECT_EQ(Notices(), std::vector<win::WParam>{mci::kNotifySuccessful});
+  auto dc = ui::GetDc(VideoWindow(id));
+  ASSERT_TRUE(dc);
+  const std::vector<gdi::Colour> shown = dc->Target()->CopyPixels();
+  ASSERT_EQ(shown.size(), static_cast<size_t>(w * h));
+  size_t differ = 0;
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const auto& rgb = palette[pictures[n - 1].index[i]];
+    differ += shown[i] != gdi::Rgb(rgb[0], rgb[1], rgb[2]);
+  }
+  EXPECT_EQ(differ, 0u);
 }
 
 } // namespace
