@@ -263,15 +263,21 @@ void CKivo32Info::ReadVideoSettings() {
 }
 
 bool CKivo32Info::OpenVideo(const std::string& path) {
-  CloseVideo();
+  // The clip before goes; the view stays up for the next one.
+  if (video_)
+    video_->Close();
   videoPath_ = path;
-  if (!video_ || !GetHwnd())
-    return false;
-  if (!video_->Open(GetHwnd(), path))
-    return false;
-  content_ |= kVideo;
-  PlaceVideo();
-  return true;
+  if (video_ && GetHwnd() && video_->Open(GetHwnd(), path)) {
+    content_ |= kVideo;
+    PlaceVideo();
+    return true;
+  }
+  // Nothing to show: the view goes as a closed clip's does.
+  if (content_ & kVideo) {
+    content_ &= ~kVideo;
+    EndPage();
+  }
+  return false;
 }
 
 void CKivo32Info::PlayOrStop(bool allow) {

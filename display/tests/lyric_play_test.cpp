@@ -12,9 +12,13 @@
 #include "platform/win/tests/support/child_process.h"
 #include "platform/win/window.h"
 
+#include "platform/sys/ini.h"
+#include "platform/sys/tests/support/command_run.h"
+
 #include <QImage>
 #include <csignal>
 #include <filesystem>
+#include <set>
 
 using namespace displaytest;
 
@@ -333,6 +337,99 @@ TEST_F(LyricPlayOverVideo, TheDemoSongWipesOverTheVideoInModeTwo) {
   auto status = host->Wait(kStartMs);
   ASSERT_TRUE(status);
   EXPECT_TRUE(WIFEXITED(*status)) << *status;
+  win::PostMessage(frame, display::kCloseMessage, 0, 0);
+  EXPECT_TRUE(display->Wait(kStartMs));
+}
+
+} // namespace
+
+namespace {
+
+// The newest picture of a window class in folder, or a null image.
+QImage PictureOf(const std::string& folder, const std::string& className) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(className + "-") && name.ends_with(".png"))
+      return QImage(QString::fromStdString(entry.path().string()));
+  }
+  return {};
+}
+
+int Colours(const QImage& image) {
+  std::set<QRgb> seen;
+  for (int y = 0; y < image.height(); y += 4)
+    for (int x = 0; x < image.width(); x += 4)
+      seen.insert(image.pixel(x, y));
+  return static_cast<int>(seen.size());
+}
+
+class LyricPlayWithClips : public LyricPlay {
+protected:
+  bool UsesCorpus() const override { return false; }
+  void BeforeStart() override {
+    if (!mediatest::HaveFfmpeg())
+      GTEST_SKIP() << "no ffmpeg";
+    const std::string clip =
+        mediatest::MakeClip("mode3.avi", "-f lavfi -i testsrc2=size=320x240:rate=25 -t 30 "
+                                         "-c:v mjpeg -q:v 4 -f avi");
+    ASSERT_FALSE(clip.empty());
+    std::filesystem::copy_file(clip, clips.Path() + "/mode3.avi");
+  }
+  systest::CommandRun Vexo3(const std::string& args) {
+    setenv("VEXO_CONFIG_DIR", config.Path().c_str(), 1);
+    auto run = systest::RunCommand("timeout 60 " + std::string(VEXO_BIN_DIR) + "/vexo3 " + args,
+                                   systest::Stderr::WithOutput);
+    unsetenv("VEXO_CONFIG_DIR");
+    return run;
+  }
+  TempFolder clips;
+};
+
+// As a user would: a folder of clips given to the running display, the
+// clip mode asked for, then the demo song played: the clip plays in the info
+// view while the lyrics are sung.
+TEST_F(LyricPlayWithClips, AClipOfTheFolderPlaysInTheInfoViewWhileTheSongIsSung) {
+  ASSERT_TRUE(WaitFor([&] { return !WordPicture(dumps.Path()).isNull(); }, kStartMs));
+  const auto added = Vexo3("display --media-folder videos " + clips.Path());
+  ASSERT_EQ(added.status, 0) << added.out;
+  const std::string ini = config.Path() + "/config.ini";
+  ASSERT_TRUE(WaitFor([&] { return sys::IniGetString(ini, "Avi/Flc", "Build", "gone") == "gone"; },
+                      kStartMs));
+  const auto mode = Vexo3("display --mode video");
+  ASSERT_EQ(mode.status, 0) << mode.out;
+
+  setenv("VEXO_SYNTH_WAV", (config.Path() + "/played.wav").c_str(), 1);
+  setenv("VEXO_SETTINGS_FILE", (config.Path() + "/settings.ini").c_str(), 1);
+  auto host = wintest::ChildProcess::Start(std::string(VEXO_BIN_DIR) + "/vexo3",
+                                           {"play", std::string(VEXO_BIN_DIR) + "/twinkle.kar"});
+  unsetenv("VEXO_SETTINGS_FILE");
+  unsetenv("VEXO_SYNTH_WAV");
+  ASSERT_TRUE(host);
+  ASSERT_TRUE(host->ReadLineStartingWith("playing", 6 * kStartMs));
+
+  // The clip's window shows the moving pattern; the word view the lines.
+  QImage video, words;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while ((video.isNull() || words.isNull()) && std::chrono::steady_clock::now() < deadline) {
+    host->ReadLine(10);
+    if (QImage v = PictureOf(dumps.Path(), "VexoDigitalVideo"); !v.isNull() && Colours(v) > 8)
+      video = v;
+    if (QImage w = WordPicture(dumps.Path()); !w.isNull() && LightPixels(w) > kTextPixels)
+      words = w;
+  }
+  ASSERT_FALSE(video.isNull()) << "no picture of the clip";
+  EXPECT_FALSE(words.isNull()) << "no lines sung beside it";
+  EXPECT_EQ(video.size(), QSize(320, 240));
+  const std::string folder = std::string(VEXO_TESTS_DIR) + "/artefacts";
+  std::filesystem::create_directories(folder);
+  const std::string picture = folder + "/kivo32-background-avi.png";
+  if (video.save(QString::fromStdString(picture)))
+    RecordProperty("picture", picture);
+
+  kill(host->Pid(), SIGINT);
+  auto status = host->Wait(kStartMs);
+  ASSERT_TRUE(status);
   win::PostMessage(frame, display::kCloseMessage, 0, 0);
   EXPECT_TRUE(display->Wait(kStartMs));
 }
