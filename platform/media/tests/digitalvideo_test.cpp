@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <thread>
 #include <filesystem>
 #include <cstring>
 
@@ -263,6 +265,43 @@ TEST_F(DigitalVideoTest, AnFlcShowsEveryFrameWithItsExactColours) {
     differ += shown[i] != gdi::Rgb(rgb[0], rgb[1], rgb[2]);
   }
   EXPECT_EQ(differ, 0u);
+}
+
+} // namespace
+
+namespace {
+
+// On the real clock: each natural end opens the next short clip, as the
+// frame's next-clip command does, and some clips are closed mid-frame.
+TEST_F(DigitalVideoTest, ChainsOfClipsOpenedAtEachEndAndClosesMidFrame) {
+  InstallTimeSource(nullptr);
+  const std::string clip = MakeClip("dv-short.avi", "-f lavfi -i testsrc2=size=64x48:rate=50 "
+                                                    "-t 0.1 -c:v mjpeg -f avi");
+  ASSERT_FALSE(clip.empty());
+  int ends = 0, opened = 0;
+  for (int chain = 0; chain < 20; ++chain) {
+    const mci::DeviceId id = OpenClip(clip);
+    ASSERT_NE(id, 0u);
+    ++opened;
+    ASSERT_EQ(mci::SendCommand(id, "window state show"), mci::kOk);
+    ASSERT_EQ(mci::SendCommand(id, "play notify", nullptr, 128, parent), mci::kOk);
+    if (chain % 4 == 3) {
+      // Closed while its frames are on their way.
+      std::this_thread::sleep_for(std::chrono::milliseconds(chain % 7));
+      EXPECT_EQ(mci::SendCommand(id, "close"), mci::kOk);
+      continue;
+    }
+    // Every play before has had its one notice; this one ends by itself.
+    ASSERT_TRUE(win::RunMessageLoopUntil(
+        [&] { return window->notices.size() == static_cast<size_t>(opened); }, 5000));
+    ends += window->notices.back() == mci::kNotifySuccessful;
+    EXPECT_EQ(mci::SendCommand(id, "close"), mci::kOk);
+  }
+  win::ProcessPendingMessages();
+  EXPECT_EQ(ends, 15);
+  // One notice for every play: its end, or its close.
+  EXPECT_EQ(window->notices.size(), static_cast<size_t>(opened));
+  InstallTimeSource(&clock);
 }
 
 } // namespace
