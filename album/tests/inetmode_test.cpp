@@ -1,0 +1,275 @@
+#include "album/inetmode.h"
+
+#include "album/tests/support/album_bytes.h"
+
+#include "platform/sys/tests/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using namespace album;
+using namespace album::testing;
+namespace fs = std::filesystem;
+
+void Put(const std::string& path, const Bytes& bytes) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes Get(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes U8(uint8_t v) { return Bytes{v}; }
+
+Bytes ThunkBytes(const std::vector<std::pair<std::string, uint32_t>>& rolls,
+                 const std::vector<uint32_t>& newSongs) {
+  Bytes out = Cat({Text("INTERNET VELMORITH THUNK V1.2\x1A"), Zeros(8),
+                   U32(static_cast<uint32_t>(rolls.size())), Zeros(16)});
+  for (const auto& [name, stamp] : rolls)
+    out = Cat({out, U32(static_cast<uint32_t>(name.size())), Text(name), U32(stamp)});
+  out = Cat({out, U32(static_cast<uint32_t>(newSongs.size()))});
+  for (uint32_t n : newSongs)
+    out = Cat({out, U32(n)});
+  return out;
+}
+
+// An internet album whose base location and file names are stored scrambled
+// (mode 2) or plain.
+Bytes InternetBytes(uint32_t stamp, const std::string& base, std::vector<RecordSpec> records,
+                    bool scrambled) {
+  Bytes loc = scrambled ? Scrambled(base) : Text(base);
+  Bytes out = Cat({Text("INTERNET VEXO3 ALBUM V1.2\x1A"), U32(stamp),
+                   U32(static_cast<uint32_t>(records.size())), U32(1), Zeros(16),
+                   U32(static_cast<uint32_t>(loc.size())), Zeros(3), loc});
+  for (RecordSpec& r : records) {
+    if (scrambled)
+      r.fileName = Scrambled(std::string(r.fileName.begin(), r.fileName.end()));
+    out = Cat({out, Record(r)});
+  }
+  return out;
+}
+
+Bytes Code(uint8_t category) {
+  Bytes code;
+  for (int i = 0; i < 16; ++i)
+    code.push_back(i == 6 ? category : static_cast<uint8_t>(0xC0 + i));
+  return code;
+}
+
+Bytes SubRecord(uint16_t number, const std::string& path, const std::string& url,
+                uint32_t count) {
+  return Cat({U16(number), U16(0), Field(path, 516), Field(url, 260), U32(count), U8('e')});
+}
+
+Bytes Entry(uint32_t number, uint16_t sub, uint32_t pos, char type, const std::string& title,
+            const std::string& file, const std::string& singer, uint8_t category) {
+  return Cat({U32(number), U16(sub), U16(0xFFFF), U32(pos), U8(static_cast<uint8_t>(type)),
+              U16(static_cast<uint16_t>(title.size())), Text(title),
+              U16(static_cast<uint16_t>(file.size())), Text(file),
+              U16(static_cast<uint16_t>(singer.size())), Text(singer), Code(category)});
+}
+
+struct Folders {
+  sys::test::ScratchFolder scratch;
+  std::string album = scratch.Path() + "/Album/";
+  std::string download = scratch.Path() + "/Download/";
+  Folders() { fs::create_directories(album); }
+};
+
+std::vector<RecordSpec> PopRecords() {
+  return {{7, "Arirang", "Folk Choir", "", "", 3, "", 't', Text("arirang.vx3")},
+          {9, "Blue Moon", "Kim", "", "", 5, "", 'b', Text("blue.sb3")}};
+}
+std::vector<RecordSpec> RockRecords() {
+  return {{12, "Cold", "Lee", "", "", 3, "", 'w', Text("cold.wm3")}};
+}
+
+// The catalogue of mode 2 built from a thunk and two packed rolls on disk.
+void LayRolls(const Folders& f, uint32_t rockStamp = 12) {
+  Put(f.album + "jThunk.alb",
+      ThunkBytes({{"jRo0001.alb", 11}, {"jRo0002.alb", rockStamp}}, {12}));
+  Put(f.album + "jRo0001.alz",
+      PackRoll(InternetBytes(11, "\\pop", PopRecords(), true)));
+  Put(f.album + "jRo0002.alz",
+      PackRoll(InternetBytes(rockStamp, "\\rock", RockRecords(), true)));
+}
+
+TEST(InternetModes, ModeTwoAlbumIsBuiltByteForByteFromThunkAndRolls) {
+  Folders f;
+  LayRolls(f);
+  Put(f.download + "pop/arirang.vx3", Text("song"));
+  ModeCatalogue cat(2, f.album, f.download);
+  std::vector<ModeCatalogue::ThunkRoll> rolls;
+  std::vector<uint32_t> newSongs;
+  ASSERT_EQ(cat.ReadThunk(f.album + "jThunk.alb", "http://srv/vx", rolls, newSongs), 1);
+  cat.newSongs = newSongs;
+  EXPECT_EQ(cat.Merge(rolls), (std::vector<uint16_t>{1, 2}));
+  ASSERT_TRUE(cat.Update(1700000000));
+
+  Bytes expected = Cat({Text("LOCAL INTERNET VEXO3 MASTER ALBUM V1.2\x1A"), U16(2), U32(3),
+                        U32(61), U32(2 * 785), U32(1700000000), U32(1),
+                        SubRecord(1, "jRo0001.alb", "http://srv/vx/jRo0001.alb", 2),
+                        SubRecord(2, "jRo0002.alb", "http://srv/vx/jRo0002.alb", 1),
+                        Entry(7, 1, 0, 'T', "Arirang", "arirang.vx3", "Folk Choir", 3),
+                        Entry(9, 1, 1, 'b', "Blue Moon", "blue.sb3", "Kim", 5),
+                        Entry(12, 2, 0, 'w', "Cold", "cold.wm3", "Lee", 3), U32(1), U32(12)});
+  EXPECT_EQ(Get(f.album + "jSong.alb"), expected);
+  // The packed rolls are gone once unpacked; the roll albums stay.
+  EXPECT_FALSE(fs::exists(f.album + "jRo0001.alz"));
+  EXPECT_TRUE(fs::exists(f.album + "jRo0001.alb"));
+}
+
+TEST(InternetModes, LettersFollowFilePresenceAndMarkDirty) {
+  Folders f;
+  LayRolls(f);
+  Put(f.download + "pop/arirang.vx3", Text("song"));
+  {
+    ModeCatalogue cat(2, f.album, f.download);
+    std::vector<ModeCatalogue::ThunkRoll> rolls;
+    std::vector<uint32_t> newSongs;
+    ASSERT_EQ(cat.ReadThunk(f.album + "jThunk.alb", "http://srv/vx", rolls, newSongs), 1);
+    cat.Merge(rolls);
+    ASSERT_TRUE(cat.Update(1));
+  }
+  ModeCatalogue cat(2, f.album, f.download);
+  ASSERT_EQ(cat.Read(), 1);
+  EXPECT_FALSE(cat.dirty);
+  EXPECT_EQ(cat.EntryByNumber(7)->type, 'T');
+
+  fs::remove(f.download + "pop/arirang.vx3");
+  Put(f.download + "rock/cold.wm3", Text("song"));
+  ASSERT_EQ(cat.Read(), 1);
+  EXPECT_TRUE(cat.dirty);
+  EXPECT_EQ(cat.EntryByNumber(7)->type, 't');
+  EXPECT_EQ(cat.EntryByNumber(9)->type, 'b');
+  EXPECT_EQ(cat.EntryByNumber(12)->type, 'W');
+  EXPECT_EQ(cat.highest, 12u);
+  EXPECT_EQ(cat.rolls.at(1).baseLocation, "\\rock");
+}
+
+TEST(InternetModes, ModeOneKeepsTextsAsStored) {
+  Folders f;
+  Put(f.album + "iThunk.alb", ThunkBytes({{"iRo0001.alb", 5}}, {}));
+  Put(f.album + "iRo0001.alz", PackRoll(InternetBytes(5, "http://x/songs", PopRecords(), false)));
+  ModeCatalogue cat(1, f.album, f.download);
+  std::vector<ModeCatalogue::ThunkRoll> rolls;
+  std::vector<uint32_t> newSongs;
+  ASSERT_EQ(cat.ReadThunk(f.album + "iThunk.alb", "http://srv/", rolls, newSongs), 1);
+  EXPECT_EQ(rolls.at(0).url, "http://srv/iRo0001.alb");
+  cat.Merge(rolls);
+  ASSERT_TRUE(cat.Update(1));
+  ASSERT_EQ(cat.Read(), 1);
+  EXPECT_EQ(cat.rolls.at(0).baseLocation, "http://x/songs");
+  EXPECT_EQ(cat.EntryByNumber(9)->fileName, "blue.sb3");
+  EXPECT_EQ(cat.EntryByNumber(9)->type, 'b');
+}
+
+TEST(InternetModes, MergeTellsNewAndChangedRollsAndKeepsUnchangedOnes) {
+  Folders f;
+  LayRolls(f);
+  ModeCatalogue cat(2, f.album, f.download);
+  std::vector<ModeCatalogue::ThunkRoll> rolls;
+  std::vector<uint32_t> newSongs;
+  ASSERT_EQ(cat.ReadThunk(f.album + "jThunk.alb", "http://srv/vx", rolls, newSongs), 1);
+  cat.Merge(rolls);
+  ASSERT_TRUE(cat.Update(1));
+  Bytes rockBefore = Get(f.album + "jRo0002.alb");
+
+  // Roll 1 unchanged, roll 2 changed stamp, roll 3 new, the old roll 2 of
+  // another name dropped.
+  struct Case {
+    std::vector<std::pair<std::string, uint32_t>> thunk;
+    std::vector<uint16_t> updated;
+  } cases[] = {
+      {{{"jRo0001.alb", 11}, {"jRo0002.alb", 12}}, {}},
+      {{{"jRo0001.alb", 11}, {"jRo0002.alb", 13}}, {2}},
+      {{{"jRo0001.alb", 11}, {"jRo0002.alb", 12}, {"jRo0003.alb", 1}}, {3}},
+      {{{"JRO0001.ALB", 99}}, {1}},
+  };
+  for (const Case& c : cases) {
+    ModeCatalogue again(2, f.album, f.download);
+    ASSERT_EQ(again.Read(), 1);
+    Put(f.album + "t.alb", ThunkBytes(c.thunk, {}));
+    ASSERT_EQ(again.ReadThunk(f.album + "t.alb", "http://srv/vx", rolls, newSongs), 1);
+    EXPECT_EQ(again.Merge(rolls), c.updated);
+  }
+
+  // A roll the thunk drops goes only when the new album is written, and a
+  // roll without a fresh file keeps its songs.
+  ModeCatalogue again(2, f.album, f.download);
+  ASSERT_EQ(again.Read(), 1);
+  Put(f.album + "t.alb", ThunkBytes({{"jRo0002.alb", 12}, {"jRo0005.alb", 1}}, {}));
+  ASSERT_EQ(again.ReadThunk(f.album + "t.alb", "http://srv/vx", rolls, newSongs), 1);
+  EXPECT_EQ(again.Merge(rolls), (std::vector<uint16_t>{3}));
+  EXPECT_TRUE(fs::exists(f.album + "jRo0001.alb"));
+  ASSERT_TRUE(again.Update(2));
+  EXPECT_FALSE(fs::exists(f.album + "jRo0001.alb"));
+  EXPECT_EQ(Get(f.album + "jRo0002.alb"), rockBefore);
+  ASSERT_EQ(again.Read(), 1);
+  ASSERT_EQ(again.entries.size(), 1u);
+  EXPECT_EQ(again.entries[0].number, 12u);
+  // The new roll is numbered above the highest in use, not count + 1.
+  EXPECT_EQ(again.rolls.back().number, 3);
+}
+
+TEST(InternetModes, DamagedRollIsSkippedAndItsOldAlbumKept) {
+  Folders f;
+  LayRolls(f);
+  ModeCatalogue cat(2, f.album, f.download);
+  std::vector<ModeCatalogue::ThunkRoll> rolls;
+  std::vector<uint32_t> newSongs;
+  ASSERT_EQ(cat.ReadThunk(f.album + "jThunk.alb", "http://srv/vx", rolls, newSongs), 1);
+  cat.Merge(rolls);
+  ASSERT_TRUE(cat.Update(1));
+  Bytes popBefore = Get(f.album + "jRo0001.alb");
+
+  Bytes cut = PackRoll(InternetBytes(20, "\\pop", PopRecords(), true));
+  cut.resize(cut.size() / 2);
+  Put(f.album + "jRo0001.alz", cut);
+  Bytes lying = PackRoll(InternetBytes(20, "\\pop", PopRecords(), true));
+  lying[38] = lying[39] = lying[40] = lying[41] = 0xFF; // unpacked size 4 GiB
+  Put(f.album + "jRo0002.alz", lying);
+  EXPECT_EQ(cat.UnpackRolls(), 0);
+  EXPECT_EQ(Get(f.album + "jRo0001.alb"), popBefore);
+}
+
+TEST(InternetModes, HostileNamesTouchNothingOutside) {
+  Folders f;
+  for (const std::string& name :
+       std::vector<std::string>{"..\\..\\x", "../x", "/etc/x", "C:\\x", std::string("a\0b", 3),
+                                std::string(300, 'a'), ".."}) {
+    Put(f.album + "jThunk.alb", ThunkBytes({{name, 1}}, {}));
+    ModeCatalogue cat(2, f.album, f.download);
+    std::vector<ModeCatalogue::ThunkRoll> rolls;
+    std::vector<uint32_t> newSongs;
+    EXPECT_EQ(cat.ReadThunk(f.album + "jThunk.alb", "http://srv", rolls, newSongs), -1) << name;
+    EXPECT_TRUE(rolls.empty());
+  }
+  struct Case {
+    std::string base, file;
+    bool ok;
+  } cases[] = {
+      {"\\pop", "a.vx3", true},          {"\\pop\\sub", "a.vx3", true},
+      {"\\..\\..", "x", false},          {"\\pop", "..\\x", false},
+      {"\\pop", "C:\\x", false},         {"\\pop", std::string("a\0b", 3), false},
+      {"\\pop", "", false},              {"x/../..", "y", false},
+      {"\\pop", std::string(5000, 'a'), false},
+  };
+  for (const Case& c : cases) {
+    std::optional<std::string> path = SongDownloadPath(f.download, c.base, c.file);
+    EXPECT_EQ(path.has_value(), c.ok) << c.base << " " << c.file;
+    if (path)
+      EXPECT_EQ(path->rfind(f.download, 0), 0u);
+  }
+  EXPECT_EQ(*SongDownloadPath(f.download, "\\pop\\sub", "a.vx3"), f.download + "pop/sub/a.vx3");
+  EXPECT_EQ(SongDownloadUrl("http://s", "\\pop\\sub", "a.vx3"), "http://s/pop/sub/a.vx3");
+}
+
+} // namespace
