@@ -117,6 +117,29 @@ std::string SongDownloadUrl(std::string_view server, std::string_view baseLocati
   return url;
 }
 
+std::optional<std::string> NormaliseServerUrl(std::string_view text) {
+  constexpr size_t kMaxServerUrl = 260;
+  size_t scheme = text.find("://");
+  std::string url;
+  if (scheme != std::string_view::npos && text.find(':') == scheme) {
+    std::string_view name = text.substr(0, scheme);
+    bool https = name.size() == 5 && std::equal(name.begin(), name.end(), "https",
+                                                [](char a, char b) { return (a | 0x20) == b; });
+    url = (https ? "https://" : "http://") + std::string(text.substr(scheme + 3));
+  } else {
+    url = "http://" + std::string(text);
+  }
+  if (url.size() > kMaxServerUrl)
+    return std::nullopt;
+  return url;
+}
+
+std::string ServerUrlWithoutSlash(std::string_view url) {
+  if (!url.empty() && url.back() == '/')
+    url.remove_suffix(1);
+  return std::string(url);
+}
+
 ModeCatalogue::ModeCatalogue(int mode, std::string albumFolder, std::string downloadFolder)
     : mode_(mode), albumFolder_(std::move(albumFolder)),
       downloadFolder_(std::move(downloadFolder)) {}

@@ -50,6 +50,13 @@ std::optional<std::string> SongDownloadPath(const std::string& downloadFolder,
 std::string SongDownloadUrl(std::string_view server, std::string_view baseLocation,
                             std::string_view fileName);
 
+// The server URL as the server dialog stores it: a scheme written before
+// "://" becomes "http://" ("https://" stays), any other text gets "http://"
+// in front. nullopt for a result past 260 characters (refused, not cut).
+std::optional<std::string> NormaliseServerUrl(std::string_view text);
+// The server URL as held in memory: without one trailing '/'.
+std::string ServerUrlWithoutSlash(std::string_view url);
+
 // One roll of the mode album.
 struct ModeRoll {
   uint16_t number = 0;

@@ -272,4 +272,29 @@ TEST(InternetModes, HostileNamesTouchNothingOutside) {
   EXPECT_EQ(SongDownloadUrl("http://s", "\\pop\\sub", "a.vx3"), "http://s/pop/sub/a.vx3");
 }
 
+TEST(InternetModes, ServerUrlNormalisation) {
+  struct Case {
+    std::string text;
+    std::optional<std::string> url;
+  } cases[] = {
+      {"http://srv/vx", "http://srv/vx"},
+      {"ftp://srv/vx", "http://srv/vx"},
+      {"HTTPS://srv", "https://srv"},
+      {"srv/vx", "http://srv/vx"},
+      {"host:8080/x", "http://host:8080/x"},
+      {"a:", "http://a:"},
+      {"a:b", "http://a:b"},
+      {"", "http://"},
+      {"://x", "http://x"},
+      {std::string(253, 'a'), "http://" + std::string(253, 'a')},
+      {std::string(254, 'a'), std::nullopt},
+      {"http://" + std::string(300, 'a'), std::nullopt},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(NormaliseServerUrl(c.text), c.url) << c.text;
+  EXPECT_EQ(ServerUrlWithoutSlash("http://s/vx/"), "http://s/vx");
+  EXPECT_EQ(ServerUrlWithoutSlash("http://s/vx//"), "http://s/vx/");
+  EXPECT_EQ(ServerUrlWithoutSlash("http://s"), "http://s");
+}
+
 } // namespace
