@@ -1,6 +1,7 @@
 #include "album/inetmode.h"
 
 #include "album/albumtext.h"
+#include "album/songprobe.h"
 #include "platform/sys/atomic_file.h"
 
 #include <sys/stat.h>
@@ -354,6 +355,42 @@ int ModeCatalogue::Read() {
   }
   newSongs = std::move(album.newSongs);
   return 1;
+}
+
+int ModeCatalogue::DownloadSong(uint32_t number, std::string_view serverUrl,
+                                const SongFetcher& fetch) {
+  SongIndexEntry* e = mode_ == 2 && number ? EntryByNumber(number) : nullptr;
+  const ModeRoll* roll = e ? RollByNumber(e->subAlbum) : nullptr;
+  std::optional<std::string> path = roll ? SongPath(*e) : std::nullopt;
+  if (!path || !fetch)
+    return 0;
+  if (!EnsureFolderPath(downloadFolder_, path->substr(0, path->rfind('/') + 1)))
+    return 0;
+  // Fetched beside the song first: an old copy goes only for a real song.
+  std::string part = *path + ".part";
+  SongProbe probe;
+  if (!fetch(SongDownloadUrl(serverUrl, roll->baseLocation, e->fileName), part) ||
+      ProbeSongFile(part, probe) != 1 || ::rename(part.c_str(), path->c_str()) != 0) {
+    ::unlink(part.c_str());
+    return 0;
+  }
+  e->type = Upper(e->type);
+  dirty = true;
+  return 1;
+}
+
+int ModeCatalogue::RemoveDownloadedSong(uint32_t number) {
+  SongIndexEntry* e = mode_ == 2 ? EntryByNumber(number) : nullptr;
+  std::optional<std::string> path = e ? SongPath(*e) : std::nullopt;
+  if (!path)
+    return 0;
+  int result = 0;
+  if (e->type == Upper(e->type) && IsRegularFile(*path))
+    result = ::unlink(path->c_str()) == 0 ? 1 : 0;
+  if (!IsRegularFile(*path))
+    e->type = Lower(e->type);
+  dirty = true;
+  return result;
 }
 
 std::optional<std::string> ModeCatalogue::SongPath(const SongIndexEntry& e) const {

@@ -13,6 +13,7 @@
 #include "album/albumformats.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -113,6 +114,18 @@ public:
   // Writes the mode album at time now (mode 2: letters of present files made
   // upper case first). Clears dirty.
   bool Write(uint32_t now);
+
+  // Fetches a mode-2 song into the download folder: fetch(url, file) gives
+  // true once a whole file is at file. The song replaces an old copy only
+  // when it probes as a song; then its letter becomes upper case and dirty is
+  // set. 1 fetched; 0 no such song, a refused path, a failed fetch or a file
+  // that is no song (the old copy left as it was).
+  using SongFetcher = std::function<bool(const std::string& url, const std::string& file)>;
+  int DownloadSong(uint32_t number, std::string_view serverUrl, const SongFetcher& fetch);
+  // Deletes a downloaded song's file (only with an upper-case letter); the
+  // letter becomes lower case once the file is gone and dirty is set. The
+  // deletion's result (1 deleted), 0 otherwise.
+  int RemoveDownloadedSong(uint32_t number);
 
   std::string ModeAlbumPath() const { return albumFolder_ + ModeAlbumName(mode_); }
   std::string RollPath(const ModeRoll& roll) const { return albumFolder_ + roll.fileName; }

@@ -2,6 +2,7 @@
 
 #include "album/tests/support/album_bytes.h"
 
+#include "core/tests/support/songfile_bytes.h"
 #include "platform/sys/tests/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -270,6 +271,52 @@ TEST(InternetModes, HostileNamesTouchNothingOutside) {
   }
   EXPECT_EQ(*SongDownloadPath(f.download, "\\pop\\sub", "a.vx3"), f.download + "pop/sub/a.vx3");
   EXPECT_EQ(SongDownloadUrl("http://s", "\\pop\\sub", "a.vx3"), "http://s/pop/sub/a.vx3");
+}
+
+TEST(InternetModes, SongDownloadTakesOnlyAWholeSong) {
+  Folders f;
+  LayRolls(f);
+  ModeCatalogue cat(2, f.album, f.download);
+  std::vector<ModeCatalogue::ThunkRoll> rolls;
+  std::vector<uint32_t> newSongs;
+  ASSERT_EQ(cat.ReadThunk(f.album + "jThunk.alb", "http://srv/vx", rolls, newSongs), 1);
+  cat.Merge(rolls);
+  ASSERT_TRUE(cat.Update(1));
+
+  Bytes song = core::testing::V350File();
+  std::string askedUrl;
+  Bytes served;
+  auto copy = [&](const std::string& url, const std::string& file) {
+    askedUrl = url;
+    Put(file, served);
+    return true;
+  };
+  // Not a song: refused, the old copy kept, no other file left.
+  Put(f.download + "pop/arirang.vx3", Text("old copy"));
+  served = Text("<html>not found</html>");
+  EXPECT_EQ(cat.DownloadSong(7, "http://srv/vx", copy), 0);
+  EXPECT_EQ(askedUrl, "http://srv/vx/pop/arirang.vx3");
+  EXPECT_EQ(Get(f.download + "pop/arirang.vx3"), Text("old copy"));
+  EXPECT_EQ(cat.EntryByNumber(7)->type, 't');
+  EXPECT_FALSE(cat.dirty);
+  // A failed fetch: nothing changes either.
+  EXPECT_EQ(cat.DownloadSong(7, "http://srv/vx", [](auto&&, auto&&) { return false; }), 0);
+  EXPECT_EQ(cat.DownloadSong(99, "http://srv/vx", copy), 0);
+
+  served = song;
+  ASSERT_EQ(cat.DownloadSong(12, "http://srv/vx", copy), 1);
+  EXPECT_EQ(Get(f.download + "rock/cold.wm3"), song);
+  EXPECT_EQ(cat.EntryByNumber(12)->type, 'W');
+  EXPECT_TRUE(cat.dirty);
+  std::vector<std::string> rock;
+  for (const auto& e : fs::directory_iterator(f.download + "rock"))
+    rock.push_back(e.path().filename().string());
+  EXPECT_EQ(rock, std::vector<std::string>{"cold.wm3"});
+
+  EXPECT_EQ(cat.RemoveDownloadedSong(12), 1);
+  EXPECT_FALSE(fs::exists(f.download + "rock/cold.wm3"));
+  EXPECT_EQ(cat.EntryByNumber(12)->type, 'w');
+  EXPECT_EQ(cat.RemoveDownloadedSong(12), 0);
 }
 
 TEST(InternetModes, ServerUrlNormalisation) {
