@@ -211,6 +211,19 @@ std::vector<uint16_t> ModeCatalogue::Merge(const std::vector<ThunkRoll>& thunkRo
   return updated;
 }
 
+bool ModeCatalogue::FetchRolls(const RollFetcher& fetch) {
+  for (const ModeRoll& r : rolls) {
+    if (r.toDelete || !r.downloadNeeded)
+      continue;
+    std::string packed = albumFolder_ + PackedName(r.fileName);
+    if (!fetch || !fetch(PackedName(r.url), packed)) {
+      DeleteMatchingFiles(albumFolder_, ModeRollPattern(mode_, true));
+      return false;
+    }
+  }
+  return true;
+}
+
 int ModeCatalogue::UnpackRolls() {
   int unpacked = 0;
   for (const ModeRoll& r : rolls) {

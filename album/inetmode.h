@@ -99,6 +99,12 @@ public:
   // rolls, in thunk order.
   std::vector<uint16_t> Merge(const std::vector<ThunkRoll>& rolls);
 
+  // The fetch chain: each roll that needs it fetched (its URL with ".alz")
+  // into its packed file, in order; the first that fails stops the chain and
+  // false is returned, leaving the mode album, rolls and songs as they were.
+  using RollFetcher = std::function<bool(const std::string& url, const std::string& file)>;
+  bool FetchRolls(const RollFetcher& fetch);
+
   // Unpacks each roll's ".alz" into its ".alb" (atomically, only whole
   // internet albums; a roll that fails is skipped and its old album kept).
   // The number unpacked.

@@ -345,3 +345,63 @@ TEST(InternetModes, ServerUrlNormalisation) {
 }
 
 } // namespace
+
+#include "platform/net/fetch.h"
+#include "platform/net/tests/test_http_server.h"
+
+namespace {
+
+using namespace album;
+using namespace album::testing;
+
+std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+TEST(InternetModes, UpdateOverHttpFetchesOnlyTheChangedRoll) {
+  Folders f;
+  net::test::TestHttpServer server;
+  LayRolls(f);
+  ModeCatalogue cat(2, f.album, f.download);
+  std::vector<ModeCatalogue::ThunkRoll> rolls;
+  std::vector<uint32_t> newSongs;
+  std::string base = server.Url("/vx");
+  ASSERT_EQ(cat.ReadThunk(f.album + "jThunk.alb", base, rolls, newSongs), 1);
+  cat.Merge(rolls);
+  ASSERT_TRUE(cat.Update(1));
+  Bytes popBefore = Get(f.album + "jRo0001.alb");
+
+  // The server's new index changes roll 2 only.
+  server.Route("/vx/jThunk.alb",
+               net::test::Ok(AsString(ThunkBytes({{"jRo0001.alb", 11}, {"jRo0002.alb", 13}}, {}))));
+  std::vector<RecordSpec> rock = RockRecords();
+  rock.push_back({14, "Dawn", "Park", "", "", 3, "", 't', Text("dawn.vx3")});
+  server.Route("/vx/jRo0002.alz",
+               net::test::Ok(AsString(PackRoll(InternetBytes(13, "\\rock", rock, true)))));
+  auto fetch = [](const std::string& url, const std::string& file) {
+    return net::Fetch(url, file).ok();
+  };
+  ASSERT_TRUE(fetch(base + "/jThunk.alb", f.album + "jThunk.alb"));
+  ASSERT_EQ(cat.ReadThunk(f.album + "jThunk.alb", base, rolls, newSongs), 1);
+  EXPECT_EQ(cat.Merge(rolls), (std::vector<uint16_t>{2}));
+  ASSERT_TRUE(cat.FetchRolls(fetch));
+  ASSERT_TRUE(cat.Update(2));
+  EXPECT_EQ(server.Log(), (std::vector<std::string>{"/vx/jThunk.alb", "/vx/jRo0002.alz"}));
+  EXPECT_EQ(Get(f.album + "jRo0001.alb"), popBefore);
+  ASSERT_EQ(cat.Read(), 1);
+  EXPECT_EQ(cat.entries.size(), 4u);
+  EXPECT_NE(cat.EntryByNumber(7), nullptr);
+  EXPECT_NE(cat.EntryByNumber(14), nullptr);
+
+  // A roll the server no longer has stops the chain: the mode album stays.
+  Bytes albumBefore = Get(f.album + "jSong.alb");
+  server.Route("/vx/jThunk.alb",
+               net::test::Ok(AsString(ThunkBytes({{"jRo0001.alb", 11}, {"jRo0002.alb", 14}}, {}))));
+  ASSERT_TRUE(fetch(base + "/jThunk.alb", f.album + "jThunk.alb"));
+  ASSERT_EQ(cat.ReadThunk(f.album + "jThunk.alb", base, rolls, newSongs), 1);
+  cat.Merge(rolls);
+  server.Route("/vx/jRo0002.alz", {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close", ""});
+  EXPECT_FALSE(cat.FetchRolls(fetch));
+  EXPECT_EQ(Get(f.album + "jSong.alb"), albumBefore);
+  EXPECT_FALSE(fs::exists(f.album + "jRo0002.alz"));
+}
+
+} // namespace
