@@ -1,4 +1,5 @@
 #include "platform/sys/tempdir.h"
+#include "platform/sys/unique_fd.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -117,11 +118,8 @@ std::string CreateTempFile(std::string_view prefix, std::string_view suffix) {
   if (dir.empty())
     return dir;
   std::string path = dir + "/" + std::string(prefix) + "XXXXXX" + std::string(suffix);
-  int fd = mkostemps(path.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
-  if (fd < 0)
-    return std::string();
-  close(fd);
-  return path;
+  const UniqueFd fd(mkostemps(path.data(), static_cast<int>(suffix.size()), O_CLOEXEC));
+  return fd ? path : std::string();
 }
 
 bool RemoveTempDir() {

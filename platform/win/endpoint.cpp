@@ -18,6 +18,7 @@
 #include "platform/win/timer.h"
 #include "platform/win/window_table.h"
 
+#include "platform/sys/bytes.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/log.h"
 #include "platform/sys/runtime.h"
@@ -98,30 +99,26 @@ int ConnectSlot(uint32_t slot, bool* busy = nullptr) {
   sockaddr_un addr;
   if (!FillAddress(SlotPath(slot), addr))
     return -1;
-  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0)
+  sys::UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!fd)
     return -1;
   int rc;
   do {
-    rc = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    rc = connect(fd.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
   } while (rc != 0 && errno == EINTR);
   if (rc != 0) {
     if (busy)
       *busy = errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS;
-    ::close(fd);
     return -1;
   }
-  return fd;
+  return fd.Release();
 }
 
 // Whether a process listens on the slot (taking connections or not).
 bool SlotAlive(uint32_t slot) {
   bool busy = false;
-  int fd = ConnectSlot(slot, &busy);
-  if (fd < 0)
-    return busy;
-  ::close(fd);
-  return true;
+  const sys::UniqueFd fd(ConnectSlot(slot, &busy));
+  return fd ? true : busy;
 }
 
 int MsLeft(const Deadline& deadline) {
@@ -226,15 +223,16 @@ std::atomic<Endpoint*> gEndpoint{nullptr};
 
 uint32_t TakeSlot() {
   std::string counterPath = WindowDir() + "/slots";
-  int fd = open(counterPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0)
+  // Closing the descriptor also releases its lock.
+  const sys::UniqueFd fd(open(counterPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!fd)
     return 0;
-  while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  while (flock(fd.Get(), LOCK_EX) != 0 && errno == EINTR) {
   }
   uint8_t raw[4] = {};
   uint32_t next = 1;
-  if (pread(fd, raw, 4, 0) == 4)
-    next = raw[0] | raw[1] << 8 | raw[2] << 16 | static_cast<uint32_t>(raw[3]) << 24;
+  if (pread(fd.Get(), raw, 4, 0) == 4)
+    next = sys::ByteReader(raw, sizeof raw).U32LE().value_or(1);
   if (next == 0 || next > kMaxSlot)
     next = 1;
   uint32_t taken = 0;
@@ -250,12 +248,10 @@ uint32_t TakeSlot() {
     }
     taken = slot;
   }
-  for (int i = 0; i < 4; ++i)
-    raw[i] = static_cast<uint8_t>(next >> (8 * i));
-  if (pwrite(fd, raw, 4, 0) != 4)
+  sys::ByteWriter counter;
+  counter.U32LE(next);
+  if (pwrite(fd.Get(), counter.Data().data(), 4, 0) != 4)
     taken = 0;
-  flock(fd, LOCK_UN);
-  ::close(fd);
   return taken;
 }
 
@@ -269,17 +265,16 @@ int Listen(uint32_t slot) {
     return -1;
   }
   unlink(temp.c_str());
-  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0)
+  sys::UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!fd)
     return -1;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 128) != 0 ||
-      rename(temp.c_str(), SlotPath(slot).c_str()) != 0) {
+  if (bind(fd.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      listen(fd.Get(), 128) != 0 || rename(temp.c_str(), SlotPath(slot).c_str()) != 0) {
     std::perror("win: window socket");
     unlink(temp.c_str());
-    ::close(fd);
     return -1;
   }
-  return fd;
+  return fd.Release();
 }
 
 // ---- The published table of this process's windows ----
@@ -386,8 +381,7 @@ void ReaderLoop(Endpoint* ep);
 } // namespace
 
 struct ServerConn {
-  explicit ServerConn(int f) : fd(f) {}
-  ~ServerConn() { ::close(fd); }
+  explicit ServerConn(int f) : owned(f), fd(f) {}
   void Write(const wire::Header& header, const void* payload, size_t size) {
     if (dead.load())
       return;
@@ -398,6 +392,7 @@ struct ServerConn {
       dead = true;
   }
 
+  const sys::UniqueFd owned; // closed with the connection
   const int fd;
   std::mutex writeMu;
   std::atomic<bool> dead{false};
@@ -566,8 +561,8 @@ Endpoint* StartEndpoint() {
 // ---- Connections of this thread to other processes ----
 
 struct ClientConn {
-  explicit ClientConn(int f) : fd(f) {}
-  ~ClientConn() { ::close(fd); }
+  explicit ClientConn(int f) : owned(f), fd(f) {}
+  const sys::UniqueFd owned; // closed with the connection
   const int fd;
   bool dead = false;
   bool stalled = false; // a post found the peer not reading

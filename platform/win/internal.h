@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/sys/mutex.h"
+#include "platform/sys/unique_fd.h"
 #include "platform/win/loop.h"
 #include "platform/win/messages.h"
 #include "platform/win/window.h"
@@ -128,23 +129,45 @@ public:
   void ScheduleTimer();
   std::optional<uint64_t> NextTimerDue() const;
   void Close();
+  // The owner's timers: (re)arms the timer id of hwnd to fall due at dueMs
+  // and every periodMs after; drops one, or all of a window. Each
+  // reschedules the next wake.
+  void ArmTimer(Hwnd hwnd, uint32_t id, uint64_t periodMs, uint64_t dueMs);
+  bool DropTimer(Hwnd hwnd, uint32_t id);
+  void DropTimersOf(Hwnd hwnd);
 
-  std::thread::id owner;
+  const std::thread::id owner;
   sys::Mutex mu;
-  std::vector<TimerEntry> timers;
-  uint64_t timerSeq = 0;
-  uint64_t timerRound = 0;
-  std::vector<std::pair<int, std::shared_ptr<MessageFilter>>> filters;
-  int nextFilterId = 1;
-  std::vector<LoopFrame*> loops;
-  std::optional<int> pendingQuit;
-  QObject* pump = nullptr; // the owner thread's Qt delivery, set under mu
+
+  // The owner's message filters, in the order added; true when one took msg.
+  int AddFilter(MessageFilter filter);
+  bool RemoveFilter(int id);
+  bool Filtered(Msg& msg);
+  // The owner's running loops, innermost last. A quit with no loop running
+  // waits for the next loop, which returns its code at once.
+  void EnterLoop(LoopFrame* frame) { loops_.push_back(frame); }
+  void LeaveLoop() { loops_.pop_back(); }
+  std::optional<int> TakePendingQuit();
+  void QuitInnermost(int code);
+  // The innermost loop has been asked to end, or its done() holds now.
+  bool LoopDone();
+  bool HasPump() const { return pump_ != nullptr; }
 
 private:
+  // The owner thread's own state.
+  std::vector<TimerEntry> timers_;
+  uint64_t timerSeq_ = 0;
+  uint64_t timerRound_ = 0;
+  std::vector<std::pair<int, std::shared_ptr<MessageFilter>>> filters_;
+  int nextFilterId_ = 1;
+  std::vector<LoopFrame*> loops_;
+  std::optional<int> pendingQuit_;
+  QObject* pump_ = nullptr; // the owner thread's Qt delivery, set under mu
+
   void WakeLocked(bool forPost) REQUIRES(mu);
   void SignalLocked() REQUIRES(mu);
 
-  int eventFd_ = -1;
+  sys::UniqueFd eventFd_;
   bool signalled_ GUARDED_BY(mu) = false;
   bool closed_ GUARDED_BY(mu) = false;
   int sendWaiters_ GUARDED_BY(mu) = 0;

@@ -68,50 +68,11 @@ void OnApplicationGone() {
     tQueue.queue->DropPump();
 }
 
-bool Filtered(ThreadQueue& q, Msg& msg) {
-  for (size_t i = 0; i < q.filters.size(); ++i) {
-    std::shared_ptr<MessageFilter> filter = q.filters[i].second;
-    bool consumed = false;
-    try {
-      consumed = (*filter)(msg);
-    } catch (...) {
-      sys::Warn("win", "a message filter threw on message 0x%04x", msg.message);
-    }
-    if (consumed)
-      return true;
-  }
-  return false;
-}
-
 bool DeliverPosted(ThreadQueue& q, Msg& msg) {
-  if (Filtered(q, msg))
+  if (q.Filtered(msg))
     return false;
   DispatchMessage(msg);
   return true;
-}
-
-bool LoopDone(ThreadQueue& q) {
-  if (q.loops.empty())
-    return false;
-  LoopFrame* top = q.loops.back();
-  if (!top->quit && top->done && (*top->done)()) {
-    top->quit = true;
-    if (top->qt)
-      top->qt->exit(0);
-  }
-  return top->quit;
-}
-
-void QuitInnermost(ThreadQueue& q, int code) {
-  if (q.loops.empty()) {
-    q.pendingQuit = code;
-    return;
-  }
-  LoopFrame* top = q.loops.back();
-  top->quit = true;
-  top->code = code;
-  if (top->qt)
-    top->qt->exit(code);
 }
 
 } // namespace
@@ -144,22 +105,19 @@ private:
 };
 
 ThreadQueue::ThreadQueue() : owner(std::this_thread::get_id()) {
-  eventFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (eventFd_ < 0)
+  eventFd_.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!eventFd_)
     std::perror("win: eventfd");
 }
 
-ThreadQueue::~ThreadQueue() {
-  if (eventFd_ >= 0)
-    ::close(eventFd_);
-}
+ThreadQueue::~ThreadQueue() = default;
 
 void ThreadQueue::SignalLocked() {
-  if (signalled_ || eventFd_ < 0)
+  if (signalled_ || !eventFd_)
     return;
   signalled_ = true;
   uint64_t one = 1;
-  while (::write(eventFd_, &one, sizeof one) < 0 && errno == EINTR) {
+  while (::write(eventFd_.Get(), &one, sizeof one) < 0 && errno == EINTR) {
   }
 }
 
@@ -174,7 +132,7 @@ void ThreadQueue::WakeLocked(bool forPost) {
 void ThreadQueue::Drain() {
   sys::MutexLock lock(mu);
   uint64_t count;
-  while (::read(eventFd_, &count, sizeof count) < 0 && errno == EINTR) {
+  while (::read(eventFd_.Get(), &count, sizeof count) < 0 && errno == EINTR) {
   }
   signalled_ = false;
 }
@@ -253,7 +211,7 @@ int ThreadQueue::Pump(size_t budget) {
   for (;;) {
     if (DeliverOneSend()) {
       ++delivered;
-      if (LoopDone(*this))
+      if (LoopDone())
         break;
       continue;
     }
@@ -270,14 +228,14 @@ int ThreadQueue::Pump(size_t budget) {
     ++postedTaken;
     ++delivered;
     if (msg.message == WM_QUIT && msg.hwnd == 0) {
-      QuitInnermost(*this, static_cast<int>(msg.wParam));
+      QuitInnermost(static_cast<int>(msg.wParam));
       break;
     }
     DeliverPosted(*this, msg);
-    if (LoopDone(*this))
+    if (LoopDone())
       break;
   }
-  if (!LoopDone(*this))
+  if (!LoopDone())
     PumpTimers();
   sys::MutexLock lock(mu);
   if (!posted_.empty() || !sends_.empty())
@@ -285,16 +243,104 @@ int ThreadQueue::Pump(size_t budget) {
   return delivered;
 }
 
+bool ThreadQueue::Filtered(Msg& msg) {
+  for (size_t i = 0; i < filters_.size(); ++i) {
+    std::shared_ptr<MessageFilter> filter = filters_[i].second;
+    bool consumed = false;
+    try {
+      consumed = (*filter)(msg);
+    } catch (...) {
+      sys::Warn("win", "a message filter threw on message 0x%04x", msg.message);
+    }
+    if (consumed)
+      return true;
+  }
+  return false;
+}
+
+int ThreadQueue::AddFilter(MessageFilter filter) {
+  const int id = nextFilterId_++;
+  filters_.emplace_back(id, std::make_shared<MessageFilter>(std::move(filter)));
+  return id;
+}
+
+bool ThreadQueue::RemoveFilter(int id) {
+  auto it = std::find_if(filters_.begin(), filters_.end(),
+                         [id](const auto& f) { return f.first == id; });
+  if (it == filters_.end())
+    return false;
+  filters_.erase(it);
+  return true;
+}
+
+bool ThreadQueue::LoopDone() {
+  if (loops_.empty())
+    return false;
+  LoopFrame* top = loops_.back();
+  if (!top->quit && top->done && (*top->done)()) {
+    top->quit = true;
+    if (top->qt)
+      top->qt->exit(0);
+  }
+  return top->quit;
+}
+
+void ThreadQueue::QuitInnermost(int code) {
+  if (loops_.empty()) {
+    pendingQuit_ = code;
+    return;
+  }
+  LoopFrame* top = loops_.back();
+  top->quit = true;
+  top->code = code;
+  if (top->qt)
+    top->qt->exit(code);
+}
+
+std::optional<int> ThreadQueue::TakePendingQuit() {
+  std::optional<int> code = pendingQuit_;
+  pendingQuit_.reset();
+  return code;
+}
+
+void ThreadQueue::ArmTimer(Hwnd hwnd, uint32_t id, uint64_t periodMs, uint64_t dueMs) {
+  auto it = std::find_if(timers_.begin(), timers_.end(),
+                         [&](const TimerEntry& t) { return t.hwnd == hwnd && t.id == id; });
+  if (it != timers_.end()) {
+    it->periodMs = periodMs;
+    it->dueMs = dueMs;
+    it->seq = ++timerSeq_;
+  } else {
+    timers_.push_back(TimerEntry{hwnd, id, periodMs, dueMs, ++timerSeq_, 0});
+  }
+  ScheduleTimer();
+}
+
+bool ThreadQueue::DropTimer(Hwnd hwnd, uint32_t id) {
+  auto it = std::find_if(timers_.begin(), timers_.end(),
+                         [&](const TimerEntry& t) { return t.hwnd == hwnd && t.id == id; });
+  if (it == timers_.end())
+    return false;
+  timers_.erase(it);
+  ScheduleTimer();
+  return true;
+}
+
+void ThreadQueue::DropTimersOf(Hwnd hwnd) {
+  std::erase_if(timers_, [&](const TimerEntry& t) { return t.hwnd == hwnd; });
+  ScheduleTimer();
+}
+
 void ThreadQueue::PumpTimers() {
-  if (timers.empty())
+  if (timers_.empty())
     return;
   uint64_t now = TimerNowMs();
-  uint64_t round = ++timerRound;
+  uint64_t round = ++timerRound_;
   for (;;) {
     // Each due timer ticks once per round, earliest first; a handler may
     // kill or set timers, so the choice is made afresh every time.
     TimerEntry* best = nullptr;
-    for (auto& t : timers) {
+    for (auto& t : timers_) {
       if (t.round == round || t.dueMs > now)
         continue;
       if (!best || t.dueMs < best->dueMs || (t.dueMs == best->dueMs && t.seq < best->seq))
@@ -313,14 +359,14 @@ void ThreadQueue::PumpTimers() {
 
 std::optional<uint64_t> ThreadQueue::NextTimerDue() const {
   std::optional<uint64_t> next;
-  for (const auto& t : timers)
+  for (const auto& t : timers_)
     if (!next || t.dueMs < *next)
       next = t.dueMs;
   return next;
 }
 
 void ThreadQueue::ScheduleTimer() {
-  auto* p = static_cast<QueuePump*>(pump);
+  auto* p = static_cast<QueuePump*>(pump_);
   if (!p)
     return;
   auto next = NextTimerDue();
@@ -341,14 +387,14 @@ short ThreadQueue::Wait(int timeoutMs, bool forLoop, int extraFd) {
     if (forLoop)
       loopWaiting_ = true;
   }
-  pollfd fds[2] = {{eventFd_, POLLIN, 0}, {extraFd, POLLIN, 0}};
+  pollfd fds[2] = {{eventFd_.Get(), POLLIN, 0}, {extraFd, POLLIN, 0}};
   int n = ::poll(fds, extraFd >= 0 ? 2 : 1, timeoutMs);
   sys::MutexLock lock(mu);
   if (forLoop)
     loopWaiting_ = false;
   if (n > 0 && (fds[0].revents & POLLIN)) {
     uint64_t count;
-    while (::read(eventFd_, &count, sizeof count) < 0 && errno == EINTR) {
+    while (::read(eventFd_.Get(), &count, sizeof count) < 0 && errno == EINTR) {
     }
     signalled_ = false;
   }
@@ -367,7 +413,7 @@ void ThreadQueue::LeaveSendWait() {
 }
 
 void ThreadQueue::EnsurePump() {
-  if (pump || !QCoreApplication::instance())
+  if (pump_ || !QCoreApplication::instance())
     return;
   if (QThread::currentThread() == QCoreApplication::instance()->thread() && !postRoutineAdded) {
     qAddPostRoutine(OnApplicationGone);
@@ -378,9 +424,9 @@ void ThreadQueue::EnsurePump() {
   if (!QAbstractEventDispatcher::instance()) {
     QEventLoop make;
   }
-  auto* p = new QueuePump(this, eventFd_);
+  auto* p = new QueuePump(this, eventFd_.Get());
   sys::MutexLock lock(mu);
-  pump = p;
+  pump_ = p;
   if (!posted_.empty() || !sends_.empty())
     WakeLocked(true);
 }
@@ -389,8 +435,8 @@ void ThreadQueue::DropPump() {
   QObject* p;
   {
     sys::MutexLock lock(mu);
-    p = pump;
-    pump = nullptr;
+    p = pump_;
+    pump_ = nullptr;
   }
   delete p;
 }
@@ -403,14 +449,14 @@ void ThreadQueue::Close() {
     closed_ = true;
     pending.swap(sends_);
     posted_.clear();
-    p = pump;
-    pump = nullptr;
+    p = pump_;
+    pump_ = nullptr;
   }
   for (auto& send : pending)
     Answer(send, false, 0);
   delete p;
-  timers.clear();
-  filters.clear();
+  timers_.clear();
+  filters_.clear();
   DropThreadWindows(owner);
 }
 
@@ -446,14 +492,11 @@ using namespace detail;
 int RunMessageLoop() {
   auto q = CurrentQueue();
   q->EnsurePump();
-  if (q->pendingQuit) {
-    int code = *q->pendingQuit;
-    q->pendingQuit.reset();
-    return code;
-  }
+  if (std::optional<int> code = q->TakePendingQuit())
+    return *code;
   LoopFrame frame;
-  q->loops.push_back(&frame);
-  if (q->pump) {
+  q->EnterLoop(&frame);
+  if (q->HasPump()) {
     QEventLoop loop;
     frame.qt = &loop;
     q->ScheduleTimer();
@@ -473,7 +516,7 @@ int RunMessageLoop() {
       q->Wait(timeout, true, -1);
     }
   }
-  q->loops.pop_back();
+  q->LeaveLoop();
   return frame.code;
 }
 
@@ -489,8 +532,8 @@ bool RunMessageLoopUntil(const std::function<bool()>& done, uint32_t timeoutMs) 
   auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   LoopFrame frame;
   frame.done = &done;
-  q->loops.push_back(&frame);
-  if (q->pump) {
+  q->EnterLoop(&frame);
+  if (q->HasPump()) {
     QEventLoop loop;
     frame.qt = &loop;
     QTimer check;
@@ -519,7 +562,7 @@ bool RunMessageLoopUntil(const std::function<bool()>& done, uint32_t timeoutMs) 
       q->Wait(timeout, true, -1);
     }
   }
-  q->loops.pop_back();
+  q->LeaveLoop();
   return done();
 }
 
@@ -529,25 +572,15 @@ int ProcessPendingMessages() {
 }
 
 int AddMessageFilter(MessageFilter filter) {
-  auto q = CurrentQueue();
-  int id = q->nextFilterId++;
-  q->filters.emplace_back(id, std::make_shared<MessageFilter>(std::move(filter)));
-  return id;
+  return CurrentQueue()->AddFilter(std::move(filter));
 }
 
 bool PassMessageFilters(Msg& msg) {
-  auto q = CurrentQueue();
-  return Filtered(*q, msg);
+  return CurrentQueue()->Filtered(msg);
 }
 
 bool RemoveMessageFilter(int id) {
-  auto q = CurrentQueue();
-  auto it = std::find_if(q->filters.begin(), q->filters.end(),
-                         [id](const auto& f) { return f.first == id; });
-  if (it == q->filters.end())
-    return false;
-  q->filters.erase(it);
-  return true;
+  return CurrentQueue()->RemoveFilter(id);
 }
 
 uint32_t CurrentMessageReceiveTimeMs() {

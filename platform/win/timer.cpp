@@ -41,28 +41,12 @@ uint32_t SetTimer(Hwnd hwnd, uint32_t id, uint32_t periodMs) {
   auto& q = *rec->queue;
   uint64_t period = std::max<uint32_t>(periodMs, 1);
   uint64_t due = TimerNowMs() + period;
-  auto it = std::find_if(q.timers.begin(), q.timers.end(),
-                         [&](const TimerEntry& t) { return t.hwnd == hwnd && t.id == id; });
-  if (it != q.timers.end()) {
-    it->periodMs = period;
-    it->dueMs = due;
-    it->seq = ++q.timerSeq;
-  } else {
-    q.timers.push_back(TimerEntry{hwnd, id, period, due, ++q.timerSeq, 0});
-  }
-  q.ScheduleTimer();
+  q.ArmTimer(hwnd, id, period, due);
   return id;
 }
 
 bool KillTimer(Hwnd hwnd, uint32_t id) {
-  auto q = CurrentQueue();
-  auto it = std::find_if(q->timers.begin(), q->timers.end(),
-                         [&](const TimerEntry& t) { return t.hwnd == hwnd && t.id == id; });
-  if (it == q->timers.end())
-    return false;
-  q->timers.erase(it);
-  q->ScheduleTimer();
-  return true;
+  return CurrentQueue()->DropTimer(hwnd, id);
 }
 
 void ManualTimerClock::Advance(uint64_t ms) {

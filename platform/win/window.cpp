@@ -39,9 +39,7 @@ void Finalize(const std::shared_ptr<WindowRec>& rec) {
   if (rec->finalized)
     return;
   rec->finalized = true;
-  auto& timers = rec->queue->timers;
-  std::erase_if(timers, [&](const TimerEntry& t) { return t.hwnd == rec->hwnd; });
-  rec->queue->ScheduleTimer();
+  rec->queue->DropTimersOf(rec->hwnd);
   {
     auto& reg = Reg();
     sys::MutexLock lock(reg.mu);
