@@ -8,6 +8,7 @@
 
 #include "platform/media/mci.h"
 #include "platform/media/video_player.h"
+#include "platform/sys/ascii.h"
 #include "platform/ui/window/colour_key.h"
 #include "platform/ui/window/screen.h"
 #include "platform/win/window.h"
@@ -292,8 +293,7 @@ private:
       std::string name;
       for (size_t i = 0; i + 2 < r.args.size(); ++i)
         name += (i ? " " : "") + r.args[i];
-      for (char& c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      name = sys::AsciiLowered(name);
       if (name == "card type")
         return *value == 3 ? mci::kOk : mci::kErrOutOfRange;
       if (name == "source number")
@@ -349,8 +349,7 @@ private:
     std::string name;
     for (size_t i = 0; i < r.args.size(); ++i)
       name += (i ? " " : "") + r.args[i];
-    for (char& c : name)
-      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    name = sys::AsciiLowered(name);
     if (name.empty())
       return mci::kErrMissingParameter;
     auto it = values_.find(name);

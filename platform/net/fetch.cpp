@@ -1,5 +1,6 @@
 #include "platform/net/fetch.h"
 
+#include "platform/sys/ascii.h"
 #include "platform/sys/atomic_file.h"
 
 #include <curl/curl.h>
@@ -8,7 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <strings.h>
 
 namespace net {
 
@@ -20,7 +20,9 @@ void GlobalInit() {
 }
 
 bool IsHttpUrl(const std::string& url) {
-  return strncasecmp(url.c_str(), "http://", 7) == 0 || strncasecmp(url.c_str(), "https://", 8) == 0;
+  const std::string_view u(url);
+  return sys::EqualIgnoringAsciiCase(u.substr(0, 7), "http://") ||
+         sys::EqualIgnoringAsciiCase(u.substr(0, 8), "https://");
 }
 
 struct Transfer {
