@@ -29,11 +29,7 @@ using mci::Request;
 constexpr const char* kVideoWindowClass = "VexoDigitalVideo";
 
 std::optional<int64_t> Number(const std::string& word) {
-  int64_t v = 0;
-  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), v);
-  if (ec != std::errc() || end != word.data() + word.size())
-    return std::nullopt;
-  return v;
+  return mci::ParseInteger(word);
 }
 
 // The video window: no background of its own; each paint draws the clip's

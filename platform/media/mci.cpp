@@ -4,6 +4,7 @@
 #include "platform/win/dispatch.h"
 
 #include <algorithm>
+#include <charconv>
 #include <map>
 #include <mutex>
 
@@ -571,6 +572,14 @@ std::optional<std::string> TypeForElement(std::string_view element) {
     if (ext == e)
       return type;
   return std::nullopt;
+}
+
+std::optional<int64_t> ParseInteger(std::string_view word) {
+  int64_t v = 0;
+  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), v);
+  if (word.empty() || ec != std::errc() || end != word.data() + word.size())
+    return std::nullopt;
+  return v;
 }
 
 bool Finish(DeviceId id, uint64_t notice, win::WParam flag) {

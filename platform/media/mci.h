@@ -161,6 +161,10 @@ bool IsDeviceTypeRegistered(std::string_view type);
 // The type an element opened without one gets from its extension.
 std::optional<std::string> TypeForElement(std::string_view element);
 
+// A word of a command as a whole decimal integer ("-12", "300"); nullopt
+// for anything else (blanks, other characters, out of range).
+std::optional<int64_t> ParseInteger(std::string_view word);
+
 // Ends the notification of a pending command with flag, if it is still
 // armed (any thread). False when it was ended already.
 bool Finish(DeviceId id, uint64_t notice, win::WParam flag);

@@ -22,11 +22,7 @@ namespace {
 using mci::Request;
 
 std::optional<int64_t> Number(const std::string& word) {
-  int64_t v = 0;
-  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), v);
-  if (ec != std::errc() || end != word.data() + word.size())
-    return std::nullopt;
-  return v;
+  return mci::ParseInteger(word);
 }
 
 win::Hwnd TopOf(win::Hwnd hwnd) {

@@ -20,18 +20,12 @@ namespace {
 using mci::Reply;
 using mci::Request;
 
+// A count or a time: a whole number of 0 to UINT32_MAX.
 std::optional<uint32_t> Number(const std::string& word) {
-  if (word.empty() || word.size() > 10)
+  const std::optional<int64_t> v = mci::ParseInteger(word);
+  if (!v || *v < 0 || *v > UINT32_MAX)
     return std::nullopt;
-  uint64_t v = 0;
-  for (char c : word) {
-    if (c < '0' || c > '9')
-      return std::nullopt;
-    v = v * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (v > UINT32_MAX)
-    return std::nullopt;
-  return static_cast<uint32_t>(v);
+  return static_cast<uint32_t>(*v);
 }
 
 bool FormatTaken(const WaveFormat& f) {
@@ -283,7 +277,6 @@ private:
     if (r.args.size() != 1)
       return r.args.empty() ? mci::kErrMissingParameter : mci::kErrUnrecognizedKeyword;
     std::lock_guard lock(mu_);
-    const std::string& what = r.args[0];
     if (r.Is(0, "mode")) {
       reply.text = !Busy()                     ? "stopped"
                    : mode_ == Mode::kRecording ? "recording"
@@ -301,7 +294,6 @@ private:
     } else if (r.Is(0, "channels")) {
       reply.text = std::to_string(format_.channels);
     } else {
-      (void)what;
       return mci::kErrUnrecognizedKeyword;
     }
     return mci::kOk;
