@@ -279,6 +279,11 @@ public:
   int SetEventValue(int16_t track, int32_t index, uint16_t length, uint32_t data);
   int SetEventBytes(int16_t track, int32_t index, std::string_view text);
   int SetEventText(int16_t track, int32_t index, std::string_view text);
+  // The event becomes a fresh event of entry typeIndex 1-15 of the event
+  // list's type list (songkind.cpp), at its tick, in its sorted place.
+  // Choosing the entry it already has changes nothing and gives 1; entry 0
+  // and others out of range give 0.
+  int SetEventType(int16_t track, int32_t index, int typeIndex);
 
   int SetTrackSummary(int16_t track, const TrackSummary& summary);
   int NewSong(const std::string& file);
