@@ -249,6 +249,11 @@ int AlbumDatabase::Open(const std::string& moduleFolder) {
   CloseQueries();
   Flush();
   Clear();
+  // Every open begins in the local album.
+  albumMode_ = 0;
+  mode_.reset();
+  albumListLut_ = 0;
+  newSongBlock_.clear();
   dirty_ = false;
   recoveredMaster_ = false;
   reindexed_ = 0;
@@ -292,6 +297,10 @@ int AlbumDatabase::Open(const std::string& moduleFolder) {
 int AlbumDatabase::Reload() {
   reservations_.Clear();
   CloseQueries();
+  if (!LocalOnly()) {
+    Flush();
+    return LoadCurrentIndex();
+  }
   Flush();
   Clear();
   reindexed_ = 0;
@@ -305,6 +314,10 @@ int AlbumDatabase::Reload() {
 bool AlbumDatabase::Flush() {
   if (albumFolder_.empty())
     return true;
+  // In the internet modes only a changed mode-2 album is written; the
+  // local master album is never written from a mode album's index.
+  if (!LocalOnly())
+    return !ModeDirty() || mode_->Write(Now());
   RewriteDirtyHeaders();
   if (!dirty_)
     return true;
@@ -806,6 +819,8 @@ bool AlbumDatabase::IncrementalRebuild() {
 }
 
 int AlbumDatabase::Rebuild(int mode) {
+  if (!LocalOnly())
+    return 0;
   CloseQueries();
   if (subAlbumList_.empty() || (mode != 0 && mode != 1)) {
     subAlbumList_.clear();
@@ -864,6 +879,8 @@ bool AlbumDatabase::MayDropAlbum(const AlbumFile& album) const {
 }
 
 int AlbumDatabase::CheckAlbumFolders() {
+  if (!LocalOnly())
+    return 0;
   const std::string ini = ConfigPath();
   if (sys::IniGetInt(ini, "AlbManager", "AlbumCheck", 1) == 0)
     return 0;
@@ -971,7 +988,7 @@ int AlbumDatabase::GetSongDataBySongNum(uint32_t number, SongRecord& out) const 
     out.type = e.type;
     return 0;
   }
-  SetField(out.fileName, SongFilePath(album->folder, FieldText(out.fileName)));
+  SetField(out.fileName, FullSongPath(*album, e, FieldText(out.fileName)));
   out.type = e.type;
   return 1;
 }
@@ -987,6 +1004,27 @@ std::optional<std::string> AlbumDatabase::SongPath(uint32_t number) const {
   if (!album)
     return std::nullopt;
   return SongFilePath(album->folder, e->fileName);
+}
+
+std::string AlbumDatabase::FullSongPath(const AlbumFile& album, const SongIndexEntry& e,
+                                        std::string_view recordName) const {
+  if (!album.internet)
+    return SongFilePath(album.folder, recordName);
+  if (albumMode_ != 2) {
+    if (recordName.starts_with("http"))
+      return std::string(recordName);
+    return album.baseLocation + "/" + std::string(recordName);
+  }
+  // Mode 2: a downloaded song's file in the download folder (the index
+  // holds its name unscrambled); a song not downloaded has no file.
+  static constexpr std::string_view kNotDownloaded = "Song for Internet Velmorith";
+  if (e.type != 'T' && e.type != 'B' && e.type != 'W')
+    return std::string(kNotDownloaded);
+  std::optional<std::string> path =
+      SongDownloadPath(downloadFolder_, album.baseLocation, e.fileName);
+  std::optional<std::string> stored =
+      path ? sys::ToStoredPath(*path, options_.volumes.drives) : std::nullopt;
+  return stored ? *stored : std::string(kNotDownloaded);
 }
 
 std::string AlbumDatabase::SongFilePath(std::string_view folder, std::string_view fileName) {
@@ -1052,6 +1090,14 @@ int AlbumDatabase::GetSongRecordAndFolder(uint32_t number, SongRecord& record,
 }
 
 uint32_t AlbumDatabase::GetTotalNumOfSong() const {
+  if (!LocalOnly()) {
+    // A mode album's total, whatever the context; in mode 2 the filter
+    // counts the downloaded songs of its category.
+    if (filter_ == 0)
+      return static_cast<uint32_t>(byTitle_.size());
+    UpdateFiltered();
+    return albumMode_ == 2 ? filteredDownloaded_ : filteredCount_;
+  }
   if (context_ < 0) {
     if (filter_ == 0)
       return static_cast<uint32_t>(byTitle_.size());
@@ -1084,6 +1130,8 @@ std::vector<int32_t> AlbumDatabase::ContextNumbers() const {
   // The filter leaves out the songs it hides, in every context (a listed
   // song the catalogue no longer knows stays in a my-album list without it).
   std::vector<int32_t> numbers;
+  if (!LocalOnly() && context_ >= 0 && context_ < 0x10000)
+    return numbers; // the my-album lists name local songs
   auto shows = [&](uint32_t n) {
     const SongIndexEntry* e = filter_ ? EntryByNumber(n) : nullptr;
     return filter_ == 0 || (e && Shows(*e));
@@ -1112,6 +1160,8 @@ std::vector<int32_t> AlbumDatabase::ContextNumbers() const {
 
 int AlbumDatabase::GetTotalSongList(int32_t* out, size_t capacityBytes) const {
   // One rule for the count and the copy: the numbers of the context's list.
+  if (!LocalOnly() && context_ >= 0 && context_ < 0x10000)
+    return 0;
   std::vector<int32_t> numbers = ContextNumbers();
   if (!out || numbers.size() > capacityBytes / 4)
     return 0;
@@ -1135,6 +1185,8 @@ const char* AlbumDatabase::GetSubAlbumName(int oneBased) const {
 }
 
 int AlbumDatabase::RenameSubAlbum(std::string_view oldName, std::string_view newName) {
+  if (!LocalOnly())
+    return 0;
   for (auto& album : albums_) {
     if (album->header.name != oldName)
       continue;
@@ -1178,6 +1230,8 @@ const uint32_t* AlbumDatabase::GetNewSongListBlock() const {
 }
 
 int AlbumDatabase::RemoveSongs(int32_t* numbers, int count) {
+  if (!LocalOnly())
+    return 0;
   if (!numbers)
     return count > 0 ? 0 : 1;
   for (int i = 0; i < count; ++i) {

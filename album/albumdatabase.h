@@ -18,6 +18,7 @@
 
 #include "album/albumformats.h"
 #include "album/albumtext.h"
+#include "album/inetmode.h"
 #include "album/myalbum.h"
 #include "album/reserve.h"
 #include "album/songrecord.h"
@@ -26,6 +27,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -108,6 +110,10 @@ public:
   uint16_t indexedGeneration = 0; // what the master recorded
   bool visited = false;
   bool headerDirty = false;
+  // A roll of an internet mode: folder is the roll's URL, path its roll
+  // album, and baseLocation the text its songs' names are relative to.
+  bool internet = false;
+  std::string baseLocation;
 
   struct OldSong {
     uint32_t number = 0;
@@ -131,6 +137,19 @@ public:
     std::function<void(int)> status;
     // Shows the rebuilds when set; it outlives the database.
     RebuildProgress* progress = nullptr;
+    // The internet modes' dialogs. download fetches url into file (title
+    // shown when not empty) and is true only for a whole file there (the
+    // download dialog ended with OK); without it nothing is fetched.
+    std::function<bool(const std::string& url, const std::string& file, const std::string& title)>
+        download;
+    // The server dialog: the text the user confirmed, nullopt when cancelled.
+    std::function<std::optional<std::string>(const std::string& current)> serverDialog;
+    // Asked before another index file replaces the mode's catalogue: true
+    // for yes. Without it the answer is no.
+    std::function<bool()> confirmThunkChange;
+    // Seconds since 1970 for the mode album's time of writing (the system
+    // clock when not set).
+    std::function<uint32_t()> clock;
   };
 
   AlbumDatabase();
@@ -255,6 +274,58 @@ public:
   // sub-album in the high 16 bits.
   uint32_t GetNumOfSongInMyAlbum(int32_t context) const;
 
+  // Album modes: 0 the local album, 1-3 the catalogues of a server
+  // (inetmode.h), whose mode album then takes the master album's place in
+  // every look-up, total, query, walk, pick and singer list. While a mode
+  // 1-3 is on, the local catalogue is not changed (rebuilds, checks,
+  // removals and renames give 0).
+  int GetAlbumMode() const { return albumMode_; }
+  // Leaves the current mode (a changed mode-2 album written first) and
+  // loads the new mode's album, built from the index and roll files on disk
+  // when it is missing. 1 switched (or already there without force), 0 a
+  // mode outside 0-3 (nothing changed).
+  int SetAlbumModeTo(int mode, bool force);
+  // The server URL in memory, without one trailing '/'.
+  void SetINetServerUrl(std::string_view url);
+  // The server dialog; its normalised URL is kept and written to
+  // [OnLine] "Server" when the dialog ends with OK. 1 stored, 0 not.
+  int INetServerSettingDlg();
+  // Fetches the mode's index file and, once whole, processes it and runs
+  // the fetch chain. 1 when the index was fetched.
+  int INetDownLoadiThunk();
+  // Reads the mode's index file. 1 read, 0 missing, damaged, naming a roll
+  // outside the album folder, or another index the user did not accept.
+  int ProcessThunk();
+  // Joins the index's rolls to the mode album and (unless the catalogue is
+  // being built from files on disk) fetches the new and changed rolls, then
+  // updates the mode album. 1 done, 0 a roll not fetched (the mode album,
+  // its rolls and songs as they were) or the update failed.
+  int MergeRollFiles();
+  void UnpackRollFiles();
+  // The mode album made again from the roll albums and loaded; the
+  // reservation queue is emptied once it is replaced. 1, 0 not written.
+  int UpdateMasterAlbum();
+  // Mode 3: u32 count, then the numbers of the rolls the given index file
+  // adds or changes; owned here until the next call. nullptr in other modes
+  // or for an index that cannot be read.
+  const uint32_t* MakeUpdatedSubAlbumList(const std::string& thunkPath);
+  int ReadModeAlbum();
+  int WriteModeAlbum();
+  // Mode 2: fetches a song into the download folder (1 a whole song is
+  // there), or deletes a downloaded one (the deletion's result).
+  int DownLoadSongBySongNum(uint32_t number);
+  int RemoveDownloadedSongBySongNum(uint32_t number);
+  // The index file name the next processing reads (a plain name in the
+  // album folder); each switch sets the mode's own.
+  const std::string& ThunkFileName() const { return thunkName_; }
+  bool SetThunkFileName(std::string_view name);
+  const std::string& ThunkLocation() const { return thunk_; }
+  const std::string& DownloadFolder() const { return downloadFolder_; }
+  // The mode's catalogue (nullptr in mode 0).
+  const ModeCatalogue* Mode() const { return mode_.get(); }
+  bool ModeDirty() const { return mode_ && mode_->dirty; }
+  bool ThunkMissing() const { return thunkMissing_; }
+
   // Every index entry in title order (for tests and listings).
   std::vector<const SongIndexEntry*> Entries() const;
 
@@ -342,6 +413,18 @@ private:
   void Status(int id) const;
   void ShowText(int line, std::string_view text) const;
   void ShowBar(int percent) const;
+  uint32_t Now() const;
+  // A looked-up song's full path: its album's folder and name, a mode-1 or
+  // mode-3 location, or mode 2's downloaded file.
+  std::string FullSongPath(const AlbumFile& album, const SongIndexEntry& e,
+                           std::string_view recordName) const;
+  // The index of the current mode loaded again (the local master album or
+  // the mode album) and the category filter applied to it.
+  int LoadCurrentIndex();
+  void LoadModeIndex();
+  // An index entry's type letter set (the download state of mode 2).
+  void SetEntryType(uint32_t number, char type);
+  bool LocalOnly() const { return albumMode_ == 0; }
 
   Options options_;
   std::unique_ptr<MyAlbumStore> store_;
@@ -399,6 +482,20 @@ private:
   } candidates_;
   std::unique_ptr<SingerIndex> singers_;
   std::vector<uint8_t> singerBlock_, songsBlock_;
+
+  // The internet modes.
+  int albumMode_ = 0;
+  std::unique_ptr<ModeCatalogue> mode_;
+  std::string thunkName_;     // the index file the next processing reads
+  std::string lastThunkName_; // the one the last processing accepted
+  std::vector<ModeCatalogue::ThunkRoll> thunkRolls_;
+  std::vector<uint32_t> thunkNewSongs_;
+  bool noFetch_ = false;
+  bool thunkMissing_ = false;
+  bool replaceAll_ = false; // another index accepted: every roll fetched again
+  std::string replacedThunk_;
+  mutable uint32_t filteredDownloaded_ = 0;
+  std::vector<uint32_t> updatedBlock_;
 };
 
 } // namespace album

@@ -134,10 +134,21 @@ std::shared_ptr<AlbumMatchIndex> AlbumMatchIndex::Build(std::shared_ptr<MappedAl
   auto index = std::make_shared<AlbumMatchIndex>();
   index->map = std::move(file);
   const MappedAlbum& m = *index->map;
-  if (!m.data || !HasMagic({m.data, m.size}, kLocalAlbumMagic) || m.size < kLocalAlbumRecordsAt)
+  if (!m.data)
     return index;
+  if (HasMagic({m.data, m.size}, kInternetAlbumMagic) && m.size >= kInternetAlbumLocationAt) {
+    // A roll album: its records follow the base-location text.
+    const uint8_t* n = m.data + 54;
+    const uint64_t length = static_cast<uint64_t>(n[0]) | static_cast<uint64_t>(n[1]) << 8 |
+                            static_cast<uint64_t>(n[2]) << 16 | static_cast<uint64_t>(n[3]) << 24;
+    if (length > m.size - kInternetAlbumLocationAt)
+      return index;
+    index->recordsAt = kInternetAlbumLocationAt + static_cast<size_t>(length);
+  } else if (!HasMagic({m.data, m.size}, kLocalAlbumMagic) || m.size < kLocalAlbumRecordsAt) {
+    return index;
+  }
   index->valid = true;
-  index->records = static_cast<uint32_t>((m.size - kLocalAlbumRecordsAt) / kSongRecordSize);
+  index->records = static_cast<uint32_t>((m.size - index->recordsAt) / kSongRecordSize);
   index->numbers.reserve(index->records);
   index->categories.reserve(index->records);
   for (int k = 0; k < 3; ++k) {
@@ -145,7 +156,7 @@ std::shared_ptr<AlbumMatchIndex> AlbumMatchIndex::Build(std::shared_ptr<MappedAl
     index->at[k].push_back(0);
   }
   for (uint32_t i = 0; i < index->records; ++i) {
-    const uint8_t* r = m.data + kLocalAlbumRecordsAt + static_cast<size_t>(i) * kSongRecordSize;
+    const uint8_t* r = m.data + index->recordsAt + static_cast<size_t>(i) * kSongRecordSize;
     index->numbers.push_back(static_cast<uint32_t>(r[0]) | static_cast<uint32_t>(r[1]) << 8 |
                              static_cast<uint32_t>(r[2]) << 16 |
                              static_cast<uint32_t>(r[3]) << 24);
@@ -182,7 +193,7 @@ std::shared_ptr<AlbumMatchIndex> AlbumMatchIndex::Build(std::shared_ptr<MappedAl
 }
 
 void AlbumMatchIndex::Record(uint32_t i, SongRecord& out) const {
-  const uint8_t* at = map->data + kLocalAlbumRecordsAt + static_cast<size_t>(i) * kSongRecordSize;
+  const uint8_t* at = map->data + recordsAt + static_cast<size_t>(i) * kSongRecordSize;
   if constexpr (std::endian::native == std::endian::little) {
     // The record's bytes are its layout.
     std::memcpy(static_cast<void*>(&out), at, kSongRecordSize);
@@ -193,7 +204,7 @@ void AlbumMatchIndex::Record(uint32_t i, SongRecord& out) const {
 }
 
 void AlbumMatchIndex::Prefetch(uint32_t i) const {
-  const uint8_t* at = map->data + kLocalAlbumRecordsAt + static_cast<size_t>(i) * kSongRecordSize;
+  const uint8_t* at = map->data + recordsAt + static_cast<size_t>(i) * kSongRecordSize;
   for (size_t k = 0; k < kSongRecordSize; k += 64)
     __builtin_prefetch(at + k);
   __builtin_prefetch(at + kSongRecordSize - 1);
@@ -402,8 +413,10 @@ const std::vector<uint32_t>& AlbumDatabase::RandomCandidates() {
   c.numbers.clear();
   // Songs of the index only: a my-album number the catalogue does not know
   // cannot be picked.
+  // In mode 2 only a downloaded song can be picked.
   for (int32_t n : ContextNumbers())
-    if (EntryByNumber(static_cast<uint32_t>(n)))
+    if (const SongIndexEntry* e = EntryByNumber(static_cast<uint32_t>(n));
+        e && (albumMode_ != 2 || e->type == 'T' || e->type == 'B' || e->type == 'W'))
       c.numbers.push_back(static_cast<uint32_t>(n));
   return c.numbers;
 }
@@ -441,9 +454,13 @@ void AlbumDatabase::UpdateFiltered() const {
     return;
   filteredCount_ = 0;
   filteredMax_ = 0;
+  filteredDownloaded_ = 0;
   for (const IndexedSong* song : byTitle_)
     if (Shows(song->e)) {
       ++filteredCount_;
+      const char t = song->e.type;
+      if (t == 'T' || t == 'B' || t == 'W')
+        ++filteredDownloaded_;
       filteredMax_ = std::max(filteredMax_, song->e.number);
     }
   filteredGeneration_ = indexGeneration_;

@@ -8,6 +8,7 @@
 // characters only.
 #pragma once
 
+#include "album/albumformats.h"
 #include "album/songrecord.h"
 
 #include <cstddef>
@@ -75,7 +76,8 @@ struct AlbumMatchIndex {
   Stamp stamp;
   std::string storedPath, path; // the album file indexed, stored and Linux forms
   std::shared_ptr<MappedAlbum> map; // the records read
-  bool valid = false; // the file is a local album
+  bool valid = false; // the file is a local or internet album
+  size_t recordsAt = kLocalAlbumRecordsAt;
   uint32_t records = 0;
   std::vector<uint32_t> numbers;
   std::vector<uint8_t> categories;
