@@ -85,6 +85,11 @@ public:
   // one. Later calls change nothing.
   void EndDialog(int result);
   bool Ended() const { return ended_; }
+  // True for a dialog that ends itself once its work is done (a transfer
+  // that ends with OK when the file is whole): without a display it runs
+  // until then, its texts and bar on standard error, instead of being
+  // cancelled at once.
+  virtual bool EndsItself() const { return false; }
   // A modeless dialog of a thread busy with a long job that runs no message
   // loop meanwhile: each change of a control repaints the dialog at once
   // (nothing else is processed, so nothing re-enters the job), and what a
@@ -259,7 +264,9 @@ public:
 };
 
 // For processes without a display: a modal dialog is cancelled (Escape, and
-// IDCANCEL when that does not end it) with a line on standard error.
+// IDCANCEL when that does not end it) with a line on standard error; one
+// that ends itself runs its thread's loop until it has, showing its texts
+// and bar on standard error as a busy dialog does.
 class HeadlessDialogs : public DialogBackend {
 public:
   bool ShowsWidgets() const override { return false; }
@@ -268,11 +275,12 @@ public:
 
 // One thing a script does to a dialog.
 struct DialogStep {
-  enum class Action { Click, Type, Choose, Enter, Escape, Close, DoubleClick };
+  enum class Action { Click, Type, Choose, Enter, Escape, Close, DoubleClick, WaitUntilEnded };
   Action action = Action::Click;
   int32_t id = 0;
   std::string text; // UTF-8, for Type
   int index = 0;    // for Choose
+  uint32_t timeoutMs = 0; // for WaitUntilEnded
 
   static DialogStep ClickOn(int32_t id) { return {Action::Click, id, {}, 0}; }
   static DialogStep TypeInto(int32_t id, std::string utf8) {
@@ -285,6 +293,11 @@ struct DialogStep {
   static DialogStep PressEnter() { return {Action::Enter, 0, {}, 0}; }
   static DialogStep PressEscape() { return {Action::Escape, 0, {}, 0}; }
   static DialogStep PressClose() { return {Action::Close, 0, {}, 0}; }
+  // Runs the thread's loop until the dialog has ended itself or timeoutMs
+  // passed (the step is then not accepted and the script goes on).
+  static DialogStep WaitUntilEnded(uint32_t timeoutMs) {
+    return {Action::WaitUntilEnded, 0, {}, 0, timeoutMs};
+  }
 };
 
 // What a script saw of one dialog.

@@ -8,6 +8,13 @@
 namespace ui {
 
 void HeadlessDialogs::RunModal(Dialog& dialog) {
+  if (dialog.EndsItself()) {
+    dialog.SetBusy(true);
+    while (!dialog.Ended() && dialog.GetHwnd())
+      win::RunMessageLoopUntil([&] { return dialog.Ended(); }, 1000);
+    dialog.SetBusy(false);
+    return;
+  }
   sys::Warn("ui", "dialog \"%s\" has no display: cancelled", dialog.Template().caption.c_str());
   dialog.PressEscape();
   if (!dialog.Ended())
@@ -67,6 +74,9 @@ DialogRun ScriptedDialogs::Run(Dialog& dialog) {
       break;
     case DialogStep::Action::Close:
       dialog.PressClose();
+      break;
+    case DialogStep::Action::WaitUntilEnded:
+      accepted = win::RunMessageLoopUntil([&] { return dialog.Ended(); }, step.timeoutMs);
       break;
     }
     win::ProcessPendingMessages();

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -425,6 +426,69 @@ TEST_F(QtDialogTest, WithoutADisplayTheDialogIsCancelledAtOnce) {
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
   ASSERT_FALSE(dialog.log.empty());
   EXPECT_EQ(dialog.log.front().message, win::WM_INITDIALOG);
+}
+
+// A dialog whose work on another thread ends it: the worker posts its result.
+class SelfEndingDialog : public LogDialog {
+public:
+  using LogDialog::LogDialog;
+  static constexpr uint32_t kDone = win::WM_APP + 7;
+  bool finish = true; // false: the work never ends
+  int results = 0;    // the worker's results delivered
+  ~SelfEndingDialog() override {
+    if (worker_.joinable())
+      worker_.join();
+  }
+  bool EndsItself() const override { return true; }
+
+protected:
+  std::optional<LResult> OnMessage(uint32_t message, WParam wParam, LParam lParam) override {
+    if (message == win::WM_INITDIALOG && finish) {
+      const Hwnd self = GetHwnd();
+      worker_ = std::thread([self] {
+        ui::SendDlgItemMessage(self, 1008, PBM_SETPOS, 60);
+        win::PostMessage(self, kDone, IDOK);
+      });
+    }
+    if (message == kDone) {
+      ++results;
+      EndDialog(static_cast<int>(wParam));
+      return 0;
+    }
+    return LogDialog::OnMessage(message, wParam, lParam);
+  }
+
+private:
+  std::thread worker_;
+};
+
+TEST_F(DialogTest, WithoutADisplayADialogThatEndsItselfRunsUntilItHas) {
+  ScopedDialogBackend scoped(std::make_shared<HeadlessDialogs>());
+  SelfEndingDialog dialog(Form());
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  EXPECT_EQ(dialog.results, 1);
+  // Any other dialog is still cancelled at once.
+  LogDialog plain(Form());
+  EXPECT_EQ(plain.DoModal(), IDCANCEL);
+}
+
+TEST_F(DialogTest, ScriptWaitsUntilTheDialogEndsItself) {
+  auto script = std::make_shared<ScriptedDialogs>();
+  ScopedDialogBackend scoped(script);
+  script->Expect({DialogStep::WaitUntilEnded(10000), DialogStep::ClickOn(IDCANCEL)});
+  SelfEndingDialog done(Form());
+  EXPECT_EQ(done.DoModal(), IDOK);
+  // A dialog that does not end: the bounded wait gives up, the script goes on.
+  script->Expect({DialogStep::WaitUntilEnded(20), DialogStep::PressEscape()});
+  SelfEndingDialog stuck(Form());
+  stuck.finish = false;
+  EXPECT_EQ(stuck.DoModal(), IDCANCEL);
+  std::vector<DialogRun> runs = script->Runs();
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].accepted, std::vector<bool>{true});
+  EXPECT_EQ(runs[0].stepsLeft, 1u);
+  EXPECT_EQ(runs[1].accepted, (std::vector<bool>{false, true}));
+  EXPECT_FALSE(runs[1].cancelledAtEnd);
 }
 
 } // namespace
