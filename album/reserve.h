@@ -74,13 +74,15 @@ public:
   size_t BlockSize() const { return block_.size(); }
   void FreeBlock();
 
-private:
   struct Entry {
     int32_t number;
     std::string title;
     std::string path;
   };
+  // The entries in queue order.
+  const std::list<Entry>& Entries() const { return entries_; }
 
+private:
   void Tell(int kind, int32_t number, int position) const;
 
   std::list<Entry> entries_;

@@ -1,5 +1,6 @@
 #include "album/manager/main_frame.h"
 
+#include "album/reserve.h"
 #include "platform/sys/codepage.h"
 #include "platform/sys/ini.h"
 #include "platform/ui/controls/combo_box.h"
@@ -311,8 +312,13 @@ void CMainFrame::OnShowing() {
   SetToolBarFor(currentType_);
   for (ManagerView& v : views_)
     v.SetMode(currentType_);
-  // Emptied first, so that each showing lists the queue once.
+  // Emptied first, so that each showing lists the queue once; the folder
+  // view starts with no rows, ready for the folders to build from.
   FillReservations();
+  if (currentType_ == 2) {
+    Reserves().ClearRows();
+    Reserves().RecordCount();
+  }
   RetextMenu(currentType_);
 }
 
@@ -381,7 +387,9 @@ void CMainFrame::ChangeViewType(int type) {
 }
 
 bool CMainFrame::RebuildFromFolders(bool firstVariant) {
-  if (!setup_.album)
+  // The internet modes' lists are numbered against the mode's index: a
+  // rebuild there would renumber them against the wrong one.
+  if (!setup_.album || setup_.album->AlbumMode() != 0)
     return false;
   const std::vector<ReservationRow> rows = Reserves().Rows();
   setup_.album->RecordMyAlbumPaths();
@@ -419,10 +427,34 @@ void CMainFrame::ReplaceReservations() {
     }
     queue.push_back(std::move(row));
   }
+  // The list already shows these rows: the queue's own notices are not
+  // applied to it meanwhile.
+  replacing_ = true;
   setup_.album->ClearReservations();
   for (const ReservationRow& row : queue)
     setup_.album->AddReservation(row);
+  replacing_ = false;
   Notify(kReserveReplacedNotify);
+}
+
+void CMainFrame::ReserveNotice(int kind, int32_t number) {
+  if (replacing_ || (currentType_ != 0 && currentType_ != 1))
+    return;
+  ReservationRow added;
+  if (kind == kReserveAdded && setup_.album) {
+    const std::vector<ReservationRow> queue = setup_.album->Reservations();
+    if (queue.empty())
+      return;
+    added = queue.back();
+    if (added.number >= 1)
+      added.kind = KindOfTypeByte(setup_.album->SongType(added.number));
+  }
+  Reserves().ApplyReserveNotice(kind, number, added);
+}
+
+void CMainFrame::SetCurrentFolder(std::string path, int32_t number) {
+  currDir_ = std::move(path);
+  currFolder_ = number;
 }
 
 void CMainFrame::Refresh(ui::LParam value) {
@@ -504,7 +536,7 @@ bool CMainFrame::OnCommand(uint16_t id) {
   case cmd::kCut:
   case cmd::kCopy:
   case cmd::kPaste:
-    if (lastFocus_ == kSongListControlId)
+    if (EditAllowed(id))
       win::PostMessage(Songs().GetHwnd(), win::WM_COMMAND, id, 0);
     return true;
   case cmd::kRefresh:
@@ -542,11 +574,19 @@ void CMainFrame::RunSearch(uint16_t kindCommand) {
   Tree().StartSearch({kind, search_.text, search_.narrow});
 }
 
+// Cut, copy and paste go to the song list while it had the focus last, as
+// far as its own states allow.
+bool CMainFrame::EditAllowed(uint16_t id) const {
+  const ManagerView::EditStates& edit = views_[1].Edit();
+  const bool allowed = id == cmd::kCut ? edit.cut : id == cmd::kCopy ? edit.copy : edit.paste;
+  return lastFocus_ == kSongListControlId && allowed;
+}
+
 bool CMainFrame::OnCommandState(ui::CommandState& state) {
   const int type = currentType_ < 0 ? ViewType() : currentType_;
   switch (state.id) {
   case cmd::kTake:
-    state.enabled = type == 0 || type == 1;
+    state.enabled = (type == 0 || type == 1) && Songs().SelectedCount() > 0;
     return true;
   case cmd::kRebuildSecond:
     state.enabled = type == 2;
@@ -567,7 +607,7 @@ bool CMainFrame::OnCommandState(ui::CommandState& state) {
   case cmd::kCut:
   case cmd::kCopy:
   case cmd::kPaste:
-    state.enabled = lastFocus_ == kSongListControlId;
+    state.enabled = EditAllowed(state.id);
     return true;
   default:
     return false;
@@ -637,6 +677,10 @@ void CMainFrame::WriteSettings() {
   write("AlbViewOne", "cx", splitter_.ColumnWidth(0));
   write("AlbViewTwo", "cx", splitter_.ColumnWidth(1));
   write("AlbViewThree", "cx", splitter_.ColumnWidth(2));
+  if (!currDir_.empty())
+    sys::IniWriteString(config_, "AlbViewOne", "CurrDir", currDir_);
+  if (currFolder_ != 0)
+    write("AlbViewOne", "CurrFolder", currFolder_);
   write("AlbViewTwo", "LastViewType", Songs().Style());
 }
 

@@ -83,6 +83,14 @@ public:
   void ShowSongInfo(int32_t number, std::string_view singer, std::string_view field1,
                     std::string_view field2, std::string_view path);
   void SetLastFocus(uint32_t controlId) { lastFocus_ = controlId; }
+  // The tree's current folder (view types 1 and 2), written as CurrDir and
+  // CurrFolder when the manager closes.
+  void SetCurrentFolder(std::string path, int32_t number);
+  const std::string& CurrentFolderPath() const { return currDir_; }
+  int32_t CurrentFolderNumber() const { return currFolder_; }
+  // A change of the database's reservation queue: the reservation list
+  // follows it in view types 0 and 1 (type 2 lists folders).
+  void ReserveNotice(int kind, int32_t number);
   const SearchSettings& Search() const { return search_; }
 
   // The steps the commands run, for the host and the tests.
@@ -116,12 +124,16 @@ private:
   void SelectType(int type);
   void OpenSearch();
   void RunSearch(uint16_t kindCommand);
+  bool EditAllowed(uint16_t id) const;
 
   ManagerSetup setup_;
   std::string config_;
   int currentType_ = -1;
   uint32_t lastFocus_ = kSongListControlId;
   bool switching_ = false;
+  bool replacing_ = false;
+  std::string currDir_;
+  int32_t currFolder_ = 0;
   gdi::Rect normal_;
   SearchSettings search_;
   std::optional<gdi::Dib> comboImages_;

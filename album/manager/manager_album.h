@@ -49,6 +49,8 @@ public:
   virtual bool RebuildFolders(const std::vector<ReservationRow>& folders, bool first,
                               bool second) = 0;
   virtual void Reload() = 0;
+  // The album mode (0 the local album, 1 to 3 the internet modes).
+  virtual int AlbumMode() { return 0; }
   // The my-album store: saved, songs recorded by path, renumbered by path.
   virtual void SaveMyAlbum() = 0;
   virtual void RecordMyAlbumPaths() = 0;

@@ -4,6 +4,7 @@
 #include "platform/ui/window/paint.h"
 #include "platform/win/dispatch.h"
 
+#include <algorithm>
 #include <string>
 
 namespace album {
@@ -57,6 +58,37 @@ void ManagerView::AddRow(const ReservationRow& row) {
 void ManagerView::ClearRows() {
   rows_.clear();
   recorded_ = 0;
+  Invalidate();
+}
+
+void ManagerView::ApplyReserveNotice(int kind, int32_t number, const ReservationRow& added) {
+  switch (kind) {
+  case 0:
+    if (!rows_.empty())
+      rows_.erase(rows_.begin());
+    break;
+  case 1:
+    // The first row may be the song being taken: the search starts behind it.
+    if (rows_.size() >= 2) {
+      auto it = std::find_if(rows_.begin() + 1, rows_.end(),
+                             [&](const ReservationRow& r) { return r.number == number; });
+      if (it != rows_.end())
+        rows_.erase(it);
+    }
+    break;
+  case 2:
+    if (!rows_.empty())
+      rows_.pop_back();
+    break;
+  case 3:
+    rows_.clear();
+    break;
+  case 4:
+    rows_.push_back(added);
+    break;
+  default:
+    return;
+  }
   Invalidate();
 }
 

@@ -46,6 +46,21 @@ public:
   void ClearRows();
   void RecordCount() { recorded_ = static_cast<int>(rows_.size()); }
   int RecordedCount() const { return recorded_; }
+  // A change of the reservation queue (kinds of ReserveNoticeKind) applied
+  // to the rows: 0 the first row goes, 1 the first row from the second on
+  // that holds the number, 2 the last row, 3 every row, 4 added is
+  // appended.
+  void ApplyReserveNotice(int kind, int32_t number, const ReservationRow& added);
+
+  // The list's selection and its cut, copy and paste states, as the list
+  // reports them to the frame.
+  int SelectedCount() const { return selected_; }
+  void SetSelectedCount(int count) { selected_ = count; }
+  struct EditStates {
+    bool cut = false, copy = false, paste = false;
+  };
+  const EditStates& Edit() const { return edit_; }
+  void SetEditStates(const EditStates& states) { edit_ = states; }
 
   // The song list's display style.
   int Style() const { return style_; }
@@ -86,6 +101,8 @@ private:
   int refreshes_ = 0, resets_ = 0, reloads_ = 0;
   std::vector<ReservationRow> rows_;
   int recorded_ = 0;
+  int selected_ = 0;
+  EditStates edit_;
   int style_ = kStyleReport;
   TreeItem current_;
   std::vector<uint16_t> commands_;

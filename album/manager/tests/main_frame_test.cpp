@@ -144,16 +144,21 @@ TEST_F(ManagerTest, OpensWithItsClassTitleCombosBarsAndTheQueue) {
   EXPECT_EQ(frame->Status().PaneCount(), 3);
   EXPECT_EQ(frame->Status().Text(1), " ");
   EXPECT_EQ(frame->Status().PaneRect(1).right, 140);
-  ASSERT_EQ(frame->Reserves().Rows().size(), 2u);
-  EXPECT_EQ(frame->Reserves().Rows()[0].kind, kKindBinary);
+  // The folder view lists no songs: its rows are the folders to build from.
+  EXPECT_TRUE(frame->Reserves().Rows().empty());
   for (int i = 0; i < 3; ++i)
     EXPECT_EQ(frame->CaptionText(i), " ");
   // A second open brings the first forward.
   EXPECT_EQ(Open(0), frame);
-  // Each showing lists the queue once.
-  ui::ShowWindow(frame->GetHwnd(), ui::SW_HIDE);
-  ui::ShowWindow(frame->GetHwnd(), ui::SW_SHOW);
-  EXPECT_EQ(frame->Reserves().Rows().size(), 2u);
+  // The song view lists the queue, once at each showing.
+  frame->TypeCombo().Choose(0);
+  PumpUntil([&] { return frame->CurrentType() == 0; }, 1000);
+  for (int showing = 0; showing < 2; ++showing) {
+    ui::ShowWindow(frame->GetHwnd(), ui::SW_HIDE);
+    ui::ShowWindow(frame->GetHwnd(), ui::SW_SHOW);
+    ASSERT_EQ(frame->Reserves().Rows().size(), 2u);
+    EXPECT_EQ(frame->Reserves().Rows()[0].kind, kKindBinary);
+  }
   // The tool bar lies 6 pixels left of the frame and 6 wider.
   const ui::Hwnd bar = frame->GetToolBar()->GetHwnd();
   EXPECT_EQ(ui::ScreenToClient(h, ui::ClientToScreen(bar, {0, 0})).x, -6);
@@ -329,7 +334,13 @@ TEST_F(ManagerTest, CommandStatesFollowTheViewType) {
                         {cmd::kClose, {true, true, true}}};
   for (int type = 0; type < 3; ++type) {
     ASSERT_TRUE(Open(static_cast<int16_t>(type)));
+    // Taking needs a selection in the song list.
     frame->UpdateCommandStates();
+    EXPECT_FALSE(frame->RouteCommandState(cmd::kTake).enabled);
+    frame->Songs().SetSelectedCount(2);
+    // The bar's states come from the idle pass once the queue is empty.
+    PumpUntil([&] { return frame->GetToolBar()->StateOf(cmd::kTake)->enabled == (type != 2); },
+              1000);
     for (const Case& c : cases) {
       SCOPED_TRACE(testing::Message() << "type " << type << " command " << c.id);
       EXPECT_EQ(frame->RouteCommandState(c.id).enabled, c.enabled[type]);
@@ -337,6 +348,26 @@ TEST_F(ManagerTest, CommandStatesFollowTheViewType) {
         EXPECT_EQ(frame->GetToolBar()->StateOf(c.id)->enabled, c.enabled[type]);
     }
     EXPECT_EQ(frame->KindComboBox().Enabled(), type != 0);
+    // Cut, copy and paste: the song list had the focus last, and its own
+    // state allows each.
+    struct Edit {
+      uint32_t focus;
+      ManagerView::EditStates states;
+      bool cut, copy, paste;
+    };
+    for (const Edit& e : {Edit{kSongListControlId, {true, false, true}, true, false, true},
+                          Edit{kSongListControlId, {false, true, false}, false, true, false},
+                          Edit{kReserveListControlId, {true, true, true}, false, false, false}}) {
+      frame->SetLastFocus(e.focus);
+      frame->Songs().SetEditStates(e.states);
+      EXPECT_EQ(frame->RouteCommandState(cmd::kCut).enabled, e.cut);
+      EXPECT_EQ(frame->RouteCommandState(cmd::kCopy).enabled, e.copy);
+      EXPECT_EQ(frame->RouteCommandState(cmd::kPaste).enabled, e.paste);
+      const size_t before = frame->Songs().Commands().size();
+      win::SendMessage(frame->GetHwnd(), win::WM_COMMAND, cmd::kCopy, 0);
+      PumpUntil([] { return false; }, 20);
+      EXPECT_EQ(frame->Songs().Commands().size() - before, e.copy ? 1u : 0u);
+    }
     const ui::MenuItem* close = frame->Menu().Current().Find(cmd::kCloseMenu);
     ASSERT_TRUE(close);
     EXPECT_EQ(close->text, type == 2 ? "&Close without building" : "&Close");
@@ -488,6 +519,7 @@ TEST_F(ManagerTest, PlacementAndPanesAreReadAndWrittenBack) {
     ui::MoveWindow(frame->GetHwnd(), 20, 30, 700, 500);
     ui::ShowWindow(frame->GetHwnd(), ui::SW_MAXIMIZE);
     win::SendMessage(frame->GetHwnd(), win::WM_COMMAND, cmd::kIcons, 0);
+    frame->SetCurrentFolder("/music/pop", 3);
     win::SendMessage(frame->GetHwnd(), win::WM_COMMAND, cmd::kClose, 0);
     PumpUntil([] { return CMainFrame::Current() == nullptr; }, 2000);
     ASSERT_EQ(CMainFrame::Current(), nullptr);
@@ -499,6 +531,8 @@ TEST_F(ManagerTest, PlacementAndPanesAreReadAndWrittenBack) {
   EXPECT_EQ(sys::IniGetInt(Ini(), "AlbManager", "y", 0), 30);
   EXPECT_EQ(sys::IniGetInt(Ini(), "AlbViewOne", "cx", 0), 140);
   EXPECT_EQ(sys::IniGetInt(Ini(), "AlbViewTwo", "LastViewType", -1), 0);
+  EXPECT_EQ(sys::IniGetString(Ini(), "AlbViewOne", "CurrDir", ""), "/music/pop");
+  EXPECT_EQ(sys::IniGetInt(Ini(), "AlbViewOne", "CurrFolder", 0), 3);
 
   struct Case {
     const char* last;
@@ -511,8 +545,12 @@ TEST_F(ManagerTest, PlacementAndPanesAreReadAndWrittenBack) {
     EXPECT_EQ(frame->Songs().Style(), c.style) << c.last;
     EXPECT_EQ(frame->Panes().ColumnWidth(0), 200);
     EXPECT_EQ(ui::GetWindowRect(frame->GetHwnd())->Width(), 700);
+    // No folder set: the last one written stays.
+    frame->SetCurrentFolder("", 0);
     win::DestroyWindow(frame->GetHwnd());
     frame = nullptr;
+    EXPECT_EQ(sys::IniGetString(Ini(), "AlbViewOne", "CurrDir", ""), "/music/pop");
+    EXPECT_EQ(sys::IniGetInt(Ini(), "AlbViewOne", "CurrFolder", 0), 3);
   }
   // The loop still runs after the manager closed.
   bool delivered = false;
