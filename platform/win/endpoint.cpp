@@ -667,13 +667,7 @@ void PublishWindows() {
   table::Table t;
   t.pid = static_cast<uint32_t>(getpid());
   t.startTime = table::OwnStartTime();
-  {
-    auto& reg = Reg();
-    sys::MutexLock regLock(reg.mu);
-    t.entries.reserve(reg.windows.size());
-    for (const auto& [h, rec] : reg.windows)
-      t.entries.push_back({h, rec->parent, rec->createdNs, rec->className, rec->title});
-  }
+  Reg().ListWindows(t.entries);
   if (!WriteFileAtomically(WindowDir(), OwnTableName(), table::Encode(t)) && !pub.warned) {
     pub.warned = true;
     sys::Warn("win", "cannot publish the window table in %s: %s", WindowDir().c_str(),

@@ -8,6 +8,7 @@
 #include "platform/win/loop.h"
 #include "platform/win/messages.h"
 #include "platform/win/window.h"
+#include "platform/win/window_table.h"
 #include "platform/win/wire.h"
 
 #include <chrono>
@@ -214,20 +215,50 @@ struct Description {
   std::string title;
 };
 
+// Every window, window class and thread queue of the process. Its members are
+// reached only through these methods, each taking the registry's lock; the
+// records' title, parent and style change only here, under that lock.
 class Registry {
 public:
-  sys::Mutex mu;
-  std::unordered_map<Hwnd, std::shared_ptr<WindowRec>> windows GUARDED_BY(mu);
-  std::map<std::string, std::shared_ptr<const WindowClass>>
-      classes GUARDED_BY(mu); // lower-case names
-  std::vector<std::weak_ptr<ThreadQueue>> queues GUARDED_BY(mu);
-
   std::shared_ptr<WindowRec> Lookup(Hwnd h);
   // The window if it belongs to the calling thread and is not finalized.
   std::shared_ptr<WindowRec> LookupOwn(Hwnd h);
   FindHit FindLocal(Hwnd parent, const std::optional<std::string>& className,
                     const std::optional<std::string>& title);
   std::optional<Description> Describe(Hwnd h);
+
+  void AddWindow(const std::shared_ptr<WindowRec>& rec);
+  void RemoveWindow(Hwnd h);
+  // Removes and returns the windows the thread owns.
+  std::vector<std::shared_ptr<WindowRec>> TakeThreadWindows(std::thread::id owner);
+  // The calling thread's windows whose parent is the given one, oldest first.
+  std::vector<std::shared_ptr<WindowRec>> OwnChildren(Hwnd parent);
+  // Every window as the window table publishes it.
+  void ListWindows(std::vector<table::Entry>& out);
+
+  // Each returns false for an unknown window; `changed` tells whether the
+  // value differed (set only on success).
+  bool SetTitle(Hwnd h, std::string_view title, bool& changed);
+  bool SetId(Hwnd h, uint32_t id);
+  uint32_t Style(Hwnd h);
+  bool SetStyle(Hwnd h, uint32_t style);
+  bool SetParent(WindowRec& rec, Hwnd parent);
+
+  // Class names compare ignoring ASCII case.
+  bool AddClass(const WindowClass& windowClass);
+  bool RemoveClass(std::string_view name);
+  std::shared_ptr<const WindowClass> FindClass(std::string_view name);
+
+  void AddQueue(const std::shared_ptr<ThreadQueue>& queue);
+  // Every live queue but the one given.
+  std::vector<std::shared_ptr<ThreadQueue>> OtherQueues(const std::shared_ptr<ThreadQueue>& self);
+
+private:
+  sys::Mutex mu_;
+  std::unordered_map<Hwnd, std::shared_ptr<WindowRec>> windows_ GUARDED_BY(mu_);
+  std::map<std::string, std::shared_ptr<const WindowClass>>
+      classes_ GUARDED_BY(mu_); // lower-case names
+  std::vector<std::weak_ptr<ThreadQueue>> queues_ GUARDED_BY(mu_);
 };
 Registry& Reg();
 

@@ -465,10 +465,7 @@ std::shared_ptr<ThreadQueue> CurrentQueue() {
     return std::make_shared<ThreadQueue>();
   if (!tQueue.queue) {
     tQueue.queue = std::make_shared<ThreadQueue>();
-    auto& reg = Reg();
-    sys::MutexLock lock(reg.mu);
-    std::erase_if(reg.queues, [](const auto& w) { return w.expired(); });
-    reg.queues.push_back(tQueue.queue);
+    Reg().AddQueue(tQueue.queue);
   }
   return tQueue.queue;
 }

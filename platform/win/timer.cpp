@@ -61,15 +61,7 @@ void ManualTimerClock::Advance(uint64_t ms) {
     q->PumpTimers();
   }
   now_.store(target);
-  std::vector<std::shared_ptr<ThreadQueue>> others;
-  {
-    auto& reg = Reg();
-    sys::MutexLock lock(reg.mu);
-    for (auto& weak : reg.queues)
-      if (auto other = weak.lock(); other && other != q)
-        others.push_back(other);
-  }
-  for (auto& other : others)
+  for (auto& other : Reg().OtherQueues(q))
     other->WakeForTimers();
 }
 

@@ -40,29 +40,14 @@ void Finalize(const std::shared_ptr<WindowRec>& rec) {
     return;
   rec->finalized = true;
   rec->queue->DropTimersOf(rec->hwnd);
-  {
-    auto& reg = Reg();
-    sys::MutexLock lock(reg.mu);
-    reg.windows.erase(rec->hwnd);
-  }
+  Reg().RemoveWindow(rec->hwnd);
   PublishWindows();
   if (rec->callDepth == 0)
     ReleaseObject(*rec);
 }
 
 std::vector<std::shared_ptr<WindowRec>> OwnChildren(Hwnd parent) {
-  std::vector<std::shared_ptr<WindowRec>> out;
-  auto& reg = Reg();
-  auto self = std::this_thread::get_id();
-  {
-    sys::MutexLock lock(reg.mu);
-    for (auto& [h, rec] : reg.windows)
-      if (rec->parent == parent && rec->owner == self)
-        out.push_back(rec);
-  }
-  std::sort(out.begin(), out.end(),
-            [](const auto& a, const auto& b) { return a->createdNs < b->createdNs; });
-  return out;
+  return Reg().OwnChildren(parent);
 }
 
 void SendDestroy(const std::shared_ptr<WindowRec>& rec) {
@@ -102,9 +87,9 @@ Registry& Reg() {
 }
 
 std::shared_ptr<WindowRec> Registry::Lookup(Hwnd h) {
-  sys::MutexLock lock(mu);
-  auto it = windows.find(h);
-  return it == windows.end() ? nullptr : it->second;
+  sys::MutexLock lock(mu_);
+  auto it = windows_.find(h);
+  return it == windows_.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<WindowRec> Registry::LookupOwn(Hwnd h) {
@@ -117,8 +102,8 @@ std::shared_ptr<WindowRec> Registry::LookupOwn(Hwnd h) {
 FindHit Registry::FindLocal(Hwnd parent, const std::optional<std::string>& className,
                             const std::optional<std::string>& title) {
   FindHit best;
-  sys::MutexLock lock(mu);
-  for (auto& [h, rec] : windows) {
+  sys::MutexLock lock(mu_);
+  for (auto& [h, rec] : windows_) {
     if (rec->parent != parent)
       continue;
     if (className && !EqualsNoCase(rec->className, *className))
@@ -133,13 +118,134 @@ FindHit Registry::FindLocal(Hwnd parent, const std::optional<std::string>& class
 }
 
 std::optional<Description> Registry::Describe(Hwnd h) {
-  sys::MutexLock lock(mu);
-  auto it = windows.find(h);
-  if (it == windows.end())
+  sys::MutexLock lock(mu_);
+  auto it = windows_.find(h);
+  if (it == windows_.end())
     return std::nullopt;
   const WindowRec& rec = *it->second;
   return Description{rec.parent, static_cast<uint32_t>(getpid()), rec.style, rec.className,
                      rec.title};
+}
+
+void Registry::AddWindow(const std::shared_ptr<WindowRec>& rec) {
+  sys::MutexLock lock(mu_);
+  windows_.emplace(rec->hwnd, rec);
+}
+
+void Registry::RemoveWindow(Hwnd h) {
+  sys::MutexLock lock(mu_);
+  windows_.erase(h);
+}
+
+std::vector<std::shared_ptr<WindowRec>> Registry::TakeThreadWindows(std::thread::id owner) {
+  std::vector<std::shared_ptr<WindowRec>> gone;
+  sys::MutexLock lock(mu_);
+  for (auto it = windows_.begin(); it != windows_.end();) {
+    if (it->second->owner == owner) {
+      gone.push_back(it->second);
+      it = windows_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return gone;
+}
+
+std::vector<std::shared_ptr<WindowRec>> Registry::OwnChildren(Hwnd parent) {
+  std::vector<std::shared_ptr<WindowRec>> out;
+  auto self = std::this_thread::get_id();
+  {
+    sys::MutexLock lock(mu_);
+    for (auto& [h, rec] : windows_)
+      if (rec->parent == parent && rec->owner == self)
+        out.push_back(rec);
+  }
+  std::sort(out.begin(), out.end(),
+            [](const auto& a, const auto& b) { return a->createdNs < b->createdNs; });
+  return out;
+}
+
+void Registry::ListWindows(std::vector<table::Entry>& out) {
+  sys::MutexLock lock(mu_);
+  out.reserve(out.size() + windows_.size());
+  for (const auto& [h, rec] : windows_)
+    out.push_back({h, rec->parent, rec->createdNs, rec->className, rec->title});
+}
+
+bool Registry::SetTitle(Hwnd h, std::string_view title, bool& changed) {
+  sys::MutexLock lock(mu_);
+  auto it = windows_.find(h);
+  if (it == windows_.end())
+    return false;
+  changed = it->second->title != title;
+  if (changed)
+    it->second->title = title;
+  return true;
+}
+
+bool Registry::SetId(Hwnd h, uint32_t id) {
+  sys::MutexLock lock(mu_);
+  auto it = windows_.find(h);
+  if (it == windows_.end())
+    return false;
+  it->second->id = id;
+  return true;
+}
+
+uint32_t Registry::Style(Hwnd h) {
+  sys::MutexLock lock(mu_);
+  auto it = windows_.find(h);
+  return it == windows_.end() ? 0 : it->second->style;
+}
+
+bool Registry::SetStyle(Hwnd h, uint32_t style) {
+  sys::MutexLock lock(mu_);
+  auto it = windows_.find(h);
+  if (it == windows_.end())
+    return false;
+  it->second->style = style;
+  return true;
+}
+
+bool Registry::SetParent(WindowRec& rec, Hwnd parent) {
+  sys::MutexLock lock(mu_);
+  if (rec.parent == parent)
+    return false;
+  rec.parent = parent;
+  return true;
+}
+
+bool Registry::AddClass(const WindowClass& windowClass) {
+  sys::MutexLock lock(mu_);
+  return classes_.emplace(Lower(windowClass.name), std::make_shared<WindowClass>(windowClass))
+      .second;
+}
+
+bool Registry::RemoveClass(std::string_view name) {
+  sys::MutexLock lock(mu_);
+  return classes_.erase(Lower(name)) > 0;
+}
+
+std::shared_ptr<const WindowClass> Registry::FindClass(std::string_view name) {
+  sys::MutexLock lock(mu_);
+  auto it = classes_.find(Lower(name));
+  return it == classes_.end() ? nullptr : it->second;
+}
+
+void Registry::AddQueue(const std::shared_ptr<ThreadQueue>& queue) {
+  sys::MutexLock lock(mu_);
+  std::erase_if(queues_, [](const auto& w) { return w.expired(); });
+  queues_.push_back(queue);
+}
+
+std::vector<std::shared_ptr<ThreadQueue>>
+Registry::OtherQueues(const std::shared_ptr<ThreadQueue>& self) {
+  std::vector<std::shared_ptr<ThreadQueue>> others;
+  sys::MutexLock lock(mu_);
+  for (auto& weak : queues_)
+    if (auto other = weak.lock(); other && other != self)
+      others.push_back(other);
+  return others;
 }
 
 LResult CallWindow(const std::shared_ptr<WindowRec>& rec, uint32_t message, WParam wParam,
@@ -162,19 +268,7 @@ LResult CallWindow(const std::shared_ptr<WindowRec>& rec, uint32_t message, WPar
 }
 
 void DropThreadWindows(std::thread::id owner) {
-  std::vector<std::shared_ptr<WindowRec>> gone;
-  {
-    auto& reg = Reg();
-    sys::MutexLock lock(reg.mu);
-    for (auto it = reg.windows.begin(); it != reg.windows.end();) {
-      if (it->second->owner == owner) {
-        gone.push_back(it->second);
-        it = reg.windows.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
+  std::vector<std::shared_ptr<WindowRec>> gone = Reg().TakeThreadWindows(owner);
   if (!gone.empty())
     PublishWindows();
   for (auto& rec : gone) {
@@ -211,33 +305,19 @@ LResult DefWindowProc(Hwnd hwnd, uint32_t message, WParam, LParam lParam) {
 bool RegisterClass(const WindowClass& windowClass) {
   if (windowClass.name.empty() || !windowClass.factory)
     return false;
-  auto& reg = Reg();
-  sys::MutexLock lock(reg.mu);
-  return reg.classes.emplace(Lower(windowClass.name), std::make_shared<WindowClass>(windowClass))
-      .second;
+  return Reg().AddClass(windowClass);
 }
 
 bool UnregisterClass(std::string_view name) {
-  auto& reg = Reg();
-  sys::MutexLock lock(reg.mu);
-  return reg.classes.erase(Lower(name)) > 0;
+  return Reg().RemoveClass(name);
 }
 
 bool IsClassRegistered(std::string_view name) {
-  auto& reg = Reg();
-  sys::MutexLock lock(reg.mu);
-  return reg.classes.count(Lower(name)) > 0;
+  return Reg().FindClass(name) != nullptr;
 }
 
 Hwnd CreateWindow(const CreateParams& params) {
-  std::shared_ptr<const WindowClass> cls;
-  {
-    auto& reg = Reg();
-    sys::MutexLock lock(reg.mu);
-    auto it = reg.classes.find(Lower(params.className));
-    if (it != reg.classes.end())
-      cls = it->second;
-  }
+  std::shared_ptr<const WindowClass> cls = Reg().FindClass(params.className);
   if (!cls)
     return 0;
   if (IsRealHandle(params.parent) && !IsWindow(params.parent))
@@ -274,11 +354,7 @@ Hwnd CreateWindow(const CreateParams& params) {
   if (!rec->object)
     return 0;
   WindowAccess::SetHwnd(*rec->object, hwnd);
-  {
-    auto& reg = Reg();
-    sys::MutexLock lock(reg.mu);
-    reg.windows.emplace(hwnd, rec);
-  }
+  Reg().AddWindow(rec);
   PublishWindows();
 
   CreateStruct cs;
@@ -361,17 +437,11 @@ uint32_t GetWindowProcessId(Hwnd hwnd) {
 }
 
 bool SetWindowText(Hwnd hwnd, std::string_view title) {
-  {
-    auto& reg = Reg();
-    sys::MutexLock lock(reg.mu);
-    auto it = reg.windows.find(hwnd);
-    if (it == reg.windows.end())
-      return false;
-    if (it->second->title == title)
-      return true;
-    it->second->title = title;
-  }
-  PublishWindows();
+  bool changed = false;
+  if (!Reg().SetTitle(hwnd, title, changed))
+    return false;
+  if (changed)
+    PublishWindows();
   return true;
 }
 
@@ -381,30 +451,15 @@ uint32_t GetDlgCtrlId(Hwnd hwnd) {
 }
 
 bool SetDlgCtrlId(Hwnd hwnd, uint32_t id) {
-  auto& reg = Reg();
-  sys::MutexLock lock(reg.mu);
-  auto it = reg.windows.find(hwnd);
-  if (it == reg.windows.end())
-    return false;
-  it->second->id = id;
-  return true;
+  return Reg().SetId(hwnd, id);
 }
 
 uint32_t GetWindowStyle(Hwnd hwnd) {
-  auto& reg = Reg();
-  sys::MutexLock lock(reg.mu);
-  auto it = reg.windows.find(hwnd);
-  return it == reg.windows.end() ? 0 : it->second->style;
+  return Reg().Style(hwnd);
 }
 
 bool SetWindowStyle(Hwnd hwnd, uint32_t style) {
-  auto& reg = Reg();
-  sys::MutexLock lock(reg.mu);
-  auto it = reg.windows.find(hwnd);
-  if (it == reg.windows.end())
-    return false;
-  it->second->style = style;
-  return true;
+  return Reg().SetStyle(hwnd, style);
 }
 
 bool SetParent(Hwnd hwnd, Hwnd parent) {
@@ -418,14 +473,8 @@ bool SetParent(Hwnd hwnd, Hwnd parent) {
   for (Hwnd up = parent; IsRealHandle(up) && IsLocalHandle(up); up = GetParent(up))
     if (up == hwnd || ++depth > 4096)
       return false;
-  {
-    auto& reg = Reg();
-    sys::MutexLock lock(reg.mu);
-    if (rec->parent == parent)
-      return true;
-    rec->parent = parent;
-  }
-  PublishWindows();
+  if (Reg().SetParent(*rec, parent))
+    PublishWindows();
   return true;
 }
 
