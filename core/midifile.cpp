@@ -15,8 +15,10 @@
 #include "core/trackwalk.h"
 #include "platform/sys/ascii.h"
 #include "platform/sys/bytes.h"
+#include "platform/sys/midi_message.h"
 
 namespace core {
+namespace midi = sys::midi;
 namespace {
 
 constexpr std::string_view kSoftKaraokeName = "Soft karaoke";
@@ -28,18 +30,18 @@ constexpr uint32_t kMaxTick = INT32_MAX;
 // The data bytes a meta event of a fixed layout needs.
 size_t MetaDataSize(uint8_t type) {
   switch (type) {
-  case 0x20: // channel prefix
-  case 0x21: // port
+  case midi::kMetaChannelPrefix:
+  case midi::kMetaPort:
     return 1;
-  case 0x00: // sequence number: empty, or two bytes
+  case midi::kMetaSequenceNumber: // empty, or two bytes
     return 0;
-  case 0x51:
+  case midi::kMetaTempo:
     return 3;
-  case 0x54:
+  case midi::kMetaSmpteOffset:
     return 5;
-  case 0x58:
+  case midi::kMetaTimeSignature:
     return 4;
-  case 0x59:
+  case midi::kMetaKeySignature:
     return 2;
   default:
     return 0;
@@ -48,10 +50,10 @@ size_t MetaDataSize(uint8_t type) {
 
 // System exclusive data carries 7-bit bytes, apart from its closing F7.
 bool SevenBitData(std::string_view data) {
-  if (!data.empty() && static_cast<uint8_t>(data.back()) == 0xF7)
+  if (!data.empty() && static_cast<uint8_t>(data.back()) == midi::kSysExEnd)
     data.remove_suffix(1);
-  return std::all_of(data.begin(), data.end(),
-                     [](char c) { return (static_cast<uint8_t>(c) & 0x80) == 0; });
+  return std::none_of(data.begin(), data.end(),
+                      [](char c) { return midi::IsStatusByte(static_cast<uint8_t>(c)); });
 }
 
 bool IsChunk(std::span<const uint8_t> id, const char* name) {
@@ -172,23 +174,23 @@ void StoreMeta(ReadContext& ctx, Track& track, uint32_t tick, uint8_t type,
   };
   if (type >= 1 && type <= 7) {
     StorePoolEvent(ctx.song, track, tick, static_cast<uint8_t>(64 + type), {}, data, true);
-  } else if (type == 0x51 && data.size() >= 3) {
+  } else if (type == midi::kMetaTempo && data.size() >= 3) {
     // Under SMPTE time a tempo has no meaning; the song gets one tempo of its own.
     if (!ctx.smpte)
       simple(kKindTempo, uint32_t{data[0]} << 16 | uint32_t{data[1]} << 8 | data[2]);
-  } else if (type == 0x58 && data.size() >= 2) {
+  } else if (type == midi::kMetaTimeSignature && data.size() >= 2) {
     uint32_t clocks = data.size() >= 3 ? data[2] : 24;
     uint32_t quarter32 = data.size() >= 4 ? data[3] : 8;
     simple(kKindTimeSignature, data[0] | uint32_t{data[1]} << 8 | clocks << 16 | quarter32 << 24);
-  } else if (type == 0x59 && data.size() >= 2) {
+  } else if (type == midi::kMetaKeySignature && data.size() >= 2) {
     // A key the format cannot name is read as the nearest one.
     int sharps = std::clamp<int>(static_cast<int8_t>(data[0]), -7, 7);
     uint32_t minor = data[1] == 1 ? 1 : 0;
     simple(kKindKeySignature, static_cast<uint8_t>(sharps) | minor << 8);
-  } else if (data.size() < MetaDataSize(type) || (type == 0x00 && data.size() == 1)) {
+  } else if (data.size() < MetaDataSize(type) || (type == midi::kMetaSequenceNumber && data.size() == 1)) {
     // Too short to be read as its type: dropped like any other damaged event.
   } else {
-    uint8_t kind = type == 0x7F ? kKindSeqSpecific : kKindOtherMeta;
+    uint8_t kind = type == midi::kMetaSequencerSpecific ? kKindSeqSpecific : kKindOtherMeta;
     StorePoolEvent(ctx.song, track, tick, kind, raw, {}, false);
   }
 }
@@ -213,7 +215,7 @@ void ParseTrack(ReadContext& ctx, Track& track, std::span<const uint8_t> body) {
     if (!first)
       break;
     uint8_t status;
-    if (*first & 0x80) {
+    if (midi::IsStatusByte(*first)) {
       status = *first;
       r.Skip(1);
     } else if (running) {
@@ -223,14 +225,14 @@ void ParseTrack(ReadContext& ctx, Track& track, std::span<const uint8_t> body) {
       continue;
     }
 
-    if (status < 0xF0) {
+    if (midi::IsChannelStatus(status)) {
       running = status;
-      int need = (status & 0xE0) == 0xC0 ? 1 : 2;
+      int need = midi::ChannelDataBytes(status);
       uint8_t d[2] = {0, 0};
       bool whole = true;
       for (int i = 0; i < need; ++i) {
         auto v = r.PeekU8();
-        if (!v || (*v & 0x80)) {
+        if (!v || midi::IsStatusByte(*v)) {
           whole = false;
           break;
         }
@@ -239,10 +241,10 @@ void ParseTrack(ReadContext& ctx, Track& track, std::span<const uint8_t> body) {
       }
       if (!whole)
         continue; // a cut message; a status byte in its place starts the next one
-      uint8_t type = status & 0xF0;
-      uint8_t channel = status & 0x0F;
+      uint8_t type = midi::TypeOf(status);
+      uint8_t channel = midi::ChannelOf(status);
       int key = channel * 128 + d[0];
-      if (type == 0x80 || (type == 0x90 && d[1] == 0)) {
+      if (type == midi::kNoteOff || (type == midi::kNoteOn && d[1] == 0)) {
         int32_t on = ctx.pending.Pop(key);
         if (on >= 0)
           track.events[on].duration = t - track.events[on].tick;
@@ -251,15 +253,15 @@ void ParseTrack(ReadContext& ctx, Track& track, std::span<const uint8_t> body) {
       SongEvent e;
       e.tick = t;
       e.kind = kKindChannel;
-      e.data = status | uint32_t{d[0]} << 8 | uint32_t{d[1]} << 16;
-      if (type == 0xB0 && d[0] == 0 && !ctx.bankSeen[channel]) {
+      e.data = midi::PackShort(status, d[0], d[1]);
+      if (type == midi::kControlChange && d[0] == midi::kBankSelect && !ctx.bankSeen[channel]) {
         song.initialBank[channel] = d[1];
         ctx.bankSeen[channel] = true;
       }
-      if (type == 0x90)
+      if (type == midi::kNoteOn)
         ctx.pending.Push(key, track.EventCount());
       track.events.push_back(e);
-    } else if (status == 0xF0 || status == 0xF7) {
+    } else if (status == midi::kSysEx || status == midi::kSysExEnd) {
       auto len = r.Vlq();
       if (!len)
         break;
@@ -270,22 +272,24 @@ void ParseTrack(ReadContext& ctx, Track& track, std::span<const uint8_t> body) {
       std::string_view view(reinterpret_cast<const char*>(data->data()), data->size());
       if (SevenBitData(view))
         StorePoolEvent(song, track, t, kKindSysEx, head, *data, false);
-    } else if (status == 0xFF) {
+    } else if (status == midi::kMeta) {
       auto type = r.U8();
       auto len = type ? r.Vlq() : std::nullopt;
       auto data = len ? r.Bytes(*len) : std::nullopt;
       if (!data)
         break;
-      if (*type == 0x2F)
+      if (*type == midi::kMetaEndOfTrack)
         break;
       StoreMeta(ctx, track, t, *type, body.subspan(eventStart, r.Position() - eventStart), *data);
     } else {
       // System common and real-time bytes have no place in a file; they are
       // passed over with their data bytes.
-      int skip = status == 0xF2 ? 2 : (status == 0xF1 || status == 0xF3) ? 1 : 0;
+      int skip = status == midi::kSongPosition                                      ? 2
+                 : (status == midi::kTimeCodeQuarter || status == midi::kSongSelect) ? 1
+                                                                                     : 0;
       for (int i = 0; i < skip; ++i) {
         auto v = r.PeekU8();
-        if (!v || (*v & 0x80))
+        if (!v || midi::IsStatusByte(*v))
           break;
         r.Skip(1);
       }
@@ -623,7 +627,7 @@ public:
   void End(int64_t endTick) {
     FlushLineBreak();
     Delta(endTick);
-    Meta(0x2F, {});
+    Meta(midi::kMetaEndOfTrack, {});
     out_.PatchU32BE(lengthAt_, static_cast<uint32_t>(out_.Size() - lengthAt_ - 4));
   }
 
@@ -650,7 +654,7 @@ private:
   }
 
   void Meta(uint8_t type, std::string_view data) {
-    out_.U8(0xFF);
+    out_.U8(midi::kMeta);
     out_.U8(type);
     out_.Vlq(static_cast<uint32_t>(data.size()));
     out_.Bytes(data.data(), data.size());
@@ -663,7 +667,7 @@ private:
       out_.U8(status);
     running_ = status;
     out_.U8(d1 & 0x7F);
-    if ((status & 0xE0) != 0xC0)
+    if (midi::ChannelDataBytes(status) == 2)
       out_.U8(d2 & 0x7F);
   }
 
@@ -706,19 +710,19 @@ private:
         Channel(tick, b[0], b[1], b[2]);
       break;
     case kKindTimeSignature:
-      TextAt(tick, 0x58, std::string_view(reinterpret_cast<const char*>(b), 4));
+      TextAt(tick, midi::kMetaTimeSignature, std::string_view(reinterpret_cast<const char*>(b), 4));
       break;
     case kKindTempo: {
       const char tempo[3] = {static_cast<char>(p.data >> 16), static_cast<char>(p.data >> 8),
                              static_cast<char>(p.data)};
-      TextAt(tick, 0x51, std::string_view(tempo, 3));
+      TextAt(tick, midi::kMetaTempo, std::string_view(tempo, 3));
       break;
     }
     case kKindKeySignature: {
       // A key the file format cannot name is written as the nearest one.
       int sharps = std::clamp<int>(static_cast<int8_t>(b[0]), -7, 7);
       const char key[2] = {static_cast<char>(sharps), static_cast<char>(b[1] == 1 ? 1 : 0)};
-      TextAt(tick, 0x59, std::string_view(key, 2));
+      TextAt(tick, midi::kMetaKeySignature, std::string_view(key, 2));
       break;
     }
     case kKindSysEx: {
@@ -747,7 +751,7 @@ private:
       if (len && *len < data.size())
         data = data.substr(0, *len);
       uint8_t type = static_cast<uint8_t>(bytes[1]);
-      if (data.size() < MetaDataSize(type) || (type == 0x00 && data.size() == 1))
+      if (data.size() < MetaDataSize(type) || (type == midi::kMetaSequenceNumber && data.size() == 1))
         break; // too short to be read as its type
       TextAt(tick, type, data);
       break;
@@ -809,7 +813,7 @@ Encode(const CSongData& song, const std::vector<ChunkPlan>& plan, bool stateTemp
           song.tempoMap.empty() ? kDefaultTempo : song.tempoMap.front().usPerQuarter);
       const char tempo[3] = {static_cast<char>(us >> 16), static_cast<char>(us >> 8),
                              static_cast<char>(us)};
-      w.TextAt(0, 0x51, std::string_view(tempo, 3));
+      w.TextAt(0, midi::kMetaTempo, std::string_view(tempo, 3));
     }
     for (const auto& [type, text] : chunk.texts)
       w.TextAt(0, type, text);

@@ -15,9 +15,11 @@
 #include "core/songdata.h"
 #include "core/songfilelayout.h"
 #include "platform/sys/bytes.h"
+#include "platform/sys/midi_message.h"
 #include "platform/sys/paths.h"
 
 namespace core {
+namespace midi = sys::midi;
 namespace {
 
 namespace sf = songfile;
@@ -325,19 +327,14 @@ bool ReadEvent(CSongData& song, Cursor& in, uint64_t& tick, std::array<bool, 16>
   switch (e.kind) {
   case kKindChannel: {
     uint8_t status = in.U8();
-    uint8_t type = status & 0xF0;
-    uint8_t d1 = 0, d2 = 0;
-    if (type == 0x80 || type == 0x90 || type == 0xA0 || type == 0xB0 || type == 0xE0) {
-      d1 = in.U8();
-      d2 = in.U8();
-    } else if (type == 0xC0 || type == 0xD0) {
-      d1 = in.U8();
-    } else {
+    if (!midi::IsChannelStatus(status))
       return false; // no channel message: the writer never stores one
-    }
-    e.data = status | uint32_t{d1} << 8 | uint32_t{d2} << 16;
-    uint8_t channel = status & 0x0F;
-    if (type == 0xB0 && d1 == 0 && !bankSeen[channel]) {
+    uint8_t d1 = in.U8();
+    uint8_t d2 = midi::ChannelDataBytes(status) == 2 ? in.U8() : 0;
+    e.data = midi::PackShort(status, d1, d2);
+    uint8_t channel = midi::ChannelOf(status);
+    if (midi::TypeOf(status) == midi::kControlChange && d1 == midi::kBankSelect &&
+        !bankSeen[channel]) {
       song.initialBank[channel] = d2;
       bankSeen[channel] = true;
     }
@@ -696,14 +693,10 @@ void WriteNamedSection(sys::ByteWriter& w, std::string_view name, Span body) {
   w.Bytes(body);
 }
 
-bool IsChannelStatus(uint8_t status) {
-  return status >= 0x80 && status < 0xF0;
-}
-
 // Kinds the event section stores; the rest are never part of a song.
 bool Storable(const SongEvent& e) {
   if (e.kind == kKindChannel)
-    return IsChannelStatus(e.Status());
+    return midi::IsChannelStatus(e.Status());
   return (e.kind >= kKindTimeSignature && e.kind <= kKindKeySignature) ||
          (e.kind >= kKindWave && e.kind <= kKindSinger) || IsTextKind(e.kind);
 }
@@ -713,10 +706,9 @@ void WriteEvent(sys::ByteWriter& w, const CSongData& song, const SongEvent& e) {
   const uint32_t d = e.data;
   switch (e.kind) {
   case kKindChannel: {
-    uint8_t type = e.Status() & 0xF0;
     w.U8(e.Status());
     w.U8(e.Data1());
-    if (type != 0xC0 && type != 0xD0)
+    if (midi::ChannelDataBytes(e.Status()) == 2)
       w.U8(e.Data2());
     break;
   }

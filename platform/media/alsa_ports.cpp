@@ -1,6 +1,7 @@
 #include "platform/media/alsa_ports.h"
 
 #include "platform/media/software_synth.h"
+#include "platform/sys/midi_message.h"
 
 #include <alsa/asoundlib.h>
 
@@ -46,25 +47,24 @@ std::shared_ptr<SeqClient> SharedClient() {
 // Bytes of a short message with this status; 0 for statuses that do not make
 // one (system exclusive and the undefined system statuses).
 int ShortLength(uint8_t status) {
-  if (status < 0x80)
+  namespace midi = sys::midi;
+  if (!midi::IsStatusByte(status))
     return 0;
-  if (status < 0xC0 || (status >= 0xE0 && status < 0xF0))
-    return 3;
-  if (status < 0xE0)
-    return 2;
+  if (midi::IsChannelStatus(status))
+    return 1 + midi::ChannelDataBytes(status);
   switch (status) {
-  case 0xF1:
-  case 0xF3:
+  case midi::kTimeCodeQuarter:
+  case midi::kSongSelect:
     return 2;
-  case 0xF2:
+  case midi::kSongPosition:
     return 3;
-  case 0xF6:
-  case 0xF8:
-  case 0xFA:
-  case 0xFB:
-  case 0xFC:
-  case 0xFE:
-  case 0xFF:
+  case midi::kTuneRequest:
+  case midi::kClock:
+  case midi::kStart:
+  case midi::kContinue:
+  case midi::kStop:
+  case midi::kActiveSensing:
+  case midi::kSystemReset:
     return 1;
   default:
     return 0;
@@ -97,9 +97,9 @@ public:
   }
 
   bool ShortMessage(uint32_t message) override {
-    const uint8_t bytes[3] = {static_cast<uint8_t>(message & 0xFF),
-                              static_cast<uint8_t>((message >> 8) & 0x7F),
-                              static_cast<uint8_t>((message >> 16) & 0x7F)};
+    const uint8_t bytes[3] = {sys::midi::StatusOf(message),
+                              static_cast<uint8_t>(sys::midi::Data1Of(message) & 0x7F),
+                              static_cast<uint8_t>(sys::midi::Data2Of(message) & 0x7F)};
     const int length = ShortLength(bytes[0]);
     if (length == 0)
       return false;

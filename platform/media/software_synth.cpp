@@ -4,6 +4,7 @@
 #include "platform/media/riff.h"
 #include "platform/sys/bytes.h"
 #include "platform/sys/log.h"
+#include "platform/sys/midi_message.h"
 #include "platform/sys/runtime.h"
 
 #include <fluidsynth.h>
@@ -81,38 +82,39 @@ void TellOnce(std::once_flag& flag, const std::string& text) {
 
 // Plays one short message on the synthesizer.
 void ApplyShort(fluid_synth_t* synth, uint32_t message) {
-  const int status = message & 0xFF;
-  const int d1 = (message >> 8) & 0x7F;
-  const int d2 = (message >> 16) & 0x7F;
-  const int channel = status & 0x0F;
-  switch (status & 0xF0) {
-  case 0x80:
+  namespace midi = sys::midi;
+  const uint8_t status = midi::StatusOf(message);
+  const int d1 = midi::Data1Of(message) & 0x7F;
+  const int d2 = midi::Data2Of(message) & 0x7F;
+  const int channel = midi::ChannelOf(status);
+  switch (midi::TypeOf(status)) {
+  case midi::kNoteOff:
     fluid_synth_noteoff(synth, channel, d1);
     return;
-  case 0x90:
+  case midi::kNoteOn:
     if (d2 == 0)
       fluid_synth_noteoff(synth, channel, d1);
     else
       fluid_synth_noteon(synth, channel, d1, d2);
     return;
-  case 0xA0:
+  case midi::kPolyPressure:
     fluid_synth_key_pressure(synth, channel, d1, d2);
     return;
-  case 0xB0:
+  case midi::kControlChange:
     fluid_synth_cc(synth, channel, d1, d2);
     return;
-  case 0xC0:
+  case midi::kProgramChange:
     fluid_synth_program_change(synth, channel, d1);
     return;
-  case 0xD0:
+  case midi::kChannelPressure:
     fluid_synth_channel_pressure(synth, channel, d1);
     return;
-  case 0xE0:
+  case midi::kPitchBend:
     fluid_synth_pitch_bend(synth, channel, d1 | (d2 << 7));
     return;
   default:
     // System messages: only a reset means anything to a synthesizer.
-    if (status == 0xFF)
+    if (status == midi::kSystemReset)
       fluid_synth_system_reset(synth);
     return;
   }
@@ -121,7 +123,7 @@ void ApplyShort(fluid_synth_t* synth, uint32_t message) {
 // Plays a system-exclusive message given with its F0 and F7.
 void ApplySysex(fluid_synth_t* synth, std::span<const uint8_t> bytes) {
   std::span<const uint8_t> body = bytes.subspan(1);
-  if (!body.empty() && body.back() == 0xF7)
+  if (!body.empty() && body.back() == sys::midi::kSysExEnd)
     body = body.first(body.size() - 1);
   if (body.empty())
     return;
@@ -482,7 +484,7 @@ public:
   }
 
   bool Short(uint32_t message) {
-    if ((message & 0x80) == 0)
+    if (!sys::midi::IsStatusByte(message))
       return false;
     if (CallerRenderer* c = callerView_.load()) {
       c->Short(message);
@@ -499,7 +501,7 @@ public:
   }
 
   bool Long(std::span<const uint8_t> bytes) {
-    if (bytes.size() < 2 || bytes[0] != 0xF0)
+    if (bytes.size() < 2 || bytes[0] != sys::midi::kSysEx)
       return false;
     if (CallerRenderer* c = callerView_.load()) {
       c->Sysex(bytes);

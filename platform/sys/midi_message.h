@@ -17,8 +17,32 @@ enum Status : uint8_t {
   kChannelPressure = 0xD0,
   kPitchBend = 0xE0,
   kSysEx = 0xF0,
+  kTimeCodeQuarter = 0xF1,
+  kSongPosition = 0xF2,
+  kSongSelect = 0xF3,
+  kTuneRequest = 0xF6,
   kSysExEnd = 0xF7,
+  kClock = 0xF8,
+  kStart = 0xFA,
+  kContinue = 0xFB,
+  kStop = 0xFC,
+  kActiveSensing = 0xFE,
+  // 0xFF is a reset on the wire and the meta-event lead-in in a file.
+  kSystemReset = 0xFF,
   kMeta = 0xFF,
+};
+
+// Meta-event types of a standard MIDI file.
+enum MetaType : uint8_t {
+  kMetaSequenceNumber = 0x00,
+  kMetaChannelPrefix = 0x20,
+  kMetaPort = 0x21,
+  kMetaEndOfTrack = 0x2F,
+  kMetaTempo = 0x51,
+  kMetaSmpteOffset = 0x54,
+  kMetaTimeSignature = 0x58,
+  kMetaKeySignature = 0x59,
+  kMetaSequencerSpecific = 0x7F,
 };
 
 enum Controller : uint8_t {
@@ -63,6 +87,16 @@ constexpr uint8_t ChannelOf(uint8_t status) {
 }
 constexpr bool IsChannelStatus(uint8_t status) {
   return status >= kNoteOff && status < kSysEx;
+}
+// Data bytes after a channel status: one for a program change or channel
+// pressure, two for the rest.
+constexpr int ChannelDataBytes(uint8_t status) {
+  const uint8_t type = TypeOf(status);
+  return type == kProgramChange || type == kChannelPressure ? 1 : 2;
+}
+// A byte with the high bit set starts a message; below it, a data byte.
+constexpr bool IsStatusByte(uint32_t byte) {
+  return (byte & 0x80) != 0;
 }
 
 } // namespace sys::midi
