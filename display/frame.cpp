@@ -265,6 +265,7 @@ LResult CKivo32Frame::OnCreate() {
   // Before the first preload, which may lay a picture out over it.
   engine_->DefaultBackground().Load(programFolder_ + "/bkimage.bmp");
   engine_->SetAsyncLoading(asyncLoading_);
+  engine_->SetFixedFrame(s.fixedFrame != 0);
   if (!engine_->Initialise(self, imageList_.get()))
     return -1;
   if (engine_->FirstImageRequested())
@@ -685,8 +686,9 @@ void CKivo32Frame::OnNextImage(WParam wParam, LParam lParam) {
   if (auto picked = TakePick())
     engine_->NextImagePath() = *picked;
   bool pathGiven = lParam != 0;
-  if (asyncLoading_ && engine_->LoaderBusy()) {
-    // Served when the loader has ended; the loader keeps to its own path.
+  if (engine_->LoaderBusy()) {
+    // Served when the loader has ended (also a subfolder's preload without
+    // asynchronous loading); the loader keeps to its own path.
     // (A request already waiting keeps what it gave.)
     if (wParam != 1)
       rememberedPathGiven_ = pathGiven;
@@ -757,6 +759,18 @@ void CKivo32Frame::OnTakeOverImage(LParam lParam) {
       imageRequest_ = false;
       return;
     }
+  }
+  if (!engine_->Ready()) {
+    // Nothing preloaded (the preload failed or found no file): exchanging
+    // the slots would show an empty or stale one, so the request loads now,
+    // the shown picture staying when that fails too.
+    if (!pathGiven)
+      if (auto pick = imageList_->FolderPick()) {
+        engine_->NextImagePath() = *pick;
+        pathGiven = true;
+      }
+    OnNextImage(0, pathGiven ? 1 : 0);
+    return;
   }
   if (engine_->TakeOver()) {
     Invalidate(Hwnd());
@@ -1020,12 +1034,13 @@ void CKivo32Frame::OnPlayVideo(LParam lParam) {
 }
 
 void CKivo32Frame::OnFolderPick() {
-  if (backgroundMode_ != kModeStill || !backgroundFolder_ || waitingFolder_.empty())
+  if (backgroundMode_ != kModeStill || !backgroundFolder_ || waitingFolder_.empty() || !engine_)
     return;
   imageList_->SetCurrentFolder(*backgroundFolder_ + "/" + waitingFolder_);
-  if (auto pick = imageList_->FolderPick(); pick && FileExists(MediaFilePath(*pick))) {
+  // The pick preloads; the next request shows it.
+  if (auto pick = imageList_->FolderPick(); pick && BackgroundImageEngine::NamesFile(*pick)) {
     engine_->NextImagePath() = *pick;
-    win::PostMessage(Hwnd(), imageMessage_, 0, 1);
+    engine_->StartLoader(true);
   }
 }
 

@@ -56,6 +56,8 @@ inline constexpr uint32_t kRelayoutMessage = win::WM_USER + 100;
 inline constexpr uint32_t kNextImageMessage = win::WM_USER + 101;
 inline constexpr uint32_t kCloseMessage = win::WM_USER + 102;
 inline constexpr uint32_t kNextImageAsyncMessage = win::WM_USER + 103;
+// The longest subfolder name a request waits with.
+inline constexpr size_t kSubfolderChars = 31;
 
 // Timers of the frame.
 inline constexpr uint32_t kLinkTimer = 100;
@@ -141,7 +143,7 @@ public:
   win::Hwnd TambloWindow() const { return tamblo_; }
 
   // Settings read at creation.
-  void SetFixedFrame(int32_t fixed) { fixedFrame_ = fixed != 0; }
+  void SetFixedFrame(int32_t fixed);
   bool FixedFrame() const { return fixedFrame_; }
 
   // State the views and the receiver read.
@@ -220,6 +222,11 @@ public:
   void RequestImage(std::span<const uint8_t> record);
   // StopImageNotify: the stop image replaces the shown one.
   void ShowStopImage();
+  // The host's image commands: a picture by its path, loaded before the
+  // call returns (false when no such file); a subfolder of the background
+  // folder (at most 31 characters) from which the next picture preloads.
+  bool RequestImagePath(const std::string& path);
+  bool RequestImageSubfolder(std::string_view name);
 
   // The HTML page shown in the info view: the frame keeps its own copy of
   // the text, which the parse result refers to.

@@ -30,9 +30,11 @@ void CKivo32Frame::RequestImage(std::span<const uint8_t> record) {
     return;
   case ImageRequest::Kind::File:
     if (r.target == ImageTarget::Still) {
-      // A name that names a file is taken as it stands.
-      const bool found = FileExists(r.name);
-      engine_->NextImagePath() = found ? r.name : std::string();
+      // A file of the Image list by its name, else a path as it stands.
+      std::optional<std::string> found = imageList_->FindByName(r.name);
+      if (!found && FileExists(r.name))
+        found = r.name;
+      engine_->NextImagePath() = found.value_or(std::string());
       win::PostMessage(self, r.message, 0, found ? 1 : 0);
     } else if (r.target == ImageTarget::InfoVideo && info_) {
       info_->VideoPath() = r.name;
@@ -49,6 +51,32 @@ void CKivo32Frame::RequestImage(std::span<const uint8_t> record) {
     }
     return;
   }
+}
+
+bool CKivo32Frame::RequestImagePath(const std::string& path) {
+  if (!engine_ || path.size() >= kImagePathBytes || !BackgroundImageEngine::NamesFile(path))
+    return false;
+  imageRequest_ = true;
+  engine_->NextImagePath() = path;
+  win::SendMessage(Hwnd(), kNextImageMessage, 0, 1);
+  return true;
+}
+
+bool CKivo32Frame::RequestImageSubfolder(std::string_view name) {
+  if (name.size() > kSubfolderChars) {
+    sys::Warn("display", "a subfolder name longer than %zu characters is refused",
+              kSubfolderChars);
+    return false;
+  }
+  waitingFolder_ = std::string(name);
+  win::PostMessage(Hwnd(), win::WM_COMMAND, cmd::kFolderPick, 0);
+  return true;
+}
+
+void CKivo32Frame::SetFixedFrame(int32_t fixed) {
+  fixedFrame_ = fixed != 0;
+  if (engine_)
+    engine_->SetFixedFrame(fixedFrame_);
 }
 
 void CKivo32Frame::ShowStopImage() {

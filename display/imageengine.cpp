@@ -203,7 +203,7 @@ bool BackgroundImageEngine::PickNextImage() {
   return true;
 }
 
-bool BackgroundImageEngine::LoadNextImageNow(win::Hwnd, bool pathGiven) {
+bool BackgroundImageEngine::LoadNextImageNow(win::Hwnd frame, bool pathGiven) {
   // The receiving slot is the worker's while it runs.
   if (busy_.load())
     return false;
@@ -211,8 +211,14 @@ bool BackgroundImageEngine::LoadNextImageNow(win::Hwnd, bool pathGiven) {
     nextImagePath_.clear();
     return false;
   }
-  if (nextImagePath_.size() >= kImagePathBytes || !Exists(nextImagePath_) ||
-      !LoadIntoReceiving(nextImagePath_)) {
+  if (nextImagePath_.size() >= kImagePathBytes || !Exists(nextImagePath_)) {
+    nextImagePath_.clear();
+    return false;
+  }
+  if (screenBits_ == 8 && !fixedFrame_ && frame)
+    if (auto dc = ui::GetDc(frame))
+      PaintDefault(*dc, ui::GetClientRect(frame).value_or(client_));
+  if (!LoadIntoReceiving(nextImagePath_)) {
     nextImagePath_.clear();
     return false;
   }

@@ -72,6 +72,10 @@ public:
   void SetAsyncLoading(bool async) { async_ = async; }
   // The screen's bits per pixel (1 counts as 16), queried at Initialise.
   void SetScreenBits(int bits) { screenBits_ = bits == 1 ? 16 : bits; }
+  // [Config] FixedFrame: without it, a load on an 8-bit palette screen
+  // paints the default background over the frame first, so that the
+  // palette in use stays steady while the new picture comes in.
+  void SetFixedFrame(bool fixed) { fixedFrame_ = fixed; }
 
   // Paints the shown image (or, without one, the default background) over
   // area of the client; a view behind which it shows passes the client's
@@ -169,6 +173,7 @@ private:
   std::string lastPick_;
   bool firstImageRequested_ = false;
   bool async_ = false;
+  bool fixedFrame_ = false;
 
   std::unique_ptr<ImageWorkers> workers_;
   std::atomic<bool> busy_{false};

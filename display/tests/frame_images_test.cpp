@@ -75,6 +75,20 @@ TEST_F(FrameImagesTest, ImageCopyNamesAFileToShowAndTooLongANameIsRefused) {
   EXPECT_EQ(Shown(), "");
 }
 
+TEST_F(FrameImagesTest, AFileNameIsLookedUpInTheImageList) {
+  std::filesystem::create_directories(dir / "pictures");
+  dir.Write("pictures/Listed.GIF", Bmp(120, 110, gdi::Rgb(10, 20, 200)));
+  sys::IniWriteString(config, "Image", "Count", "1");
+  sys::IniWriteString(config, "Image", "Dir1", dir / "pictures");
+  Start();
+  Copy(kImageCopy, std::string("listed.gif") + '\0');
+  EXPECT_TRUE(PumpUntil([&] { return Shown().ends_with("Listed.GIF"); }, 2000));
+  // A name the list does not hold and no file has leaves the picture.
+  Copy(kImageCopy, std::string("unlisted.gif") + '\0');
+  PumpUntil([] { return false; }, 100);
+  EXPECT_TRUE(frame->Engine()->ShownSlot().HasImage());
+}
+
 TEST_F(FrameImagesTest, StopImageNotifyShowsTheDefaultFileOrTheDefaultBackground) {
   const std::string first = dir.Write("first.gif", Bmp(120, 110, gdi::Rgb(10, 200, 30)));
   const std::string other = dir.Write("other.gif", Bmp(120, 110, gdi::Rgb(1, 2, 3)));

@@ -143,6 +143,87 @@ TEST_F(FrameLoaderTest, TakeOverShowsThePreloadThenSwapsBackWhenNothingFollows) 
   EXPECT_FALSE(f.Engine()->Swapped());
 }
 
+TEST_F(FrameLoaderTest, ATakeOverWithNothingPreloadedLoadsTheRequestAtOnce) {
+  CKivo32Frame& f = StartWith(true, {{"red.bmp", Bmp(gdi::Rgb(200, 0, 0))}});
+  const std::string red = f.ImageList()->FindByName("red.bmp").value_or("");
+  Step(); // the start's preload
+  win::SendMessage(hwnd, kNextImageAsyncMessage, 0, 0);
+  ASSERT_EQ(Shown(), blue);
+  ASSERT_TRUE(f.Engine()->LoaderBusy());
+  // The preload of the list's picture fails to decode.
+  dir.Write("pictures/red.bmp", std::string(100, 'x'));
+  Step();
+  ASSERT_FALSE(f.Engine()->Ready());
+  ASSERT_FALSE(f.Engine()->ReceivingSlot().HasImage());
+
+  // Mended again, the next request shows it at once instead of the empty
+  // slot, and the following picture preloads.
+  dir.Write("pictures/red.bmp", Bmp(gdi::Rgb(200, 0, 0)));
+  win::SendMessage(hwnd, kNextImageAsyncMessage, 0, 0);
+  EXPECT_EQ(Shown(), red);
+  ASSERT_TRUE(f.Engine()->ShownSlot().HasImage());
+  EXPECT_TRUE(f.Engine()->LoaderBusy());
+
+  // When that load fails as well the shown picture stays.
+  for (const char* name : {"pictures/red.bmp", "first.bmp"})
+    dir.Write(name, std::string(100, 'x'));
+  Step();
+  ASSERT_FALSE(f.Engine()->Ready());
+  win::SendMessage(hwnd, kNextImageAsyncMessage, 0, 0);
+  PumpUntil([] { return false; }, 200);
+  EXPECT_EQ(Shown(), red);
+  EXPECT_TRUE(f.Engine()->ShownSlot().HasImage());
+  EXPECT_FALSE(f.Engine()->LoaderBusy());
+}
+
+TEST_F(FrameLoaderTest, ASubfolderRequestPreloadsFromTheSubfolder) {
+  fs::create_directories(dir / "party");
+  dir.Write("party/green.bmp", Bmp(gdi::Rgb(0, 200, 0)));
+  blue = dir.Write("first.bmp", Bmp(gdi::Rgb(0, 0, 200)));
+  for (bool async : {true, false}) {
+    SCOPED_TRACE(async ? "async" : "sync");
+    dir.Write("config.ini", std::string("[Image]\nAsyncLoading=") + (async ? "1" : "0") +
+                                "\nDefault=" + dir.Path() + "\nDefaultFile=first.bmp\n");
+    CKivo32Frame& f = Start();
+    while (steps.RunOne())
+      win::ProcessPendingMessages();
+    ASSERT_EQ(Shown(), blue);
+
+    EXPECT_FALSE(f.RequestImageSubfolder(std::string(32, 'p'))) << "over 31 characters";
+    ASSERT_TRUE(f.RequestImageSubfolder("party"));
+    win::ProcessPendingMessages();
+    ASSERT_TRUE(f.Engine()->LoaderBusy()) << "the subfolder's pick preloads";
+    EXPECT_EQ(Shown(), blue);
+    if (async) {
+      Step();
+      EXPECT_TRUE(f.Engine()->ReceivingSlot().path.ends_with("green.bmp"));
+      win::SendMessage(hwnd, kNextImageAsyncMessage, 0, 1);
+      EXPECT_TRUE(Shown().ends_with("green.bmp")) << "the next request shows the preload";
+    } else {
+      // A request meanwhile waits for the preload instead of failing, and
+      // is served when it ends.
+      win::SendMessage(hwnd, kNextImageMessage, 0, 0);
+      EXPECT_TRUE(f.Engine()->ShowWhenReady());
+      Step();
+      EXPECT_FALSE(f.Engine()->ShowWhenReady());
+      EXPECT_FALSE(f.Engine()->LoaderBusy());
+      EXPECT_TRUE(f.Engine()->ShownSlot().HasImage());
+    }
+    Close();
+    frame.reset();
+  }
+}
+
+TEST_F(FrameLoaderTest, ImageRequestByPathLoadsBeforeTheCallReturns) {
+  CKivo32Frame& f = StartWith(false, {});
+  const std::string grey = dir.Write("grey.bmp", Bmp(gdi::Rgb(90, 90, 90)));
+  EXPECT_FALSE(f.RequestImagePath((dir / "none.bmp")));
+  EXPECT_EQ(Shown(), blue);
+  EXPECT_TRUE(f.RequestImagePath(grey));
+  EXPECT_EQ(Shown(), grey);
+  EXPECT_TRUE(f.ImageRequestPending());
+}
+
 TEST_F(FrameLoaderTest, AFolderOfPicturesThatAllFailEndsItsRequest) {
   struct Row {
     bool async;
@@ -193,6 +274,51 @@ TEST_F(FrameLoaderTest, OnAPaletteScreenThePicturesPaletteIsRealised) {
   // Its own palette change is not answered.
   EXPECT_EQ(win::SendMessage(hwnd, win::WM_PALETTECHANGED, hwnd, 0), 0);
   Close();
+}
+
+// An 8-bit BMP of one colour of its own table.
+std::string Bmp8(gdi::Colour c) {
+  auto dib = gdi::Dib::Create(120, 120, 8);
+  for (auto& q : dib->Colours())
+    q = gdi::QuadOf(c);
+  const auto bytes = dib->ToBmpFile();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+TEST_F(FrameLoaderTest, OnAnEightBitScreenWithoutAFixedFrameALoadPaintsTheDefaultFirst) {
+  struct TrueColourAgain {
+    ~TrueColourAgain() { gdi::SetScreenBitsPerPixel(32); }
+  } again;
+  const gdi::Colour yellow = gdi::Rgb(250, 250, 0), blue8 = gdi::Rgb(0, 0, 160),
+                    red8 = gdi::Rgb(160, 0, 0);
+  dir.Write("bkimage.bmp", Bmp(yellow));
+  dir.Write("first.bmp", Bmp8(blue8));
+  const std::string red = dir.Write("red.bmp", Bmp8(red8));
+  struct Row {
+    int bits;
+    int fixedFrame;
+    bool defaultPainted;
+  } rows[] = {{8, 0, true}, {8, 1, false}, {32, 0, false}, {16, 0, false}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::to_string(r.bits) + " bits, FixedFrame " + std::to_string(r.fixedFrame));
+    gdi::SetScreenBitsPerPixel(r.bits);
+    dir.Write("config.ini", "[Image]\nDefaultFile=first.bmp\n[Config]\nFixedFrame=" +
+                                std::to_string(r.fixedFrame) + "\n");
+    CKivo32Frame& f = Start();
+    auto pixel = [&] {
+      auto dc = ui::GetDc(hwnd);
+      return dc ? dc->GetPixel(1, 1) : gdi::kInvalidColour;
+    };
+    ASSERT_EQ(pixel(), blue8);
+    f.Engine()->NextImagePath() = red;
+    ASSERT_TRUE(f.Engine()->LoadNextImageNow(hwnd, true));
+    EXPECT_EQ(pixel(), r.defaultPainted ? yellow : blue8) << "before the repaint";
+    ui::InvalidateRect(hwnd, nullptr, false);
+    ui::UpdateWindow(hwnd);
+    EXPECT_EQ(pixel(), red8);
+    Close();
+    frame.reset();
+  }
 }
 
 } // namespace
