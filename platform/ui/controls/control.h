@@ -56,6 +56,7 @@ struct ControlState {
   std::vector<std::string> items;
   int selection = -1;
   int position = 0;
+  int rangeMin = 0, rangeMax = 0; // a scroll bar's
 };
 
 // How a control's widget reaches its dialog. A person's action may end with
@@ -123,6 +124,12 @@ public:
   }
   virtual bool TakeDoubleClick(int index) {
     (void)index;
+    return false;
+  }
+  // A scroll code (SB_LINEUP ...), with the thumb's position for a drag.
+  virtual bool TakeScroll(uint32_t code, int32_t position) {
+    (void)code;
+    (void)position;
     return false;
   }
 

@@ -5,6 +5,7 @@
 #include "platform/ui/controls/edit.h"
 #include "platform/ui/controls/list_box.h"
 #include "platform/ui/controls/progress.h"
+#include "platform/ui/controls/scroll_bar_control.h"
 #include "platform/ui/controls/static_control.h"
 
 #include <mutex>
@@ -19,6 +20,7 @@ const ControlClass kControlClasses[] = {
     {ControlKind::ListBox, MakeControl<ListBox>},
     {ControlKind::ComboBox, MakeControl<ComboBox>},
     {ControlKind::Progress, MakeControl<ProgressBar>},
+    {kScrollBarKind, MakeControl<ScrollBar>},
 };
 
 } // namespace

@@ -298,6 +298,11 @@ bool Dialog::DoubleClick(int32_t id, int index) {
   return ready_ && !ended_ && Usable(c) && c->TakeDoubleClick(index);
 }
 
+bool Dialog::Scroll(int32_t id, uint32_t code, int32_t position) {
+  Control* c = Item(id);
+  return ready_ && !ended_ && !busy_ && Usable(c) && c->TakeScroll(code, position);
+}
+
 void Dialog::PressEnter(int32_t focusedId) {
   if (!ready_ || ended_ || busy_ || !GetHwnd())
     return;

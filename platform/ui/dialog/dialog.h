@@ -134,6 +134,9 @@ public:
   // Double-clicks an item of a list box: it is chosen, then LBN_DBLCLK
   // follows (LBS_NOTIFY).
   bool DoubleClick(int32_t id, int index);
+  // Scrolls a scroll bar with a scroll code (position: the thumb's, for
+  // SB_THUMBTRACK and SB_THUMBPOSITION): WM_HSCROLL or WM_VSCROLL follows.
+  bool Scroll(int32_t id, uint32_t code, int32_t position = 0);
   // Enter: the command of the focused push button, else of the default one.
   void PressEnter(int32_t focusedId = 0);
   // Escape: WM_COMMAND IDCANCEL.
@@ -275,12 +278,23 @@ public:
 
 // One thing a script does to a dialog.
 struct DialogStep {
-  enum class Action { Click, Type, Choose, Enter, Escape, Close, DoubleClick, WaitUntilEnded };
+  enum class Action {
+    Click,
+    Type,
+    Choose,
+    Enter,
+    Escape,
+    Close,
+    DoubleClick,
+    WaitUntilEnded,
+    Scroll
+  };
   Action action = Action::Click;
   int32_t id = 0;
-  std::string text; // UTF-8, for Type
-  int index = 0;    // for Choose
+  std::string text;       // UTF-8, for Type
+  int index = 0;          // for Choose; the thumb's position for Scroll
   uint32_t timeoutMs = 0; // for WaitUntilEnded
+  uint32_t code = 0;      // the scroll code, for Scroll
 
   static DialogStep ClickOn(int32_t id) { return {Action::Click, id, {}, 0}; }
   static DialogStep TypeInto(int32_t id, std::string utf8) {
@@ -289,6 +303,9 @@ struct DialogStep {
   static DialogStep ChooseIn(int32_t id, int index) { return {Action::Choose, id, {}, index}; }
   static DialogStep DoubleClickIn(int32_t id, int index) {
     return {Action::DoubleClick, id, {}, index};
+  }
+  static DialogStep ScrollIn(int32_t id, uint32_t code, int position = 0) {
+    return {Action::Scroll, id, {}, position, 0, code};
   }
   static DialogStep PressEnter() { return {Action::Enter, 0, {}, 0}; }
   static DialogStep PressEscape() { return {Action::Escape, 0, {}, 0}; }

@@ -66,6 +66,9 @@ DialogRun ScriptedDialogs::Run(Dialog& dialog) {
     case DialogStep::Action::DoubleClick:
       accepted = dialog.DoubleClick(step.id, step.index);
       break;
+    case DialogStep::Action::Scroll:
+      accepted = dialog.Scroll(step.id, step.code, step.index);
+      break;
     case DialogStep::Action::Enter:
       dialog.PressEnter();
       break;
