@@ -44,6 +44,8 @@ int32_t _32_ProgValue(uint32_t tick) {
   const uint32_t total = State().totalMs.Load();
   if (total <= 999)
     return 1;
+  // The tempo map is rebuilt when a song loads; it is read under the lock.
+  sys::MutexLock lock(seq::engineLock);
   return seq::TickToMs(tick) / static_cast<int32_t>(std::min<uint32_t>(total / 1000, INT32_MAX));
 }
 
@@ -216,7 +218,7 @@ void _32_SetTimerResolution(uint16_t ms) {
   // timer is made again with the new period.
   const bool running = s.timerId.Load() != 0;
   seq::KillTimer();
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   const bool periodBegun = s.periodBegunMs.Load() != 0;
   if (periodBegun)
     seq::EndPeriodLocked();

@@ -47,7 +47,7 @@ constexpr PanicRow kPanicRows[] = {
 static_assert(std::size(kPanicRows) == 19);
 
 // The record kept for a device, or null when the table keeps none for it.
-const media::MidiOutCaps* RecordOf(int device) {
+const media::MidiOutCaps* RecordOf(int device) REQUIRES(seq::engineLock) {
   EngineState& s = State();
   if (device == media::kMidiMapper)
     return &s.caps[0];
@@ -175,7 +175,7 @@ int EnumerateLocked() {
 void Enumerate() {
   int count;
   {
-    sys::MutexLock lock(State().lock);
+    sys::MutexLock lock(seq::engineLock);
     count = EnumerateLocked();
   }
   if (count == 0)
@@ -198,7 +198,7 @@ void _32_AllNoteOff(void) {
 }
 
 void _32_DoPanic(void) {
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   seq::DoPanicLocked();
 }
 
@@ -215,7 +215,7 @@ uint8_t _32_CheckMidDevOpened(void) {
 }
 
 uint8_t _32_OpenCloseMidDev(uint8_t open) {
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   const int device = State().currentDevice.Load();
   if (open == 0) {
     seq::CloseDeviceLocked(device);
@@ -243,7 +243,7 @@ void _32_moCheckMidiOutDev(void) {
 }
 
 uint8_t _32_moGetMIDDevName(char* destination, int16_t device) {
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   const media::MidiOutCaps* caps = seq::RecordOf(device);
   if (destination && caps) {
     std::memcpy(destination, caps->name.data(), kPavikDeviceNameSize);
@@ -253,19 +253,19 @@ uint8_t _32_moGetMIDDevName(char* destination, int16_t device) {
 }
 
 void _32_moGetMIDDevCaps(uint8_t* destination, int16_t device) {
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   const media::MidiOutCaps* caps = seq::RecordOf(device);
   if (destination && caps)
     caps->Serialize(std::span<uint8_t, kPavikCapsSize>(destination, kPavikCapsSize));
 }
 
 uint8_t _32_moOpenMIDDev(int16_t device) {
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   return seq::OpenDeviceLocked(device) ? 1 : 0;
 }
 
 uint8_t _32_moCloseMIDDev(int16_t device) {
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   return seq::CloseDeviceLocked(device) ? 1 : 0;
 }
 

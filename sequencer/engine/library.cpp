@@ -6,6 +6,8 @@
 
 namespace seq {
 
+sys::Mutex engineLock;
+
 EngineState& State() {
   static EngineState* state = new EngineState; // lives as long as the process
   return *state;
@@ -20,7 +22,7 @@ void LibraryLoad() {
   EngineState& s = State();
   KillTimer();
   {
-    sys::MutexLock lock(State().lock);
+    sys::MutexLock lock(seq::engineLock);
     EndPeriodLocked();
     for (Track& t : s.tracks) {
       t = Track{};

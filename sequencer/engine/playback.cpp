@@ -17,7 +17,7 @@ using namespace sys::midi;
 constexpr uint8_t kTransposeSwitch = 88;
 
 // Plays a MIDI or tempo event (kinds below 16) of a track.
-void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) REQUIRES(State().lock) {
+void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) REQUIRES(seq::engineLock) {
   EngineState& s = State();
   if (e.kind == kKindTempo) {
     s.currentTempo.Store(e.data);
@@ -65,13 +65,13 @@ void PlayMidiOrTempoLocked(uint16_t track, const EngineEvent& e) REQUIRES(State(
 }
 
 // The chain has run out: stop and tell the notification window.
-void EndOfSongLocked(int64_t lParam) REQUIRES(State().lock) {
+void EndOfSongLocked(int64_t lParam) REQUIRES(seq::engineLock) {
   TerminatePlayLocked();
   PostEndNotify(lParam);
 }
 
 // The sung syllable's elapsed time, or its end once its length has passed.
-void UpdateSyllableLocked(int64_t playTime) REQUIRES(State().lock) {
+void UpdateSyllableLocked(int64_t playTime) REQUIRES(seq::engineLock) {
   EngineState& s = State();
   if (s.lyricEnd.Load() > playTime) {
     s.lyricElapsed.Store(static_cast<int32_t>(int64_t{s.lyricTotal.Load()} - s.lyricEnd.Load() + playTime));
@@ -84,7 +84,7 @@ void UpdateSyllableLocked(int64_t playTime) REQUIRES(State().lock) {
 }
 
 // Plays every event whose time has come; false when the song ended.
-bool PlayDueEventsLocked() REQUIRES(State().lock) {
+bool PlayDueEventsLocked() REQUIRES(seq::engineLock) {
   EngineState& s = State();
   // Every tick, not only one that plays an event: the silence after a
   // syllable in a passage without events is not a syllable still sung.
@@ -139,7 +139,7 @@ bool PlayDueEventsLocked() REQUIRES(State().lock) {
   }
 }
 
-void TimerTickLocked() REQUIRES(State().lock) {
+void TimerTickLocked() REQUIRES(seq::engineLock) {
   EngineState& s = State();
   const uint32_t step = s.clockStep.Load();
 
@@ -192,9 +192,9 @@ void TimerTickLocked() REQUIRES(State().lock) {
 
 // Replays the non-note messages on the way from the cursor to the target.
 // false when the song ended on the way.
-bool ReplayToLocked(int64_t target) REQUIRES(State().lock) {
+bool ReplayToLocked(int64_t target) REQUIRES(seq::engineLock) {
   EngineState& s = State();
-  auto eventAtCursor = [&](uint16_t t) -> const EngineEvent* {
+  auto eventAtCursor = [&](uint16_t t) REQUIRES(seq::engineLock) -> const EngineEvent* {
     if (t >= ChainTrackLimit() || s.tracks[t].count == 0)
       return nullptr;
     return &s.tracks[t].events[s.tracks[t].cursor];
@@ -317,7 +317,7 @@ extern "C" {
 uint8_t _32_StartPlay(void) {
   seq::EngineState& s = State();
   seq::KillTimer(); // a song already playing starts again: one timer at a time
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   for (int t = 0; t < s.trackCount.Load(); ++t) {
     const int device = s.tracks[t].device;
     const int slot = device + 1;
@@ -350,13 +350,13 @@ uint8_t _32_StartPlay(void) {
 
 void _32_TerminatePlay(void) {
   seq::KillTimer();
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   seq::TerminatePlayLocked();
 }
 
 void TimerInt(uint32_t, uint32_t, uint64_t, uint64_t, uint64_t) {
   seq::EngineState& s = State();
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   // A tick that waited while its event was being killed does nothing.
   if (s.timerId.Load() == 0 || !s.playFlag.Load())
     return;
@@ -365,14 +365,14 @@ void TimerInt(uint32_t, uint32_t, uint64_t, uint64_t, uint64_t) {
 
 void _32_BeginPause(void) {
   seq::KillTimer();
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   seq::AllNoteOff();
   State().pauseFlag.Store(1);
 }
 
 void _32_EndPause(void) {
   seq::EngineState& s = State();
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   // Only a song that plays without a timer gets one: never a second timer.
   if (s.playFlag.Load() && s.timerId.Load() == 0 && !seq::CreateTimerLocked())
     return; // still paused
@@ -398,7 +398,7 @@ void _32_JumpToPosition(uint32_t ms) {
   // A paused song stays paused: its timer comes with the end of the pause.
   const bool running = s.timerId.Load() != 0;
   seq::KillTimer();
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   if (!s.playFlag.Load()) // the song ended while its timer was being killed
     return;
   const uint8_t pause = s.pauseFlag.Load();

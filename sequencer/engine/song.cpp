@@ -13,7 +13,7 @@ namespace {
 
 constexpr EngineEvent kUnwrittenEvent{0, 0, 0, kKindUnwritten, 0, 0, 0};
 
-void FreeBuffersLocked() REQUIRES(State().lock) {
+void FreeBuffersLocked() REQUIRES(seq::engineLock) {
   EngineState& s = State();
   for (Track& t : s.tracks) {
     t.events = {};
@@ -28,7 +28,7 @@ void FreeBuffersLocked() REQUIRES(State().lock) {
 // Gives every slot that the player core left unwritten the position of the
 // event before it, so that it keeps the track in time order, and a kind that
 // is never played.
-void SealUnwrittenLocked() REQUIRES(State().lock) {
+void SealUnwrittenLocked() REQUIRES(seq::engineLock) {
   EngineState& s = State();
   for (int t = 0; t < s.trackCount.Load(); ++t) {
     Track& track = s.tracks[t];
@@ -48,7 +48,7 @@ void SealUnwrittenLocked() REQUIRES(State().lock) {
 
 // The active track whose event at its cursor comes first; ties go to the
 // lowest track index.
-uint16_t FirstActiveTrackLocked() {
+uint16_t FirstActiveTrackLocked() REQUIRES(seq::engineLock) {
   EngineState& s = State();
   uint16_t best = kNoTrack;
   for (int t = 0; t < ChainTrackLimit(); ++t) {
@@ -158,7 +158,7 @@ uint8_t _32_PreparePlay(uint16_t reserved, uint16_t tempoMapCount, uint16_t tick
                         const uint8_t* banks, const int16_t* devices) {
   seq::EngineState& s = State();
   seq::KillTimer();
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   if (s.playFlag.Load()) // the buffers are about to go: the song stops first
     seq::TerminatePlayLocked();
   try {
@@ -220,7 +220,7 @@ uint8_t _32_PreparePlay(uint16_t reserved, uint16_t tempoMapCount, uint16_t tick
 void _32_TransmitData(uint16_t track, int32_t index, int32_t postValue, int32_t tick, int32_t time,
                       uint32_t data, uint32_t kind) {
   seq::EngineState& s = State();
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   // A song being played is not changed under the timer, and an index outside
   // the declared count has no slot.
   if (s.playFlag.Load() || track >= s.trackCount.Load())
@@ -242,7 +242,7 @@ void _32_TransmitData(uint16_t track, int32_t index, int32_t postValue, int32_t 
 uint8_t _32_GenerateTrackOrder(void) {
   seq::EngineState& s = State();
   seq::KillTimer();
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   if (s.playFlag.Load()) // the chain is rebuilt from the start: the song stops first
     seq::TerminatePlayLocked();
   seq::SealUnwrittenLocked();
@@ -264,7 +264,7 @@ uint8_t _32_GenerateTrackOrder(void) {
 void _32_FreeEB(void) {
   seq::EngineState& s = State();
   seq::KillTimer();
-  sys::MutexLock lock(State().lock);
+  sys::MutexLock lock(seq::engineLock);
   if (s.playFlag.Load())
     seq::TerminatePlayLocked();
   // The counts go with the buffers, so that a later start finds an empty song

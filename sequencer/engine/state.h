@@ -69,10 +69,11 @@ struct Channel {
   Shared<uint8_t> transpose{1};
 };
 
+// The engine lock: held by the timer callback for a tick and by every
+// operation that moves the play position, the chain or the device table.
+extern sys::Mutex engineLock;
+
 struct EngineState {
-  // The engine lock: held by the timer callback for a tick and by every
-  // operation that moves the play position, the chain or the device table.
-  sys::Mutex lock;
 
   // Song values.
   Shared<uint16_t> reserved{0};
@@ -81,10 +82,10 @@ struct EngineState {
   Shared<uint16_t> melodyTrack{0};
   Shared<uint16_t> lyricTrack{0};
   Shared<uint32_t> totalMs{0};
-  std::vector<TempoEntry> tempoMap;
-  bool tempoMapSorted = true;
-  std::array<uint8_t, kChannels> banks{};
-  std::array<Track, kTracks> tracks;
+  std::vector<TempoEntry> tempoMap GUARDED_BY(engineLock);
+  bool tempoMapSorted GUARDED_BY(engineLock) = true;
+  std::array<uint8_t, kChannels> banks GUARDED_BY(engineLock){};
+  std::array<Track, kTracks> tracks GUARDED_BY(engineLock);
   std::array<Shared<uint8_t>, kMuteSlots> trackMute{};
 
   std::array<Channel, kChannels> channels;
@@ -136,7 +137,7 @@ struct EngineState {
   std::array<Shared<uint32_t>, kPavikDeviceSlots> handles{};
   Shared<int16_t> currentDevice{-1};
   // The mapper's record, then those of devices 0 to 29.
-  std::array<media::MidiOutCaps, kPavikDeviceRecords + 1> caps{};
+  std::array<media::MidiOutCaps, kPavikDeviceRecords + 1> caps GUARDED_BY(engineLock){};
 };
 
 EngineState& State();
@@ -150,36 +151,36 @@ int64_t ClockStepFor(int modifier, int periodMs);
 int ChainTrackLimit();
 
 // Helpers shared by the engine's files; "Locked" ones expect the engine lock.
-void PlayStateResetLocked() REQUIRES(State().lock);
-void TerminatePlayLocked() REQUIRES(State().lock);
+void PlayStateResetLocked() REQUIRES(engineLock);
+void TerminatePlayLocked() REQUIRES(engineLock);
 void AllNoteOff();
-void DoPanicLocked() REQUIRES(State().lock);
+void DoPanicLocked() REQUIRES(engineLock);
 // Ends the running timer event, if any, waiting for a tick in progress. Call
 // it without the engine lock (a tick in progress may be waiting for it),
 // except from inside a tick.
 void KillTimer();
 // Creates the periodic event; false when the time source cannot make one.
-bool CreateTimerLocked() REQUIRES(State().lock);
+bool CreateTimerLocked() REQUIRES(engineLock);
 // The system timer-resolution request around a period of play.
-void BeginPeriodLocked() REQUIRES(State().lock);
-void EndPeriodLocked() REQUIRES(State().lock);
+void BeginPeriodLocked() REQUIRES(engineLock);
+void EndPeriodLocked() REQUIRES(engineLock);
 // Sends a short message to a device (-1 the mapper) when its slot is open.
 bool SendToDevice(int device, uint32_t message);
 // The channel state that a message sent on a channel leaves.
 void UpdateChannelState(uint32_t message);
 // Opens a device into its slot, closing what the slot held; false on failure
 // or for a device without a slot.
-bool OpenDeviceLocked(int device) REQUIRES(State().lock);
-bool CloseDeviceLocked(int device) REQUIRES(State().lock);
+bool OpenDeviceLocked(int device) REQUIRES(engineLock);
+bool CloseDeviceLocked(int device) REQUIRES(engineLock);
 // One meter step of a channel; returns the new level in thousandths.
 int32_t MeterStep(int channel);
 // Time of the first syllable among the 20 lyric-track events from start; 0
 // when there is none.
-int32_t NextSyllableTimeLocked(uint32_t start) REQUIRES(State().lock);
+int32_t NextSyllableTimeLocked(uint32_t start) REQUIRES(engineLock);
 // Time in ms of a tick over the tempo map.
-int32_t TickToMs(uint32_t tick);
+int32_t TickToMs(uint32_t tick) REQUIRES(engineLock);
 // Reads the device list again into the table; returns the device count.
-int EnumerateLocked() REQUIRES(State().lock);
+int EnumerateLocked() REQUIRES(engineLock);
 // The same, with the engine lock taken, and the system's error box when there
 // is no device.
 void Enumerate();

@@ -7,6 +7,7 @@
 #include "sequencer/engine/library.h"
 #include "sequencer/engine/notices.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -130,6 +131,34 @@ TEST_F(RealTimerTest, StopsRacingTheEndOfTheSongOnTheTimer) {
     _32_TerminatePlay();
     ASSERT_EQ(media::RealTime().LiveEvents(), 0);
   }
+}
+
+// A progress query reads the tempo map that each song handed over rebuilds.
+TEST_F(RealTimerTest, ProgressQueriesRaceSongsBeingHandedOver) {
+  std::atomic<bool> done{false};
+  std::atomic<int> asks{0};
+  std::atomic<int> wrong{0};
+  std::thread asker([&] {
+    while (!done.load()) {
+      // Tick 96000 lies at 80 s of a song of 120 s (per mille 666), or at
+      // 100 s over the default tempo while a song is half handed over.
+      const int32_t perMille = _32_ProgValue(96000);
+      if (perMille < 0 || perMille > 1000)
+        ++wrong;
+      ++asks;
+    }
+  });
+  for (int round = 0; round < 300 || asks.load() < 2000; ++round) {
+    TestSong song;
+    song.totalMs = 120000;
+    song.tracks = {{Midi(0, Cc(0, 7, 1))}};
+    for (int k = 0; k < 1 + round % 40; ++k)
+      song.tempoMap.push_back({k * 480, 400000, k * 400});
+    ASSERT_EQ(HandOver(song), 1);
+  }
+  done = true;
+  asker.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 } // namespace
