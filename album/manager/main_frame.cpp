@@ -20,16 +20,13 @@ constexpr const char* kCaptionClass = "VexoAlbumCaption";
 constexpr uint32_t kTitleString = 32806, kRebuildQuestion = 32808, kQuestionCaption = 40000;
 constexpr uint32_t kSongInfo = 32783, kUnknown = 32784;
 constexpr uint32_t kBuilding = 50025, kBuilt = 50026;
-constexpr uint32_t kViewTypeTip = 130, kKindTip = 6013;
+constexpr uint32_t kComboFace = 129, kViewTypeTip = 130, kKindTip = 6013;
 constexpr uint32_t kViewTypeTexts = 6000, kKindTexts = 6006;
 constexpr int kKindCount = 7;
 constexpr int32_t kStatusEdge = 140;
 constexpr gdi::Colour kFace = gdi::Rgb(192, 192, 192);
 constexpr gdi::Colour kLight = gdi::Rgb(255, 255, 255);
 constexpr gdi::Colour kShadow = gdi::Rgb(128, 128, 128);
-constexpr gdi::Colour kWindowColour = gdi::Rgb(255, 255, 255);
-constexpr gdi::Colour kHighlight = gdi::Rgb(0, 0, 128);
-constexpr int kComboItemHeight = 17;
 constexpr int32_t kToolBarShift = 6;
 
 CMainFrame* gCurrent = nullptr;
@@ -173,20 +170,20 @@ bool CMainFrame::BuildClient() {
   const int last = sys::IniGetInt(config_, "AlbViewTwo", "LastViewType", 3);
   SetStyle(last == 0 ? kStyleIcons : last == 3 ? kStyleList : kStyleReport);
 
-  // The view-type combo's images, their teal turned into the window colour.
+  // The view-type combo's face and images, their teal turned into the
+  // window colour.
+  std::optional<std::vector<uint8_t>> images;
   if (setup_.resources.files)
-    if (auto bytes = setup_.resources.files("bitmaps/COMMONBITSO.bmp"))
-      if ((comboImages_ = gdi::Dib::FromBmpFile(*bytes)))
-        for (gdi::RgbQuad& q : comboImages_->Colours())
-          if (gdi::ColourOf(q) == gdi::Rgb(0, 128, 128))
-            q = gdi::QuadOf(kWindowColour);
+    images = setup_.resources.files("bitmaps/COMMONBITSO.bmp");
+  typeCombo_.Prepare(sys::FromUtf8Lossy(String(kComboFace)),
+                     images ? std::optional<std::span<const uint8_t>>(*images) : std::nullopt);
   // The combos over the tool bar's room.
   typeCombo_.SetNotifyWindow(GetHwnd());
   kindCombo_.SetNotifyWindow(GetHwnd());
   // The bar starts left of the frame (PlaceToolBar): the combos begin where
   // the frame's client does.
   const int32_t x0 = kToolBarShift;
-  if (!typeCombo_.Create(bar->GetHwnd(), kViewCombo, gdi::MakeRect(x0, 1, 140, 150), true) ||
+  if (!typeCombo_.Create(bar->GetHwnd(), kViewCombo, gdi::MakeRect(x0, 1, 140, 150)) ||
       !kindCombo_.Create(bar->GetHwnd(), kKindCombo, {x0 + 145, 1, x0 + 280, 150}))
     return false;
   for (int i = 0; i < 3; ++i)
@@ -206,34 +203,6 @@ bool CMainFrame::BuildClient() {
   RecalcLayout();
   PlaceToolBar();
   return true;
-}
-
-void CMainFrame::DrawTypeItem(const ui::DrawItem& item) {
-  gdi::Dc& dc = *item.dc;
-  dc.FillRect(item.rect, kWindowColour);
-  if (item.itemId < 0)
-    return;
-  // Drawn one pixel higher than the item's rectangle.
-  gdi::Rect r = item.rect;
-  r.top -= 1;
-  r.bottom -= 1;
-  if (comboImages_) {
-    const bool focusChange = (item.action & ui::ODA_FOCUS) && (item.state & ui::ODS_FOCUS);
-    dc.StretchDib(r.left + 3, r.top, 16, 16, focusChange ? 16 : 0, 0, 16, 16,
-                  comboImages_->View(), gdi::kSrcCopy);
-  }
-  const std::string text = sys::FromUtf8Lossy(typeCombo_.Text(item.itemId), dc.SystemCodePage());
-  const bool selected = (item.state & ui::ODS_SELECTED) != 0;
-  if (selected) {
-    // The highlight runs from x 19 to the text's width and 23 more.
-    const int32_t width = dc.TextExtent(text).cx;
-    dc.FillRect({r.left + 19, r.top, std::min(r.right, r.left + width + 23), r.bottom},
-                kHighlight);
-  }
-  dc.SetBkMode(gdi::kTransparent);
-  dc.SetTextColor(selected ? kWindowColour
-                           : (item.state & ui::ODS_DISABLED) ? kShadow : gdi::Rgb(0, 0, 0));
-  dc.TextOut(r.left + 21, r.top + 1, text);
 }
 
 void CMainFrame::PlaceToolBar() {
@@ -692,14 +661,14 @@ ui::LResult CMainFrame::OnMessage(uint32_t message, ui::WParam wParam, ui::LPara
     return FrameWnd::OnMessage(message, wParam, lParam);
   case ui::WM_MEASUREITEM:
     if (auto* item = reinterpret_cast<ui::MeasureItem*>(lParam); item && wParam == kViewCombo) {
-      item->itemHeight = kComboItemHeight;
+      typeCombo_.Measure(*item);
       return 1;
     }
     return FrameWnd::OnMessage(message, wParam, lParam);
   case ui::WM_DRAWITEM:
     if (auto* item = reinterpret_cast<const ui::DrawItem*>(lParam);
         item && item->dc && wParam == kViewCombo) {
-      DrawTypeItem(*item);
+      typeCombo_.Draw(*item);
       return 1;
     }
     return FrameWnd::OnMessage(message, wParam, lParam);

@@ -9,6 +9,7 @@
 // the module folder. Owner's thread only.
 #pragma once
 
+#include "album/manager/bitmap_combo.h"
 #include "album/manager/manager_album.h"
 #include "album/manager/manager_views.h"
 #include "album/manager/search_dialog.h"
@@ -73,7 +74,7 @@ public:
   ManagerView& Tree() { return views_[0]; }
   ManagerView& Songs() { return views_[1]; }
   ManagerView& Reserves() { return views_[2]; }
-  ui::DropList& TypeCombo() { return typeCombo_; }
+  AlbBitmapCombo& TypeCombo() { return typeCombo_; }
   ui::DropList& KindComboBox() { return kindCombo_; }
   ui::StatusBar& Status() { return status_; }
   ui::Splitter& Panes() { return splitter_; }
@@ -118,7 +119,6 @@ private:
   void SetStyle(int style);
   void LayoutCaptions();
   void PlaceToolBar();
-  void DrawTypeItem(const ui::DrawItem& item);
   std::string String(uint32_t id) const;
   void RetextMenu(int type);
   void SelectType(int type);
@@ -136,8 +136,8 @@ private:
   int32_t currFolder_ = 0;
   gdi::Rect normal_;
   SearchSettings search_;
-  std::optional<gdi::Dib> comboImages_;
-  ui::DropList typeCombo_, kindCombo_;
+  AlbBitmapCombo typeCombo_;
+  ui::DropList kindCombo_;
   ui::StatusBar status_;
   ui::Splitter splitter_;
   std::array<ManagerView, 3> views_;
