@@ -114,6 +114,8 @@ TEST_F(FrameTest, MinimumTrackingSize) {
 }
 
 TEST_F(FrameTest, SavedVideoModesWithoutTheirDevicesStartWithStillImages) {
+  // Devices that answer nothing, whatever device types the process holds.
+  ScriptDevices();
   for (int mode : {1, 2, 3}) {
     dir.Write("config.ini", "[Words]\nDisplay=" + std::to_string(mode) +
                                 "\n[Overlay]\nCheck=1\n[Mpeg]\nCheck=1\n");

@@ -4,7 +4,8 @@
 #include "display/progressdlg.h"
 
 #include "platform/ui/controls/progress.h"
-#include "platform/ui/tests/support/dialog_form.h"
+#include "display/tests/support/session.h"
+#include "platform/ui/dialog/dialog.h"
 
 #include <QImage>
 #include <QLabel>
@@ -26,8 +27,14 @@ std::optional<ui::DialogTemplate> TemplateOf(const char* bundleName) {
   return ProgressDlg::LoadTemplate(*bundle);
 }
 
-class ProgressDlgTest : public uitest::DialogTest {};
-class ProgressDlgWidgetTest : public uitest::QtDialogTest {};
+// The display tests' one application and runtime folder: a second
+// application, or another runtime folder, would be left to the tests that
+// run after these in the same process.
+class ProgressDlgTest : public ::testing::Test {
+protected:
+  void SetUp() override { displaytest::StartSession(); }
+};
+using ProgressDlgWidgetTest = ProgressDlgTest;
 
 TEST_F(ProgressDlgTest, EnterAndEscLeaveItOpenAndTheBarRunsToAHundred) {
   for (const char* bundle : {"rKivo32", "rTondo32"}) {
