@@ -3,6 +3,7 @@
 // The song tree and the catalogue are kept for later runs under
 // build/bench-data. Prints its figures last as "name: value unit" lines.
 #include "album/albumdatabase.h"
+#include "album/manager/library_album.h"
 #include "album/manager/main_frame.h"
 #include "album/testdata/catalogue_gen.h"
 #include "platform/res/bundle.h"
@@ -30,24 +31,6 @@ namespace {
 double MsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
-
-// The album as the frame asks it, over the open database.
-class BenchAlbum : public album::ManagerAlbum {
-public:
-  std::vector<album::ReservationRow> Reservations() override { return {}; }
-  void ClearReservations() override {}
-  void AddReservation(const album::ReservationRow&) override {}
-  uint8_t SongType(int32_t) override { return 0; }
-  std::string SongPath(int32_t) override { return {}; }
-  std::optional<std::string> ProbeTitle(const std::string&) override { return std::nullopt; }
-  bool RebuildFolders(const std::vector<album::ReservationRow>&, bool, bool) override {
-    return false;
-  }
-  void Reload() override {}
-  void SaveMyAlbum() override {}
-  void RecordMyAlbumPaths() override {}
-  void RenumberMyAlbum() override {}
-};
 
 } // namespace
 
@@ -99,7 +82,8 @@ int main(int argc, char** argv) {
     album::AlbumDatabase db;
     db.Open(albumDir);
     total = static_cast<uint32_t>(db.GetTotalNumOfSong());
-    BenchAlbum albumLink;
+    // The frame over the open database, its queue and its my-album store.
+    album::LibraryAlbum albumLink([&db] { return &db; });
     album::ManagerSetup setup;
     const res::Bundle& b = *bundle;
     setup.resources = {b.Files(), [&b](uint32_t id) { return b.String(id); }};

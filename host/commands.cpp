@@ -65,6 +65,10 @@ const Command kCommands[] = {
     {"album", "album export [--tsv] [--no-editor] [--utf8]",
      "writes the whole catalogue as a song list text and opens it in the text editor",
      AlbumCommand},
+    {"album", "album manager [--view N]",
+     "opens the album manager window (view 0 albums, 1 song kinds, 2 folders) until it is "
+     "closed, printing its notices",
+     AlbumCommand},
     {"score", "score VOICE.wav [SONG] [--rate R] [--offset MS] [--params F] [--trace]",
      "scores a recorded voice against a song's melody", ScoreCommand},
     {"bank", "bank SONG [--load SLOT FILE.sf2 [--embed]] [--remove SLOT] [--extract SLOT OUT.sf2] [--base N] [-o OUT]",

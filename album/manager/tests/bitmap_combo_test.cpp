@@ -97,9 +97,10 @@ TEST(MaskedBitmap, EveryTealEntryOfTheTableTakesTheColour) {
 class BitmapComboTest : public ScreenTest {};
 
 TEST_F(BitmapComboTest, ItemsAreDrawnOffScreenAndCopiedOnePixelHigher) {
+  // The combo outlives its parent's window, which takes the combo's along.
+  AlbBitmapCombo combo;
   LogWindow parent;
   ASSERT_NE(Create(parent, kPlainClass, 0, {0, 0, 200, 100}), 0u);
-  AlbBitmapCombo combo;
   const std::vector<uint8_t> file = Bmp(4, 0);
   combo.Prepare("DejaVu Sans and a name past nineteen bytes", std::span<const uint8_t>(file));
   ASSERT_TRUE(combo.ItemFont());

@@ -13,9 +13,14 @@
 #include "platform/sys/tests/scratch_folder.h"
 #include "platform/ui/modal/messagebox.h"
 #include "platform/ui/tests/support/screen_session.h"
+#include "platform/win/tests/support/child_process.h"
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/wait.h>
 
 using namespace album;
 using namespace uitest;
@@ -62,12 +67,12 @@ protected:
     ScreenTest::TearDown();
   }
 
-  CMainFrame* Open(int16_t type) {
+  CMainFrame* Open(int16_t type, ui::Hwnd hostWindow = 0) {
     ManagerSetup setup;
     const res::Bundle b = *bundle;
     setup.resources = {b.Files(), [b](uint32_t id) { return b.String(id); }};
     setup.moduleFolder = dir / "album";
-    setup.host = host.GetHwnd();
+    setup.host = hostWindow ? hostWindow : host.GetHwnd();
     setup.requestedType = type;
     setup.album = &album;
     frame = CMainFrame::Create(setup);
@@ -204,6 +209,122 @@ TEST_F(LibraryAlbumTest, NoRebuildInAnInternetMode) {
   EXPECT_EQ(frame->CurrentType(), 2);
   ASSERT_EQ(db.SetAlbumModeTo(0, false), 1);
   EXPECT_EQ(NumberOf(dir / "songs/acid/song1.vx3"), 0u);
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Hex(uint32_t h) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%08x", h);
+  return buf;
+}
+
+// Every change of view type, with and without rows in the reservation
+// list, and the question's two answers when leaving the folder view with
+// folders listed: the views' modes, the song list's resets and reloads,
+// whether MySong.alb was written, the question, the rebuild, and the
+// notices that a host window in another process got.
+TEST_F(LibraryAlbumTest, ViewTypeChangesForEveryPairWithAHostInAnotherProcess) {
+  auto child = wintest::ChildProcess::Start(wintest::HelperPath("album_notice_host"), {});
+  ASSERT_TRUE(child);
+  const std::optional<std::string> ready = child->ReadLineStartingWith("ready", 10000);
+  ASSERT_TRUE(ready);
+  const auto remote = static_cast<ui::Hwnd>(std::stoul(ready->substr(6), nullptr, 16));
+  ASSERT_TRUE(win::IsWindow(remote));
+  MyAlbumStore* store = db.MyAlbums();
+  ASSERT_TRUE(store && store->AddMyAlbum("Mine"));
+  ASSERT_EQ(store->Save(), 1);
+  const std::string myAlbum = dir / "album/MySong.alb";
+  const int32_t pop1 = static_cast<int32_t>(NumberOf(dir / "songs/pop/song1.vx3"));
+
+  struct Case {
+    int from, to;
+    bool rows;
+    int answer; // IDYES or IDNO when the question is asked, else 0
+  };
+  std::vector<Case> cases;
+  for (int from = 0; from < 3; ++from)
+    for (int to = 0; to < 3; ++to)
+      for (bool rows : {false, true}) {
+        if (from == 2 && to != 2 && rows) {
+          cases.push_back({from, to, rows, ui::IDYES});
+          cases.push_back({from, to, rows, ui::IDNO});
+        } else {
+          cases.push_back({from, to, rows, 0});
+        }
+      }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.from << " -> " << c.to << (c.rows ? " rows" : "")
+                                    << " answer " << c.answer);
+    db.Reservations().Clear();
+    if (c.rows && c.from != 2)
+      db.Reservations().Add(pop1, "Pop 1", "p1");
+    ASSERT_TRUE(Open(static_cast<int16_t>(c.from), remote));
+    if (c.rows && c.from == 2)
+      frame->Reserves().AddRow({1, "acid", Stored(dir / "songs/acid"), kKindAll});
+    // A change of the store not yet saved.
+    ASSERT_TRUE(store->AddSong(0, static_cast<uint32_t>(pop1)));
+    const std::string before = FileBytes(myAlbum);
+    const size_t rowsBefore = frame->Reserves().Rows().size();
+    if (c.answer)
+      boxes->Answer(c.answer);
+    const size_t asked = boxes->Shown().size();
+    const int resets = frame->Songs().Resets(), reloads = frame->Songs().Reloads();
+    const int refreshes = frame->Tree().Refreshes();
+    frame->TypeCombo().Choose(c.to);
+    PumpUntil([] { return false; }, 30);
+
+    const bool changed = c.from != c.to;
+    const bool asks = c.answer != 0;
+    const bool rebuilds = c.answer == ui::IDYES;
+    const int final = rebuilds ? 0 : c.to;
+    EXPECT_EQ(frame->CurrentType(), final);
+    for (ManagerView* v : {&frame->Tree(), &frame->Songs(), &frame->Reserves()})
+      EXPECT_EQ(v->Mode(), final);
+    EXPECT_EQ(frame->Songs().Resets() > resets, changed);
+    EXPECT_EQ(frame->Tree().Refreshes() > refreshes, changed);
+    // Entering type 1 reloads the list; so does leaving it for the folders.
+    const bool reloads1 = changed && (c.to == 1 || (c.from == 1 && c.to == 2));
+    EXPECT_EQ(frame->Songs().Reloads() > reloads, reloads1);
+    // Leaving the album view saves the store.
+    const bool saves = c.from == 0 && changed;
+    EXPECT_EQ(FileBytes(myAlbum) != before, saves || rebuilds);
+    EXPECT_EQ(boxes->Shown().size() - asked, asks ? 1u : 0u);
+    EXPECT_EQ(frame->Status().Text(1), rebuilds ? "The song albums are built." : " ");
+    // The reservation list: kept between the song views, emptied for the
+    // folders, the queue again on leaving them.
+    const size_t rowsAfter = frame->Reserves().Rows().size();
+    if (!changed || (c.from != 2 && c.to != 2))
+      EXPECT_EQ(rowsAfter, rowsBefore);
+    else
+      EXPECT_EQ(rowsAfter, 0u);
+
+    // The host's lines up to a mark of this test's own.
+    const ui::Hwnd self = frame->GetHwnd();
+    win::SendCopyData(remote, 0, 0x1, nullptr, 0);
+    std::vector<std::string> notices;
+    for (;;) {
+      const std::optional<std::string> line = child->ReadLine(5000);
+      ASSERT_TRUE(line);
+      if (*line == "notice 1 from 00000000 size 0")
+        break;
+      notices.push_back(*line);
+    }
+    if (rebuilds)
+      EXPECT_EQ(notices, std::vector<std::string>{"notice 10505 from " + Hex(self) + " size 0"});
+    else
+      EXPECT_TRUE(notices.empty());
+    win::DestroyWindow(self);
+    frame = nullptr;
+    store->Save();
+  }
+  win::PostMessage(remote, win::WM_CLOSE);
+  const std::optional<int> status = child->Wait(10000);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
 }
 
 } // namespace

@@ -577,25 +577,70 @@ TEST_F(ManagerTest, PicturesOfEachViewTypeWithTipsPerButton) {
     QImage image = ui::GetWidget(frame->GetHwnd())->grab().toImage();
     EXPECT_TRUE(image.save(QString::fromStdString(
         (out / ("album-manager-" + std::to_string(type) + ".png")).string())));
-    // The tip of the reserve button follows the type.
-    ui::ToolTipText tip;
-    tip.header = {frame->GetToolTips()->GetHwnd(), cmd::kTake, ui::TTN_NEEDTEXT};
-    win::SendMessage(frame->GetHwnd(), ui::WM_NOTIFY, 0, reinterpret_cast<LParam>(&tip));
-    const char* expected[] = {"Reserve the selected songs", "Reserve the selected songs of this kind",
-                              "Take the listed folders"};
-    EXPECT_EQ(tip.text, expected[type]);
+    // No mask colour shows anywhere: the combo's and the buttons' teal is gone.
+    int teal = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        teal += (image.pixel(x, y) & 0xFFFFFF) == 0x008080;
+    EXPECT_EQ(teal, 0) << "type " << type;
+    EXPECT_EQ(frame->TypeCombo().Text(frame->TypeCombo().CurSel()),
+              std::vector<std::string>({"Album", "Song kinds", "Folders"})[type]);
+    // Every button's tip, asked each time: the reserve button's follows
+    // the type; the combos' stay.
+    const char* take[] = {"Reserve the selected songs", "Reserve the selected songs of this kind",
+                          "Take the listed folders"};
+    struct Case {
+      uintptr_t id;
+      const char* text;
+    };
+    for (const Case& c : {Case{cmd::kTake, take[type]}, Case{cmd::kUpLevel, "Up one level"},
+                          Case{cmd::kClose, "Close the album manager"},
+                          Case{cmd::kRebuildSecond, "Build the albums of the listed folders"},
+                          Case{cmd::kIcons, "Large icons"}, Case{cmd::kList, "List"},
+                          Case{cmd::kReport, "Details"}, Case{130, "View type"},
+                          Case{6013, "Song kind"}}) {
+      SCOPED_TRACE(testing::Message() << "type " << type << " tip " << c.id);
+      ui::ToolTipText tip;
+      tip.header = {frame->GetToolTips()->GetHwnd(), c.id, ui::TTN_NEEDTEXT};
+      win::SendMessage(frame->GetHwnd(), ui::WM_NOTIFY, 0, reinterpret_cast<LParam>(&tip));
+      EXPECT_EQ(tip.text, c.text);
+    }
+    EXPECT_TRUE(frame->GetToolTips()->Active());
   }
-  struct Case {
-    uintptr_t id;
-    const char* text;
+}
+
+// A box that looks at the frame's tips while it is up.
+class TipWatchingBox : public ui::MessageBoxBackend {
+public:
+  std::function<void()> onShow;
+  int Show(const ui::MessageBoxRequest&) override {
+    if (onShow)
+      onShow();
+    return ui::IDNO;
+  }
+};
+
+TEST_F(ManagerTest, TipsAreOffWhileTheViewsSwitch) {
+  auto watching = std::make_shared<TipWatchingBox>();
+  ui::ScopedMessageBoxBackend scoped(watching);
+  ASSERT_TRUE(Open(2));
+  frame->Reserves().AddRow({1, "Pop", "/music/pop", kKindAll});
+  bool shown = false, activeMeanwhile = true;
+  std::string tipMeanwhile = "unasked";
+  watching->onShow = [&] {
+    shown = true;
+    activeMeanwhile = frame->GetToolTips()->Active();
+    ui::ToolTipText tip;
+    tip.header = {frame->GetToolTips()->GetHwnd(), cmd::kUpLevel, ui::TTN_NEEDTEXT};
+    win::SendMessage(frame->GetHwnd(), ui::WM_NOTIFY, 0, reinterpret_cast<LParam>(&tip));
+    tipMeanwhile = tip.text;
   };
-  for (const Case& c : {Case{130, "View type"}, Case{6013, "Song kind"},
-                        Case{cmd::kUpLevel, "Up one level"}, Case{cmd::kIcons, "Large icons"}}) {
-    ui::ToolTipText tip;
-    tip.header = {frame->GetToolTips()->GetHwnd(), c.id, ui::TTN_NEEDTEXT};
-    win::SendMessage(frame->GetHwnd(), ui::WM_NOTIFY, 0, reinterpret_cast<LParam>(&tip));
-    EXPECT_EQ(tip.text, c.text);
-  }
+  Choose(0);
+  ASSERT_TRUE(shown);
+  EXPECT_FALSE(activeMeanwhile);
+  EXPECT_EQ(tipMeanwhile, "");
+  EXPECT_TRUE(frame->GetToolTips()->Active());
+  EXPECT_EQ(frame->CurrentType(), 0);
 }
 
 } // namespace
