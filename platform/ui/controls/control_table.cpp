@@ -7,6 +7,7 @@
 #include "platform/ui/controls/progress.h"
 #include "platform/ui/controls/scroll_bar_control.h"
 #include "platform/ui/controls/static_control.h"
+#include "platform/ui/controls/up_down.h"
 
 #include <mutex>
 
@@ -21,6 +22,7 @@ const ControlClass kControlClasses[] = {
     {ControlKind::ComboBox, MakeControl<ComboBox>},
     {ControlKind::Progress, MakeControl<ProgressBar>},
     {kScrollBarKind, MakeControl<ScrollBar>},
+    {kUpDownKind, MakeControl<UpDown>},
 };
 
 } // namespace

@@ -8,6 +8,8 @@
 #include "platform/win/dispatch.h"
 #include "platform/win/loop.h"
 
+#include <QWidget>
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -153,6 +155,8 @@ bool Dialog::Open(Hwnd owner, LParam initParam, DialogBackend& backend) {
   p.width = frame.Width();
   p.height = frame.Height();
   p.object = this;
+  if (template_.style & win::WS_CHILD)
+    p.parent = owner;
   Hwnd hwnd = win::CreateWindow(p);
   if (!hwnd)
     return false;
@@ -235,6 +239,13 @@ bool Dialog::Create(Hwnd owner, LParam initParam) {
     widgets_->ShowModeless();
   backend->Opened(*this);
   return true;
+}
+
+void Dialog::MoveChild(const gdi::Rect& rect) {
+  if (!(template_.style & win::WS_CHILD))
+    return;
+  if (QWidget* w = widgets_ ? widgets_->Window() : nullptr)
+    w->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
 }
 
 void Dialog::EndDialog(int result) {

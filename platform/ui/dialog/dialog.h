@@ -107,6 +107,9 @@ public:
   gdi::Rect MapDialogRect(const gdi::Rect& dialogUnits) const;
   // The client area in pixels.
   gdi::Size ClientSize() const;
+  // A dialog whose template has WS_CHILD is made inside its owner window (a
+  // dialog bar): this places it there, in the owner's client pixels.
+  void MoveChild(const gdi::Rect& rect);
 
   // The control with the id, if it is a T; nullptr when none.
   template <class T = Control> T* Item(int32_t id) const { return dynamic_cast<T*>(FindItem(id)); }

@@ -141,6 +141,9 @@ std::shared_ptr<DialogView> DialogView::Build(Dialog& dialog, QWidget* parent) {
   w->guard = std::make_unique<QObject>();
   w->window = new DialogWindow(parent, w);
   const DialogTemplate& t = dialog.Template();
+  // A child dialog lies inside its owner's window, without a frame.
+  if ((t.style & win::WS_CHILD) && parent)
+    w->window->setWindowFlags(Qt::Widget);
   w->window->setWindowTitle(ToQString(t.caption));
 
   gdi::LogFont lf;

@@ -237,8 +237,37 @@ gdi::Rect MdiChildWnd::ViewArea() const {
   r.left += 1;
   r.right = std::max(r.left, r.right - 1);
   r.top = std::min(r.bottom, r.top + kCaptionHeight);
+  for (const DockedBar& d : bars_)
+    if (win::IsWindow(d.bar))
+      r.top = std::min(r.bottom, r.top + d.height);
   r.bottom = std::max(r.top, r.bottom - 1);
   return r;
+}
+
+void MdiChildWnd::DockBar(Hwnd bar, int height, std::function<void(const gdi::Rect&)> place) {
+  if (!bar)
+    return;
+  bars_.push_back({bar, std::max(0, height), std::move(place)});
+  RecalcLayout();
+}
+
+void MdiChildWnd::RecalcLayout() {
+  const gdi::Rect client = GetClientRect(GetHwnd()).value_or(gdi::Rect{});
+  int32_t top = std::min(client.bottom, client.top + kCaptionHeight);
+  const int32_t left = client.left + 1, right = std::max(left, client.right - 1);
+  std::erase_if(bars_, [](const DockedBar& d) { return !win::IsWindow(d.bar); });
+  for (const DockedBar& d : bars_) {
+    const gdi::Rect r{left, top, right, top + d.height};
+    if (d.place)
+      d.place(r);
+    else
+      MoveWindow(d.bar, r.left, r.top, r.Width(), r.Height());
+    top += d.height;
+  }
+  if (view_ && view_->GetHwnd()) {
+    const gdi::Rect r = ViewArea();
+    MoveWindow(view_->GetHwnd(), r.left, r.top, r.Width(), r.Height());
+  }
 }
 
 gdi::Rect MdiChildWnd::CloseBoxRect() const {
@@ -301,10 +330,7 @@ void MdiChildWnd::OnClose() {
 LResult MdiChildWnd::OnMessage(uint32_t message, WParam wParam, LParam lParam) {
   switch (message) {
   case win::WM_SIZE:
-    if (view_ && view_->GetHwnd()) {
-      const gdi::Rect r = ViewArea();
-      MoveWindow(view_->GetHwnd(), r.left, r.top, r.Width(), r.Height());
-    }
+    RecalcLayout();
     InvalidateRect(GetHwnd(), nullptr, true);
     return Default(message, wParam, lParam);
   case win::WM_PAINT: {

@@ -10,6 +10,7 @@
 
 #include "platform/ui/frame/frame_wnd.h"
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -82,8 +83,15 @@ public:
   void SetActiveView(View* view);
   Document* ActiveDocument() const;
   bool IsActive() const;
-  // The view's place below the caption, in the child's client coordinates.
+  // The view's place below the caption and the docked bars, in the child's
+  // client coordinates.
   gdi::Rect ViewArea() const;
+  // Docks bar (a window inside the child) below the caption and the bars
+  // docked before, height pixels high; place moves it there (MoveWindow
+  // when empty). The view moves below it.
+  void DockBar(Hwnd bar, int height, std::function<void(const gdi::Rect&)> place = {});
+  // Places the docked bars and the view.
+  void RecalcLayout();
   gdi::Rect CloseBoxRect() const;
   // Activates the child (MDIActivate of its frame).
   void Activate();
@@ -108,6 +116,12 @@ private:
   std::optional<Menu> menu_;
   std::optional<AcceleratorTable> keys_;
   View* view_ = nullptr;
+  struct DockedBar {
+    Hwnd bar;
+    int height;
+    std::function<void(const gdi::Rect&)> place;
+  };
+  std::vector<DockedBar> bars_;
 };
 
 } // namespace ui
