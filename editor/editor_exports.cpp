@@ -2,6 +2,7 @@
 // core's start: the five document templates.
 #include "editor/editor.h"
 
+#include "editor/event_view.h"
 #include "editor/track_view.h"
 
 #include "core/player/tambloapp.h"
@@ -42,6 +43,8 @@ bool StartEditor(const res::Bundle& bundle, std::string* error) {
                                    [id]() -> std::unique_ptr<ui::View> {
                                      if (id == kTrackTemplate)
                                        return std::make_unique<CTrackView>();
+                                     if (id == kEventTemplate)
+                                       return std::make_unique<CEListView>();
                                      return std::make_unique<CSongTitleView>(id);
                                    }});
     ui::ResourceError failure;

@@ -3,6 +3,7 @@
 #include "editor/grid_view.h"
 
 #include "editor/editor.h"
+#include "platform/gdi/muldiv.h"
 #include "platform/sys/codepage.h"
 #include "platform/ui/window/cursor.h"
 #include "platform/ui/window/input.h"
@@ -26,6 +27,21 @@ std::string CutCaption(std::string_view caption) {
 }
 
 } // namespace
+
+std::shared_ptr<const gdi::Font> MakeGridFont(win::Hwnd hwnd) {
+  const EditorApp& app = TheEditor();
+  const std::string face =
+      sys::FromUtf8Lossy(app.bundle ? app.bundle->String(kGridFontFace).value_or("") : "");
+  if (face.empty())
+    return nullptr;
+  gdi::LogFont lf;
+  int dpi = 96;
+  if (auto dc = ui::GetDc(hwnd))
+    dpi = dc->DeviceCaps(gdi::DeviceCap::LogPixelsY);
+  lf.height = -gdi::MulDiv(kGridFontPoints, dpi, 72);
+  lf.SetFaceName(face);
+  return gdi::Font::Create(lf);
+}
 
 CGridView::CGridView() {
   SetColumns(1);
@@ -452,8 +468,8 @@ bool CGridView::Commit(ui::FieldEvent event, win::Hwnd control) {
     answer = static_cast<int>(win::SendMessage(self, win::WM_COMMAND, kEditCommit,
                                                reinterpret_cast<win::LParam>(bytes.c_str())));
   } else if (auto* list = control == list_ ? InPlaceList() : nullptr) {
-    answer = static_cast<int>(
-        win::SendMessage(self, win::WM_COMMAND, kListCommit, static_cast<win::LParam>(list->CurSel())));
+    answer = static_cast<int>(win::SendMessage(self, win::WM_COMMAND, kListCommit,
+                                               static_cast<win::LParam>(list->CurSel())));
   } else {
     return true;
   }
@@ -546,8 +562,8 @@ ui::LResult CGridView::OnMessage(uint32_t message, ui::WParam wParam, ui::LParam
     if (borderDrag_ == kLeftBorder) {
       leftWidth_ = static_cast<int16_t>(std::clamp(x, 0, 32767));
     } else if (borderDrag_ >= 0) {
-      widths_[borderDrag_] = static_cast<uint16_t>(
-          std::clamp(x - ColumnLeft(borderDrag_), kMinColumnWidth, 65535));
+      widths_[borderDrag_] =
+          static_cast<uint16_t>(std::clamp(x - ColumnLeft(borderDrag_), kMinColumnWidth, 65535));
     } else {
       overBorder_ = BorderAt(x, y) != kNoDrag;
       break;

@@ -30,9 +30,15 @@ inline constexpr uint16_t kEditCommit = 0x1000;
 inline constexpr uint16_t kListCommit = 0x1001;
 inline constexpr size_t kEditCommitBytes = 255;
 inline constexpr uint32_t kResizeCursor = 104;
+inline constexpr uint32_t kGridFontFace = 133;
+inline constexpr int kGridFontPoints = 10;
 // The border drag: none, or the left column's.
 inline constexpr int kNoDrag = -2;
 inline constexpr int kLeftBorder = -1;
+
+// The grids' font: 10 points of the face the resource library names (at
+// the window's pixels per inch); null when it names none.
+std::shared_ptr<const gdi::Font> MakeGridFont(win::Hwnd hwnd);
 
 // The in-place controls: plain windows whose objects go with their windows.
 class CGridEdit : public ui::EditField {

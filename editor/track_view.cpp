@@ -6,7 +6,7 @@
 #include "core/player/transport_exports.h"
 #include "editor/device_dlg.h"
 #include "editor/editor.h"
-#include "platform/gdi/muldiv.h"
+#include "editor/player_state.h"
 #include "platform/sys/codepage.h"
 #include "platform/ui/docview/document.h"
 #include "platform/ui/frame/mdi_frame_wnd.h"
@@ -26,10 +26,6 @@ constexpr const char* kUnset = "...";
 
 const wendra::MplayTable& Link() {
   return core::TheApp().linkTable;
-}
-
-bool Playing() {
-  return Link().GetcMidiPlayFlag && Link().GetcMidiPlayFlag() == 1;
 }
 
 bool Muted(int track) {
@@ -66,11 +62,6 @@ std::optional<int> Number(std::string_view text) {
   return value;
 }
 
-void PostPositionChanged() {
-  if (const win::Hwnd host = core::HostNotifyWindow())
-    win::PostMessage(host, win::WM_USER, kPositionChangedNotify, 0);
-}
-
 } // namespace
 
 core::TrackSummary UnchangedSummary() {
@@ -96,16 +87,8 @@ std::string CTrackView::String(uint32_t id) const {
 }
 
 void CTrackView::MakeFont() {
-  const std::string face = String(kGridFontFace);
-  if (face.empty() || Font())
-    return;
-  gdi::LogFont lf;
-  int dpi = 96;
-  if (auto dc = ui::GetDc(GetHwnd()))
-    dpi = dc->DeviceCaps(gdi::DeviceCap::LogPixelsY);
-  lf.height = -gdi::MulDiv(kGridFontPoints, dpi, 72);
-  lf.SetFaceName(face);
-  SetFont(gdi::Font::Create(lf));
+  if (!Font())
+    SetFont(MakeGridFont(GetHwnd()));
 }
 
 void CTrackView::OnInitialUpdate() {
@@ -165,8 +148,7 @@ std::string CTrackView::TrackCellText(int row, int column) const {
     return wanted;
   }
   case 6:
-    return t.summary.program <= 127 ? std::string(core::InstrumentName(t.summary.program))
-                                    : kUnset;
+    return t.summary.program <= 127 ? std::string(core::InstrumentName(t.summary.program)) : kUnset;
   case 7:
     return t.summary.volume <= 127 ? std::to_string(t.summary.volume) : kUnset;
   case 8:

@@ -17,8 +17,6 @@ inline constexpr int kTrackColumns = 10;
 inline constexpr uint32_t kTrackCaptionStrings[] = {11929, 11930, 11933, 11931, 11932, 11935};
 inline constexpr uint32_t kTrackNumberCaption = 11928;
 inline constexpr uint32_t kAskDeleteTrack = 20;
-inline constexpr uint32_t kGridFontFace = 133;
-inline constexpr int kGridFontPoints = 10;
 inline constexpr size_t kTrackNameBytes = 31;
 
 // The settings record of a commit: every field unchanged but the one set.
