@@ -293,6 +293,9 @@ public:
   // Fetches the mode's index file and, once whole, processes it and runs
   // the fetch chain. 1 when the index was fetched.
   int INetDownLoadiThunk();
+  // The same, telling how far it came.
+  static constexpr int kIndexNotFetched = 0, kCatalogueUpdated = 1, kCatalogueNotUpdated = 2;
+  int INetUpdate();
   // Reads the mode's index file. 1 read, 0 missing, damaged, naming a roll
   // outside the album folder, or another index the user did not accept.
   int ProcessThunk();

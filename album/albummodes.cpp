@@ -132,22 +132,24 @@ bool AlbumDatabase::SetThunkFileName(std::string_view name) {
 }
 
 int AlbumDatabase::INetDownLoadiThunk() {
+  return INetUpdate() != kIndexNotFetched ? 1 : 0;
+}
+
+int AlbumDatabase::INetUpdate() {
   if (albumMode_ == 0 || !mode_ || !options_.download)
-    return 0;
+    return kIndexNotFetched;
   std::string_view name = LastUrlComponent(thunk_);
   if (albumMode_ == 3) {
     // Mode 3 keeps the index under the name its location gives.
     if (thunk_.find('/') == std::string::npos || !SetThunkFileName(name))
-      return 0;
+      return kIndexNotFetched;
   }
   if (name.empty() || !IsPlainFileName(thunkName_))
-    return 0;
+    return kIndexNotFetched;
   const std::string url = server_ + "/" + std::string(name);
   if (!options_.download(url, albumFolder_ + thunkName_, std::string()))
-    return 0;
-  if (ProcessThunk())
-    MergeRollFiles();
-  return 1;
+    return kIndexNotFetched;
+  return ProcessThunk() && MergeRollFiles() ? kCatalogueUpdated : kCatalogueNotUpdated;
 }
 
 int AlbumDatabase::ProcessThunk() {

@@ -4,12 +4,16 @@
 #include "album/tondo32.h"
 
 #include "album/albumdatabase.h"
+#include "album/inetdlg/downloaddlg.h"
 #include "album/query.h"
 #include "album/manager/tondo32_manager.h"
 #include "album/songlist.h"
 #include "album/tondo32_reserve.h"
 #include "display/progressdlg.h"
 #include "platform/res/bundle.h"
+#include "platform/res/dialog_resource.h"
+#include "platform/sys/paths.h"
+#include "platform/ui/modal/messagebox.h"
 #include "platform/sys/bytes.h"
 #include "platform/sys/library.h"
 #include "platform/sys/spawn.h"
@@ -36,6 +40,8 @@ constexpr uint32_t kStringServer = 60041, kStringThunk = 60042, kStringMyAlbumHe
 constexpr uint32_t kStringListNumber = 50028, kStringListTitle = 50029, kStringListSinger = 50030;
 constexpr uint32_t kStringListExcerpt = 50031, kStringNoTitle = 32780, kStringListWriting = 60046;
 constexpr uint32_t kStringListSorting = 60048, kStringListSortingDetail = 60049;
+constexpr uint32_t kStringCaption = 40000, kStringThunkChanged = 60043;
+constexpr uint32_t kStringMakingFolders = 60050;
 
 // The rebuild's progress in the bundle's progress dialog, with the wait
 // cursor while it shows.
@@ -178,6 +184,46 @@ int WriteList(album::SongListForm form, bool openEditor, std::string* path) {
   return 1;
 }
 
+// The download dialog (template 173) run modally over a transfer of url into
+// file; true only when it ended with OK, the whole file there.
+bool RunDownloadDialog(const std::string& url, const std::string& file, win::Hwnd owner,
+                       int option, const std::string& status, const std::string& title) {
+  Library& lib = Lib();
+  if (!lib.bundle)
+    return false;
+  std::string error;
+  std::optional<ui::DialogTemplate> t =
+      res::LoadDialogTemplate(*lib.bundle, album::AlbDownloadDlg::kTemplate, &error);
+  if (!t) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return false;
+  }
+  album::AlbDownloadDlg dialog(std::move(*t), url, file);
+  dialog.SetOption(option);
+  dialog.SetTexts(status, title);
+  return dialog.DoModal(owner) == ui::IDOK && dialog.Succeeded();
+}
+
+// The server dialog (template 172): the URL confirmed, nullopt otherwise.
+std::optional<std::string> RunServerDialog(const std::string& current) {
+  Library& lib = Lib();
+  std::optional<ui::DialogTemplate> t =
+      lib.bundle ? res::LoadDialogTemplate(*lib.bundle, album::AlbServerDlg::kTemplate, nullptr)
+                 : std::nullopt;
+  if (!t)
+    return std::nullopt;
+  return album::AlbServerDlg(std::move(*t), current).Run(lib.statusWindow);
+}
+
+// A path from the host: a Linux path, or a stored one (drive letter or
+// backslashes) turned into the Linux path it names.
+std::string HostPath(const char* path) {
+  std::string_view p(path);
+  if (p.find('\\') == std::string_view::npos && !(p.size() > 1 && p[1] == ':'))
+    return std::string(p);
+  return sys::ToLinuxPath(p).value_or(std::string());
+}
+
 // The status text with the id to the status window, when both are there.
 void SendStatusText(int id) {
   Library& lib = Lib();
@@ -278,6 +324,19 @@ int32_t TONDO32_LoadTondo32(uint32_t statusWindow) {
     options.texts = Texts();
     options.status = SendStatusText;
     options.progress = lib.progress.get();
+    options.download = [](const std::string& url, const std::string& file,
+                          const std::string& title) {
+      return RunDownloadDialog(url, file, Lib().statusWindow, title.empty() ? 0 : 1,
+                               title.empty() ? std::string() : Text(kStringMakingFolders, ""),
+                               title);
+    };
+    options.serverDialog = RunServerDialog;
+    options.confirmThunkChange = [] {
+      return ui::MessageBoxBytes(Text(kStringThunkChanged, "Replace the song catalogue?"),
+                                 Text(kStringCaption, "Song Album"),
+                                 ui::MB_YESNO | ui::MB_ICONQUESTION, sys::kDefaultCodePage) ==
+             ui::IDYES;
+    };
     lib.db = NewDatabase(std::move(options));
     lib.statusWindow = statusWindow;
     int opened = lib.db->Open(album::DefaultAlbumFolder());
@@ -550,6 +609,114 @@ int32_t Tondo32_WriteSongList(int32_t tabs, int32_t openEditor, char* path, int3
   } catch (...) {
     return 0;
   }
+}
+
+void TONDO32_SetAlbumModeTo(int32_t mode) {
+  Library& lib = Lib();
+  if (!lib.db || mode == lib.db->GetAlbumMode() || mode < album::kLocalMode ||
+      mode > album::kLastInternetMode)
+    return;
+  try {
+    TONDO32_ClearReservedSong();
+    ui::WaitCursor wait;
+    lib.db->SetAlbumModeTo(mode, false);
+  } catch (...) {
+  }
+}
+
+int32_t TONDO32_GetAlbumMode(void) {
+  return Lib().db ? Lib().db->GetAlbumMode() : 0;
+}
+
+int32_t TONDO32_IsAlbumModeINet(void) {
+  return TONDO32_GetAlbumMode() == 1 ? 1 : 0;
+}
+
+void TONDO32_INetServerSettingDlg(void) {
+  try {
+    if (Lib().db)
+      Lib().db->INetServerSettingDlg();
+  } catch (...) {
+  }
+}
+
+void TONDO32_SetINetServerUrl(const char* url) {
+  if (Lib().db && url)
+    Lib().db->SetINetServerUrl(url);
+}
+
+void TONDO32_INetDownLoadiThunk(void) {
+  try {
+    if (Lib().db) {
+      ui::WaitCursor wait;
+      Lib().db->INetDownLoadiThunk();
+    }
+  } catch (...) {
+  }
+}
+
+int32_t Tondo32_INetUpdate(void) {
+  try {
+    if (!Lib().db)
+      return 0;
+    ui::WaitCursor wait;
+    return Lib().db->INetUpdate();
+  } catch (...) {
+    return 0;
+  }
+}
+
+int32_t TONDO32_DownLoadFile(const char* url, const char* file, uint32_t owner, int32_t option) {
+  if (!url || !file)
+    return 0;
+  try {
+    const std::string target = HostPath(file);
+    if (target.empty())
+      return 0;
+    return RunDownloadDialog(url, target, owner, option, std::string(), std::string()) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+const int32_t* TONDO32_MakeUpdatedSubAlbumList(const char* thunk) {
+  Library& lib = Lib();
+  if (!lib.db || !thunk || lib.db->GetAlbumMode() != 3)
+    return nullptr;
+  try {
+    return reinterpret_cast<const int32_t*>(lib.db->MakeUpdatedSubAlbumList(HostPath(thunk)));
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+int32_t TONDO32_UpdateMasterAlbum(void) {
+  Library& lib = Lib();
+  if (!lib.db || lib.db->GetAlbumMode() != 3)
+    return 0;
+  try {
+    return lib.db->UpdateMasterAlbum();
+  } catch (...) {
+    return 0;
+  }
+}
+
+int32_t TONDO32_DownLoadSongBySongNum(int32_t number) {
+  Library& lib = Lib();
+  if (!lib.db || lib.db->GetAlbumMode() != 2 || number <= 0)
+    return 0;
+  try {
+    return lib.db->DownLoadSongBySongNum(static_cast<uint32_t>(number));
+  } catch (...) {
+    return 0;
+  }
+}
+
+int32_t TONDO32_RemoveDownloadedSongBySongNum(int32_t number) {
+  Library& lib = Lib();
+  if (!lib.db || number <= 0 || lib.db->PrepareSingerIndex() == 0)
+    return 0;
+  return lib.db->RemoveDownloadedSongBySongNum(static_cast<uint32_t>(number));
 }
 
 } // extern "C"

@@ -137,6 +137,38 @@ void TONDO32_MakeSongListEx(void);
 // list's Linux path goes into path (cut to size with its zero byte).
 int32_t Tondo32_WriteSongList(int32_t tabs, int32_t openEditor, char* path, int32_t size);
 
+// Album modes: 0 the local album, 1 "i", 2 "j", 3 "p" (the song server's
+// catalogues). A switch to another mode empties the reservation queue (with
+// its notice) and loads that mode's album; a mode outside 0-3 does nothing.
+void TONDO32_SetAlbumModeTo(int32_t mode);
+int32_t TONDO32_GetAlbumMode(void);
+// 1 in mode 1, else 0.
+int32_t TONDO32_IsAlbumModeINet(void);
+// The server dialog; a URL confirmed with OK is written to [OnLine] "Server".
+void TONDO32_INetServerSettingDlg(void);
+// The server URL for this run (one trailing '/' dropped).
+void TONDO32_SetINetServerUrl(const char* url);
+// Fetches the current mode's index and the rolls it changes, then the mode
+// album is built again.
+void TONDO32_INetDownLoadiThunk(void);
+// The same for a host that reports it: 1 the index fetched and the mode
+// album made again from it, 0 the index not fetched, 2 fetched but the
+// catalogue not updated (a roll not fetched, the index refused).
+int32_t Tondo32_INetUpdate(void);
+// The download dialog fetching url into file (a Linux or stored path),
+// owned by owner; option set shows the title line. 1 when it ended with OK
+// (the whole file there), 0 otherwise or for a null url or file.
+int32_t TONDO32_DownLoadFile(const char* url, const char* file, uint32_t owner, int32_t option);
+// Mode 3: u32 count, then the numbers of the rolls the index file adds or
+// changes; null in other modes.
+const int32_t* TONDO32_MakeUpdatedSubAlbumList(const char* thunk);
+// Mode 3: the mode album built again from its rolls (1); 0 otherwise.
+int32_t TONDO32_UpdateMasterAlbum(void);
+// Mode 2: the song fetched into the download folder (1 a whole song), or a
+// downloaded song's file deleted (the deletion's result); 0 otherwise.
+int32_t TONDO32_DownLoadSongBySongNum(int32_t number);
+int32_t TONDO32_RemoveDownloadedSongBySongNum(int32_t number);
+
 #ifdef __cplusplus
 } // extern "C"
 #endif

@@ -59,6 +59,18 @@ std::vector<Binding> Bindings(Tondo32Exports& t) {
       {"TONDO32_MakeSongList", Slot(t.MakeSongList)},
       {"TONDO32_MakeSongListEx", Slot(t.MakeSongListEx)},
       {"Tondo32_WriteSongList", Slot(t.WriteSongList)},
+      {"TONDO32_SetAlbumModeTo", Slot(t.SetAlbumModeTo)},
+      {"TONDO32_GetAlbumMode", Slot(t.GetAlbumMode)},
+      {"TONDO32_IsAlbumModeINet", Slot(t.IsAlbumModeINet)},
+      {"TONDO32_INetServerSettingDlg", Slot(t.INetServerSettingDlg)},
+      {"TONDO32_SetINetServerUrl", Slot(t.SetINetServerUrl)},
+      {"TONDO32_INetDownLoadiThunk", Slot(t.INetDownLoadiThunk)},
+      {"Tondo32_INetUpdate", Slot(t.INetUpdate)},
+      {"TONDO32_DownLoadFile", Slot(t.DownLoadFile)},
+      {"TONDO32_MakeUpdatedSubAlbumList", Slot(t.MakeUpdatedSubAlbumList)},
+      {"TONDO32_UpdateMasterAlbum", Slot(t.UpdateMasterAlbum)},
+      {"TONDO32_DownLoadSongBySongNum", Slot(t.DownLoadSongBySongNum)},
+      {"TONDO32_RemoveDownloadedSongBySongNum", Slot(t.RemoveDownloadedSongBySongNum)},
   };
 }
 

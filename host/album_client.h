@@ -63,6 +63,20 @@ struct Tondo32Exports {
   void (*MakeSongList)() = nullptr;
   void (*MakeSongListEx)() = nullptr;
   int32_t (*WriteSongList)(int32_t tabs, int32_t openEditor, char* path, int32_t size) = nullptr;
+  // The album modes and the song server.
+  void (*SetAlbumModeTo)(int32_t mode) = nullptr;
+  int32_t (*GetAlbumMode)() = nullptr;
+  int32_t (*IsAlbumModeINet)() = nullptr;
+  void (*INetServerSettingDlg)() = nullptr;
+  void (*SetINetServerUrl)(const char* url) = nullptr;
+  void (*INetDownLoadiThunk)() = nullptr;
+  int32_t (*INetUpdate)() = nullptr;
+  int32_t (*DownLoadFile)(const char* url, const char* file, uint32_t owner,
+                          int32_t option) = nullptr;
+  const int32_t* (*MakeUpdatedSubAlbumList)(const char* thunk) = nullptr;
+  int32_t (*UpdateMasterAlbum)() = nullptr;
+  int32_t (*DownLoadSongBySongNum)(int32_t number) = nullptr;
+  int32_t (*RemoveDownloadedSongBySongNum)(int32_t number) = nullptr;
 };
 
 // The buffer GetSubAlbDataPath fills.

@@ -301,7 +301,11 @@ int Usage() {
                        "       vexo3 album singers [POS]\n"
                        "       vexo3 album manager [--view N]\n"
                        "       vexo3 album shell\n"
-                       "       vexo3 album export [--tsv] [--no-editor] [--utf8]\n");
+                       "       vexo3 album export [--tsv] [--no-editor] [--utf8]\n"
+                       "       vexo3 album mode|update 0-3\n"
+                       "       vexo3 album server [URL]\n"
+                       "       vexo3 album download [--remove] NUMBER...\n"
+                       "       vexo3 album fetch URL FILE\n");
   return 2;
 }
 
@@ -323,6 +327,11 @@ int AlbumCommand(std::span<char*> args) {
       what == "favourites" || what == "manager" || what == "find" || what == "random" ||
       what == "singers" || what == "walk") {
     int result = AlbumCatalogueCommand(what, args.subspan(1));
+    return result == 2 ? Usage() : result;
+  }
+  if (what == "mode" || what == "update" || what == "server" || what == "download" ||
+      what == "fetch") {
+    int result = AlbumInetCommand(what, args.subspan(1));
     return result == 2 ? Usage() : result;
   }
   if (what == "shell" || what == "export") {

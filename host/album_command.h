@@ -21,6 +21,10 @@ int AlbumCatalogueCommand(std::string_view what, std::span<char*> args);
 // usage error.
 int AlbumShellCommand(std::string_view what, std::span<char*> args);
 
+// "album mode|update|server|download|fetch": the song server's catalogues;
+// 2 for a usage error.
+int AlbumInetCommand(std::string_view what, std::span<char*> args);
+
 // 0 when every file was read; 1 with one line on standard error for each
 // file that cannot be read; 2 for a usage error.
 int AlbumCommand(std::span<char*> args);
