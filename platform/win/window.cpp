@@ -494,6 +494,16 @@ Hwnd FindWindowEx(Hwnd parent, std::optional<std::string_view> className,
   return remote.createdNs < local.createdNs ? remote.hwnd : local.hwnd;
 }
 
+std::vector<Hwnd> GetChildWindows(Hwnd parent) {
+  std::vector<Hwnd> out;
+  if (!parent)
+    return out;
+  for (auto& child : detail::OwnChildren(parent))
+    if (!child->finalized)
+      out.push_back(child->hwnd);
+  return out;
+}
+
 Hwnd FindWindow(std::optional<std::string_view> className, std::optional<std::string_view> title) {
   return FindWindowEx(0, className, title);
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace win {
 
@@ -113,5 +114,7 @@ Hwnd FindWindow(std::optional<std::string_view> className, std::optional<std::st
 // windows; 0: as FindWindow), wherever parent and children live.
 Hwnd FindWindowEx(Hwnd parent, std::optional<std::string_view> className,
                   std::optional<std::string_view> title);
+// The children of parent that live on the calling thread, oldest first.
+std::vector<Hwnd> GetChildWindows(Hwnd parent);
 
 } // namespace win

@@ -24,6 +24,12 @@ void RegisterDialogClasses() {
   std::call_once(once, [] {
     // A dialog window is only ever made by its object.
     win::RegisterClass({kDialogClass, 0, [] { return std::unique_ptr<win::Window>(); }});
+    // Controls of registered screen classes (custom controls) show inside
+    // the dialog's Qt window.
+    SetChildHost([](Hwnd parent) -> QWidget* {
+      Dialog* d = GetDialog(parent);
+      return d ? d->Widget() : nullptr;
+    });
   });
   RegisterControlClasses();
 }
@@ -488,8 +494,17 @@ bool EndDialog(Hwnd dialog, int result) {
 
 Hwnd GetDlgItem(Hwnd dialog, int32_t id) {
   Dialog* d = GetDialog(dialog);
-  Control* c = d ? d->Item(id) : nullptr;
-  return c ? c->GetHwnd() : 0;
+  if (!d)
+    return 0;
+  if (Control* c = d->Item(id))
+    return c->GetHwnd();
+  // A control of another window class (a custom control): the child
+  // window with the id.
+  const uint32_t wanted = static_cast<uint32_t>(id) & 0xFFFF;
+  for (Hwnd child : win::GetChildWindows(dialog))
+    if (win::GetDlgCtrlId(child) == wanted)
+      return child;
+  return 0;
 }
 
 bool SetDlgItemText(Hwnd dialog, int32_t id, std::string_view bytes) {

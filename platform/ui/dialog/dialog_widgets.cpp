@@ -7,6 +7,7 @@
 #include "platform/gdi/muldiv.h"
 #include "platform/ui/controls/control_widget.h"
 #include "platform/ui/window/screen.h"
+#include "platform/ui/window/screen_internal.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -273,6 +274,12 @@ void DialogWidgets::Teardown() {
   guard.reset(); // no signal reaches the dialog any more
   widgets.clear();
   if (window) {
+    // Custom controls are windows of their own that may outlive this
+    // widget: theirs leave it rather than go with it.
+    for (auto* child : window->findChildren<ScreenWidget*>(Qt::FindDirectChildrenOnly)) {
+      child->hide();
+      child->setParent(nullptr);
+    }
     window->Detach();
     window->hide();
     if (callbacks > 0)

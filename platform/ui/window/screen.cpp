@@ -169,9 +169,26 @@ Qt::WindowFlags FlagsOf(const Screen& s, QWidget* parentWidget) {
   return f;
 }
 
+struct HostSlot {
+  std::mutex mu;
+  ChildHost host;
+};
+HostSlot& Host() {
+  static HostSlot* slot = new HostSlot;
+  return *slot;
+}
+
 QWidget* ParentWidgetOf(const Screen& s) {
-  auto p = LocalParent(s);
-  return p ? p->widget.data() : nullptr;
+  if (auto p = LocalParent(s))
+    return p->widget.data();
+  if (!IsChild(s) || !s.parent || s.parent == win::kHwndMessage)
+    return nullptr;
+  ChildHost host;
+  {
+    std::lock_guard lock(Host().mu);
+    host = Host().host;
+  }
+  return host ? host(s.parent) : nullptr;
 }
 
 // Shows the widget as the record says: visible or not, in its state.
@@ -569,6 +586,11 @@ LResult Operate(Screen& s, WParam wParam, LParam lParam) {
 } // namespace detail
 
 using namespace detail;
+
+void SetChildHost(ChildHost host) {
+  std::lock_guard lock(Host().mu);
+  Host().host = std::move(host);
+}
 
 // ---- The window object ----
 

@@ -198,6 +198,13 @@ bool SetClassCursor(std::string_view className, CursorHandle cursor);
 // True when hwnd is a live screen window of this process.
 bool IsScreenWindow(Hwnd hwnd);
 
+// Where the children of a window of this thread that is not a screen window
+// put their widgets: host answers that window's widget (a dialog's Qt
+// window), or nullptr to leave them windows of their own. The host installed
+// last holds; null removes it.
+using ChildHost = std::function<QWidget*(Hwnd parent)>;
+void SetChildHost(ChildHost host);
+
 // Show, hide, minimise, maximise or restore. Returns whether the window was
 // visible before. A maximised top-level window without a caption covers the
 // whole screen; one with a caption the screen's work area; a child its

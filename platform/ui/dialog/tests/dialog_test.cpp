@@ -6,6 +6,8 @@
 #include "platform/ui/controls/list_box.h"
 #include "platform/ui/controls/progress.h"
 #include "platform/ui/dialog/dialog.h"
+#include "platform/ui/window/paint.h"
+#include "platform/ui/window/screen.h"
 #include "platform/ui/tests/support/dialog_form.h"
 
 #include <QCheckBox>
@@ -417,6 +419,66 @@ TEST_F(QtDialogTest, DestroyingAModalDialogsWindowCancelsIt) {
   WhenShown(dialog, [&](QWidget*) { win::DestroyWindow(dialog.GetHwnd()); });
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
   EXPECT_EQ(dialog.log.back().message, win::WM_NCDESTROY);
+}
+
+// A custom control: a screen window that paints itself red.
+class Swatch : public ScreenWindow {
+protected:
+  LResult OnMessage(uint32_t message, WParam wParam, LParam lParam) override {
+    if (message == win::WM_PAINT) {
+      Paint paint(GetHwnd());
+      if (paint.IsValid())
+        paint.Dc().FillRect(*GetClientRect(GetHwnd()), gdi::Rgb(255, 0, 0));
+      return 0;
+    }
+    if (message == win::WM_USER + 5)
+      return 77;
+    return Default(message, wParam, lParam);
+  }
+};
+
+TEST_F(QtDialogTest, CustomControlsPaintInsideTheDialogAndAreFoundById) {
+  static const bool registered = [] {
+    ScreenClass c;
+    c.name = "DialogTestSwatch";
+    c.factory = [] { return std::unique_ptr<ScreenWindow>(new Swatch); };
+    return RegisterScreenClass(c);
+  }();
+  ASSERT_TRUE(registered);
+  DialogTemplateError error;
+  auto t = ParseDialogTemplate("DIALOG 0 0 120 60\n"
+                               "CONTROL \"DialogTestSwatch\" 1201 \"\" 20 10 40 20\n"
+                               "DEFBUTTON IDOK \"OK\" 70 40 40 14\n",
+                               &error);
+  ASSERT_TRUE(t) << error.line << ": " << error.message;
+  ScopedDialogBackend scoped(std::make_shared<ScriptedDialogs>(true));
+  LogDialog dialog(*t);
+  ASSERT_TRUE(dialog.Create());
+  const Hwnd h = dialog.GetHwnd();
+  const Hwnd swatch = GetDlgItem(h, 1201);
+  ASSERT_NE(swatch, 0u);
+  EXPECT_EQ(win::GetClassName(swatch), std::optional<std::string>("DialogTestSwatch"));
+  EXPECT_EQ(win::GetParent(swatch), h);
+  EXPECT_EQ(SendDlgItemMessage(h, 1201, win::WM_USER + 5), 77);
+  EXPECT_EQ(GetDlgItem(h, 1202), 0u);
+  EXPECT_NE(GetDlgItem(h, IDOK), 0u); // the built-in ones as before
+
+  ASSERT_NE(dialog.Widget(), nullptr);
+  ASSERT_NE(GetWidget(swatch), nullptr);
+  EXPECT_EQ(GetWidget(swatch)->parentWidget(), dialog.Widget());
+  UpdateWindow(swatch);
+  const QImage image = dialog.Widget()->grab().toImage();
+  const gdi::Rect r = dialog.MapDialogRect(gdi::MakeRect(20, 10, 40, 20));
+  const QColor red(255, 0, 0);
+  EXPECT_EQ(image.pixelColor(r.left + 1, r.top + 1), red);
+  EXPECT_EQ(image.pixelColor(r.right - 2, r.bottom - 2), red);
+  EXPECT_NE(image.pixelColor(r.left - 2, r.top - 2), red);
+  EXPECT_NE(image.pixelColor(r.right + 1, r.bottom + 1), red);
+
+  // The control's widget leaves the dialog's before that goes.
+  win::DestroyWindow(h);
+  EXPECT_FALSE(win::IsWindow(swatch));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST_F(QtDialogTest, WithoutADisplayTheDialogIsCancelledAtOnce) {
