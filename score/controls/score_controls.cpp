@@ -10,6 +10,8 @@
 #include "score/controller.h"
 #include "score/library.h"
 
+#include <cstdlib>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -345,24 +347,63 @@ void CScoreOscillo::OnNotice() {
   Add(c ? c->Engine().Note() : 0.0f);
 }
 
+void CScoreOscillo::Plot(gdi::Dc& dc, int32_t x, int32_t y) {
+  under_.push_back({x, y, dc.GetPixel(x, y)});
+  dc.SetPixel(x, y, trace_);
+}
+
+// A line from (x0, y0) to (x1, y1) whose pixels touch, each remembered.
+void CScoreOscillo::PlotLine(gdi::Dc& dc, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  const int32_t dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+  const int32_t sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+  int32_t error = dx + dy;
+  for (;;) {
+    Plot(dc, x0, y0);
+    if (x0 == x1 && y0 == y1)
+      return;
+    const int32_t twice = 2 * error;
+    if (twice >= dy) {
+      error += dy;
+      x0 += sx;
+    }
+    if (twice <= dx) {
+      error += dx;
+      y0 += sy;
+    }
+  }
+}
+
 void CScoreOscillo::DrawTrace(gdi::Dc& dc) {
   const gdi::Rect client = Client();
+  // Put back in the reverse order, so that a pixel covered twice gets its
+  // first colour.
   for (auto it = under_.rbegin(); it != under_.rend(); ++it)
     dc.SetPixel(it->x, it->y, it->colour);
   under_.clear();
   if (client.Width() <= 0 || client.Height() <= 0)
     return;
   const int32_t n = static_cast<int32_t>(history_.size());
+  // The points from the newest at the right edge leftwards, each joined to
+  // the one after it; a point where nothing was sung breaks the line.
+  bool joined = false;
+  int32_t lastX = 0, lastY = 0;
   for (int32_t k = n - 1; k >= 0; --k) {
     const int32_t x = client.right - 1 - (n - 1 - k) * stepX_;
     if (x < client.left)
       break;
     const float note = history_[static_cast<size_t>(k)];
-    if (note <= 0) // nothing sung
+    if (note <= 0) {
+      joined = false;
       continue;
+    }
     const int32_t y = YOf(note);
-    under_.push_back({x, y, dc.GetPixel(x, y)});
-    dc.SetPixel(x, y, trace_);
+    if (joined)
+      PlotLine(dc, x, y, lastX, lastY);
+    else
+      Plot(dc, x, y);
+    joined = true;
+    lastX = x;
+    lastY = y;
   }
 }
 
@@ -560,6 +601,8 @@ void CScoreDebug::OnNotice() {
   v.emptyChecks = e.EmptyChecks();
   v.emptyHits = e.EmptyHits();
   v.lastCorrected = e.LastCorrectedError();
+  // The current time the core gave before the block.
+  v.nextEvent = v.player.currentTimeMs;
   Show(v);
 }
 

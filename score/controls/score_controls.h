@@ -126,7 +126,8 @@ public:
   // 5 major grid on:step:pen, 6 major colour, 7 minor grid on:step:pen,
   // 8 minor colour.
   void LoadResources(const res::Bundle* module, int32_t id);
-  // Adds a point of the sung note at the right edge.
+  // Adds a point of the sung note at the right edge; the trace is a line
+  // through the points, the older ones step pixels apart leftwards.
   void Add(float note);
   int32_t YOf(float note) const;
   static constexpr size_t kHistory = 1024;
@@ -137,6 +138,8 @@ protected:
 
 private:
   void DrawTrace(gdi::Dc& dc);
+  void Plot(gdi::Dc& dc, int32_t x, int32_t y);
+  void PlotLine(gdi::Dc& dc, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
   gdi::Colour background_ = gdi::Rgb(0, 0, 0), trace_ = gdi::Rgb(0, 255, 0);
   gdi::Colour second_ = gdi::Rgb(0, 0, 255);
   int32_t stepX_ = 1, stepY_ = 1;

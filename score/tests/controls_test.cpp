@@ -230,6 +230,7 @@ TEST_F(ControlsTest, MadeByClassNameFromADialogTemplate) {
   const win::Hwnd item = win::FindWindowEx(dialog.GetHwnd(), "CScoreLED", "1201");
   ASSERT_NE(item, 0u);
   EXPECT_EQ(win::GetDlgCtrlId(item), 1001u);
+  EXPECT_EQ(ui::GetDlgItem(dialog.GetHwnd(), 1001), item);
   EXPECT_NE(win::FindWindowEx(dialog.GetHwnd(), "CScoreMeter", "1202"), 0u);
   CControlBase* object = nullptr;
   ASSERT_EQ(win::SendMessage(item, win::WM_COMMAND, controls::kQueryControlObject,
@@ -369,6 +370,40 @@ TEST_F(ControlsTest, TheWaveAndTheTraceGiveTheGridBackOnceMovedOn) {
   EXPECT_EQ(Pixels(trace->GetHwnd()), traceGrid);
 }
 
+TEST_F(ControlsTest, TheTraceIsALineThroughItsPointsBrokenWhereNothingWasSung) {
+  auto* trace = Make<score::CScoreOscillo>("CScoreOscillo", 0, 0, 50, 40, "1203");
+  ASSERT_NE(trace, nullptr);
+  trace->LoadResources(score::Bundle(), -1); // step 1:1, trace green
+  const auto grid = Pixels(trace->GetHwnd());
+  for (float note : {50.0f, 70.0f, 0.0f, 60.0f})
+    trace->Add(note);
+  const auto pixels = Pixels(trace->GetHwnd());
+  const gdi::Colour green = gdi::Rgb(0, 255, 0);
+  auto traced = [&](int x, int y) { return pixels[static_cast<size_t>(y * 50 + x)] == green; };
+  auto count = [&](int x) {
+    int n = 0;
+    for (int y = 0; y < 40; ++y)
+      n += traced(x, y) ? 1 : 0;
+    return n;
+  };
+  // 60 alone at the right edge, nothing at the silent point, 70 and 50
+  // joined: every row between them is covered in one of their columns.
+  EXPECT_EQ(count(49), 1);
+  EXPECT_TRUE(traced(49, trace->YOf(60)));
+  EXPECT_EQ(count(48), 0);
+  const int top = trace->YOf(70), bottom = trace->YOf(50);
+  ASSERT_LT(top + 2, bottom);
+  for (int y = top; y <= bottom; ++y)
+    EXPECT_TRUE(traced(46, y) || traced(47, y)) << y;
+  EXPECT_TRUE(traced(47, top));
+  EXPECT_TRUE(traced(46, bottom));
+  EXPECT_EQ(count(45), 0);
+  KeepPicture(trace->GetHwnd(), "score-oscillo-line");
+  for (int i = 0; i < 50; ++i)
+    trace->Add(0);
+  EXPECT_EQ(Pixels(trace->GetHwnd()), grid);
+}
+
 TEST_F(ControlsTest, TheDebugPanelsTextIsTheEnginesFormat) {
   score::DebugValues v;
   v.count = 3;
@@ -494,10 +529,15 @@ TEST_F(ControlsTest, ControlsInAHostWindowFollowTheController) {
   auto* led = Make<score::CScoreLED>("CScoreLED", 0, 0, 120, 40, "1201");
   auto* meter = Make<score::CScoreMeter>("CScoreMeter", 0, 50, 10, 40, "1202");
   auto* wave = Make<score::CScoreWave>("CScoreWave", 0, 100, 100, 64, "1204");
-  ASSERT_TRUE(led && meter && wave);
+  auto* panel = Make<score::CScoreDebug>("CScoreDebug", 120, 0, 300, 520);
+  ASSERT_TRUE(led && meter && wave && panel);
+  using SetFn = void (*)(uint8_t, uint8_t, uint8_t, int32_t, int32_t, int32_t);
+  auto set = reinterpret_cast<SetFn>(core->Find("FakeCore_Set"));
+  ASSERT_NE(set, nullptr);
+  set(60, 0, 1, 800, 200, 4321);
   for (CControlBase* k : std::initializer_list<CControlBase*>{led, meter, wave})
     k->LoadResourceString(score::Bundle(), -1);
-  EXPECT_EQ(c->Listeners().Count(), 3);
+  EXPECT_EQ(c->Listeners().Count(), 4);
   mic->SetStart(clock.NowMs());
   c->EnableScoring(1);
   ASSERT_EQ(c->StartScoring(), 1);
@@ -510,9 +550,14 @@ TEST_F(ControlsTest, ControlsInAHostWindowFollowTheController) {
   EXPECT_GT(c->Blocks(), 10);
   EXPECT_FLOAT_EQ(led->Value(), c->CalculateFloat());
   EXPECT_GT(meter->Lit(), 0); // 220 Hz is note 57, within 40 to 80
+  // The panel shows the values the core gave before the last block.
+  const std::string& text = panel->Text();
+  EXPECT_NE(text.find("get_curnote    = 60\t"), std::string::npos) << text;
+  EXPECT_NE(text.find("lLyricCurTime  = 200\t"), std::string::npos) << text;
+  EXPECT_NE(text.find("NextEv         = 4321\t"), std::string::npos) << text;
   c->TerminateScoring();
   win::DestroyWindow(led->GetHwnd());
-  EXPECT_EQ(c->Listeners().Count(), 2);
+  EXPECT_EQ(c->Listeners().Count(), 3);
   win::InstallTimerClock(nullptr);
   media::InstallTimeSource(nullptr);
   media::WaveIn().UseDevices({});
