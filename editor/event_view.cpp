@@ -223,9 +223,14 @@ std::optional<std::string> CEListView::CellText(int row, int column) {
 }
 
 void CEListView::DrawCells(gdi::Dc& dc) {
-  // One description per row for all its columns.
+  // One description per row for all its columns, and only for the rows
+  // the paint reaches (a line step paints one).
+  const gdi::Rect clip = dc.ClipBox();
   const int last = std::min(LastVisibleRow(), RowCount() - 1);
   for (int row = TopRow(); row <= last; ++row) {
+    const int32_t top = HeaderHeight() + (row - TopRow()) * RowHeight();
+    if (top + RowHeight() <= clip.top || top >= clip.bottom)
+      continue;
     auto r = FormatRow(row);
     if (!r)
       continue;
@@ -258,10 +263,12 @@ void CEListView::OnInitialUpdate() {
   if (!Font())
     SetFont(MakeGridFont(GetHwnd()));
   MakeBar();
-  CGridView::OnInitialUpdate();
+  // The track last shown, read before the grid's first update stores ours.
   int stored = 0;
   if (auto* doc = dynamic_cast<CTambloDoc*>(GetDocument()))
     stored = doc->eventTrack;
+  track_ = static_cast<int16_t>(stored);
+  CGridView::OnInitialUpdate();
   const core::CSongData& song = core::TheSong();
   if (CEventEditBar* bar = EditBar())
     bar->SetTrackCount(song.loaded ? song.TrackCount() : 0);

@@ -487,6 +487,14 @@ TEST_F(EventViewTest, EachSpinOfTheBarChangesOneSettingAndNoNote) {
   EXPECT_EQ(dynamic_cast<editor::CTambloDoc*>(view->GetDocument())->eventTrack, 2);
   EXPECT_EQ(ui::GetDlgItemText(Bar().GetHwnd(), editor::kBarVolume), "...");
   EXPECT_FALSE(Spin(editor::kBarTrackSpin)->Step(1)) << "the last track";
+
+  // A new list opens on the track the document keeps.
+  win::SendMessage(frame->GetHwnd(), win::WM_COMMAND, editor::ID_VIEW_EVENTS, 0);
+  auto* second = dynamic_cast<CEListView*>(frame->MDIGetActive()->ActiveView());
+  ASSERT_NE(second, nullptr);
+  ASSERT_NE(second, view);
+  EXPECT_EQ(second->Track(), 2);
+  EXPECT_EQ(second->RowCount(), s.tracks[2].EventCount());
 }
 
 TEST_F(EventViewTest, ASongWithoutTracksShowsAnEmptyListAndTheTrackRangeZeroToZero) {
