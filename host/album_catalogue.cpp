@@ -30,16 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Where the library keeps the catalogue: $VEXO_CONFIG_DIR, else beside the
-// programs.
-std::string AlbumFolder() {
-  const char* dir = std::getenv("VEXO_CONFIG_DIR");
-  std::string folder = dir && *dir ? dir : sys::ProgramFolder();
-  if (folder.empty() || folder.back() != '/')
-    folder += '/';
-  return folder;
-}
-
 std::string Shown(std::string_view bytes) {
   return sys::ToUtf8(bytes);
 }

@@ -4,9 +4,18 @@
 #include "platform/sys/paths.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace host {
+
+std::string AlbumFolder() {
+  const char* dir = std::getenv("VEXO_CONFIG_DIR");
+  std::string folder = dir && *dir ? dir : sys::ProgramFolder();
+  if (folder.empty() || folder.back() != '/')
+    folder += '/';
+  return folder;
+}
 
 bool AlbumSession::Start() {
   if (!windows_.Ok()) {

@@ -7,8 +7,13 @@
 #include "host/remote_window.h"
 
 #include <memory>
+#include <string>
 
 namespace host {
+
+// Where the library keeps the catalogue: $VEXO_CONFIG_DIR, else beside the
+// programs; ends in '/'.
+std::string AlbumFolder();
 
 class AlbumSession {
 public:

@@ -13,6 +13,7 @@
 #include "host/edit_command.h"
 #include "host/logo_command.h"
 #include "host/record_command.h"
+#include "host/party_command.h"
 
 #include <cstdio>
 #include <string>
@@ -86,6 +87,11 @@ const Command kCommands[] = {
      RecordCommand},
     {"logo", "logo [--about]", "shows the start-up logo until it closes, or the about box",
      LogoCommand},
+    {"party", "party [NUMBER...] [--no-display] [--device N]",
+     "the karaoke session: plays the reserved songs one after the other with the lyric display; "
+     "numbers typed while a song plays reserve more (/TEXT finds, x N unreserves, s skips, q "
+     "quits)",
+     PartyCommand},
 };
 
 int Help(std::span<char*>) {

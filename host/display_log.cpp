@@ -32,7 +32,8 @@ std::string FindLogger() {
 } // namespace
 
 std::unique_ptr<DisplayLogger> DisplayLogger::Start(const std::string& logFile,
-                                                    std::string* error) {
+                                                    std::string* error,
+                                                    const std::string& className) {
   const std::string program = FindLogger();
   if (program.empty()) {
     *error = "the stand-in display (display_logger) is not built";
@@ -50,8 +51,9 @@ std::unique_ptr<DisplayLogger> DisplayLogger::Start(const std::string& logFile,
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in[0], 0);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  std::string programArg = program, logArg = logFile;
-  char* argv[] = {programArg.data(), logArg.data(), nullptr};
+  std::string programArg = program, logArg = logFile, waitArg = "10000", classArg = className;
+  char* argv[] = {programArg.data(), logArg.data(), className.empty() ? nullptr : waitArg.data(),
+                  classArg.data(), nullptr};
   std::unique_ptr<DisplayLogger> logger(new DisplayLogger);
   const int rc = posix_spawn(&logger->pid_, program.c_str(), &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -67,10 +69,10 @@ std::unique_ptr<DisplayLogger> DisplayLogger::Start(const std::string& logFile,
   return logger;
 }
 
-bool DisplayLogger::WaitForLine(const std::string& line, const std::function<void()>& pump,
+bool DisplayLogger::WaitForText(const std::string& text, const std::function<void()>& pump,
                                 int timeoutMs) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (seen_.find(line + "\n") == std::string::npos) {
+  while (seen_.find(text) == std::string::npos) {
     if (std::chrono::steady_clock::now() >= until || output_ < 0)
       return false;
     pollfd p{output_, POLLIN, 0};
@@ -80,7 +82,7 @@ bool DisplayLogger::WaitForLine(const std::string& line, const std::function<voi
       if (n <= 0) {
         close(output_);
         output_ = -1;
-        return seen_.find(line + "\n") != std::string::npos;
+        return seen_.find(text) != std::string::npos;
       }
       seen_.append(buf, static_cast<size_t>(n));
     }
@@ -89,13 +91,17 @@ bool DisplayLogger::WaitForLine(const std::string& line, const std::function<voi
   return true;
 }
 
+bool DisplayLogger::WaitLinked(const std::function<void()>& pump, int timeoutMs) {
+  return WaitForText("linked ", pump, timeoutMs);
+}
+
 void DisplayLogger::Finish(const std::function<void()>& pump) {
-  WaitForLine("stopped", pump, 2000);
+  WaitForText("stopped\n", pump, 2000);
   if (input_ >= 0) {
     close(input_);
     input_ = -1;
   }
-  WaitForLine("unlinked", pump, 2000);
+  WaitForText("unlinked\n", pump, 2000);
 }
 
 DisplayLogger::~DisplayLogger() {

@@ -11,7 +11,9 @@
 // every PlayStopped; it unlinks itself
 // and ends when its input closes or the player core's window goes away.
 //
-// display_logger LOGFILE [WAIT_MS]   (how long to look for the host; 10 s)
+// display_logger LOGFILE [WAIT_MS [CLASS]]   (how long to look for the host,
+// 10 s; the frame's window class, "VexoDisplayLogger" unless told, so that a
+// host looking for the display's own class finds the stand-in)
 #include "platform/win/dispatch.h"
 #include "platform/win/loop.h"
 #include "platform/win/timer.h"
@@ -140,9 +142,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  win::RegisterClass({"VexoDisplayLogger", 0, [] { return std::make_unique<Frame>(); }});
+  const std::string className = argc > 3 ? argv[3] : "VexoDisplayLogger";
+  win::RegisterClass({className, 0, [] { return std::make_unique<Frame>(); }});
   win::CreateParams params;
-  params.className = "VexoDisplayLogger";
+  params.className = className;
   params.title = "display log";
   const win::Hwnd frame = win::CreateWindow(params);
   if (!frame) {

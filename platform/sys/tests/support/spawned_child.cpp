@@ -111,6 +111,19 @@ std::optional<std::string> SpawnedChild::ReadLine(int timeoutMs) {
   }
 }
 
+bool SpawnedChild::Write(const std::string& text) {
+  size_t done = 0;
+  while (in_ >= 0 && done < text.size()) {
+    const ssize_t n = write(in_, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    done += static_cast<size_t>(n);
+  }
+  return done == text.size();
+}
+
 void SpawnedChild::CloseInput() {
   if (in_ >= 0)
     close(in_);

@@ -24,6 +24,9 @@ public:
   // The next line of its output without the newline; nullopt at end of
   // output or when none comes within timeoutMs.
   std::optional<std::string> ReadLine(int timeoutMs = 10000);
+  // Writes text to its standard input; false when it could not all be
+  // written (the child closed its input or ended).
+  bool Write(const std::string& text);
   // Closes its standard input.
   void CloseInput();
   void Kill(int signal);
