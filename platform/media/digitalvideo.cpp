@@ -3,6 +3,7 @@
 // was opened with (or a hidden pop-up without one), whose surface the
 // player's thread draws each frame on.
 #include "platform/media/digitalvideo.h"
+#include "platform/sys/log.h"
 
 #include "platform/gdi/dc.h"
 #include "platform/gdi/dib.h"
@@ -95,7 +96,7 @@ public:
     std::string why;
     auto player = VideoPlayer::OpenFile(r.element, &why);
     if (!player) {
-      std::fprintf(stderr, "digitalvideo: %s: %s\n", r.element.c_str(), why.c_str());
+      sys::Warn("digitalvideo", "%s: %s", r.element.c_str(), why.c_str());
       *error = mci::kErrInvalidFile;
       return nullptr;
     }

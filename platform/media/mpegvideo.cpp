@@ -1,6 +1,7 @@
 #include "platform/media/mpegvideo.h"
 
 #include "platform/media/digitalvideo.h"
+#include "platform/sys/log.h"
 #include "platform/media/mci.h"
 #include "platform/media/overlay_device.h"
 #include "platform/media/video_player.h"
@@ -46,7 +47,7 @@ public:
     std::string error;
     auto player = VideoPlayer::OpenFile(file, &error);
     if (!player) {
-      std::fprintf(stderr, "mpegvideo: %s: %s\n", file.c_str(), error.c_str());
+      sys::Warn("mpegvideo", "%s: %s", file.c_str(), error.c_str());
       return mci::kErrInvalidFile;
     }
     Unload();

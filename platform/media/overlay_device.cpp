@@ -5,6 +5,7 @@
 // lavfi graph such as "testsrc2=size=640x480:rate=25". With neither there
 // is no card: open fails.
 #include "platform/media/overlay_device.h"
+#include "platform/sys/log.h"
 
 #include "platform/media/mci.h"
 #include "platform/media/video_player.h"
@@ -95,7 +96,7 @@ public:
     std::string why;
     auto player = OpenPicture(source, 0, &why);
     if (!player) {
-      std::fprintf(stderr, "overlay: %s\n", why.c_str());
+      sys::Warn("overlay", "%s", why.c_str());
       *error = mci::kErrHardware;
       return nullptr;
     }
