@@ -3,6 +3,8 @@
 // the album folder's "config.ini", which the library's folder check reads;
 // its status texts and progress show on standard error.
 #include "album/songrecord.h"
+#include "core/messages.h"
+#include "core/songdata.h"
 #include "host/album_client.h"
 #include "host/album_command.h"
 #include "host/album_session.h"
@@ -71,6 +73,41 @@ bool WriteDirKeys(const std::vector<std::string>& folders) {
   });
 }
 
+// The folders (stored paths) made the catalogue's albums, or added to the
+// albums there are.
+int AddFolders(std::vector<std::string> folders, bool add) {
+  if (!fs::is_directory(AlbumFolder())) {
+    std::fprintf(stderr, "vexo3: the album folder %s is missing\n", AlbumFolder().c_str());
+    return 1;
+  }
+  Session s;
+  if (!s.Start())
+    return 1;
+  const int loaded = add ? s.Load() : 0;
+  if (add) {
+    // The albums there are kept: the list read back is the whole list, each
+    // folder once.
+    std::vector<std::string> present = s.Folders();
+    for (const std::string& folder : folders)
+      if (std::find(present.begin(), present.end(), folder) == present.end())
+        present.push_back(folder);
+    folders = std::move(present);
+  }
+  if (!WriteDirKeys(folders)) {
+    std::fprintf(stderr, "vexo3: cannot write %sconfig.ini\n", AlbumFolder().c_str());
+    return 1;
+  }
+  // With no catalogue yet the folders are built as by a first build.
+  if (add && loaded == 1)
+    s.T().AutoAlbumUpdate();
+  else if (s.Load() == 0) {
+    std::fprintf(stderr, "vexo3: the album cannot be opened in %s\n", AlbumFolder().c_str());
+    return 1;
+  }
+  s.Summary();
+  return 0;
+}
+
 int Build(std::span<char*> args) {
   bool add = false;
   std::vector<std::string> folders;
@@ -95,31 +132,101 @@ int Build(std::span<char*> args) {
   }
   if (folders.empty())
     return 2;
-  if (!fs::is_directory(AlbumFolder())) {
-    std::fprintf(stderr, "vexo3: the album folder %s is missing\n", AlbumFolder().c_str());
+  return AddFolders(folders, add);
+}
+
+// A song file the suite converts into its own format: .kar and .mid.
+bool IsImported(const fs::path& path) {
+  std::string ext = path.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext == ".kar" || ext == ".mid";
+}
+
+// The core's questions while converting are answered yes, and told.
+struct ConvertMessages {
+  ConvertMessages() {
+    core::SetMessageHandlers(nullptr, [](int, std::string_view text) {
+      std::fprintf(stderr, "vexo3: %.*s yes\n", static_cast<int>(text.size()), text.data());
+      return true;
+    });
+  }
+  ~ConvertMessages() { core::SetMessageHandlers(nullptr, nullptr); }
+};
+
+// Every .kar and .mid below SRC saved as a song file of the suite in DEST
+// (the same sub-folders, the same names with ".vx3"), then DEST's folders
+// that received songs added to the catalogue. 1 when a file could not be
+// converted (the others are imported all the same).
+int Import(std::span<char*> args) {
+  if (args.size() != 2)
+    return 2;
+  std::error_code ec;
+  const fs::path source = fs::weakly_canonical(fs::absolute(args[0], ec), ec);
+  if (ec || !fs::is_directory(source)) {
+    std::fprintf(stderr, "vexo3: %s is not a folder\n", args[0]);
     return 1;
   }
-  Session s;
-  if (!s.Start())
-    return 1;
-  if (add) {
-    // The albums there are kept: the list read back is the whole list.
-    s.Load();
-    std::vector<std::string> present = s.Folders();
-    folders.insert(folders.begin(), present.begin(), present.end());
-  }
-  if (!WriteDirKeys(folders)) {
-    std::fprintf(stderr, "vexo3: cannot write %sconfig.ini\n", AlbumFolder().c_str());
+  const fs::path dest = fs::weakly_canonical(fs::absolute(args[1], ec), ec);
+  if (ec) {
+    std::fprintf(stderr, "vexo3: %s cannot be a folder\n", args[1]);
     return 1;
   }
-  if (add)
-    s.T().AutoAlbumUpdate();
-  else if (s.Load() == 0) {
-    std::fprintf(stderr, "vexo3: the album cannot be opened in %s\n", AlbumFolder().c_str());
+  // The files first: songs written into DEST below SRC are not walked.
+  std::vector<fs::path> files;
+  for (fs::recursive_directory_iterator it(source, fs::directory_options::skip_permission_denied,
+                                           ec),
+       end;
+       !ec && it != end; it.increment(ec)) {
+    if (it->is_regular_file(ec) && IsImported(it->path()))
+      files.push_back(it->path());
+  }
+  if (ec) {
+    std::fprintf(stderr, "vexo3: cannot read the folder %s: %s\n", source.c_str(),
+                 ec.message().c_str());
     return 1;
   }
-  s.Summary();
-  return 0;
+  std::sort(files.begin(), files.end());
+  ConvertMessages messages;
+  std::vector<std::string> folders;
+  int failed = 0, imported = 0;
+  for (const fs::path& file : files) {
+    const fs::path target = (dest / fs::relative(file, source, ec)).replace_extension(".vx3");
+    core::CSongData song;
+    core::ClearLastMessage();
+    const bool read = !ec && song.LoadByExtension(file.string()) == 1;
+    fs::create_directories(target.parent_path(), ec);
+    if (!read || ec || song.SaveByKind(target.string(), core::kSaveV350First) <= 0) {
+      const int message = core::LastMessage();
+      std::fprintf(stderr, "vexo3: cannot import %s: %s\n", file.c_str(),
+                   message ? std::string(core::MessageText(message)).c_str()
+                   : read  ? "the song file cannot be written"
+                           : "the file is damaged");
+      ++failed;
+      ec.clear();
+      continue;
+    }
+    ++imported;
+    std::printf("imported %s\n", target.c_str());
+    std::optional<std::string> stored = sys::ToStoredPath(target.parent_path().string());
+    if (!stored) {
+      std::fprintf(stderr, "vexo3: %s has no name the album can store\n",
+                   target.parent_path().c_str());
+      ++failed;
+      continue;
+    }
+    if (std::find(folders.begin(), folders.end(), *stored) == folders.end())
+      folders.push_back(*stored);
+  }
+  std::printf("%d songs imported into %s%s\n", imported, dest.c_str(),
+              failed ? (", " + std::to_string(failed) + " could not be").c_str() : "");
+  std::fflush(stdout);
+  if (!folders.empty()) {
+    const int added = AddFolders(folders, true);
+    if (added != 0)
+      return added;
+  }
+  return failed ? 1 : 0;
 }
 
 // Opens the catalogue (with its folder check); false with a message when
@@ -435,6 +542,8 @@ int Manager(std::span<char*> args) {
 int AlbumCatalogueCommand(std::string_view what, std::span<char*> args) {
   if (what == "build")
     return Build(args);
+  if (what == "import")
+    return Import(args);
   if (what == "manager")
     return Manager(args);
   if ((what == "check" || what == "albums") && !args.empty())

@@ -291,6 +291,7 @@ int Usage() {
   std::fprintf(stderr, "usage: vexo3 album probe [--codepage N] FILE...\n"
                        "       vexo3 album dump [--codepage N] FILE\n"
                        "       vexo3 album build DIR... [--add]\n"
+                       "       vexo3 album import SRC DEST\n"
                        "       vexo3 album check|albums\n"
                        "       vexo3 album list [--album N]\n"
                        "       vexo3 album show NUMBER\n"
@@ -325,7 +326,7 @@ int AlbumCommand(std::span<char*> args) {
   std::string_view what = args[0];
   if (what == "build" || what == "check" || what == "albums" || what == "list" || what == "show" ||
       what == "favourites" || what == "manager" || what == "find" || what == "random" ||
-      what == "singers" || what == "walk") {
+      what == "singers" || what == "walk" || what == "import") {
     int result = AlbumCatalogueCommand(what, args.subspan(1));
     return result == 2 ? Usage() : result;
   }

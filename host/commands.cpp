@@ -55,6 +55,10 @@ const Command kCommands[] = {
     {"album", "album build DIR... [--add]",
      "builds the song catalogue from song folders (check, albums, list, show to read it)",
      AlbumCommand},
+    {"album", "album import SRC DEST",
+     "converts every .kar and .mid below SRC into song files in DEST (its sub-folders kept) and "
+     "adds DEST's folders to the catalogue",
+     AlbumCommand},
     {"album", "album find TEXT [--singer|--text] [--album N|--favourites N] [--category C]",
      "finds songs by the start of their title or singer, or by their text (also random, "
      "singers [POS], walk)",
