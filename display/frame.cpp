@@ -312,6 +312,8 @@ void CKivo32Frame::RefreshAfterModeChange() {
     Invalidate(sysMenu_->Hwnd());
   if (lyricsShown_ && word_)
     Invalidate(word_->Hwnd());
+  if (controller_)
+    controller_->ModeChanged();
 }
 
 bool CKivo32Frame::RereadImageSettings() {

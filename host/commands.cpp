@@ -45,10 +45,11 @@ const Command kCommands[] = {
     {"display",
      "display [--image NAME] [--mode still|overlay|mpeg|video] [--reserve N[:TITLE]...] [--next N TITLE] "
      "[--media-folder images|videos|mpeg DIR] "
-     "[--codepage N] [--page FILE.htm] [--score N]",
+     "[--codepage N] [--page FILE.htm] [--score N] [--controller]",
      "starts the lyric display when it is not running; shows the picture NAME; asks for a "
      "background mode; sends up to five reservations and the next song; lists a folder of "
-     "background pictures or videos; shows an HTML page or the score page",
+     "background pictures or videos; shows an HTML page or the score page; opens the "
+     "controller bar",
      DisplayCommand},
     {"album", "album probe|dump FILE...",
      "prints song files as album records, or an album file, as JSON", AlbumCommand},

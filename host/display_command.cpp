@@ -43,6 +43,8 @@ constexpr win::WParam kMediaListReload = 4354;
 // A page shown by the display (text ended by a NUL), and the singer's score.
 constexpr uintptr_t kHtmlPageCopy = 0x10100;
 constexpr win::WParam kSingScore = 1537;
+// The display's command that opens its controller bar.
+constexpr win::WParam kControllerCommand = 20001;
 
 struct MediaKindName {
   const char* name;
@@ -193,7 +195,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: vexo3 display [--image NAME] [--mode still|overlay|mpeg|video] "
     "[--reserve N[:TITLE]...] [--next N TITLE] [--codepage N] "
-    "[--media-folder images|videos|mpeg DIR] [--page FILE.htm] [--score N]\n";
+    "[--media-folder images|videos|mpeg DIR] [--page FILE.htm] [--score N] [--controller]\n";
 // The largest page sent.
 constexpr size_t kMaxPageBytes = 1u << 20;
 
@@ -214,6 +216,7 @@ int DisplayCommand(std::span<char*> args) {
   std::optional<std::pair<const MediaKindName*, std::string>> mediaFolder;
   std::optional<std::string> page;
   std::optional<int32_t> score;
+  bool controller = false;
   int codePage = sys::kDefaultCodePage;
   bool usage = false;
   for (size_t i = 0; !usage && i < args.size();) {
@@ -251,6 +254,9 @@ int DisplayCommand(std::span<char*> args) {
       score = ParseSongNumber(args[i + 1]);
       usage = !score;
       i += 2;
+    } else if (opt == "--controller") {
+      controller = true;
+      ++i;
     } else if (opt == "--reserve") {
       reserve.emplace();
       for (++i; i < args.size() && std::string_view(args[i]).substr(0, 2) != "--"; ++i) {
@@ -308,6 +314,14 @@ int DisplayCommand(std::span<char*> args) {
   if (request && !win::PostMessage(FindFrame(), win::WM_USER, *request, 0)) {
     std::fprintf(stderr, "vexo3: the lyric display did not take the mode request\n");
     return 1;
+  }
+  // The display's controller bar, as its menu's item opens it.
+  if (controller) {
+    if (!win::PostMessage(FindFrame(), win::WM_COMMAND, kControllerCommand, 0)) {
+      std::fprintf(stderr, "vexo3: the lyric display did not take the controller request\n");
+      return 1;
+    }
+    std::printf("vexo3: controller opened\n");
   }
   if (mediaFolder) {
     if (!win::PostMessage(FindFrame(), win::WM_USER, kMediaListReload, mediaFolder->first->bit)) {

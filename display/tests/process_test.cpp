@@ -614,4 +614,25 @@ TEST_F(ProcessTest, AFolderAddedThenF5AndTheImageOptionChangeThePicture) {
   EXPECT_TRUE(WaitFor([&] { return !win::IsWindow(frame); }, kStartMs));
 }
 
+// `vexo3 display --controller` as a user would: the running display opens
+// its controller bar, a window of its own class and title owned by the frame.
+TEST_F(ProcessTest, TheHostsControllerOptionOpensTheBar) {
+  const HostRun run = RunHost("display --controller");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("controller opened"), std::string::npos) << run.out;
+  const win::Hwnd frame = win::FindWindow(kFrameClass, std::nullopt);
+  ASSERT_NE(frame, 0u);
+  win::Hwnd bar = 0;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return (bar = win::FindWindowEx(frame, display::kControllerClass,
+                                        display::kControllerTitle)) != 0;
+      },
+      kStartMs));
+  EXPECT_EQ(win::GetWindowProcessId(bar), win::GetWindowProcessId(frame));
+  win::PostMessage(frame, kCloseMessage, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !win::IsWindow(frame); }, kStartMs));
+  EXPECT_FALSE(win::IsWindow(bar));
+}
+
 } // namespace
