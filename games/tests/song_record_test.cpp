@@ -2,9 +2,9 @@
 // by their widths, and only the host's records of the game's kind taken.
 #include "games/host_link.h"
 #include "games/song_record_view.h"
+#include "games/tests/support/game_session.h"
 
 #include "platform/win/tests/support/fn_window.h"
-#include "platform/win/tests/support/test_session.h"
 
 #include <gtest/gtest.h>
 
@@ -83,7 +83,7 @@ TEST(SongRecordView, TextsEndAtTheirWidthAndNeverInsideACharacter) {
 class RecordCopyTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    wintest::StartTestSession();
+    gamestest::StartGameSession();
     wintest::RegisterFnClass(kHostFrameClass, nullptr);
     wintest::RegisterFnClass(kHostClass, nullptr);
     wintest::RegisterFnClass("OtherSender", nullptr);

@@ -71,6 +71,22 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
   return child;
 }
 
+bool ChildProcess::WriteLine(const std::string& text) {
+  if (in_ < 0)
+    return false;
+  const std::string line = text + "\n";
+  size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = write(in_, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
 ChildProcess::~ChildProcess() {
   CloseStdin();
   if (!reaped_) {

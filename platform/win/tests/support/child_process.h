@@ -28,6 +28,9 @@ public:
   std::optional<int> Wait(int timeoutMs);
   void Kill();
   void CloseStdin();
+  // Writes text and a newline to the child's standard input (keepStdin);
+  // false when it is closed.
+  bool WriteLine(const std::string& text);
   pid_t Pid() const { return pid_; }
 
 private:
