@@ -16,14 +16,6 @@
 namespace host {
 namespace {
 
-std::string AlbumFolder() {
-  const char* dir = std::getenv("VEXO_CONFIG_DIR");
-  std::string folder = dir && *dir ? dir : sys::ProgramFolder();
-  if (folder.empty() || folder.back() != '/')
-    folder += '/';
-  return folder;
-}
-
 bool ModeArgument(const char* text, int& mode) {
   char* end = nullptr;
   long v = std::strtol(text, &end, 10);

@@ -77,11 +77,7 @@ std::vector<uint8_t> Bytes(const core::SongEvent& e) {
 
 // The note-ons of a track as (key, velocity).
 std::vector<std::pair<int, int>> Notes(const core::CSongData& song, int track) {
-  std::vector<std::pair<int, int>> out;
-  for (const core::SongEvent& e : song.tracks[track].events)
-    if (e.IsSoundingNoteOn())
-      out.push_back({e.Data1(), e.Data2()});
-  return out;
+  return core::testing::NoteOns(song, track);
 }
 
 class EventViewTest : public testing::Test {

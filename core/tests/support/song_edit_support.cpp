@@ -183,4 +183,12 @@ std::string DescribeLyrics(const CSongData& song) {
   return out;
 }
 
+std::vector<std::pair<int, int>> NoteOns(const CSongData& song, int track) {
+  std::vector<std::pair<int, int>> out;
+  for (const SongEvent& e : song.tracks[track].events)
+    if (e.IsSoundingNoteOn())
+      out.push_back({e.Data1(), e.Data2()});
+  return out;
+}
+
 } // namespace core::testing

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace core {
@@ -41,5 +42,8 @@ void AddLyricLines(CSongData& song, const std::vector<std::vector<SyllableAt>>& 
 // The syllables of the lyric track as "text@tick+duration" separated by
 // spaces, "/" for a line break.
 std::string DescribeLyrics(const CSongData& song);
+
+// The sounding note-ons of a track as (key, velocity), in order.
+std::vector<std::pair<int, int>> NoteOns(const CSongData& song, int track);
 
 } // namespace core::testing
