@@ -276,9 +276,13 @@ void DialogWidgets::Teardown() {
   if (window) {
     // Custom controls are windows of their own that may outlive this
     // widget: theirs leave it rather than go with it.
-    for (auto* child : window->findChildren<ScreenWidget*>(Qt::FindDirectChildrenOnly)) {
-      child->hide();
-      child->setParent(nullptr);
+    // ScreenWidget has no meta-object of its own, so it is told apart by
+    // its C++ type: the dialog's own controls still go with the dialog.
+    for (QObject* object : window->children()) {
+      if (auto* child = dynamic_cast<ScreenWidget*>(object)) {
+        child->hide();
+        child->setParent(nullptr);
+      }
     }
     window->Detach();
     window->hide();
