@@ -42,10 +42,11 @@ TEST(Tondo32Modes, ExportsSwitchModesAndFetchThroughTheDownloadDialog) {
   const std::string saved = old ? old : "";
   setenv("VEXO_CONFIG_DIR", f.album.c_str(), 1);
   {
-    // Loaded for the rest of the process, as a host keeps it: what the
-    // library's window layer keeps for the threads that posted to its
-    // dialogs is freed with the process, not at an unload.
-    static std::optional<sys::Library> lib = sys::Library::Load(VEXO_BIN_DIR, "Tondo32");
+    // Loaded for the rest of the process, as a host keeps it, and never
+    // closed, even at exit: what the library's window layer keeps for the
+    // threads that posted to its dialogs is freed with the process.
+    static std::optional<sys::Library>& lib =
+        *new std::optional<sys::Library>(sys::Library::Load(VEXO_BIN_DIR, "Tondo32"));
     ASSERT_TRUE(lib);
     ASSERT_EQ(Bind<int32_t (*)()>(*lib, "Tondo32_Attach")(), 1);
     EXPECT_EQ(Bind<int32_t (*)(uint32_t)>(*lib, "TONDO32_LoadTondo32")(0), -1);
