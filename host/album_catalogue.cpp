@@ -10,6 +10,7 @@
 #include "host/album_session.h"
 #include "host/remote_window.h"
 #include "host/window_app.h"
+#include "platform/sys/ascii.h"
 #include "platform/sys/bytes.h"
 #include "platform/sys/codepage.h"
 #include "platform/sys/ini.h"
@@ -137,9 +138,7 @@ int Build(std::span<char*> args) {
 
 // A song file the suite converts into its own format: .kar and .mid.
 bool IsImported(const fs::path& path) {
-  std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string ext = sys::AsciiLowered(path.extension().string());
   return ext == ".kar" || ext == ".mid";
 }
 
