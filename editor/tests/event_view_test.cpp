@@ -8,6 +8,7 @@
 #include "core/songdata.h"
 #include "core/tests/support/song_edit_support.h"
 #include "editor/editor.h"
+#include "editor/tests/support/editor_session.h"
 #include "editor/event_bar.h"
 #include "editor/event_view.h"
 #include "platform/res/bundle.h"
@@ -75,23 +76,12 @@ std::vector<uint8_t> Bytes(const core::SongEvent& e) {
   return out.Take();
 }
 
-// The note-ons of a track as (key, velocity).
-std::vector<std::pair<int, int>> Notes(const core::CSongData& song, int track) {
-  return core::testing::NoteOns(song, track);
-}
+using core::testing::NoteOns;
 
 class EventViewTest : public testing::Test {
 protected:
   static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "editor_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-      new QApplication(argc, argv);
-    std::string error;
-    static auto bundle = res::Bundle::Load("rTamblo", VEXO_BIN_DIR, &error);
-    ASSERT_TRUE(bundle) << error;
-    ASSERT_TRUE(editor::StartEditor(*bundle, &error)) << error;
+    ASSERT_NO_FATAL_FAILURE(editortest::StartEditorSession());
   }
   void SetUp() override {
     auto& link = core::TheApp().linkTable;
@@ -372,14 +362,14 @@ TEST_F(EventViewTest, InsertDuplicatesDeleteRemovesAndPlayingRefusesEveryEdit) {
   view->SelectCell(1, 3);
   Key(ui::VK_INSERT);
   EXPECT_EQ(view->RowCount(), 3);
-  EXPECT_EQ(Notes(Song(), 1), (std::vector<std::pair<int, int>>{{60, 100}, {62, 100}, {62, 100}}));
+  EXPECT_EQ(NoteOns(Song(), 1), (std::vector<std::pair<int, int>>{{60, 100}, {62, 100}, {62, 100}}));
   Key(ui::VK_DELETE);
   Key(ui::VK_DELETE);
   EXPECT_EQ(view->RowCount(), 1);
   EXPECT_EQ(core::testing::CheckSongInvariants(Song()), "");
 
   gPlaying = 1;
-  const auto before = Notes(Song(), 1);
+  const auto before = NoteOns(Song(), 1);
   view->SelectCell(0, 4);
   Key(ui::VK_RETURN);
   EXPECT_EQ(view->InPlaceEdit(), nullptr);
@@ -391,7 +381,7 @@ TEST_F(EventViewTest, InsertDuplicatesDeleteRemovesAndPlayingRefusesEveryEdit) {
   ASSERT_NE(Spin(editor::kBarChannelSpin), nullptr);
   Spin(editor::kBarChannelSpin)->Step(1);
   Spin(editor::kBarVelocityStep)->Step(-1);
-  EXPECT_EQ(Notes(Song(), 1), before);
+  EXPECT_EQ(NoteOns(Song(), 1), before);
   EXPECT_EQ(view->RowCount(), 1);
   EXPECT_EQ(Song().tracks[1].summary.channel, 0);
 }
@@ -448,12 +438,12 @@ TEST_F(EventViewTest, EachSpinOfTheBarChangesOneSettingAndNoNote) {
       {"pan up", editor::kBarPanSpin, 1, {1, 5, 99, 65}},
       {"channel down", editor::kBarChannelSpin, -1, {0, 5, 99, 65}},
   };
-  const auto notes = Notes(s, 1);
+  const auto notes = NoteOns(s, 1);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     ASSERT_TRUE(Spin(row.spin)->Step(row.direction));
     EXPECT_EQ(summary(), row.after);
-    EXPECT_EQ(Notes(s, 1), notes);
+    EXPECT_EQ(NoteOns(s, 1), notes);
     EXPECT_EQ(core::testing::CheckSongInvariants(s), "");
   }
   EXPECT_EQ(ui::GetDlgItemText(Bar().GetHwnd(), editor::kBarVolume), "99");
@@ -461,20 +451,20 @@ TEST_F(EventViewTest, EachSpinOfTheBarChangesOneSettingAndNoNote) {
   // The step spins: every sounding velocity, then every key, one down; the
   // spins are back at 0 after each click.
   ASSERT_TRUE(Spin(editor::kBarVelocityStep)->Step(-1));
-  EXPECT_EQ(Notes(s, 1), (std::vector<std::pair<int, int>>{{60, 99}, {64, 1}, {67, 126}}));
+  EXPECT_EQ(NoteOns(s, 1), (std::vector<std::pair<int, int>>{{60, 99}, {64, 1}, {67, 126}}));
   EXPECT_EQ(Spin(editor::kBarVelocityStep)->Position(), 0);
   ASSERT_TRUE(Spin(editor::kBarKeyStep)->Step(-1));
-  EXPECT_EQ(Notes(s, 1), (std::vector<std::pair<int, int>>{{59, 99}, {63, 1}, {66, 126}}));
+  EXPECT_EQ(NoteOns(s, 1), (std::vector<std::pair<int, int>>{{59, 99}, {63, 1}, {66, 126}}));
   EXPECT_EQ(Spin(editor::kBarKeyStep)->Position(), 0);
   ASSERT_TRUE(Spin(editor::kBarKeyStep)->Step(1));
-  EXPECT_EQ(Notes(s, 1), (std::vector<std::pair<int, int>>{{60, 99}, {64, 1}, {67, 126}}));
+  EXPECT_EQ(NoteOns(s, 1), (std::vector<std::pair<int, int>>{{60, 99}, {64, 1}, {67, 126}}));
   EXPECT_EQ(summary(), (Summary{0, 5, 99, 65}));
 
   // The instrument list.
   ASSERT_TRUE(Bar().Choose(editor::kBarInstrument, 40));
   EXPECT_EQ(std::get<1>(summary()), 40);
   EXPECT_EQ(Bar().Item<ui::ComboBox>(editor::kBarInstrument)->ItemText(40), "040 : Violin");
-  EXPECT_EQ(Notes(s, 1), (std::vector<std::pair<int, int>>{{60, 99}, {64, 1}, {67, 126}}));
+  EXPECT_EQ(NoteOns(s, 1), (std::vector<std::pair<int, int>>{{60, 99}, {64, 1}, {67, 126}}));
 
   // The track spin chooses the track shown, and the document keeps it.
   ASSERT_TRUE(Spin(editor::kBarTrackSpin)->Step(1));

@@ -3,6 +3,7 @@
 // border drags, the current-cell frame, the controls in place and a thumb
 // drag over 100,000 rows.
 #include "editor/editor.h"
+#include "editor/tests/support/editor_session.h"
 #include "editor/grid_view.h"
 #include "platform/res/bundle.h"
 #include "platform/sys/codepage.h"
@@ -72,15 +73,7 @@ protected:
 class GridTest : public testing::Test {
 protected:
   static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "editor_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-      new QApplication(argc, argv);
-    std::string error;
-    static auto bundle = res::Bundle::Load("rTamblo", VEXO_BIN_DIR, &error);
-    ASSERT_TRUE(bundle) << error;
-    ASSERT_TRUE(editor::StartEditor(*bundle, &error)) << error;
+    ASSERT_NO_FATAL_FAILURE(editortest::StartEditorSession());
   }
   void SetUp() override { Make(0); }
   void TearDown() override {

@@ -10,6 +10,7 @@
 #include "core/tests/support/song_edit_support.h"
 #include "editor/device_dlg.h"
 #include "editor/editor.h"
+#include "editor/tests/support/editor_session.h"
 #include "editor/track_view.h"
 #include "platform/media/midiout.h"
 #include "platform/res/bundle.h"
@@ -75,23 +76,12 @@ void Pump() {
   }
 }
 
-// The note-ons of a track as (key, velocity).
-std::vector<std::pair<int, int>> Notes(const core::CSongData& song, int track) {
-  return core::testing::NoteOns(song, track);
-}
+using core::testing::NoteOns;
 
 class TrackViewTest : public testing::Test {
 protected:
   static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "editor_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-      new QApplication(argc, argv);
-    std::string error;
-    static auto bundle = res::Bundle::Load("rTamblo", VEXO_BIN_DIR, &error);
-    ASSERT_TRUE(bundle) << error;
-    ASSERT_TRUE(editor::StartEditor(*bundle, &error)) << error;
+    ASSERT_NO_FATAL_FAILURE(editortest::StartEditorSession());
     auto& link = core::TheApp().linkTable;
     link.GetTrackMute = &GetMute;
     link.SetTrackMute = &SetMute;
@@ -135,7 +125,7 @@ protected:
   // A track with notes that is neither the melody nor the lyric track.
   int NoteTrack() const {
     for (int t = 1; t < Song().TrackCount(); ++t)
-      if (!Notes(Song(), t).empty())
+      if (!NoteOns(Song(), t).empty())
         return t;
     return -1;
   }
@@ -166,7 +156,7 @@ TEST_F(TrackViewTest, EachColumnsCommitIsTakenOrRefusedAndKeepsTheNotes) {
   const int track = NoteTrack();
   ASSERT_GT(track, 0);
   EXPECT_EQ(view->RowCount(), Song().TrackCount());
-  const auto notes = Notes(Song(), track);
+  const auto notes = NoteOns(Song(), track);
   struct Row {
     int column;
     std::string text;
@@ -194,7 +184,7 @@ TEST_F(TrackViewTest, EachColumnsCommitIsTakenOrRefusedAndKeepsTheNotes) {
     const std::string before = view->TrackCellText(track, row.column);
     EXPECT_EQ(Commit(track, row.column, row.text), row.accepted);
     EXPECT_EQ(view->TrackCellText(track, row.column), row.accepted ? row.shown : before);
-    EXPECT_EQ(Notes(Song(), track), notes) << "keys and velocities";
+    EXPECT_EQ(NoteOns(Song(), track), notes) << "keys and velocities";
     EXPECT_EQ(core::testing::CheckSongInvariants(Song()), "");
   }
   EXPECT_EQ(Song().unchanged, 0);
@@ -218,7 +208,7 @@ TEST_F(TrackViewTest, EachColumnsCommitIsTakenOrRefusedAndKeepsTheNotes) {
   EXPECT_EQ(again.tracks[track].summary.pan, 0);
   EXPECT_EQ(again.tracks[track].summary.program, 40);
   EXPECT_EQ(again.tracks[track].summary.channel, 0);
-  EXPECT_EQ(Notes(again, track), notes);
+  EXPECT_EQ(NoteOns(again, track), notes);
 }
 
 TEST_F(TrackViewTest, TheCellEditorsOpenOverTheirColumnsAndCommitOnEnter) {
