@@ -582,6 +582,20 @@ std::optional<int64_t> ParseInteger(std::string_view word) {
   return v;
 }
 
+uint32_t ParsePlacement(const std::vector<std::string>& words, size_t first, Placement& out) {
+  int32_t v[4];
+  for (size_t i = 0; i < 4; ++i) {
+    auto n = first + i < words.size() ? ParseInteger(words[first + i]) : std::nullopt;
+    if (!n || *n < -32767 || *n > 32767)
+      return kErrBadInteger;
+    v[i] = static_cast<int32_t>(*n);
+  }
+  if (v[2] <= 0 || v[3] <= 0)
+    return kErrOutOfRange;
+  out = {v[0], v[1], v[2], v[3]};
+  return kOk;
+}
+
 bool Finish(DeviceId id, uint64_t notice, win::WParam flag) {
   Layer& l = L();
   Armed a;

@@ -165,6 +165,15 @@ std::optional<std::string> TypeForElement(std::string_view element);
 // for anything else (blanks, other characters, out of range).
 std::optional<int64_t> ParseInteger(std::string_view word);
 
+// A placement "X Y WIDTH HEIGHT" as a command gives it.
+struct Placement {
+  int32_t x = 0, y = 0, width = 0, height = 0;
+};
+// Reads the four words from first on: each a whole integer within ±32767
+// (else kErrBadInteger), the size above zero (else kErrOutOfRange); kOk
+// with the placement in out.
+uint32_t ParsePlacement(const std::vector<std::string>& words, size_t first, Placement& out);
+
 // Ends the notification of a pending command with flag, if it is still
 // armed (any thread). False when it was ended already.
 bool Finish(DeviceId id, uint64_t notice, win::WParam flag);

@@ -225,17 +225,10 @@ private:
     if (r.Are(0, "destination")) {
       put_.reset();
     } else if (r.Is(0, "destination") && r.Is(1, "at") && r.args.size() == 6) {
-      int64_t v[4];
-      for (int i = 0; i < 4; ++i) {
-        auto n = Number(r.args[2 + i]);
-        if (!n || std::abs(*n) > 32767)
-          return mci::kErrBadInteger;
-        v[i] = *n;
-      }
-      if (v[2] <= 0 || v[3] <= 0)
-        return mci::kErrOutOfRange;
-      put_ = gdi::MakeRect(static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]),
-                           static_cast<int32_t>(v[2]), static_cast<int32_t>(v[3]));
+      mci::Placement p;
+      if (uint32_t error = mci::ParsePlacement(r.args, 2, p); error != mci::kOk)
+        return error;
+      put_ = gdi::MakeRect(p.x, p.y, p.width, p.height);
     } else {
       return mci::kErrUnrecognizedKeyword;
     }

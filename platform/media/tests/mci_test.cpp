@@ -60,6 +60,36 @@ TEST(MciWords, CommandStringsAreCutIntoWords) {
   EXPECT_EQ(QuoteWord("plain", true), "\"plain\"");
 }
 
+TEST(MciWords, APlacementIsFourBoundedIntegersWithASize) {
+  struct Row {
+    std::vector<std::string> words;
+    uint32_t result;
+    media::mci::Placement want;
+  };
+  const Row rows[] = {
+      {{"at", "40", "30", "80", "60"}, media::mci::kOk, {40, 30, 80, 60}},
+      {{"at", "-32767", "32767", "1", "32767"}, media::mci::kOk, {-32767, 32767, 1, 32767}},
+      {{"at", "-32768", "0", "10", "10"}, media::mci::kErrBadInteger, {}},
+      {{"at", "0", "0", "32768", "10"}, media::mci::kErrBadInteger, {}},
+      {{"at", "0", "0", "1O", "10"}, media::mci::kErrBadInteger, {}},
+      {{"at", "0", "0", "10"}, media::mci::kErrBadInteger, {}},
+      {{"at", "0", "0", "0", "9"}, media::mci::kErrOutOfRange, {}},
+      {{"at", "0", "0", "9", "-1"}, media::mci::kErrOutOfRange, {}},
+  };
+  for (const Row& row : rows) {
+    media::mci::Placement p{7, 7, 7, 7};
+    EXPECT_EQ(media::mci::ParsePlacement(row.words, 1, p), row.result) << row.words.size();
+    if (row.result == media::mci::kOk) {
+      EXPECT_EQ(p.x, row.want.x);
+      EXPECT_EQ(p.y, row.want.y);
+      EXPECT_EQ(p.width, row.want.width);
+      EXPECT_EQ(p.height, row.want.height);
+    } else {
+      EXPECT_EQ(p.x, 7); // left as it was
+    }
+  }
+}
+
 class MciTest : public ::testing::Test {
 protected:
   void SetUp() override {
